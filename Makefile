@@ -1,0 +1,20 @@
+# The two commands of the README. BUILD and CMAKE_ARGS may be overridden.
+BUILD ?= build
+CMAKE_ARGS ?=
+
+.PHONY: test demo deps configure build format
+
+deps:
+	./scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j2
+
+format:
+	git ls-files --cached --others --exclude-standard | grep -E '\.(h|hpp|c|cpp|cc)$$' | grep -v '^tests/data/' | xargs -r clang-format -i

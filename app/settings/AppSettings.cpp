@@ -1,0 +1,10 @@
+#include "app/settings/AppSettings.h"
+
+namespace kelvane {
+
+AppSettings& Settings() {
+    static AppSettings settings;
+    return settings;
+}
+
+}  // namespace kelvane
