@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/Path.h"
+
 namespace kelvane {
 
 class ProfileFile;
@@ -18,12 +20,31 @@ struct AppSettings {
     int32_t pixelQuality = 2;
     int32_t textImageMode = 3;
     int32_t reloadFailedFrame = 0;
-    char16_t defaultEffectDll[260] = u"\\effect.so";
+    char16_t defaultEffectDll[kPathUnits] = u"\\effect.so";
     int32_t instructionLevel = 1;
     int32_t drawFrameThread = 4;
 };
 
 // The process-wide instance.
 AppSettings& Settings();
+
+// The INI section that holds the settings.
+inline constexpr const char* kSettingsSection = "Settings";
+inline constexpr int32_t kMaxDrawThreads = 16;
+
+// Reads every value in the order of the INI file's documented keys, each with its default, and
+// applies the adjustments. `hasVectorTier` is the processor's capability (HasVectorTier()); without
+// it "InstructionLevel" is 0 whatever the file says.
+void ReadSettings(AppSettings& settings, const ProfileFile& profile, bool hasVectorTier);
+// Writes all thirteen values as held; false when any of them could not be written.
+bool WriteSettings(const AppSettings& settings, ProfileFile& profile);
+
+// The three presets of the "設定" menu. Each sets only the values of its own table.
+enum class SettingsPreset {
+    Default,     // "既定の設定"
+    SpeedFirst,  // "処理速度優先"
+    Stability,   // "安定性優先"
+};
+void ApplyPreset(AppSettings& settings, SettingsPreset preset, bool hasVectorTier);
 
 }  // namespace kelvane
