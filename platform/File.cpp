@@ -90,7 +90,9 @@ bool WriteWholeFile(std::u16string_view path, const void* data, size_t size) {
         native + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return WriteInPlace(native, data, size);
+        // Only a folder closed to us justifies the riskier in-place write; a full disk does not.
+        const bool folderClosed = errno == EACCES || errno == EPERM;
+        return folderClosed && WriteInPlace(native, data, size);
     }
     struct stat existing {};
     if (::stat(native.c_str(), &existing) == 0) {
