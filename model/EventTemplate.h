@@ -22,6 +22,8 @@ inline void StoreTemplate(EventTemplate& slot, const TrackEvent& event) {
     slot.start = 0;
 }
 
-inline bool TemplateInUse(const EventTemplate& slot) { return (slot.flags & kEventUsed) != 0; }
+inline bool TemplateInUse(const EventTemplate& slot) {
+    return (slot.flags & kEventUsed) != 0;
+}
 
 }  // namespace kelvane

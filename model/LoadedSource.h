@@ -6,7 +6,9 @@ namespace kelvane {
 // The media layer defines what it holds; the model only owns and destroys it.
 class LoadedSource {
   public:
-    virtual ~LoadedSource() = default;
+    virtual ~LoadedSource() = 0;
 };
+
+inline LoadedSource::~LoadedSource() = default;
 
 }  // namespace kelvane

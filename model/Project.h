@@ -20,8 +20,10 @@ constexpr size_t kTrackCount = 256;
 // it alive beside the counters below.
 class ExportResources {
   public:
-    virtual ~ExportResources() = default;
+    virtual ~ExportResources() = 0;
 };
+
+inline ExportResources::~ExportResources() = default;
 
 // The run-time side of the AVI export kept with the project: never stored, never copied by undo.
 struct ExportState {

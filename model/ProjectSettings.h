@@ -18,9 +18,9 @@ struct ProjectSettings {
     // Kept beside the rate and derived from it; rounded when the rate is set here, truncated when
     // a project file is read.
     RefTime frameDuration = kRefTimePerSecond;
-    uint32_t length = 0;              // frames
-    uint32_t background = 0;          // 0x00BBGGRR
-    int32_t defaultDrawMethod = 0;    // DrawMethod; 0 = the INI value "PixelQuality"
+    uint32_t length = 0;            // frames
+    uint32_t background = 0;        // 0x00BBGGRR
+    int32_t defaultDrawMethod = 0;  // DrawMethod; 0 = the INI value "PixelQuality"
 };
 
 // 10,000,000 / rate + 0.5, truncated; saturated for rates that no dialog lets through.

@@ -9,7 +9,9 @@ namespace {
 
 constexpr size_t kFractionDigits = 7;
 
-bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool IsSpace(char16_t c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
 
 // Reads the text the way the C scanner reads "%u", "%7s" and literal characters, except that a
 // negative or over-long number fails rather than wrapping.
