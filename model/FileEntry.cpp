@@ -1,6 +1,7 @@
 #include "model/FileEntry.h"
 
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 
@@ -24,10 +25,31 @@ bool FileEntry::SetText(std::u16string_view value) {
     }
     try {
         text.assign(value);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return false;
     }
     textLength = uint32_t(value.size());
+    return true;
+}
+
+bool FileEntry::CopyDescriptorFrom(const FileEntry& other) {
+    if (&other == this) {
+        return true;
+    }
+    std::u16string copy;
+    try {
+        copy.assign(other.text);
+    } catch (const std::exception&) {
+        return false;
+    }
+    Release();
+    kind = other.kind;
+    textLength = other.textLength;
+    text = std::move(copy);
+    std::memcpy(path, other.path, sizeof(path));
+    referenceDuration = other.referenceDuration;
+    colour = other.colour;
+    font = other.font;
     return true;
 }
 

@@ -45,6 +45,10 @@ struct FileEntry {
     // Stores the text and its length; false (nothing changed) when memory runs out or the text
     // is longer than a 32-bit length can say.
     bool SetText(std::u16string_view value);
+    // What an undo snapshot keeps of a slot: kind, text, path, reference duration, colour and
+    // font, without the loaded object (the slot is released first). False, with this slot as it
+    // was, when memory runs out.
+    bool CopyDescriptorFrom(const FileEntry& other);
 };
 
 // The key colour that a text entry keeps for a text colour 0x00BBGGRR.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TrackTestSupport.h"
+#include "model/EventColour.h"
 #include "model/EventDefaults.h"
 #include "model/EventTemplate.h"
 
@@ -225,6 +226,47 @@ TEST(FileEntry, ExchangingSlotsMovesTheLoadedObject) {
     EXPECT_EQ(project->files[9].kind, FileKind::Image);
     EXPECT_FALSE(project->files[5].Used());
     EXPECT_EQ(project->files[5].loaded, nullptr);
+}
+
+}  // namespace
+}  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+TEST(FileEntry, DescriptorCopyLeavesTheLoadedObjectBehind) {
+    struct Picture : LoadedSource {};
+    FileEntry live;
+    live.kind = FileKind::Text;
+    live.loaded = std::make_unique<Picture>();
+    ASSERT_TRUE(live.SetText(u"テキスト"));
+    live.colour = 0x00123456;
+    live.font.height = 24;
+    live.font.faceName[0] = u'M';
+    live.referenceDuration = 7;
+    live.path[0] = u'p';
+    live.currentFrame = 4;
+
+    FileEntry snapshot;
+    snapshot.kind = FileKind::Image;
+    snapshot.loaded = std::make_unique<Picture>();
+    ASSERT_TRUE(snapshot.CopyDescriptorFrom(live));
+    EXPECT_EQ(snapshot.kind, FileKind::Text);
+    EXPECT_EQ(snapshot.loaded, nullptr);
+    EXPECT_EQ(snapshot.text, u"テキスト");
+    EXPECT_EQ(snapshot.textLength, 4u);
+    EXPECT_EQ(snapshot.colour, 0x00123456u);
+    EXPECT_EQ(std::memcmp(&snapshot.font, &live.font, sizeof(LogFont)), 0);
+    EXPECT_EQ(snapshot.referenceDuration, 7);
+    EXPECT_EQ(snapshot.path[0], u'p');
+    EXPECT_EQ(snapshot.currentFrame, -1);
+}
+
+TEST(EventColour, OpacityZeroStandsForOpaque) {
+    EXPECT_EQ(EventOpacity(0x00FFFFFF), 256u);
+    EXPECT_EQ(EventOpacity(0x01FFFFFF), 1u);
+    EXPECT_EQ(WithOpacity(0xAB123456, 256), 0x00123456u);
+    EXPECT_EQ(WithOpacity(0x00123456, 128), 0x80123456u);
 }
 
 }  // namespace

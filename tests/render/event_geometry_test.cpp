@@ -21,8 +21,7 @@ Point Apply(const float m[9], double x, double y) {
     return {(m[0] * x + m[1] * y + m[2]) / w, (m[3] * x + m[4] * y + m[5]) / w};
 }
 
-TrackEvent Placement(float refX, float refY, float scale, float rotation, float posX,
-                     float posY) {
+TrackEvent Placement(float refX, float refY, float scale, float rotation, float posX, float posY) {
     TrackEvent e{};
     e.flags = kEventUsed | kEventParametric;
     e.referenceX = refX;

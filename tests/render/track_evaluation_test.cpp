@@ -36,7 +36,9 @@ bool IsZero(const TrackEvent& e) {
     return std::memcmp(&e, &zero, sizeof(TrackEvent)) == 0;
 }
 
-const TrackEvent& Working(Track& track) { return track.EvalState().working; }
+const TrackEvent& Working(Track& track) {
+    return track.EvalState().working;
+}
 
 // The matrices a working copy should carry: the event's own, composed for the method.
 TrackEvent Composed(TrackEvent e, DrawMethod method) {
@@ -87,9 +89,12 @@ TEST(EvaluateTrack, AnyOrderOfFramesGivesTheSamePositions) {
     Track track;
     Fill(track, {At(0, 100, 7), At(4, 5000, -3), At(9, 0, 0), At(12, 70, 11)});
     auto expected = [](uint32_t f) -> RefTime {
-        if (f >= 12) return 70 + RefTime(f - 12) * 11;
-        if (f >= 9) return 0;
-        if (f >= 4) return 5000 - RefTime(f - 4) * 3;
+        if (f >= 12)
+            return 70 + RefTime(f - 12) * 11;
+        if (f >= 9)
+            return 0;
+        if (f >= 4)
+            return 5000 - RefTime(f - 4) * 3;
         return 100 + RefTime(f) * 7;
     };
     for (uint32_t f = 0; f < 20; ++f) {
@@ -172,7 +177,7 @@ TEST_F(Interpolation, HalfWay) {
     EXPECT_EQ(w.left, 50);
     EXPECT_EQ(w.top, 5);
     EXPECT_EQ(w.right, 0);
-    EXPECT_EQ(w.bottom, 7);  // 7 + 1 x 5 / 10, truncated
+    EXPECT_EQ(w.bottom, 7);            // 7 + 1 x 5 / 10, truncated
     EXPECT_EQ(w.colour & 0xFF, 128u);  // 255 - 255 x 5 / 10, truncated
     EXPECT_EQ((w.colour >> 8) & 0xFF, 0u);
     EXPECT_EQ((w.colour >> 16) & 0xFF, 127u);
