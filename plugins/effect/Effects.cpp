@@ -56,6 +56,9 @@ bool Mosaic(const Canvas& canvas, int32_t mode, int32_t block) {
         // block's mean.
         std::vector<uint64_t> keys(size_t(columns) * size_t(rows), UINT64_MAX);
         std::unordered_map<uint64_t, Sum> sums;
+        // Neighbouring pixels mostly share a block: the last block found is kept at hand.
+        uint64_t lastKey = UINT64_MAX;
+        Sum* last = nullptr;
         for (int32_t y = canvas.Y0(); y < canvas.Y1(); ++y) {
             const uint32_t* row = canvas.Row(y);
             for (int32_t x = canvas.X0(); x < canvas.X1(); ++x) {
@@ -66,7 +69,11 @@ bool Mosaic(const Canvas& canvas, int32_t mode, int32_t block) {
                 auto by = uint64_t(uint32_t(std::floor((sy - canvas.Top()) / size)));
                 uint64_t key = (by << 32) | bx;
                 keys[size_t(y - canvas.Y0()) * size_t(columns) + size_t(x - canvas.X0())] = key;
-                Sum& sum = sums[key];
+                if (key != lastKey) {
+                    last = &sums[key];
+                    lastKey = key;
+                }
+                Sum& sum = *last;
                 sum.red += Channel(row[x], 16);
                 sum.green += Channel(row[x], 8);
                 sum.blue += Channel(row[x], 0);
@@ -83,6 +90,8 @@ bool Mosaic(const Canvas& canvas, int32_t mode, int32_t block) {
         }
         const uint32_t tint = canvas.Tint();
         const int32_t weight = canvas.Weight();
+        lastKey = UINT64_MAX;
+        uint32_t mean = 0;
         for (int32_t y = canvas.Y0(); y < canvas.Y1(); ++y) {
             uint32_t* row = canvas.Row(y);
             const uint64_t* rowKeys = &keys[size_t(y - canvas.Y0()) * size_t(columns)];
@@ -90,7 +99,11 @@ bool Mosaic(const Canvas& canvas, int32_t mode, int32_t block) {
                 uint64_t key = rowKeys[x - canvas.X0()];
                 if (key == UINT64_MAX)
                     continue;
-                row[x] = Combine(row[x], TintPixel(means[key], tint), mode, weight);
+                if (key != lastKey) {
+                    mean = means[key];
+                    lastKey = key;
+                }
+                row[x] = Combine(row[x], TintPixel(mean, tint), mode, weight);
             }
         }
     } catch (const std::bad_alloc&) {

@@ -132,6 +132,21 @@ TEST_F(EffectModule, FillHonoursOpacityBlendAndPlacement) {
         }
     }
 
+    // Turned a quarter clockwise and moved right: (x, y) lands at (10 - y, x).
+    Placement turned;
+    const float f[9] = {0, -1, 10 + kCentreX, 1, 0, 0.5f, 0, 0, 1};
+    const float i[9] = {0, 1, 0.5f, -1, 0, 10 - kCentreX, 0, 0, 1};
+    std::copy(f, f + 9, turned.forward);
+    std::copy(i, i + 9, turned.inverse);
+    Frame rotated(0);
+    const EffectRect upright{8, 0, 10, 4};
+    ASSERT_TRUE(Run(kFill, rotated, {0, 0, 4, 2}, 0x00FFFFFF, 0, turned));
+    for (int32_t y = 0; y < rotated.height; ++y) {
+        for (int32_t x = 0; x < rotated.width; ++x) {
+            ASSERT_EQ(rotated.At(x, y), Inside(upright, x, y) ? 0x00FFFFFFu : 0u) << x << "," << y;
+        }
+    }
+
     // An unknown blend mode draws nothing; an empty region draws nothing; both succeed.
     Frame untouched(0x00123456);
     EXPECT_TRUE(Run(kFill, untouched, {0, 0, 16, 12}, 0, 9));

@@ -1,8 +1,9 @@
 /* Effect modules for the loader tests, one per EFFECT_TEST_VARIANT_* definition. Written in C so
  * that the plug-in header is compiled as C as well. */
-#include <string.h>
-
+/* First, to show that the header stands on its own. */
 #include "kelvane_effect.h"
+/* The rest. */
+#include <string.h>
 
 static int32_t last_id = -1;
 
