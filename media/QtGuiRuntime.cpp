@@ -14,6 +14,12 @@ bool HasDisplay() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
+// The application keeps argc and argv for its whole life.
+int argc = 1;
+char name[] = "kelvane";
+char* argv[] = {name, nullptr};
+QGuiApplication* ownApp = nullptr;
+
 }  // namespace
 
 bool EnsureGuiApplication() {
@@ -23,14 +29,13 @@ bool EnsureGuiApplication() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if ((!platform || !*platform) && !HasDisplay())
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ownApp = new QGuiApplication(argc, argv);
+    return true;
+}
 
-    // The application keeps argc and argv for its whole life, and it lives to the end of the
-    // process: destroying it at exit would race the destruction of Qt's own globals.
-    static int argc = 1;
-    static char name[] = "kelvane";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    return app != nullptr;
+void ReleaseGuiApplication() {
+    delete ownApp;
+    ownApp = nullptr;
 }
 
 }  // namespace kelvane
