@@ -7,8 +7,8 @@
 
 #include "model/FileKind.h"
 #include "model/LoadedSource.h"
-#include "model/LogFont.h"
 #include "model/TrackEvent.h"
+#include "platform/LogFont.h"
 #include "platform/Path.h"
 
 namespace kelvane {

@@ -1,0 +1,149 @@
+#include "media/EffectPlugin.h"
+
+#include <new>
+
+#include "platform/Path.h"
+
+namespace kelvane {
+
+namespace {
+
+// A module that claims more effects than this is taken as broken rather than trusted with an
+// allocation of its choosing.
+constexpr int32_t kMaxEffects = 65536;
+
+}  // namespace
+
+EffectPath SplitEffectPath(std::u16string_view path) {
+    EffectPath result;
+    size_t cut = path.find(u'>');
+    if (cut == std::u16string_view::npos) {
+        result.module = std::u16string(path);
+    } else {
+        result.module = std::u16string(path.substr(0, cut));
+        result.name = std::u16string(path.substr(cut + 1));
+    }
+    return result;
+}
+
+std::vector<std::u16string> EffectPathCandidates(std::u16string_view path,
+                                                 std::u16string_view basePath,
+                                                 std::u16string_view projectFolder) {
+    std::vector<std::u16string> candidates;
+    if (path.empty() || path.front() != u'\\') {
+        candidates.emplace_back(path);
+        return candidates;
+    }
+    // The path's own backslash is the separator: the two parts are joined as they stand.
+    for (std::u16string_view prefix : {basePath, projectFolder}) {
+        std::u16string joined = std::u16string(prefix) + std::u16string(path);
+        if (joined.size() < kPathUnits)
+            candidates.push_back(std::move(joined));
+    }
+    return candidates;
+}
+
+bool EffectPlugin::LoadModule(std::u16string_view modulePath) {
+    EffectPlugin fresh;
+    if (!fresh.module_.Load(modulePath))
+        return false;
+    fresh.query_ = fresh.module_.Lookup<QueryEffectProc>("QueryEffect");
+    fresh.enumerate_ = fresh.module_.Lookup<EnumEffectProc>("EnumEffect");
+    fresh.transform_ = fresh.module_.Lookup<TransformEffectProc>("TransformEffect");
+    if (!fresh.query_ || !fresh.enumerate_ || !fresh.transform_)
+        return false;
+    *this = std::move(fresh);
+    return true;
+}
+
+bool EffectPlugin::Load(std::u16string_view modulePath, int32_t index,
+                        std::optional<std::u16string_view> name) {
+    EffectPlugin fresh;
+    if (!fresh.LoadModule(modulePath))
+        return false;
+    bool selected = name ? fresh.SelectByName(*name) : fresh.SelectByIndex(index);
+    if (!selected || fresh.info_.version > kEffectVersionMax)
+        return false;
+    *this = std::move(fresh);
+    return true;
+}
+
+bool EffectPlugin::SelectByName(std::u16string_view name) {
+    std::vector<EffectInfo> records;
+    if (!Enumerate(records))
+        return false;
+    for (const EffectInfo& record : records) {
+        if (EffectText(record.name) == name) {
+            info_ = record;
+            effectId_ = record.id;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool EffectPlugin::SelectByIndex(int32_t index) {
+    EffectInfo record{};
+    if (query_(index, &record) == 0)
+        return false;
+    info_ = record;
+    // The index, not the record's id: what the module described at this index is what it draws.
+    effectId_ = index;
+    return true;
+}
+
+bool EffectPlugin::Enumerate(std::vector<EffectInfo>& records) const {
+    records.clear();
+    if (!enumerate_)
+        return false;
+    int32_t count = enumerate_(nullptr);
+    if (count < 0 || count > kMaxEffects)
+        return false;
+    try {
+        records.assign(size_t(count), EffectInfo{});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (enumerate_(records.data()) != count) {
+        records.clear();
+        return false;
+    }
+    return true;
+}
+
+bool EffectPlugin::Transform(uint32_t* pixels, int32_t width, int32_t height,
+                             const EffectRect& target, const EffectRect& region, uint32_t colour,
+                             int32_t blendMode, const float* matrix, const float* inverse) const {
+    if (!transform_)
+        return false;
+    return transform_(effectId_, pixels, width, height, &target, &region, colour, blendMode, matrix,
+                      inverse) != 0;
+}
+
+void EffectPlugin::Release() {
+    module_.Unload();
+    query_ = nullptr;
+    enumerate_ = nullptr;
+    transform_ = nullptr;
+    effectId_ = 0;
+    info_ = EffectInfo{};
+}
+
+bool LoadEffect(EffectPlugin& plugin, std::u16string_view fullPath) {
+    EffectPath parts = SplitEffectPath(fullPath);
+    std::optional<std::u16string_view> name;
+    if (parts.name)
+        name = *parts.name;
+    return plugin.Load(parts.module, 0, name);
+}
+
+bool OpenEffect(EffectPlugin& plugin, std::u16string_view path, std::u16string_view basePath,
+                std::u16string_view projectFolder) {
+    for (const std::u16string& candidate : EffectPathCandidates(path, basePath, projectFolder)) {
+        if (LoadEffect(plugin, candidate))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,136 @@
+// The exports of the default effect module. An effect's id is its index in the table below, so
+// both ways of selecting an effect (by index, by name) reach the same drawing.
+#include <cstring>
+#include <iterator>
+
+#include "Effects.h"
+#include "kelvane_effect.h"
+
+namespace {
+
+enum class Kind { Fill, GradientAcross, GradientDown, Mosaic, Blur, Invert, Fade };
+
+struct Entry {
+    Kind kind;
+    int32_t size;  // block size of a mosaic, radius of a blur
+    const char16_t* name;
+    const char16_t* text;
+    const char16_t* description;
+};
+
+constexpr uint32_t kVersion = 0x20000;
+
+const Entry kEffects[] = {
+    {Kind::Fill, 0, u"塗りつぶし", u"領域を色で塗りつぶします。",
+     u"イベントの領域を「不透明度と色」の色で塗りつぶします。不透明度と合成方法が効きます。"
+     u"領域はイベントの配置（拡大率・回転・位置、または行列）に従って置かれます。"},
+    {Kind::GradientAcross, 0, u"グラデーション（左から右）", u"色が左端から右端へ薄くなります。",
+     u"領域の左端では「不透明度と色」の色と不透明度のまま、右端に向かって一様に透明になります。"
+     u"回転を使うと向きを変えられます。合成方法が効きます。"},
+    {Kind::GradientDown, 0, u"グラデーション（上から下）", u"色が上端から下端へ薄くなります。",
+     u"領域の上端では「不透明度と色」の色と不透明度のまま、下端に向かって一様に透明になります。"
+     u"合成方法が効きます。"},
+    {Kind::Mosaic, 8, u"モザイク（小）", u"領域を8ピクセル四方のモザイクにします。",
+     u"それまでに描かれた画面のうち領域の部分を、8ピクセル四方の区画ごとに平均の色で塗ります。"
+     u"色（白以外）は乗算で掛かり、不透明度と合成方法が効きます。"},
+    {Kind::Mosaic, 16, u"モザイク（中）", u"領域を16ピクセル四方のモザイクにします。",
+     u"それまでに描かれた画面のうち領域の部分を、16ピクセル四方の区画ごとに平均の色で塗ります。"
+     u"色（白以外）は乗算で掛かり、不透明度と合成方法が効きます。"},
+    {Kind::Mosaic, 32, u"モザイク（大）", u"領域を32ピクセル四方のモザイクにします。",
+     u"それまでに描かれた画面のうち領域の部分を、32ピクセル四方の区画ごとに平均の色で塗ります。"
+     u"色（白以外）は乗算で掛かり、不透明度と合成方法が効きます。"},
+    {Kind::Blur, 2, u"ぼかし（弱）", u"領域を半径2ピクセルでぼかします。",
+     u"それまでに描かれた画面のうち領域の部分を、周囲5×5ピクセルの平均でぼかします。"
+     u"色（白以外）は乗算で掛かり、不透明度と合成方法が効きます。"},
+    {Kind::Blur, 6, u"ぼかし（強）", u"領域を半径6ピクセルでぼかします。",
+     u"それまでに描かれた画面のうち領域の部分を、周囲13×13ピクセルの平均でぼかします。"
+     u"色（白以外）は乗算で掛かり、不透明度と合成方法が効きます。"},
+    {Kind::Invert, 0, u"色の反転", u"領域の色を反転します。",
+     u"それまでに描かれた画面のうち領域の部分の色を反転します（ネガ）。"
+     u"色（白以外）は乗算で掛かり、不透明度と合成方法が効きます。"},
+    {Kind::Fade, 0, u"色へのフェード", u"領域を色へ徐々に近づけます。",
+     u"不透明度の分だけ領域を「不透明度と色」の色へ近づけます。次のイベントとの間を補間して"
+     u"不透明度を変えると、始まりと終わりがなめらかなフェードになります。合成方法が効きます。"},
+};
+
+constexpr int32_t kEffectCount = int32_t(std::size(kEffects));
+
+template <size_t N>
+void CopyText(KelvaneChar16 (&field)[N], const char16_t* text) {
+    size_t n = 0;
+    while (n + 1 < N && text[n] != 0) {
+        field[n] = text[n];
+        ++n;
+    }
+    while (n < N)
+        field[n++] = 0;
+}
+
+void Describe(int32_t index, EffectInfo* info) {
+    std::memset(info, 0, sizeof(*info));
+    const Entry& entry = kEffects[index];
+    info->id = index;
+    info->version = kVersion;
+    CopyText(info->name, entry.name);
+    CopyText(info->text, entry.text);
+    CopyText(info->description, entry.description);
+}
+
+}  // namespace
+
+extern "C" {
+
+KELVANE_EFFECT_EXPORT int32_t EnumEffect(EffectInfo* infos) {
+    if (infos) {
+        for (int32_t i = 0; i < kEffectCount; ++i)
+            Describe(i, &infos[i]);
+    }
+    return kEffectCount;
+}
+
+KELVANE_EFFECT_EXPORT int32_t QueryEffect(int32_t index, EffectInfo* info) {
+    if (index < 0 || index >= kEffectCount || !info)
+        return 0;
+    Describe(index, info);
+    return 1;
+}
+
+KELVANE_EFFECT_EXPORT int32_t TransformEffect(int32_t id, uint32_t* pixels, int32_t width,
+                                              int32_t height, const EffectRect* target,
+                                              const EffectRect* region, uint32_t colour,
+                                              int32_t blendMode, const float* matrix,
+                                              const float* inverse) {
+    if (id < 0 || id >= kEffectCount)
+        return 0;
+    effect::Canvas canvas;
+    if (!canvas.Prepare(pixels, width, height, target, region, colour, matrix, inverse))
+        return 0;
+    // An unknown blend mode draws nothing, as it does for a picture event.
+    if (!effect::ValidBlendMode(blendMode) || canvas.Empty())
+        return 1;
+    const Entry& entry = kEffects[id];
+    switch (entry.kind) {
+        case Kind::Fill:
+            effect::Fill(canvas, blendMode);
+            return 1;
+        case Kind::GradientAcross:
+            effect::Gradient(canvas, blendMode, false);
+            return 1;
+        case Kind::GradientDown:
+            effect::Gradient(canvas, blendMode, true);
+            return 1;
+        case Kind::Mosaic:
+            return effect::Mosaic(canvas, blendMode, entry.size) ? 1 : 0;
+        case Kind::Blur:
+            return effect::BoxBlur(canvas, blendMode, entry.size) ? 1 : 0;
+        case Kind::Invert:
+            effect::Invert(canvas, blendMode);
+            return 1;
+        case Kind::Fade:
+            effect::FadeToColour(canvas, blendMode);
+            return 1;
+    }
+    return 0;
+}
+
+}  // extern "C"
