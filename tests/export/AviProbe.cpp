@@ -159,6 +159,25 @@ bool DecodeAvi(const std::filesystem::path& path, DecodedVideo& out, std::string
     return drain();
 }
 
+int64_t CountPackets(const std::filesystem::path& path) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.string().c_str(), nullptr, nullptr) < 0) {
+        return -1;
+    }
+    av::InputContextPtr format(raw);
+    const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0) {
+        return -1;
+    }
+    av::PacketPtr pkt(av_packet_alloc());
+    int64_t count = 0;
+    while (av_read_frame(raw, pkt.get()) >= 0) {
+        count += pkt->stream_index == index ? 1 : 0;
+        av_packet_unref(pkt.get());
+    }
+    return count;
+}
+
 void PaintTestFrame(PixelImage& image, uint32_t frame) {
     for (int32_t y = 0; y < image.Height(); ++y) {
         uint32_t* row = image.Row32(y);

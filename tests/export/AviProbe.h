@@ -45,6 +45,9 @@ struct DecodedVideo {
 // Decodes every frame of the first video stream. False (with the reason in error) on any failure.
 bool DecodeAvi(const std::filesystem::path& path, DecodedVideo& out, std::string& error);
 
+// The number of packets of the first video stream as the demuxer reads them, or -1.
+int64_t CountPackets(const std::filesystem::path& path);
+
 // A frame whose pixels depend on position and frame number; smooth, so lossy codecs keep close.
 void PaintTestFrame(PixelImage& image, uint32_t frame);
 // The same pixels as words from the top row down, for comparing with DecodedVideo frames.
