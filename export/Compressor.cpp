@@ -44,6 +44,14 @@ const CompressorInfo* FindCompressor(std::string_view name) {
     return nullptr;
 }
 
+std::string CompressorListText() {
+    std::string text;
+    for (const CompressorInfo& c : AvailableCompressors()) {
+        text += c.name + '\t' + c.description + '\n';
+    }
+    return text;
+}
+
 bool NamedCompressorChooser::Choose(const std::vector<CompressorInfo>& offered,
                                     std::string& chosen) {
     for (const CompressorInfo& c : offered) {

@@ -22,6 +22,9 @@ const std::vector<CompressorInfo>& AvailableCompressors();
 // An offered compressor by its name (case-sensitive), or nullptr.
 const CompressorInfo* FindCompressor(std::string_view name);
 
+// One line per offered compressor, "NAME<TAB>description\n", for listing them to the user.
+std::string CompressorListText();
+
 // The name of the uncompressed entry.
 inline constexpr std::string_view kUncompressedName = "uncompressed";
 

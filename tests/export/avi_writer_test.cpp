@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -141,18 +142,6 @@ TEST(AviWriterStates, OpenRejectsBadFormatsAndPathsWithoutLeavingFiles) {
     EXPECT_FALSE(writer.Open(frame.Header(), dir.File("missing/a.avi"), 30, 1));
     writer.Close();
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-
-    // x264 takes 4:2:0 frames of even size only: the refusal comes before the file is created.
-    if (FindCompressor("h264") != nullptr) {
-        PixelImage odd;
-        ASSERT_TRUE(odd.Create(7, 5));
-        NamedCompressorChooser h264("h264");
-        ASSERT_TRUE(writer.ChooseCompressor(h264));
-        writer.Initialise();
-        EXPECT_FALSE(writer.Open(odd.Header(), dir.File("odd.avi"), 30, 1));
-        writer.Close();
-        EXPECT_FALSE(std::filesystem::exists(dir.File("odd.avi")));
-    }
 }
 
 TEST(AviWriterUncompressed, FramesAreWholeBottomUpKeyFramesWithABitmapHeader) {
@@ -244,42 +233,56 @@ TEST_P(AviWriterCodec, RoundTripsThroughADecoder) {
         GTEST_SKIP() << GetParam() << " is not in this FFmpeg build";
     }
     TempDir dir;
-    const std::string path = dir.File(GetParam() + ".avi");
-    const int32_t w = 64;
-    const int32_t h = 48;
-    const uint32_t count = 6;
-    ASSERT_TRUE(WriteClip(GetParam(), path, w, h, count, 299700, 10000));
-
-    DecodedVideo video;
-    std::string error;
-    ASSERT_TRUE(DecodeAvi(path, video, error)) << error;
-    EXPECT_EQ(video.width, w);
-    EXPECT_EQ(video.height, h);
-    ASSERT_EQ(video.frames.size(), count);
-    StreamHeader strh;
-    ASSERT_TRUE(ReadStreamHeader(path, strh));
-    EXPECT_EQ(strh.length, count);
-    EXPECT_EQ(uint64_t(strh.rate) * 10000, uint64_t(299700) * strh.scale);
-
-    PixelImage expected;
-    ASSERT_TRUE(expected.Create(w, h));
-    for (uint32_t i = 0; i < count; ++i) {
-        PaintTestFrame(expected, i);
-        const std::vector<uint32_t> want = TopDownPixels(expected);
-        const std::vector<uint32_t>& got = video.frames[i];
-        if (info->lossless) {
-            EXPECT_EQ(got, want) << "frame " << i;
+    struct Size {
+        int32_t w, h;
+    } sizes[] = {{64, 48}, {7, 5}};
+    for (const Size& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.w) + "x" + std::to_string(size.h));
+        const std::string path = dir.File(GetParam() + std::to_string(size.w) + ".avi");
+        const uint32_t count = 6;
+        if (!WriteClip(GetParam(), path, size.w, size.h, count, 299700, 10000)) {
+            // x264 takes 4:2:0 frames of even size only; it refuses before a file is created.
+            EXPECT_EQ(GetParam(), "h264");
+            EXPECT_TRUE(size.w % 2 != 0 || size.h % 2 != 0);
+            EXPECT_FALSE(std::filesystem::exists(path));
             continue;
         }
-        // Lossy: close on average. A frame upside down or with red and blue swapped is far off.
-        uint64_t error_sum = 0;
-        for (size_t p = 0; p < want.size(); ++p) {
-            for (int shift = 0; shift < 24; shift += 8) {
-                error_sum +=
-                    std::abs(int((got[p] >> shift) & 0xFF) - int((want[p] >> shift) & 0xFF));
+
+        DecodedVideo video;
+        std::string error;
+        ASSERT_TRUE(DecodeAvi(path, video, error)) << error;
+        EXPECT_EQ(video.width, size.w);
+        EXPECT_EQ(video.height, size.h);
+        ASSERT_EQ(video.frames.size(), count);
+        StreamHeader strh;
+        ASSERT_TRUE(ReadStreamHeader(path, strh));
+        EXPECT_EQ(strh.length, count);
+        EXPECT_EQ(uint64_t(strh.rate) * 10000, uint64_t(299700) * strh.scale);
+
+        PixelImage expected;
+        ASSERT_TRUE(expected.Create(size.w, size.h));
+        for (uint32_t i = 0; i < count; ++i) {
+            PaintTestFrame(expected, i);
+            const std::vector<uint32_t> want = TopDownPixels(expected);
+            const std::vector<uint32_t>& got = video.frames[i];
+            if (info->lossless) {
+                EXPECT_EQ(got, want) << "frame " << i;
+                continue;
             }
+            if (size.w < 16) {
+                continue;  // too few pixels to judge a lossy codec by
+            }
+            // Lossy: close on average. A frame upside down or with red and blue swapped is far
+            // off.
+            uint64_t errorSum = 0;
+            for (size_t p = 0; p < want.size(); ++p) {
+                for (int shift = 0; shift < 24; shift += 8) {
+                    errorSum +=
+                        std::abs(int((got[p] >> shift) & 0xFF) - int((want[p] >> shift) & 0xFF));
+                }
+            }
+            EXPECT_LT(double(errorSum) / double(want.size() * 3), 6.0) << "frame " << i;
         }
-        EXPECT_LT(double(error_sum) / (want.size() * 3), 6.0) << "frame " << i;
     }
 }
 
@@ -297,6 +300,9 @@ TEST(AviWriterCodec, EveryOfferedCompressorHasANameAndDescription) {
         EXPECT_EQ(c.name.find_first_of(" \t"), std::string::npos);
         EXPECT_EQ(FindCompressor(c.name), &c);
     }
+    const std::string list = CompressorListText();
+    EXPECT_EQ(list.substr(0, list.find('\n')), "uncompressed\t全フレーム (非圧縮)");
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), std::ptrdiff_t(offered.size()));
 }
 
 }  // namespace

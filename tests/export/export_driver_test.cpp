@@ -217,6 +217,30 @@ TEST(ExportRun, DrawErrorsStopTheRunOnlyWithTheAbortFlag) {
     }
 }
 
+TEST(ExportRun, ProgressComesWithTheTimerAndTheEndAtOnce) {
+    TempDir dir;
+    FakeClock clock;
+    FakeComposer composer;
+    composer.afterFrame = [&](uint32_t) { clock.now += 300ms; };
+    RecordingPrompt prompt;
+    ExportJob job;
+    NamedCompressorChooser raw(std::string{kUncompressedName});
+    std::vector<ExportTick> ticks;
+    ASSERT_TRUE(RunExportCommand(
+        job, SmallProject(6), composer, dir.File("p.avi"), raw, prompt, nullptr,
+        [&](const ExportTick& t) { ticks.push_back(t); }, clock.Get()));
+    // Frames end at 300, 600, ... 1800 ms: the timer comes round after frames 2, 4 and 5
+    // (600, 1200 and 1500 ms); the end is reported as soon as the seventh step finds it.
+    ASSERT_EQ(ticks.size(), 4u);
+    EXPECT_EQ(ticks[0].position, 2u);
+    EXPECT_EQ(ticks[0].text,
+              "現在位置 00:00.066\t進捗度 33%\n経過時間 00:00.600\t推定残り時間 00:01.200");
+    EXPECT_EQ(ticks[1].position, 4u);
+    EXPECT_EQ(ticks[2].position, 5u);
+    EXPECT_EQ(ticks[3].action, ExportTick::Action::EndOk);
+    EXPECT_EQ(ticks[2].action, ExportTick::Action::Refresh);
+}
+
 TEST(ExportRun, FailedSetupAndCancelledChooserEndTheCommand) {
     TempDir dir;
     FakeComposer composer;
