@@ -23,7 +23,6 @@ struct AviWriter::Output {
     av::SwsPtr convert;
     av::FramePtr frame;
     av::PacketPtr packet;
-    std::string path;
     bool headerWritten = false;
 };
 
@@ -94,7 +93,6 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     input_.sizeImage = uint32_t(input.width) * 4 * uint32_t(input.height);
     nextIndex_ = 0;
     out_ = std::make_unique<Output>();
-    out_->path = path;
     out_->packet.reset(av_packet_alloc());
     if (!out_->packet) {
         return false;
@@ -181,7 +179,9 @@ bool AviWriter::OpenEncoder(uint32_t rate, uint32_t scale) {
     // holds every frame handed in; no frame waits inside the encoder for a later one.
     enc->gop_size = 1;
     enc->max_b_frames = 0;
+    // Slices only: frame threads would hold frames back.
     enc->thread_type = FF_THREAD_SLICE;
+    enc->thread_count = 0;
     if (pixFmt == AV_PIX_FMT_YUVJ420P) {
         enc->color_range = AVCOL_RANGE_JPEG;
     } else if (pixFmt == AV_PIX_FMT_YUV420P) {

@@ -10,7 +10,8 @@ namespace kelvane {
 
 std::string FormatProgressText(uint32_t n, uint32_t length, RefTime frameDuration,
                                uint64_t elapsedMs) {
-    const RefTime p = RefTime(n) * frameDuration;
+    // 2^32 frames of the longest frame duration (1000 s) pass 2^63 units.
+    const __int128 p = __int128(n) * frameDuration;
     const uint64_t e = elapsedMs;
     // 64-bit throughout: (length - n) x e passes 2^32 after about an hour of a long export.
     const uint64_t r = n == 0 ? 0 : uint64_t(length - n) * e / n;
