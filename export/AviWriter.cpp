@@ -155,6 +155,11 @@ bool AviWriter::OpenEncoder(uint32_t rate, uint32_t scale) {
     if (codec == nullptr) {
         return false;
     }
+    // x264 takes 4:2:0 frames of even size only, and its refusal leaks; ask first.
+    if (std::string_view(codec->name) == "libx264" &&
+        (input_.width % 2 != 0 || input_.height % 2 != 0)) {
+        return false;
+    }
     const AVPixelFormat pixFmt = EncoderPixelFormat(codec);
     if (pixFmt == AV_PIX_FMT_NONE) {
         return false;
@@ -249,6 +254,7 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
         pkt->data = nullptr;
         pkt->size = 0;
     }
+    ok = ok && Flushed();
     if (ok) {
         nextIndex_ = index + 1;
     }
@@ -299,6 +305,14 @@ bool AviWriter::WritePendingPackets() {
             return false;
         }
     }
+}
+
+bool AviWriter::Flushed() {
+    // The muxer buffers what it writes and reports a failed write (a full disk) only through the
+    // I/O context; a frame counts as written once it has reached the file.
+    AVIOContext* pb = out_->format->pb;
+    avio_flush(pb);
+    return pb->error >= 0;
 }
 
 void AviWriter::Close() {

@@ -59,6 +59,7 @@ class AviWriter {
     bool OpenEncoder(uint32_t rate, uint32_t scale);
     bool WriteEncoded(const uint8_t* pixels, uint32_t index);
     bool WritePendingPackets();
+    bool Flushed();
 
     bool initialised_ = false;
     bool streamOpen_ = false;

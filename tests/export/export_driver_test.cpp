@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <set>
 
@@ -239,6 +242,37 @@ TEST(ExportRun, ProgressComesWithTheTimerAndTheEndAtOnce) {
     EXPECT_EQ(ticks[2].position, 5u);
     EXPECT_EQ(ticks[3].action, ExportTick::Action::EndOk);
     EXPECT_EQ(ticks[2].action, ExportTick::Action::Refresh);
+}
+
+TEST(ExportRun, AFrameThatCannotBeWrittenStopsTheRun) {
+    TempDir dir;
+    // The disk "fills up" at 300 kB: frames of 40,000 bytes stop fitting after a few.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 300'000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    FakeComposer composer;
+    RecordingPrompt prompt;
+    ExportJob job;
+    ExportSettings s = SmallProject(20);
+    s.width = 100;
+    s.height = 100;
+    NamedCompressorChooser raw(std::string{kUncompressedName});
+    const bool ok =
+        RunExportCommand(job, s, composer, dir.File("full.avi"), raw, prompt, nullptr, {});
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(job.stopped);
+    EXPECT_FALSE(job.done);
+    EXPECT_FALSE(job.writer.Initialised());
+    EXPECT_EQ(prompt.errors, std::vector<std::string>{kExportStopped});
+    EXPECT_GT(job.FramesWritten(), 0u);
+    EXPECT_LE(job.FramesWritten(), 7u);  // 7 x 40,008 bytes and the headers fit
 }
 
 TEST(ExportRun, FailedSetupAndCancelledChooserEndTheCommand) {
