@@ -26,8 +26,8 @@ struct ExportSettings {
 class ExportJob {
   public:
     // Creates and fills both frame images, opens the writer on `path` (native, UTF-8) with the
-    // chosen compressor, resets the composition and starts at frame 0. The writer's compressor
-    // must have been chosen before.
+    // compressor chosen before (uncompressed output when none was), resets the composition and
+    // starts at frame 0.
     bool Setup(const std::string& path, const ExportSettings& settings, FrameComposer& composer);
 
     // Composes frame n into its image and writes it. False when the frame could not be written,

@@ -90,7 +90,8 @@ TEST(AviWriterStates, CallsOutOfOrderFailAndCloseIsAlwaysSafe) {
     writer.Initialise();
     ASSERT_TRUE(writer.Open(frame.Header(), path, 30, 1));
     EXPECT_TRUE(writer.StreamOpen());
-    EXPECT_FALSE(writer.ChooseCompressor(ffv1));  // not while a stream is open
+    EXPECT_FALSE(writer.Open(frame.Header(), path, 30, 1));  // one file at a time
+    EXPECT_FALSE(writer.ChooseCompressor(ffv1));             // not while a stream is open
     EXPECT_TRUE(writer.WriteFrame(frame.Pixels(), frame.ByteSize(), nullptr, 0));
     // Frames come in ascending order, each of the input's whole size.
     EXPECT_FALSE(writer.WriteFrame(frame.Pixels(), frame.ByteSize(), nullptr, 0));
