@@ -1,0 +1,342 @@
+#include "export/AviWriter.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "export/CompressorChooser.h"
+#include "export/FfmpegHandles.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libavutil/rational.h>
+}
+
+namespace kelvane {
+
+// The FFmpeg side of an open file: the muxer with its file and, when compressing, the encoder,
+// the pixel converter and the frame they share.
+struct AviWriter::Output {
+    av::OutputContextPtr format;
+    AVStream* stream = nullptr;  // owned by format
+    av::CodecContextPtr encoder;
+    av::SwsPtr convert;
+    av::FramePtr frame;
+    av::PacketPtr packet;
+    bool headerWritten = false;
+};
+
+namespace {
+
+// The pixel format to feed an encoder. Lossy encoders get the 4:2:0 layout that every player
+// decodes; lossless ones the format that holds our pixels without any loss.
+AVPixelFormat EncoderPixelFormat(const AVCodec* codec) {
+    const std::string_view name = codec->name;
+    if (name == "mjpeg") {
+        return AV_PIX_FMT_YUVJ420P;
+    }
+    if (name == "mpeg4" || name == "libx264") {
+        return AV_PIX_FMT_YUV420P;
+    }
+    if (codec->pix_fmts == nullptr) {
+        return AV_PIX_FMT_NONE;
+    }
+    // Asked for with three components: the fourth byte is no alpha.
+    return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
+}
+
+bool ValidInput(const BitmapInfoHeader& h) {
+    if (h.width <= 0 || h.height <= 0 || h.planes != 1 || h.bitCount != 32 || h.compression != 0) {
+        return false;
+    }
+    // The frames are handed in as whole 32-bit bitmaps; a header that claims another size would
+    // have the file's index disagree with its chunks.
+    const uint64_t bytes = uint64_t(h.width) * 4 * uint64_t(h.height);
+    return bytes <= UINT32_MAX && (h.sizeImage == 0 || h.sizeImage == bytes);
+}
+
+}  // namespace
+
+AviWriter::AviWriter() = default;
+
+AviWriter::~AviWriter() {
+    Release();
+}
+
+bool AviWriter::ChooseCompressor(CompressorChooser& chooser) {
+    if (streamOpen_) {
+        return false;
+    }
+    compressor_ = nullptr;
+    std::string chosen;
+    if (!chooser.Choose(AvailableCompressors(), chosen)) {
+        return false;
+    }
+    const CompressorInfo* info = FindCompressor(chosen);
+    if (info == nullptr) {
+        return false;
+    }
+    compressor_ = info->encoder.empty() ? nullptr : info;
+    return true;
+}
+
+bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
+                     uint32_t scale) {
+    if (!initialised_ || out_ != nullptr || !ValidInput(input) || rate == 0 ||
+        rate > uint32_t(INT32_MAX) || scale > uint32_t(INT32_MAX)) {
+        return false;
+    }
+    if (scale == 0) {
+        scale = 1;
+    }
+    input_ = input;
+    input_.sizeImage = uint32_t(input.width) * 4 * uint32_t(input.height);
+    nextIndex_ = 0;
+    out_ = std::make_unique<Output>();
+    out_->packet.reset(av_packet_alloc());
+    if (!out_->packet) {
+        return false;
+    }
+
+    // The encoder comes first, so that a compressor that refuses the format leaves no file.
+    if (compressor_ != nullptr && !OpenEncoder(rate, scale)) {
+        return false;
+    }
+
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0 || raw == nullptr) {
+        return false;
+    }
+    out_->format.reset(raw);
+    AVStream* st = avformat_new_stream(raw, nullptr);
+    if (st == nullptr) {
+        return false;
+    }
+    out_->stream = st;
+    // rate / scale frames per second: one tick of the stream is one frame.
+    st->time_base = AVRational{int(scale), int(rate)};
+    st->avg_frame_rate = AVRational{int(rate), int(scale)};
+    if (out_->encoder) {
+        if (avcodec_parameters_from_context(st->codecpar, out_->encoder.get()) < 0) {
+            return false;
+        }
+        // Encoders that tell their variant by the tag (Ut Video's ULRG against ULRA) set it;
+        // for the others the muxer takes its usual tag for the codec.
+    } else {
+        AVCodecParameters* par = st->codecpar;
+        par->codec_type = AVMEDIA_TYPE_VIDEO;
+        par->codec_id = AV_CODEC_ID_RAWVIDEO;
+        par->codec_tag = 0;  // BI_RGB
+        par->format = AV_PIX_FMT_BGRA;
+        par->bits_per_coded_sample = 32;
+        par->width = input_.width;
+        par->height = input_.height;
+    }
+
+    if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+        return false;
+    }
+    av::Dictionary options;
+    // Our rows are bottom-up, as a BI_RGB bitmap with a positive height declares them.
+    options.Set("flipped_raw_rgb", "1");
+    if (avformat_write_header(raw, options.Address()) < 0) {
+        // A file without valid headers is of no use to anyone.
+        out_.reset();
+        std::remove(path.c_str());
+        return false;
+    }
+    out_->headerWritten = true;
+    streamOpen_ = true;
+    return true;
+}
+
+bool AviWriter::OpenEncoder(uint32_t rate, uint32_t scale) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(compressor_->encoder.c_str());
+    if (codec == nullptr) {
+        return false;
+    }
+    // x264 takes 4:2:0 frames of even size only, and its refusal leaks; ask first.
+    if (std::string_view(codec->name) == "libx264" &&
+        (input_.width % 2 != 0 || input_.height % 2 != 0)) {
+        return false;
+    }
+    const AVPixelFormat pixFmt = EncoderPixelFormat(codec);
+    if (pixFmt == AV_PIX_FMT_NONE) {
+        return false;
+    }
+    out_->encoder.reset(avcodec_alloc_context3(codec));
+    AVCodecContext* enc = out_->encoder.get();
+    if (enc == nullptr) {
+        return false;
+    }
+    enc->width = input_.width;
+    enc->height = input_.height;
+    enc->pix_fmt = pixFmt;
+    enc->sample_aspect_ratio = AVRational{1, 1};
+    // One tick per frame, as in the stream; MPEG-4 part 2 allows denominators up to 65535 only,
+    // and a tick stays one frame either way.
+    int num = 1;
+    int den = 1;
+    av_reduce(&num, &den, scale, rate, 65535);
+    enc->time_base = AVRational{num, den};
+    enc->framerate = AVRational{den, num};
+    // Every frame is a key frame, so that each one decodes on its own and a file that ends early
+    // holds every frame handed in; no frame waits inside the encoder for a later one.
+    enc->gop_size = 1;
+    enc->max_b_frames = 0;
+    // Slices only: frame threads would hold frames back.
+    enc->thread_type = FF_THREAD_SLICE;
+    enc->thread_count = 0;
+    if (pixFmt == AV_PIX_FMT_YUVJ420P) {
+        enc->color_range = AVCOL_RANGE_JPEG;
+    } else if (pixFmt == AV_PIX_FMT_YUV420P) {
+        enc->color_range = AVCOL_RANGE_MPEG;
+        enc->colorspace = AVCOL_SPC_SMPTE170M;
+    }
+    av::Dictionary options;
+    const std::string_view name = codec->name;
+    if (name == "mjpeg" || name == "mpeg4") {
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        enc->global_quality = FF_QP2LAMBDA * 2;
+    } else if (name == "libx264") {
+        options.Set("crf", "18");
+        options.Set("tune", "zerolatency");
+        options.Set("forced-idr", "1");
+    }
+    if (avcodec_open2(enc, codec, options.Address()) < 0) {
+        return false;
+    }
+
+    // Our frames are BGR with an unused fourth byte; the fourth byte is never read as alpha.
+    const int flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_BITEXACT;
+    out_->convert.reset(sws_getContext(input_.width, input_.height, AV_PIX_FMT_BGR0, input_.width,
+                                       input_.height, pixFmt, flags, nullptr, nullptr, nullptr));
+    if (!out_->convert) {
+        return false;
+    }
+    if (pixFmt == AV_PIX_FMT_YUV420P) {
+        // Studio range BT.601, as the codec context declares.
+        const int* coefs = sws_getCoefficients(SWS_CS_ITU601);
+        sws_setColorspaceDetails(out_->convert.get(), coefs, 1, coefs, 0, 0, 1 << 16, 1 << 16);
+    }
+    out_->frame.reset(av_frame_alloc());
+    if (!out_->frame) {
+        return false;
+    }
+    out_->frame->format = pixFmt;
+    out_->frame->width = input_.width;
+    out_->frame->height = input_.height;
+    out_->frame->color_range = enc->color_range;
+    out_->frame->colorspace = enc->colorspace;
+    return av_frame_get_buffer(out_->frame.get(), 0) >= 0;
+}
+
+bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previous*/,
+                           uint32_t index) {
+    if (!streamOpen_ || pixels == nullptr || size != input_.sizeImage || index < nextIndex_ ||
+        index > uint32_t(INT32_MAX)) {
+        return false;
+    }
+    bool ok;
+    if (out_->encoder) {
+        ok = WriteEncoded(static_cast<const uint8_t*>(pixels), index);
+    } else {
+        AVPacket* pkt = out_->packet.get();
+        av_packet_unref(pkt);
+        // The muxer copies the bytes into the file before it returns; the frame is not copied.
+        pkt->data = const_cast<uint8_t*>(static_cast<const uint8_t*>(pixels));
+        pkt->size = int(size);
+        pkt->pts = pkt->dts = index;
+        pkt->duration = 1;
+        pkt->stream_index = 0;
+        pkt->flags = AV_PKT_FLAG_KEY;
+        ok = av_write_frame(out_->format.get(), pkt) >= 0;
+        pkt->data = nullptr;
+        pkt->size = 0;
+    }
+    ok = ok && Flushed();
+    if (ok) {
+        nextIndex_ = index + 1;
+    }
+    return ok;
+}
+
+bool AviWriter::WriteEncoded(const uint8_t* pixels, uint32_t index) {
+    AVFrame* frame = out_->frame.get();
+    // The encoder may still hold the previous frame's buffer.
+    if (av_frame_make_writable(frame) < 0) {
+        return false;
+    }
+    // The rows are bottom-up: start at the top row, the last in memory, and step backwards.
+    const int pitch = int(PixelImage::PitchFor(input_.width, 32));
+    const uint8_t* src[4] = {pixels + size_t(input_.height - 1) * size_t(pitch), nullptr, nullptr,
+                             nullptr};
+    const int srcStride[4] = {-pitch, 0, 0, 0};
+    if (sws_scale(out_->convert.get(), src, srcStride, 0, input_.height, frame->data,
+                  frame->linesize) != input_.height) {
+        return false;
+    }
+    frame->pts = index;
+    if (avcodec_send_frame(out_->encoder.get(), frame) < 0) {
+        return false;
+    }
+    return WritePendingPackets();
+}
+
+bool AviWriter::WritePendingPackets() {
+    AVPacket* pkt = out_->packet.get();
+    for (;;) {
+        const int got = avcodec_receive_packet(out_->encoder.get(), pkt);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) {
+            return true;
+        }
+        if (got < 0) {
+            return false;
+        }
+        // The encoder counts in frames, as the stream does.
+        pkt->stream_index = 0;
+        pkt->duration = 1;
+        if (pkt->dts == AV_NOPTS_VALUE) {
+            pkt->dts = pkt->pts;
+        }
+        const int written = av_write_frame(out_->format.get(), pkt);
+        av_packet_unref(pkt);
+        if (written < 0) {
+            return false;
+        }
+    }
+}
+
+bool AviWriter::Flushed() {
+    // The muxer buffers what it writes and reports a failed write (a full disk) only through the
+    // I/O context; a frame counts as written once it has reached the file.
+    AVIOContext* pb = out_->format->pb;
+    avio_flush(pb);
+    return pb->error >= 0;
+}
+
+void AviWriter::Close() {
+    if (!initialised_) {
+        return;
+    }
+    Release();
+}
+
+void AviWriter::Release() {
+    if (out_ != nullptr) {
+        if (out_->headerWritten) {
+            if (out_->encoder && avcodec_send_frame(out_->encoder.get(), nullptr) >= 0) {
+                WritePendingPackets();
+            }
+            // The trailer writes the index and the frame counts; without it the file is not valid.
+            av_write_trailer(out_->format.get());
+        }
+        out_.reset();
+    }
+    compressor_ = nullptr;
+    initialised_ = false;
+    streamOpen_ = false;
+    nextIndex_ = 0;
+}
+
+}  // namespace kelvane

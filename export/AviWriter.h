@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "export/Compressor.h"
+#include "render/PixelImage.h"
+
+namespace kelvane {
+
+class CompressorChooser;
+
+// Writes the composed output frames into an AVI file with one video stream, either as raw
+// 32-bit bottom-up bitmaps or through one of the offered compressors. The calls come strictly in
+// order: ChooseCompressor, Initialise, Open, WriteFrame for frames 0, 1, 2, ..., Close. Files of
+// any size stay valid: past the first gigabyte the container continues in OpenDML form.
+class AviWriter {
+  public:
+    AviWriter();
+    ~AviWriter();
+    AviWriter(const AviWriter&) = delete;
+    AviWriter& operator=(const AviWriter&) = delete;
+
+    // Asks the chooser for a compressor. Fails while a stream is open, when the user cancels and
+    // when the answer names no offered compressor; a previous choice is dropped in any case.
+    bool ChooseCompressor(CompressorChooser& chooser);
+
+    // Marks the writer ready for Open; the export setup calls it right after its own Close.
+    // Close undoes it, and with it the compressor choice.
+    void Initialise() { initialised_ = true; }
+
+    // Creates (or overwrites) the file at the native path and writes the stream headers. The
+    // input frames are described by `input` (32 bits per pixel, uncompressed, rows bottom-up);
+    // the stream runs at rate / scale frames per second (scale 0 counts as 1).
+    bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
+              uint32_t scale);
+
+    // Writes frame `index`; indices ascend from 0. `size` is the byte size of the pixels and must
+    // be the input format's image size. `previous` holds the frame before (the encoders keep
+    // their own reference frames, so it is not read).
+    bool WriteFrame(const void* pixels, size_t size, const void* previous, uint32_t index);
+
+    // Finishes the file so that it holds every frame written so far, and releases everything,
+    // the compressor choice included. Safe at any time and more than once; before Initialise it
+    // does nothing, so a compressor chosen before the export setup survives until the export ends.
+    void Close();
+
+    bool Initialised() const { return initialised_; }
+    bool StreamOpen() const { return streamOpen_; }
+    // The chosen compressor; nullptr for uncompressed output.
+    const CompressorInfo* Compressor() const { return compressor_; }
+
+  private:
+    struct Output;
+
+    void Release();
+    bool OpenEncoder(uint32_t rate, uint32_t scale);
+    bool WriteEncoded(const uint8_t* pixels, uint32_t index);
+    bool WritePendingPackets();
+    bool Flushed();
+
+    bool initialised_ = false;
+    bool streamOpen_ = false;
+    const CompressorInfo* compressor_ = nullptr;
+    BitmapInfoHeader input_{};
+    uint32_t nextIndex_ = 0;
+    std::unique_ptr<Output> out_;
+};
+
+}  // namespace kelvane

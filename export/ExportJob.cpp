@@ -1,0 +1,56 @@
+#include "export/ExportJob.h"
+
+#include <cmath>
+
+namespace kelvane {
+
+bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
+                      FrameComposer& composer) {
+    backgroundBgr_ = settings.backgroundBgr;
+    for (PixelImage& image : images_) {
+        if (!image.Create(settings.width, settings.height, 32)) {
+            return false;
+        }
+        image.Fill(backgroundBgr_);
+    }
+
+    writer.Close();
+    writer.Initialise();
+    // Fractional frame rates survive as rate / 10000 (29.97 fps gives 299700 / 10000).
+    const double scaled = std::trunc(settings.frameRate * 10000.0);
+    if (!(scaled >= 1.0 && scaled <= double(INT32_MAX))) {
+        return false;
+    }
+    if (!writer.Open(images_[0].Header(), path, uint32_t(scaled), 10000)) {
+        return false;
+    }
+
+    composer.ResetForExport();
+    n_ = 0;
+    return true;
+}
+
+bool ExportJob::ExportStep(FrameComposer& composer) {
+    PixelImage& image = images_[n_ & 1];
+    const PixelImage& previous = images_[(n_ & 1) ^ 1];
+    image.Fill(backgroundBgr_);
+    const bool drawn = composer.Compose(n_, image);
+    if (!drawn && abortOnDrawError) {
+        return false;
+    }
+    if (!writer.WriteFrame(image.Pixels(), image.ByteSize(), previous.Pixels(), n_)) {
+        return false;
+    }
+    ++n_;
+    return true;
+}
+
+const PixelImage* ExportJob::LastWrittenImage() const {
+    if (n_ == 0) {
+        return nullptr;
+    }
+    const PixelImage& image = images_[(n_ - 1) & 1];
+    return image.Empty() ? nullptr : &image;
+}
+
+}  // namespace kelvane
