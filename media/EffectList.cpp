@@ -1,5 +1,6 @@
 #include "media/EffectList.h"
 
+#include "media/SourcePath.h"
 #include "platform/Path.h"
 
 namespace kelvane {
@@ -50,7 +51,7 @@ EffectListStatus OpenEffectList(std::u16string_view pathField, std::u16string_vi
 
     bool loaded = false;
     for (const std::u16string& candidate :
-         EffectPathCandidates(list.modulePath, basePath, projectFolder)) {
+         SourcePathCandidates(list.modulePath, basePath, projectFolder)) {
         if (list.module.LoadModule(candidate)) {
             loaded = true;
             break;

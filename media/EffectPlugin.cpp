@@ -26,23 +26,6 @@ EffectPath SplitEffectPath(std::u16string_view path) {
     return result;
 }
 
-std::vector<std::u16string> EffectPathCandidates(std::u16string_view path,
-                                                 std::u16string_view basePath,
-                                                 std::u16string_view projectFolder) {
-    std::vector<std::u16string> candidates;
-    if (path.empty() || path.front() != u'\\') {
-        candidates.emplace_back(path);
-        return candidates;
-    }
-    // The path's own backslash is the separator: the two parts are joined as they stand.
-    for (std::u16string_view prefix : {basePath, projectFolder}) {
-        std::u16string joined = std::u16string(prefix) + std::u16string(path);
-        if (joined.size() < kPathUnits)
-            candidates.push_back(std::move(joined));
-    }
-    return candidates;
-}
-
 bool EffectPlugin::LoadModule(std::u16string_view modulePath) {
     EffectPlugin fresh;
     if (!fresh.module_.Load(modulePath))
@@ -135,15 +118,6 @@ bool LoadEffect(EffectPlugin& plugin, std::u16string_view fullPath) {
     if (parts.name)
         name = *parts.name;
     return plugin.Load(parts.module, 0, name);
-}
-
-bool OpenEffect(EffectPlugin& plugin, std::u16string_view path, std::u16string_view basePath,
-                std::u16string_view projectFolder) {
-    for (const std::u16string& candidate : EffectPathCandidates(path, basePath, projectFolder)) {
-        if (LoadEffect(plugin, candidate))
-            return true;
-    }
-    return false;
 }
 
 }  // namespace kelvane

@@ -33,13 +33,6 @@ struct EffectPath {
 };
 EffectPath SplitEffectPath(std::u16string_view path);
 
-// The full paths to try for a path of an effect entry: a path without a leading backslash as it
-// stands; otherwise base path + path, then project folder + path, each only when the joined
-// path fits a path buffer (fewer than 260 code units).
-std::vector<std::u16string> EffectPathCandidates(std::u16string_view path,
-                                                 std::u16string_view basePath,
-                                                 std::u16string_view projectFolder);
-
 // One effect of a loaded effect module: the module, its three entry points and the selected
 // effect. Owned by an effect media source; unloading clears everything.
 class EffectPlugin {
@@ -89,8 +82,5 @@ class EffectPlugin {
 // Loads an effect entry's full path: cuts it at the first ">" and loads the named effect, or
 // effect index 0 when there is no ">".
 bool LoadEffect(EffectPlugin& plugin, std::u16string_view fullPath);
-// The same for a path as the entry holds it, resolved against the project (EffectPathCandidates).
-bool OpenEffect(EffectPlugin& plugin, std::u16string_view path, std::u16string_view basePath,
-                std::u16string_view projectFolder);
 
 }  // namespace kelvane

@@ -93,10 +93,10 @@ TEST_F(EffectModule, ListsItsEffectsWithJapaneseNames) {
 
     // The default path finds it beside the executables and selects the fill.
     EffectPlugin byDefault;
-    ASSERT_TRUE(OpenEffect(byDefault, u"\\effect.so", ModuleFolder(), u""));
+    ASSERT_TRUE(LoadEffect(byDefault, ModuleFolder() + u"\\effect.so"));
     EXPECT_EQ(EffectText(byDefault.Info().name), u"塗りつぶし");
     EffectPlugin byName;
-    ASSERT_TRUE(OpenEffect(byName, u"\\effect.so>色の反転", ModuleFolder(), u""));
+    ASSERT_TRUE(LoadEffect(byName, ModuleFolder() + u"\\effect.so>色の反転"));
     EXPECT_EQ(byName.EffectId(), kInvert);
 }
 

@@ -6,6 +6,7 @@
 
 #include "media/EffectList.h"
 #include "media/EffectPlugin.h"
+#include "media/SourcePath.h"
 
 namespace kelvane {
 namespace {
@@ -51,16 +52,15 @@ TEST(EffectPath, CutsAtTheFirstMarker) {
     EXPECT_EQ(twice.name, u"b>c");
 }
 
-TEST(EffectPath, RelativePathsTryBaseThenProjectFolder) {
-    EXPECT_EQ(EffectPathCandidates(u"/abs/effect.so", u"/base", u"/project"),
-              std::vector<std::u16string>{u"/abs/effect.so"});
-    EXPECT_EQ(EffectPathCandidates(u"\\effect.so>X", u"/base", u"/project"),
-              (std::vector<std::u16string>{u"/base\\effect.so>X", u"/project\\effect.so>X"}));
-    // A joined path must stay below 260 code units.
-    std::u16string longBase(250, u'b');
-    EXPECT_EQ(EffectPathCandidates(u"\\effect.so", longBase, u"/p"),
-              std::vector<std::u16string>{u"/p\\effect.so"});
-    EXPECT_EQ(EffectPathCandidates(u"\\effect.so", std::u16string(249, u'b'), u"")[0].size(), 259u);
+// Opens an entry's path the way a media source resolves it.
+bool OpenEffect(EffectPlugin& plugin, std::u16string_view path, std::u16string_view basePath,
+                std::u16string_view projectFolder) {
+    for (const std::u16string& candidate :
+         SourcePathCandidates(path, basePath, projectFolder, u"/nonexistent-executable-folder")) {
+        if (LoadEffect(plugin, candidate))
+            return true;
+    }
+    return false;
 }
 
 TEST(EffectPluginLoad, PathWithoutNameSelectsIndexZeroAndPassesIdZero) {
