@@ -1,0 +1,120 @@
+#include "media/FrameRenderer.h"
+
+#include "app/settings/AppSettings.h"
+#include "media/MediaSource.h"
+#include "render/DrawThreadPool.h"
+#include "render/EventGeometry.h"
+#include "render/TrackEvaluation.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr int32_t kFileTableSize = int32_t(kFileSlots);
+
+DrawRect WholeImage(const PixelImage& image) { return {0, 0, image.Width(), image.Height()}; }
+
+// The source frame an event shows: its playback position in whole source frames, 0 before the
+// source starts. A source without a frame duration has only frame 0 to show.
+int32_t SourceFrameIndex(RefTime position, RefTime frameDuration) {
+    if (position <= 0 || frameDuration <= 0) {
+        return 0;
+    }
+    const RefTime index = position / frameDuration;
+    return index > INT32_MAX ? INT32_MAX : int32_t(index);
+}
+
+bool DrawEffect(const MediaSource& source, const TrackEvent& e, PixelImage& target,
+                const DrawRect& clip) {
+    if (!source.effect) {
+        return true;
+    }
+    const EffectRect targetRect{clip.left, clip.top, clip.right, clip.bottom};
+    const EffectRect region{e.left, e.top, e.right, e.bottom};
+    return source.effect->Transform(reinterpret_cast<uint32_t*>(target.Pixels()), target.Width(),
+                                    target.Height(), targetRect, region, e.colour, e.blendMode,
+                                    e.matrix, e.inverse);
+}
+
+}  // namespace
+
+bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& target,
+                    const DrawRect& clip) {
+    const TrackEvent& e = state.working;
+    if ((e.flags & kEventUsed) == 0) {
+        return true;
+    }
+    if (e.fileId < 0 || e.fileId >= kFileTableSize) {
+        return true;
+    }
+    FileEntry& entry = project.files[size_t(e.fileId)];
+    const MediaSource* source = MediaSource::Of(entry);
+    if (source == nullptr) {
+        return true;  // an empty slot, or a descriptor whose media failed to load
+    }
+    bool ok = true;
+    switch (entry.kind) {
+        case FileKind::Effect:
+            return DrawEffect(*source, e, target, clip);
+        case FileKind::Movie:
+        case FileKind::Project:
+            ok = MediaSource::GetFrame(
+                entry, SourceFrameIndex(e.position, MediaSource::GetFrameDuration(entry)));
+            break;
+        case FileKind::Image:
+        case FileKind::Text:
+            break;
+        default:
+            return true;
+    }
+    const PixelImage* image = MediaSource::Image(entry);
+    if (image == nullptr) {
+        return ok;
+    }
+    const DrawRect region{e.left, e.top, e.right, e.bottom};
+    const AppSettings& settings = Settings();
+    const DrawMethod method = ResolveDrawMethod(e.drawMethod, state.defaultMethod);
+    DrawTransformed(target, clip, &ProcessDrawThreadPool(), settings.instructionLevel,
+                    int32_t(method), *image, region, entry.colour, e.colour, e.blendMode,
+                    e.matrix, e.inverse);
+    return ok;
+}
+
+bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip) {
+    for (Track& track : project.tracks) {
+        if (track.Events() == nullptr) {
+            continue;
+        }
+        if (!DrawTrackEvent(track.EvalState(), project, target, clip)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool resetFirst) {
+    for (Track& track : project.tracks) {
+        if (resetFirst) {
+            ResetTrackEvalState(track);
+        }
+        EvaluateTrack(track, frame);
+    }
+    target.Fill(project.settings.background);
+    return DrawAllTracks(project, target, WholeImage(target));
+}
+
+bool RenderTrack(Project& project, uint32_t track, uint32_t frame, PixelImage& target) {
+    if (track >= project.tracks.size()) {
+        return false;
+    }
+    Track& t = project.tracks[track];
+    ResetTrackEvalState(t);
+    EvaluateTrack(t, frame);
+    target.Fill(project.settings.background);
+    if (t.Events() == nullptr) {
+        return true;
+    }
+    return DrawTrackEvent(t.EvalState(), project, target, WholeImage(target));
+}
+
+}  // namespace kelvane
