@@ -1,0 +1,192 @@
+#include "render/kernels/KernelEntry.h"
+
+#if defined(__SSE2__)
+
+#include <algorithm>
+
+#include "render/kernels/ScalarPixel.h"
+#include "render/kernels/Sse2Pixel.h"
+
+namespace kelvane::kernels {
+
+namespace {
+
+using namespace sse2;
+
+// Each sample reads a 2 x 2 block whose top-left corner is clamped into the region, with the
+// weight of the second column (row) forced to 0 or 256 where the reference uses one column
+// (row) alone: (256 - f) * p0 + f * p1 with f = 0 or 256 is exactly 256 * p, so the channels
+// are those of the reference. Where both directions use one pixel, the reference returns it
+// whole; there all four lanes, fourth byte included, reproduce it exactly. A region one pixel
+// wide (high) reads that column (row) twice.
+struct AxisClamp {
+    __m128i low, secondLast, zero, full, mask255, bias;
+    bool wide;
+
+    AxisClamp(int32_t lowEdge, int32_t highEdge) {
+        low = _mm_set1_epi32(lowEdge);
+        secondLast = _mm_set1_epi32(highEdge - 2);
+        zero = _mm_setzero_si128();
+        full = _mm_set1_epi32(256);
+        mask255 = _mm_set1_epi32(255);
+        bias = _mm_set1_epi32(128);
+        wide = highEdge - lowEdge >= 2;
+    }
+
+    // s * 256 is exact; the conversion rounds ties to even like RoundToEven.
+    void Taps(__m128 s, __m128i* first, __m128i* weight, __m128i* single) const {
+        const __m128i fixed =
+            _mm_sub_epi32(_mm_cvtps_epi32(_mm_mul_ps(s, _mm_set1_ps(256.0f))), bias);
+        const __m128i i = _mm_srai_epi32(fixed, 8);
+        const __m128i f = _mm_and_si128(fixed, mask255);
+        if (!wide) {
+            *first = low;
+            *weight = zero;
+            *single = _mm_set1_epi32(-1);
+            return;
+        }
+        const __m128i below = _mm_cmplt_epi32(i, low);
+        const __m128i above = _mm_cmpgt_epi32(i, secondLast);
+        *first = Select(below, low, Select(above, secondLast, i));
+        *weight = Select(below, zero, Select(above, full, f));
+        *single = _mm_or_si128(below, above);
+    }
+};
+
+template <int Mode, bool Tinted, bool Opaque, bool Keyed, bool Affine>
+struct BilinearKernel {
+    static void Run(const PixelJob& job) {
+        const Mapping map(job);
+        const ShadeConstants c(job);
+        const AxisClamp ax(job.left, job.right);
+        const AxisClamp ay(job.top, job.bottom);
+        const DrawRect region{job.left, job.top, job.right, job.bottom};
+        const __m128i c128 = _mm_set1_epi16(128);
+        const __m128i fourth = _mm_set1_epi32(int32_t(0xFF000000));
+        const ptrdiff_t w = job.sourceWidth;
+        const ptrdiff_t secondRow = ay.wide ? w : 0;
+        alignas(16) int32_t col[4], row[4], fx[4], fy[4];
+        alignas(16) float sxs[4], sys[4];
+        for (int32_t y = job.y0; y < job.y1; ++y) {
+            const RowTerms terms = MapRow(job.inverse, y);
+            const __m128 r0 = _mm_set1_ps(terms.r0);
+            const __m128 r1 = _mm_set1_ps(terms.r1);
+            const __m128 r2 = _mm_set1_ps(terms.r2);
+            uint32_t* dst = DestinationRow(job, y);
+            for (int32_t x = job.x0; x < job.x1; x += 4) {
+                const int32_t n = std::min(4, job.x1 - x);
+                __m128 sx, sy;
+                const __m128 inside = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
+                if (_mm_movemask_ps(inside) == 0) {
+                    continue;
+                }
+                // Lanes that do not sample take the region's corner, so every read is inside.
+                sx = SelectPs(inside, sx, map.left);
+                sy = SelectPs(inside, sy, map.top);
+                __m128i first, weight, singleX, singleY;
+                ax.Taps(sx, &first, &weight, &singleX);
+                _mm_store_si128(reinterpret_cast<__m128i*>(col), first);
+                _mm_store_si128(reinterpret_cast<__m128i*>(fx), weight);
+                ay.Taps(sy, &first, &weight, &singleY);
+                _mm_store_si128(reinterpret_cast<__m128i*>(row), first);
+                _mm_store_si128(reinterpret_cast<__m128i*>(fy), weight);
+
+                __m128i h[4];
+                int coverage[4] = {256, 256, 256, 256};
+                int mixed = 0;
+                for (int i = 0; i < 4; ++i) {
+                    const uint32_t* top = job.source - row[i] * w + col[i];
+                    const uint32_t* bottom = top - secondRow;
+                    __m128i a, b;
+                    if (ax.wide) {
+                        a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
+                        b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom));
+                    } else {
+                        a = _mm_cvtsi32_si128(int32_t(*top));
+                        a = _mm_unpacklo_epi32(a, a);
+                        b = _mm_cvtsi32_si128(int32_t(*bottom));
+                        b = _mm_unpacklo_epi32(b, b);
+                    }
+                    const __m128i block = _mm_unpacklo_epi32(a, b);  // p00 p10 p01 p11
+                    if constexpr (Keyed) {
+                        const int absent =
+                            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(block, c.key)));
+                        if (absent == 0xF) {
+                            coverage[i] = 0;
+                            h[i] = c.zero;
+                            continue;
+                        }
+                        if (absent != 0) {
+                            mixed |= 1 << i;
+                        }
+                    }
+                    const __m128i p0 = _mm_unpacklo_epi8(block, c.zero);  // p00 | p10
+                    const __m128i p1 = _mm_unpackhi_epi8(block, c.zero);  // p01 | p11
+                    const __m128i f = _mm_set1_epi16(int16_t(fx[i]));
+                    // (256 - f) * p0 + f * p1 + 128 = 256 * p0 + f * (p1 - p0) + 128 <= 65408.
+                    h[i] = _mm_srli_epi16(
+                        _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(p0, 8),
+                                                    _mm_mullo_epi16(f, _mm_sub_epi16(p1, p0))),
+                                      c128),
+                        8);
+                }
+                __m128i v[2];
+                for (int k = 0; k < 2; ++k) {
+                    const __m128i h0 = _mm_unpacklo_epi64(h[2 * k], h[2 * k + 1]);
+                    const __m128i h1 = _mm_unpackhi_epi64(h[2 * k], h[2 * k + 1]);
+                    const auto f0 = int16_t(fy[2 * k]);
+                    const auto f1 = int16_t(fy[2 * k + 1]);
+                    const __m128i f = _mm_setr_epi16(f0, f0, f0, f0, f1, f1, f1, f1);
+                    v[k] = _mm_srli_epi16(
+                        _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(h0, 8),
+                                                    _mm_mullo_epi16(f, _mm_sub_epi16(h1, h0))),
+                                      c128),
+                        8);
+                }
+                __m128i s = _mm_packus_epi16(v[0], v[1]);
+                // The fourth byte survives only where one pixel alone is used.
+                s = _mm_and_si128(
+                    s,
+                    _mm_or_si128(c.low24, _mm_and_si128(_mm_and_si128(singleX, singleY), fourth)));
+                __m128i covLo = c.zero, covHi = c.zero;
+                if constexpr (Keyed) {
+                    if (mixed != 0) {
+                        // Part of the block is transparent: the mean substitution is rare
+                        // enough to be left to the reference.
+                        alignas(16) uint32_t words[4];
+                        _mm_store_si128(reinterpret_cast<__m128i*>(words), s);
+                        _mm_store_ps(sxs, sx);
+                        _mm_store_ps(sys, sy);
+                        for (int i = 0; i < 4; ++i) {
+                            if ((mixed >> i) & 1) {
+                                uint32_t cov = 0;
+                                words[i] = SampleBilinearKeyed(job.source, job.sourceWidth, region,
+                                                               job.transparentColour, sxs[i],
+                                                               sys[i], &cov);
+                                coverage[i] = int(cov);
+                            }
+                        }
+                        s = _mm_load_si128(reinterpret_cast<const __m128i*>(words));
+                    }
+                    const auto c0 = int16_t(coverage[0]), c1 = int16_t(coverage[1]);
+                    const auto c2 = int16_t(coverage[2]), c3 = int16_t(coverage[3]);
+                    covLo = _mm_setr_epi16(c0, c0, c0, c0, c1, c1, c1, c1);
+                    covHi = _mm_setr_epi16(c2, c2, c2, c2, c3, c3, c3, c3);
+                }
+                const __m128i d = LoadPixels(dst + x, n);
+                const __m128i r = Shade<Mode, Tinted, Opaque, Keyed>(s, d, covLo, covHi, c);
+                StorePixels(dst + x, n, Select(_mm_castps_si128(inside), r, d));
+            }
+        }
+    }
+};
+
+}  // namespace
+
+void RunBilinearSse2(const PixelJob& job) {
+    sse2::RunFamily<BilinearKernel>(job, IsAffine(job.inverse));
+}
+
+}  // namespace kelvane::kernels
+
+#endif
