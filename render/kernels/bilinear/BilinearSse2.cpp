@@ -53,9 +53,29 @@ struct AxisClamp {
     }
 };
 
+constexpr int32_t kStripWidth = 128;
+
+// ((256 - f) * p0 + f * p1 + 128) >> 8 = (256 * p0 + f * (p1 - p0) + 128) >> 8; the true sum is
+// at most 65408, so the low halves of the products give it exactly.
+inline __m128i Lerp16(__m128i f, __m128i p0, __m128i p1, __m128i c128) {
+    return _mm_srli_epi16(
+        _mm_add_epi16(
+            _mm_add_epi16(_mm_slli_epi16(p0, 8), _mm_mullo_epi16(f, _mm_sub_epi16(p1, p0))), c128),
+        8);
+}
+
 template <int Mode, bool Tinted, bool Opaque, bool Keyed, bool Affine>
 struct BilinearKernel {
     static void Run(const PixelJob& job) {
+        if (job.right - job.left >= 2) {
+            Rows<true>(job);
+        } else {
+            Rows<false>(job);
+        }
+    }
+
+    template <bool Wide>
+    static void Rows(const PixelJob& job) {
         const Mapping map(job);
         const ShadeConstants c(job);
         const AxisClamp ax(job.left, job.right);
@@ -65,117 +85,123 @@ struct BilinearKernel {
         const __m128i fourth = _mm_set1_epi32(int32_t(0xFF000000));
         const ptrdiff_t w = job.sourceWidth;
         const ptrdiff_t secondRow = ay.wide ? w : 0;
-        alignas(16) int32_t col[4], row[4], fx[4], fy[4];
+        alignas(16) int32_t col[4], row[4];
         alignas(16) float sxs[4], sys[4];
-        for (int32_t y = job.y0; y < job.y1; ++y) {
-            const RowTerms terms = MapRow(job.inverse, y);
-            const __m128 r0 = _mm_set1_ps(terms.r0);
-            const __m128 r1 = _mm_set1_ps(terms.r1);
-            const __m128 r2 = _mm_set1_ps(terms.r2);
-            uint32_t* dst = DestinationRow(job, y);
-            for (int32_t x = job.x0; x < job.x1; x += 4) {
-                const int32_t n = std::min(4, job.x1 - x);
-                __m128 sx, sy;
-                const __m128 inside = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
-                if (_mm_movemask_ps(inside) == 0) {
-                    continue;
-                }
-                // Lanes that do not sample take the region's corner, so every read is inside.
-                sx = SelectPs(inside, sx, map.left);
-                sy = SelectPs(inside, sy, map.top);
-                __m128i first, weight, singleX, singleY;
-                ax.Taps(sx, &first, &weight, &singleX);
-                _mm_store_si128(reinterpret_cast<__m128i*>(col), first);
-                _mm_store_si128(reinterpret_cast<__m128i*>(fx), weight);
-                ay.Taps(sy, &first, &weight, &singleY);
-                _mm_store_si128(reinterpret_cast<__m128i*>(row), first);
-                _mm_store_si128(reinterpret_cast<__m128i*>(fy), weight);
+        // Strips of columns keep the source lines that a rotated placement reads in the cache.
+        for (int32_t xs = job.x0; xs < job.x1; xs += kStripWidth) {
+            const int32_t xe = std::min(job.x1, xs + kStripWidth);
+            for (int32_t y = job.y0; y < job.y1; ++y) {
+                const RowTerms terms = MapRow(job.inverse, y);
+                const __m128 r0 = _mm_set1_ps(terms.r0);
+                const __m128 r1 = _mm_set1_ps(terms.r1);
+                const __m128 r2 = _mm_set1_ps(terms.r2);
+                uint32_t* dst = DestinationRow(job, y);
+                for (int32_t x = xs; x < xe; x += 4) {
+                    const int32_t n = std::min(4, xe - x);
+                    __m128 sx, sy;
+                    const __m128 inside = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
+                    if (_mm_movemask_ps(inside) == 0) {
+                        continue;
+                    }
+                    // Lanes that do not sample take the region's corner, so every read is inside.
+                    sx = SelectPs(inside, sx, map.left);
+                    sy = SelectPs(inside, sy, map.top);
+                    __m128i first, weightX, weightY, singleX, singleY;
+                    ax.Taps(sx, &first, &weightX, &singleX);
+                    _mm_store_si128(reinterpret_cast<__m128i*>(col), first);
+                    ay.Taps(sy, &first, &weightY, &singleY);
+                    _mm_store_si128(reinterpret_cast<__m128i*>(row), first);
 
-                __m128i h[4];
-                int coverage[4] = {256, 256, 256, 256};
-                int mixed = 0;
-                for (int i = 0; i < 4; ++i) {
-                    const uint32_t* top = job.source - row[i] * w + col[i];
-                    const uint32_t* bottom = top - secondRow;
-                    __m128i a, b;
-                    if (ax.wide) {
-                        a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top));
-                        b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom));
-                    } else {
-                        a = _mm_cvtsi32_si128(int32_t(*top));
-                        a = _mm_unpacklo_epi32(a, a);
-                        b = _mm_cvtsi32_si128(int32_t(*bottom));
-                        b = _mm_unpacklo_epi32(b, b);
-                    }
-                    const __m128i block = _mm_unpacklo_epi32(a, b);  // p00 p10 p01 p11
-                    if constexpr (Keyed) {
-                        const int absent =
-                            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(block, c.key)));
-                        if (absent == 0xF) {
-                            coverage[i] = 0;
-                            h[i] = c.zero;
-                            continue;
+                    // Each pixel's 2 x 2 block as one word per neighbour: top pair, bottom pair.
+                    __m128i top[4], bottom[4];
+                    int coverage[4] = {256, 256, 256, 256};
+                    int mixed = 0;
+                    int absentAll = 0;
+#pragma GCC unroll 4
+                    for (int i = 0; i < 4; ++i) {
+                        const uint32_t* t = job.source - row[i] * w + col[i];
+                        const uint32_t* b = t - secondRow;
+                        if constexpr (Wide) {
+                            top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t));
+                            bottom[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+                        } else {
+                            top[i] = _mm_shuffle_epi32(_mm_cvtsi32_si128(int32_t(*t)), 0);
+                            bottom[i] = _mm_shuffle_epi32(_mm_cvtsi32_si128(int32_t(*b)), 0);
                         }
-                        if (absent != 0) {
-                            mixed |= 1 << i;
-                        }
-                    }
-                    const __m128i p0 = _mm_unpacklo_epi8(block, c.zero);  // p00 | p10
-                    const __m128i p1 = _mm_unpackhi_epi8(block, c.zero);  // p01 | p11
-                    const __m128i f = _mm_set1_epi16(int16_t(fx[i]));
-                    // (256 - f) * p0 + f * p1 + 128 = 256 * p0 + f * (p1 - p0) + 128 <= 65408.
-                    h[i] = _mm_srli_epi16(
-                        _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(p0, 8),
-                                                    _mm_mullo_epi16(f, _mm_sub_epi16(p1, p0))),
-                                      c128),
-                        8);
-                }
-                __m128i v[2];
-                for (int k = 0; k < 2; ++k) {
-                    const __m128i h0 = _mm_unpacklo_epi64(h[2 * k], h[2 * k + 1]);
-                    const __m128i h1 = _mm_unpackhi_epi64(h[2 * k], h[2 * k + 1]);
-                    const auto f0 = int16_t(fy[2 * k]);
-                    const auto f1 = int16_t(fy[2 * k + 1]);
-                    const __m128i f = _mm_setr_epi16(f0, f0, f0, f0, f1, f1, f1, f1);
-                    v[k] = _mm_srli_epi16(
-                        _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(h0, 8),
-                                                    _mm_mullo_epi16(f, _mm_sub_epi16(h1, h0))),
-                                      c128),
-                        8);
-                }
-                __m128i s = _mm_packus_epi16(v[0], v[1]);
-                // The fourth byte survives only where one pixel alone is used.
-                s = _mm_and_si128(
-                    s,
-                    _mm_or_si128(c.low24, _mm_and_si128(_mm_and_si128(singleX, singleY), fourth)));
-                __m128i covLo = c.zero, covHi = c.zero;
-                if constexpr (Keyed) {
-                    if (mixed != 0) {
-                        // Part of the block is transparent: the mean substitution is rare
-                        // enough to be left to the reference.
-                        alignas(16) uint32_t words[4];
-                        _mm_store_si128(reinterpret_cast<__m128i*>(words), s);
-                        _mm_store_ps(sxs, sx);
-                        _mm_store_ps(sys, sy);
-                        for (int i = 0; i < 4; ++i) {
-                            if ((mixed >> i) & 1) {
-                                uint32_t cov = 0;
-                                words[i] = SampleBilinearKeyed(job.source, job.sourceWidth, region,
-                                                               job.transparentColour, sxs[i],
-                                                               sys[i], &cov);
-                                coverage[i] = int(cov);
+                        if constexpr (Keyed) {
+                            const __m128i block = _mm_unpacklo_epi64(top[i], bottom[i]);
+                            const int absent =
+                                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(block, c.key)));
+                            if (absent == 0xF) {
+                                coverage[i] = 0;
+                                absentAll |= 1 << i;
+                            } else if (absent != 0) {
+                                mixed |= 1 << i;
                             }
                         }
-                        s = _mm_load_si128(reinterpret_cast<const __m128i*>(words));
                     }
-                    const auto c0 = int16_t(coverage[0]), c1 = int16_t(coverage[1]);
-                    const auto c2 = int16_t(coverage[2]), c3 = int16_t(coverage[3]);
-                    covLo = _mm_setr_epi16(c0, c0, c0, c0, c1, c1, c1, c1);
-                    covHi = _mm_setr_epi16(c2, c2, c2, c2, c3, c3, c3, c3);
+                    // Weights per pixel in 16-bit lanes: pixels 0 and 1, then 2 and 3.
+                    const __m128i fx16 = _mm_packs_epi32(weightX, weightX);
+                    const __m128i fy16 = _mm_packs_epi32(weightY, weightY);
+                    const __m128i fxPairs = _mm_unpacklo_epi16(fx16, fx16);
+                    const __m128i fyPairs = _mm_unpacklo_epi16(fy16, fy16);
+                    __m128i v[2];
+                    for (int k = 0; k < 2; ++k) {
+                        const __m128i fxk = k == 0 ? _mm_unpacklo_epi32(fxPairs, fxPairs)
+                                                   : _mm_unpackhi_epi32(fxPairs, fxPairs);
+                        const __m128i fyk = k == 0 ? _mm_unpacklo_epi32(fyPairs, fyPairs)
+                                                   : _mm_unpackhi_epi32(fyPairs, fyPairs);
+                        // Left and right neighbours of two pixels, channels in 16-bit lanes.
+                        const __m128i t = _mm_unpacklo_epi32(top[2 * k], top[2 * k + 1]);
+                        const __m128i b = _mm_unpacklo_epi32(bottom[2 * k], bottom[2 * k + 1]);
+                        const __m128i t0 = _mm_unpacklo_epi8(t, c.zero),
+                                      t1 = _mm_unpackhi_epi8(t, c.zero);
+                        const __m128i b0 = _mm_unpacklo_epi8(b, c.zero),
+                                      b1 = _mm_unpackhi_epi8(b, c.zero);
+                        const __m128i h0 = Lerp16(fxk, t0, t1, c128);
+                        const __m128i h1 = Lerp16(fxk, b0, b1, c128);
+                        v[k] = Lerp16(fyk, h0, h1, c128);
+                    }
+                    __m128i s = _mm_packus_epi16(v[0], v[1]);
+                    // The fourth byte survives only where one pixel alone is used.
+                    s = _mm_and_si128(
+                        s, _mm_or_si128(c.low24,
+                                        _mm_and_si128(_mm_and_si128(singleX, singleY), fourth)));
+                    __m128i covLo = c.zero, covHi = c.zero;
+                    if constexpr (Keyed) {
+                        if (absentAll != 0) {
+                            const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
+                            const __m128i gone = _mm_cmpeq_epi32(
+                                _mm_and_si128(_mm_set1_epi32(absentAll), lanes), lanes);
+                            s = _mm_andnot_si128(gone, s);
+                        }
+                        if (mixed != 0) {
+                            // Part of the block is transparent: the mean substitution is rare
+                            // enough to be left to the reference.
+                            alignas(16) uint32_t words[4];
+                            _mm_store_si128(reinterpret_cast<__m128i*>(words), s);
+                            _mm_store_ps(sxs, sx);
+                            _mm_store_ps(sys, sy);
+                            for (int i = 0; i < 4; ++i) {
+                                if ((mixed >> i) & 1) {
+                                    uint32_t cov = 0;
+                                    words[i] = SampleBilinearKeyed(job.source, job.sourceWidth,
+                                                                   region, job.transparentColour,
+                                                                   sxs[i], sys[i], &cov);
+                                    coverage[i] = int(cov);
+                                }
+                            }
+                            s = _mm_load_si128(reinterpret_cast<const __m128i*>(words));
+                        }
+                        const auto c0 = int16_t(coverage[0]), c1 = int16_t(coverage[1]);
+                        const auto c2 = int16_t(coverage[2]), c3 = int16_t(coverage[3]);
+                        covLo = _mm_setr_epi16(c0, c0, c0, c0, c1, c1, c1, c1);
+                        covHi = _mm_setr_epi16(c2, c2, c2, c2, c3, c3, c3, c3);
+                    }
+                    const __m128i d = LoadPixels(dst + x, n);
+                    const __m128i r = Shade<Mode, Tinted, Opaque, Keyed>(s, d, covLo, covHi, c);
+                    StorePixels(dst + x, n, Select(_mm_castps_si128(inside), r, d));
                 }
-                const __m128i d = LoadPixels(dst + x, n);
-                const __m128i r = Shade<Mode, Tinted, Opaque, Keyed>(s, d, covLo, covHi, c);
-                StorePixels(dst + x, n, Select(_mm_castps_si128(inside), r, d));
             }
         }
     }
