@@ -109,6 +109,51 @@ inline __m128i Shade(__m128i s, __m128i d, __m128i covLo, __m128i covHi, const S
     }
 }
 
+// Source offsets col - row * width of four lanes in one multiply-add, for images whose width and
+// height stay below 32768 (16-bit signed operands).
+struct SourceOffsets {
+    __m128i weights;
+    bool small;
+
+    explicit SourceOffsets(const PixelJob& job) {
+        small = job.sourceWidth <= 32767 && job.bottom <= 32767 && job.right <= 32767;
+        weights = _mm_set1_epi32(int32_t(1u | (uint32_t(-job.sourceWidth) << 16)));
+    }
+
+    void Compute(__m128i col, __m128i row, ptrdiff_t width, ptrdiff_t* out) const {
+        if (small) {
+            const __m128i packed = _mm_packs_epi32(col, row);
+            const __m128i pairs = _mm_unpacklo_epi16(packed, _mm_srli_si128(packed, 8));
+            alignas(16) int32_t offsets[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(offsets), _mm_madd_epi16(pairs, weights));
+            for (int i = 0; i < 4; ++i) {
+                out[i] = offsets[i];
+            }
+            return;
+        }
+        alignas(16) int32_t cols[4], rows[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(cols), col);
+        _mm_store_si128(reinterpret_cast<__m128i*>(rows), row);
+        for (int i = 0; i < 4; ++i) {
+            out[i] = cols[i] - rows[i] * width;
+        }
+    }
+};
+
+// Blends computed from the channels in 16-bit lanes (two pixels per register), for samples that
+// are produced that way; the fourth byte of the result is 0.
+inline __m128i MixFrom16(__m128i w, __m128i sLo, __m128i sHi, __m128i d, const ShadeConstants& c) {
+    const __m128i lo = Mix16(w, sLo, _mm_unpacklo_epi8(d, c.zero));
+    const __m128i hi = Mix16(w, sHi, _mm_unpackhi_epi8(d, c.zero));
+    return _mm_and_si128(_mm_packus_epi16(lo, hi), c.low24);
+}
+
+inline __m128i MultiplyFrom16(__m128i sLo, __m128i sHi, __m128i d, const ShadeConstants& c) {
+    const __m128i lo = Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(d, c.zero), sLo), c.one16);
+    const __m128i hi = Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(d, c.zero), sHi), c.one16);
+    return _mm_and_si128(_mm_packus_epi16(lo, hi), c.low24);
+}
+
 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }

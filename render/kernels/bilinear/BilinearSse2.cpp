@@ -47,9 +47,16 @@ struct AxisClamp {
         }
         const __m128i below = _mm_cmplt_epi32(i, low);
         const __m128i above = _mm_cmpgt_epi32(i, secondLast);
+        const __m128i edge = _mm_or_si128(below, above);
+        if (_mm_movemask_epi8(edge) == 0) {  // the usual case: inside the region's edges
+            *first = i;
+            *weight = f;
+            *single = edge;
+            return;
+        }
         *first = Select(below, low, Select(above, secondLast, i));
         *weight = Select(below, zero, Select(above, full, f));
-        *single = _mm_or_si128(below, above);
+        *single = edge;
     }
 };
 
@@ -85,7 +92,8 @@ struct BilinearKernel {
         const __m128i fourth = _mm_set1_epi32(int32_t(0xFF000000));
         const ptrdiff_t w = job.sourceWidth;
         const ptrdiff_t secondRow = ay.wide ? w : 0;
-        alignas(16) int32_t col[4], row[4];
+        const SourceOffsets offsets(job);
+        ptrdiff_t at[4];
         alignas(16) float sxs[4], sys[4];
         // Strips of columns keep the source lines that a rotated placement reads in the cache.
         for (int32_t xs = job.x0; xs < job.x1; xs += kStripWidth) {
@@ -103,14 +111,16 @@ struct BilinearKernel {
                     if (_mm_movemask_ps(inside) == 0) {
                         continue;
                     }
-                    // Lanes that do not sample take the region's corner, so every read is inside.
-                    sx = SelectPs(inside, sx, map.left);
-                    sy = SelectPs(inside, sy, map.top);
-                    __m128i first, weightX, weightY, singleX, singleY;
-                    ax.Taps(sx, &first, &weightX, &singleX);
-                    _mm_store_si128(reinterpret_cast<__m128i*>(col), first);
-                    ay.Taps(sy, &first, &weightY, &singleY);
-                    _mm_store_si128(reinterpret_cast<__m128i*>(row), first);
+                    const int insideBits = _mm_movemask_ps(inside);
+                    if (insideBits != 0xF) {
+                        // Lanes that do not sample take the region's corner: reads stay inside.
+                        sx = SelectPs(inside, sx, map.left);
+                        sy = SelectPs(inside, sy, map.top);
+                    }
+                    __m128i firstX, firstY, weightX, weightY, singleX, singleY;
+                    ax.Taps(sx, &firstX, &weightX, &singleX);
+                    ay.Taps(sy, &firstY, &weightY, &singleY);
+                    offsets.Compute(firstX, firstY, w, at);
 
                     // Each pixel's 2 x 2 block as one word per neighbour: top pair, bottom pair.
                     __m128i top[4], bottom[4];
@@ -119,7 +129,7 @@ struct BilinearKernel {
                     int absentAll = 0;
 #pragma GCC unroll 4
                     for (int i = 0; i < 4; ++i) {
-                        const uint32_t* t = job.source - row[i] * w + col[i];
+                        const uint32_t* t = job.source + at[i];
                         const uint32_t* b = t - secondRow;
                         if constexpr (Wide) {
                             top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t));
@@ -199,8 +209,16 @@ struct BilinearKernel {
                         covHi = _mm_setr_epi16(c2, c2, c2, c2, c3, c3, c3, c3);
                     }
                     const __m128i d = LoadPixels(dst + x, n);
-                    const __m128i r = Shade<Mode, Tinted, Opaque, Keyed>(s, d, covLo, covHi, c);
-                    StorePixels(dst + x, n, Select(_mm_castps_si128(inside), r, d));
+                    __m128i r;
+                    if constexpr (Mode == 0 && !Opaque && !Tinted && !Keyed) {
+                        r = MixFrom16(c.opacity16, v[0], v[1], d, c);
+                    } else if constexpr (Mode == 4 && !Tinted && !Keyed) {
+                        r = MultiplyFrom16(v[0], v[1], d, c);
+                    } else {
+                        r = Shade<Mode, Tinted, Opaque, Keyed>(s, d, covLo, covHi, c);
+                    }
+                    StorePixels(dst + x, n,
+                                insideBits == 0xF ? r : Select(_mm_castps_si128(inside), r, d));
                 }
             }
         }

@@ -80,7 +80,7 @@ struct NearestKernel {
         }
         const __m128i d = LoadPixels(dst, n);
         const __m128i r = Shade<Mode, Tinted, Opaque, false>(s, d, c.zero, c.zero, c);
-        StorePixels(dst, n, Select(draw, r, d));
+        StorePixels(dst, n, bits == 0xF ? r : Select(draw, r, d));
     }
 
     static void General(const PixelJob& job, const Mapping& map, const ShadeConstants& c,
@@ -90,26 +90,28 @@ struct NearestKernel {
         const __m128 r2 = _mm_set1_ps(row.r2);
         const __m128i safeX = _mm_set1_epi32(job.left);
         const __m128i safeY = _mm_set1_epi32(job.top);
-        alignas(16) int32_t cx[4];
-        alignas(16) int32_t cy[4];
+        const SourceOffsets offsets(job);
+        ptrdiff_t at[4];
         for (int32_t x = xs; x < xe; x += 4) {
             const int32_t n = std::min(4, xe - x);
             __m128 sx, sy;
             const __m128 insidePs = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
-            if (_mm_movemask_ps(insidePs) == 0) {
+            const int bits = _mm_movemask_ps(insidePs);
+            if (bits == 0) {
                 continue;
             }
             const __m128i inside = _mm_castps_si128(insidePs);
-            // Lanes that do not sample read the region's first pixel instead of garbage.
-            _mm_store_si128(reinterpret_cast<__m128i*>(cx),
-                            Select(inside, _mm_cvttps_epi32(sx), safeX));
-            _mm_store_si128(reinterpret_cast<__m128i*>(cy),
-                            Select(inside, _mm_cvttps_epi32(sy), safeY));
-            const ptrdiff_t w = job.sourceWidth;
+            __m128i cx = _mm_cvttps_epi32(sx);
+            __m128i cy = _mm_cvttps_epi32(sy);
+            if (bits != 0xF) {
+                // Lanes that do not sample read the region's first pixel instead of garbage.
+                cx = Select(inside, cx, safeX);
+                cy = Select(inside, cy, safeY);
+            }
+            offsets.Compute(cx, cy, job.sourceWidth, at);
             const uint32_t* src = job.source;
-            const __m128i s =
-                _mm_setr_epi32(int32_t(src[cx[0] - cy[0] * w]), int32_t(src[cx[1] - cy[1] * w]),
-                               int32_t(src[cx[2] - cy[2] * w]), int32_t(src[cx[3] - cy[3] * w]));
+            const __m128i s = _mm_setr_epi32(int32_t(src[at[0]]), int32_t(src[at[1]]),
+                                             int32_t(src[at[2]]), int32_t(src[at[3]]));
             Block(dst + x, n, s, inside, c);
         }
     }
