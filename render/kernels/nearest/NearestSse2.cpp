@@ -91,28 +91,46 @@ struct NearestKernel {
         const __m128i safeX = _mm_set1_epi32(job.left);
         const __m128i safeY = _mm_set1_epi32(job.top);
         const SourceOffsets offsets(job);
-        ptrdiff_t at[4];
-        for (int32_t x = xs; x < xe; x += 4) {
+        // Samples are fetched one block ahead, so that the next block's loads are under way
+        // while this one is blended.
+        struct Fetched {
+            __m128i s, inside;
+        };
+        auto fetch = [&](int32_t x, Fetched& f) {
             const int32_t n = std::min(4, xe - x);
             __m128 sx, sy;
             const __m128 insidePs = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
             const int bits = _mm_movemask_ps(insidePs);
+            f.inside = _mm_castps_si128(insidePs);
             if (bits == 0) {
-                continue;
+                f.s = f.inside;
+                return;
             }
-            const __m128i inside = _mm_castps_si128(insidePs);
             __m128i cx = _mm_cvttps_epi32(sx);
             __m128i cy = _mm_cvttps_epi32(sy);
             if (bits != 0xF) {
                 // Lanes that do not sample read the region's first pixel instead of garbage.
-                cx = Select(inside, cx, safeX);
-                cy = Select(inside, cy, safeY);
+                cx = Select(f.inside, cx, safeX);
+                cy = Select(f.inside, cy, safeY);
             }
+            ptrdiff_t at[4];
             offsets.Compute(cx, cy, job.sourceWidth, at);
             const uint32_t* src = job.source;
-            const __m128i s = _mm_setr_epi32(int32_t(src[at[0]]), int32_t(src[at[1]]),
-                                             int32_t(src[at[2]]), int32_t(src[at[3]]));
-            Block(dst + x, n, s, inside, c);
+            f.s = _mm_setr_epi32(int32_t(src[at[0]]), int32_t(src[at[1]]), int32_t(src[at[2]]),
+                                 int32_t(src[at[3]]));
+        };
+        if (xs >= xe) {
+            return;
+        }
+        Fetched blocks[2];
+        fetch(xs, blocks[0]);
+        int current = 0;
+        for (int32_t x = xs; x < xe; x += 4) {
+            if (x + 4 < xe) {
+                fetch(x + 4, blocks[current ^ 1]);
+            }
+            Block(dst + x, std::min(4, xe - x), blocks[current].s, blocks[current].inside, c);
+            current ^= 1;
         }
     }
 
