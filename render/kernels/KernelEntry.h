@@ -1,0 +1,20 @@
+#pragma once
+
+#include "render/PixelJob.h"
+
+// One entry per kernel family and instruction set. The dispatcher (RunPixelJob) has already
+// checked the tier, method, mode and that the visit and region rectangles are not empty.
+namespace kelvane::kernels {
+
+void RunNearestScalar(const PixelJob& job);
+void RunBilinearScalar(const PixelJob& job);
+
+#if defined(__SSE2__)
+constexpr bool kHaveSse2 = true;
+void RunNearestSse2(const PixelJob& job);
+void RunBilinearSse2(const PixelJob& job);
+#else
+constexpr bool kHaveSse2 = false;
+#endif
+
+}  // namespace kelvane::kernels

@@ -1,0 +1,184 @@
+#include "render/kernels/KernelEntry.h"
+
+#if defined(__SSE2__)
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "render/kernels/ScalarPixel.h"
+#include "render/kernels/Sse2Pixel.h"
+
+namespace kelvane::kernels {
+
+namespace {
+
+using namespace sse2;
+
+// Number of binary digits after the point of a finite float: r is a multiple of 2^-digits.
+int32_t FractionDigits(float r) {
+    if (r == 0.0f) {
+        return 0;
+    }
+    int exponent = 0;
+    const float mantissa = std::frexp(r, &exponent);  // r = mantissa * 2^exponent
+    auto bits = uint32_t(std::fabs(std::ldexp(mantissa, 24)));
+    int32_t low = exponent - 24;
+    while ((bits & 1) == 0) {
+        bits >>= 1;
+        ++low;
+    }
+    return low < 0 ? -low : 0;
+}
+
+// A row whose mapping is a plain horizontal translation: sx = x + r0 and sy = r1 for every x.
+// While x + r0 is exact in single precision, floor(sx) = x + floor(r0), so the source pixels
+// of the row lie side by side and need neither mapping nor gathering. Returns the columns
+// [*spanX0, *spanX1) where this holds and the pixel samples, and the offset floor(r0).
+bool TranslationSpan(const PixelJob& job, float r0, int32_t x0, int32_t x1, int32_t* spanX0,
+                     int32_t* spanX1, int32_t* offset) {
+    constexpr float kLimit = 16777216.0f;  // 2^24
+    if (!(std::fabs(r0) < kLimit)) {
+        return false;
+    }
+    const int32_t digits = FractionDigits(r0);
+    if (digits > 24) {
+        return false;
+    }
+    // Exact while x + r0 < 2^(24 - digits); below zero it is exact anyway.
+    const double exactEnd = std::ceil(std::ldexp(1.0, 24 - digits) - double(r0));
+    const auto k = int32_t(std::floor(r0));
+    const int64_t a = std::max<int64_t>(x0, int64_t(job.left) - k);
+    const int64_t b = std::min<int64_t>({int64_t(x1), int64_t(job.right) - k, int64_t(exactEnd)});
+    if (a >= b) {
+        return false;
+    }
+    *spanX0 = int32_t(a);
+    *spanX1 = int32_t(b);
+    *offset = k;
+    return true;
+}
+
+template <int Mode, bool Tinted, bool Opaque, bool Keyed, bool Affine>
+struct NearestKernel {
+    // The whole source word is copied: normal mode, opaque, no tint, no key.
+    static constexpr bool kCopy = Mode == 0 && Opaque && !Tinted && !Keyed;
+
+    static void Block(uint32_t* dst, int32_t n, __m128i s, __m128i draw, const ShadeConstants& c) {
+        if constexpr (Keyed) {
+            draw = _mm_andnot_si128(_mm_cmpeq_epi32(s, c.key), draw);
+        }
+        const int bits = _mm_movemask_ps(_mm_castsi128_ps(draw));
+        if (bits == 0) {
+            return;
+        }
+        if constexpr (kCopy) {
+            if (bits == 0xF) {
+                StorePixels(dst, n, s);
+                return;
+            }
+        }
+        const __m128i d = LoadPixels(dst, n);
+        const __m128i r = Shade<Mode, Tinted, Opaque, false>(s, d, c.zero, c.zero, c);
+        StorePixels(dst, n, bits == 0xF ? r : Select(draw, r, d));
+    }
+
+    static void General(const PixelJob& job, const Mapping& map, const ShadeConstants& c,
+                        const RowTerms& row, uint32_t* dst, int32_t xs, int32_t xe) {
+        const __m128 r0 = _mm_set1_ps(row.r0);
+        const __m128 r1 = _mm_set1_ps(row.r1);
+        const __m128 r2 = _mm_set1_ps(row.r2);
+        const __m128i safeX = _mm_set1_epi32(job.left);
+        const __m128i safeY = _mm_set1_epi32(job.top);
+        const SourceOffsets offsets(job);
+        // Samples are fetched one block ahead, so that the next block's loads are under way
+        // while this one is blended.
+        struct Fetched {
+            __m128i s, inside;
+        };
+        auto fetch = [&](int32_t x, Fetched& f) {
+            const int32_t n = std::min(4, xe - x);
+            __m128 sx, sy;
+            const __m128 insidePs = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
+            const int bits = _mm_movemask_ps(insidePs);
+            f.inside = _mm_castps_si128(insidePs);
+            if (bits == 0) {
+                f.s = f.inside;
+                return;
+            }
+            __m128i cx = _mm_cvttps_epi32(sx);
+            __m128i cy = _mm_cvttps_epi32(sy);
+            if (bits != 0xF) {
+                // Lanes that do not sample read the region's first pixel instead of garbage.
+                cx = Select(f.inside, cx, safeX);
+                cy = Select(f.inside, cy, safeY);
+            }
+            ptrdiff_t at[4];
+            offsets.Compute(cx, cy, job.sourceWidth, at);
+            const uint32_t* src = job.source;
+            f.s = _mm_setr_epi32(int32_t(src[at[0]]), int32_t(src[at[1]]), int32_t(src[at[2]]),
+                                 int32_t(src[at[3]]));
+        };
+        if (xs >= xe) {
+            return;
+        }
+        Fetched blocks[2];
+        fetch(xs, blocks[0]);
+        int current = 0;
+        for (int32_t x = xs; x < xe; x += 4) {
+            if (x + 4 < xe) {
+                fetch(x + 4, blocks[current ^ 1]);
+            }
+            Block(dst + x, std::min(4, xe - x), blocks[current].s, blocks[current].inside, c);
+            current ^= 1;
+        }
+    }
+
+    static void Span(const uint32_t* src, uint32_t* dst, int32_t xs, int32_t xe,
+                     const ShadeConstants& c) {
+        if constexpr (kCopy) {
+            std::memcpy(dst + xs, src + xs, size_t(xe - xs) * 4);
+        } else {
+            const __m128i all = _mm_set1_epi32(-1);
+            for (int32_t x = xs; x < xe; x += 4) {
+                const int32_t n = std::min(4, xe - x);
+                const __m128i draw =
+                    n == 4 ? all : _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(n));
+                Block(dst + x, n, LoadPixels(src + x, n), draw, c);
+            }
+        }
+    }
+
+    static void Run(const PixelJob& job) {
+        const Mapping map(job);
+        const ShadeConstants c(job);
+        const bool translation = Affine && job.inverse[0] == 1.0f && job.inverse[3] == 0.0f;
+        for (int32_t y = job.y0; y < job.y1; ++y) {
+            const RowTerms row = MapRow(job.inverse, y);
+            uint32_t* dst = DestinationRow(job, y);
+            int32_t a, b, k;
+            if (translation && TranslationSpan(job, row.r0, job.x0, job.x1, &a, &b, &k)) {
+                // sy = 0 * x + r1 = r1 for the whole row.
+                if (!(job.regionTop <= row.r1 && row.r1 < job.regionBottom)) {
+                    continue;
+                }
+                const uint32_t* src = SourceRow(job.source, job.sourceWidth, int32_t(row.r1)) + k;
+                General(job, map, c, row, dst, job.x0, a);
+                Span(src, dst, a, b, c);
+                General(job, map, c, row, dst, b, job.x1);
+            } else {
+                General(job, map, c, row, dst, job.x0, job.x1);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+void RunNearestSse2(const PixelJob& job) {
+    sse2::RunFamily<NearestKernel>(job, IsAffine(job.inverse));
+}
+
+}  // namespace kelvane::kernels
+
+#endif

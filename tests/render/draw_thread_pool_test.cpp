@@ -1,0 +1,137 @@
+#include "render/DrawThreadPool.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "tests/render/KernelTestSupport.h"
+
+namespace kelvane {
+namespace {
+
+std::mutex gBandsLock;
+std::vector<std::pair<int32_t, int32_t>> gBands;
+
+void RecordBand(const PixelJob& job) {
+    std::lock_guard<std::mutex> lock(gBandsLock);
+    gBands.emplace_back(job.y0, job.y1);
+}
+
+std::vector<std::pair<int32_t, int32_t>> TakeBands() {
+    std::lock_guard<std::mutex> lock(gBandsLock);
+    std::vector<std::pair<int32_t, int32_t>> bands = std::move(gBands);
+    gBands.clear();
+    std::sort(bands.begin(), bands.end());
+    return bands;
+}
+
+TEST(DrawThreadPool, ThreeRowsForFourWorkersGiveBandsOfZeroOneOneOne) {
+    DrawThreadPool pool;
+    ASSERT_TRUE(pool.Start(4));
+    pool.RunBands(PixelJob{}, 10, 13, RecordBand);
+    const std::vector<std::pair<int32_t, int32_t>> expected = {
+        {10, 10}, {10, 11}, {11, 12}, {12, 13}};
+    EXPECT_EQ(TakeBands(), expected);
+}
+
+TEST(DrawThreadPool, BandsFollowTheFloorFormulaAndCoverEveryRow) {
+    for (uint32_t n : {1u, 2u, 3u, 7u, 16u}) {
+        for (int32_t h : {0, 1, 5, 16, 1080}) {
+            int32_t next = 3;
+            for (uint32_t k = 0; k < n; ++k) {
+                int32_t b0, b1;
+                BandRows(3, 3 + h, n, k, &b0, &b1);
+                EXPECT_EQ(b0, next);
+                EXPECT_EQ(b0, 3 + int32_t(k * uint32_t(h) / n));
+                next = b1;
+            }
+            EXPECT_EQ(next, 3 + h);
+        }
+    }
+}
+
+TEST(DrawThreadPool, StartStopAndRestart) {
+    DrawThreadPool pool;
+    EXPECT_FALSE(pool.Start(17));
+    EXPECT_EQ(pool.WorkerCount(), 0u);
+    EXPECT_FALSE(pool.Start(uint32_t(-1)));
+    ASSERT_TRUE(pool.Start(4));
+    EXPECT_EQ(pool.WorkerCount(), 4u);
+    ASSERT_TRUE(pool.Start(16));
+    EXPECT_EQ(pool.WorkerCount(), 16u);
+    pool.RunBands(PixelJob{}, 0, 100, RecordBand);
+    EXPECT_EQ(TakeBands().size(), 16u);
+    ASSERT_TRUE(pool.Start(4));
+    pool.RunBands(PixelJob{}, 0, 100, RecordBand);
+    EXPECT_EQ(TakeBands().size(), 4u);
+    pool.Stop();
+    EXPECT_EQ(pool.WorkerCount(), 0u);
+    // Without workers the calling thread draws the whole range as one band.
+    pool.RunBands(PixelJob{}, 0, 100, RecordBand);
+    const std::vector<std::pair<int32_t, int32_t>> whole = {{0, 100}};
+    EXPECT_EQ(TakeBands(), whole);
+    ASSERT_TRUE(pool.Start(0));
+    EXPECT_EQ(pool.WorkerCount(), 0u);
+}
+
+TEST(DrawThreadPool, ManyBatchesInARow) {
+    DrawThreadPool pool;
+    ASSERT_TRUE(pool.Start(3));
+    for (int i = 0; i < 500; ++i) {
+        pool.RunBands(PixelJob{}, 0, i % 7, RecordBand);
+        ASSERT_EQ(TakeBands().size(), 3u);
+    }
+}
+
+// The same rotated, scaled and blended event drawn by 0, 1, 4 and 16 workers, on both tiers.
+TEST(DrawThreadPool, WorkerCountDoesNotChangeThePixels) {
+    test::Bitmap src(64, 48);
+    for (size_t i = 0; i < src.words.size(); ++i) {
+        src.words[i] = uint32_t(i * 2654435761u) & 0x00FFFFFF;
+    }
+    const float a = 0.3f, s = 1.7f;
+    const float forward[9] = {
+        s * std::cos(a), -s * std::sin(a), 60, s * std::sin(a), s * std::cos(a), 10, 0, 0, 1};
+    for (int32_t tier : {0, 1}) {
+        for (int32_t method : {2, 3}) {
+            std::vector<test::Bitmap> frames;
+            for (uint32_t workers : {0u, 1u, 4u, 16u}) {
+                DrawThreadPool pool;
+                ASSERT_TRUE(pool.Start(workers));
+                test::Bitmap dst(160, 120, 0x00203040);
+                test::Draw d;
+                d.tier = tier;
+                d.method = method;
+                d.mode = 0;
+                d.colour = test::Model(255, 200, 100, 128);
+                d.forward = forward;
+                d.inverse = nullptr;
+                d.pool = &pool;
+                test::Run(dst, src, d);
+                frames.push_back(dst);
+            }
+            EXPECT_NE(frames[0].words, test::Bitmap(160, 120, 0x00203040).words);
+            for (size_t i = 1; i < frames.size(); ++i) {
+                EXPECT_EQ(frames[i].words, frames[0].words)
+                    << "tier " << tier << " method " << method << " pool " << i;
+            }
+        }
+    }
+}
+
+TEST(DrawThreadPool, ProcessPoolStartsAndStops) {
+    ASSERT_TRUE(CreateDrawThreadPool(2));
+    EXPECT_EQ(ProcessDrawThreadPool().WorkerCount(), 2u);
+    EXPECT_FALSE(CreateDrawThreadPool(100));
+    EXPECT_EQ(ProcessDrawThreadPool().WorkerCount(), 0u);
+    ASSERT_TRUE(CreateDrawThreadPool(4));
+    DestroyDrawThreadPool();
+    EXPECT_EQ(ProcessDrawThreadPool().WorkerCount(), 0u);
+}
+
+}  // namespace
+}  // namespace kelvane
