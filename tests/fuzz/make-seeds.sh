@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Writes small BMP pictures of every depth and layout the reader takes, made by ImageMagick and
+# FFmpeg, into the folder given (default: ./seeds), as a starting corpus for bmp_fuzzer.
+set -euo pipefail
+out=${1:-seeds}
+mkdir -p "$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+convert -size 7x5 -seed 3 plasma:fractal "$tmp/src.png"
+convert "$tmp/src.png" -type TrueColor BMP3:"$out/rgb24.bmp"
+convert "$tmp/src.png" -colors 200 -type Palette BMP3:"$out/pal8.bmp"
+convert "$tmp/src.png" -colors 12 -type Palette BMP3:"$out/pal4.bmp"
+convert "$tmp/src.png" -monochrome BMP3:"$out/pal1.bmp"
+convert "$tmp/src.png" -type TrueColor BMP:"$out/v5.bmp"
+convert "$tmp/src.png" -define bmp:subtype=RGB565 BMP:"$out/rgb565.bmp"
+convert "$tmp/src.png" -colors 16 -compress RLE BMP3:"$out/rle.bmp" 2>/dev/null || true
+for fmt in bgra rgb555le rgb565le pal8 monow; do
+  ffmpeg -v error -y -i "$tmp/src.png" -pix_fmt "$fmt" "$out/ff-$fmt.bmp"
+done
