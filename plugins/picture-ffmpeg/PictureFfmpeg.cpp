@@ -12,6 +12,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -246,6 +247,51 @@ AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange) {
     }
 }
 
+// Straight alpha over black, rounded: 8-bit channels.
+void CompositeRow8(uint8_t* row, int width) {
+    for (int x = 0; x < width; ++x, row += 4) {
+        const unsigned alpha = row[3];
+        if (alpha != 255) {
+            for (int c = 0; c < 3; ++c) {
+                row[c] = uint8_t((row[c] * alpha + 127) / 255);
+            }
+        }
+        row[3] = 0;
+    }
+}
+
+// The same from 16-bit channels, rounded once to 8 bits, so that deep pictures lose nothing to
+// an intermediate rounding.
+void CompositeRow16(const uint16_t* src, uint8_t* dst, int width) {
+    constexpr uint64_t kScale = uint64_t(65535) * 257;  // 16-bit alpha, then 16 bits to 8
+    for (int x = 0; x < width; ++x, src += 4, dst += 4) {
+        const uint64_t alpha = src[3];
+        for (int c = 0; c < 3; ++c) {
+            dst[c] = uint8_t((src[c] * alpha + kScale / 2) / kScale);
+        }
+        dst[3] = 0;
+    }
+}
+
+SwsContext* NewScaler(const AVFrame* f, AVPixelFormat target) {
+    bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat source = PlainFormat(AVPixelFormat(f->format), fullRange);
+    SwsContext* scaler = sws_getContext(f->width, f->height, source, f->width, f->height, target,
+                                        SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                        nullptr, nullptr, nullptr);
+    if (scaler != nullptr) {
+        int colourSpace = f->colorspace;
+        if (colourSpace == AVCOL_SPC_RGB || colourSpace == AVCOL_SPC_UNSPECIFIED ||
+            colourSpace >= AVCOL_SPC_NB) {
+            colourSpace = SWS_CS_DEFAULT;
+        }
+        // Refused for RGB sources, where it does not apply.
+        sws_setColorspaceDetails(scaler, sws_getCoefficients(colourSpace), fullRange ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+    return scaler;
+}
+
 // Converts the decoded frame into a 32-bit bottom-up bitmap, alpha over black, fourth byte 0.
 int HandOver(Decode& d, void** info, void** pixels) {
     const AVFrame* f = d.frame;
@@ -253,53 +299,58 @@ int HandOver(Decode& d, void** info, void** pixels) {
         int64_t(f->width) * f->height > kMaxPixels) {
         return KELVANE_PICTURE_BROKEN_DATA;
     }
-    bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat source = PlainFormat(AVPixelFormat(f->format), fullRange);
-    d.scaler = sws_getContext(f->width, f->height, source, f->width, f->height, AV_PIX_FMT_BGRA,
-                              SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
-                              nullptr);
+    const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(AVPixelFormat(f->format));
+    if (layout == nullptr) {
+        return KELVANE_PICTURE_UNKNOWN_FORMAT;
+    }
+    // Pictures of more than 8 bits a channel pass through 16-bit channels.
+    const bool deep = layout->comp[0].depth > 8;
+    d.scaler = NewScaler(f, deep ? AV_PIX_FMT_BGRA64LE : AV_PIX_FMT_BGRA);
     if (d.scaler == nullptr) {
         return KELVANE_PICTURE_UNKNOWN_FORMAT;
     }
-    int colourSpace = f->colorspace;
-    if (colourSpace == AVCOL_SPC_RGB || colourSpace == AVCOL_SPC_UNSPECIFIED ||
-        colourSpace >= AVCOL_SPC_NB) {
-        colourSpace = SWS_CS_DEFAULT;
-    }
-    // Refused for RGB sources, where it does not apply.
-    sws_setColorspaceDetails(d.scaler, sws_getCoefficients(colourSpace), fullRange ? 1 : 0,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
 
-    const size_t pitch = size_t(f->width) * 4;
-    const size_t bytes = pitch * size_t(f->height);
+    const int width = f->width;
+    const int height = f->height;
+    const size_t pitch = size_t(width) * 4;
+    const size_t bytes = pitch * size_t(height);
     auto* header = static_cast<KelvanePictureInfoHeader*>(
         std::calloc(1, sizeof(KelvanePictureInfoHeader) + sizeof(KelvanePictureColour)));
     auto* rows = static_cast<uint8_t*>(std::malloc(bytes));
-    if (header == nullptr || rows == nullptr) {
-        std::free(header);
-        std::free(rows);
-        return KELVANE_PICTURE_NO_MEMORY;
-    }
-    // Written bottom row first: the destination starts at the last row and steps backwards.
-    uint8_t* planes[4] = {rows + bytes - pitch, nullptr, nullptr, nullptr};
-    const int strides[4] = {-int(pitch), 0, 0, 0};
-    if (sws_scale(d.scaler, f->data, f->linesize, 0, f->height, planes, strides) != f->height) {
-        std::free(header);
-        std::free(rows);
-        return KELVANE_PICTURE_INTERNAL_ERROR;
-    }
-    for (size_t i = 0; i < bytes; i += 4) {
-        const unsigned alpha = rows[i + 3];
-        if (alpha != 255) {
-            for (size_t c = 0; c < 3; ++c) {
-                rows[i + c] = uint8_t((rows[i + c] * alpha + 127) / 255);
-            }
+    auto* wide = deep ? static_cast<uint16_t*>(std::malloc(bytes * 2)) : nullptr;
+    int result = KELVANE_PICTURE_OK;
+    if (header == nullptr || rows == nullptr || (deep && wide == nullptr)) {
+        result = KELVANE_PICTURE_NO_MEMORY;
+    } else if (deep) {
+        uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(wide), nullptr, nullptr, nullptr};
+        const int strides[4] = {int(pitch * 2), 0, 0, 0};
+        if (sws_scale(d.scaler, f->data, f->linesize, 0, height, planes, strides) != height) {
+            result = KELVANE_PICTURE_INTERNAL_ERROR;
         }
-        rows[i + 3] = 0;
+        for (int y = 0; result == KELVANE_PICTURE_OK && y < height; ++y) {
+            CompositeRow16(wide + size_t(y) * width * 4, rows + size_t(height - 1 - y) * pitch,
+                           width);
+        }
+    } else {
+        // Written bottom row first: the destination starts at the last row and steps backwards.
+        uint8_t* planes[4] = {rows + bytes - pitch, nullptr, nullptr, nullptr};
+        const int strides[4] = {-int(pitch), 0, 0, 0};
+        if (sws_scale(d.scaler, f->data, f->linesize, 0, height, planes, strides) != height) {
+            result = KELVANE_PICTURE_INTERNAL_ERROR;
+        }
+        for (int y = 0; result == KELVANE_PICTURE_OK && y < height; ++y) {
+            CompositeRow8(rows + size_t(y) * pitch, width);
+        }
+    }
+    std::free(wide);
+    if (result != KELVANE_PICTURE_OK) {
+        std::free(header);
+        std::free(rows);
+        return result;
     }
     header->biSize = sizeof(KelvanePictureInfoHeader);
-    header->biWidth = f->width;
-    header->biHeight = f->height;
+    header->biWidth = width;
+    header->biHeight = height;
     header->biPlanes = 1;
     header->biBitCount = 32;
     header->biCompression = KELVANE_PICTURE_RGB;

@@ -53,6 +53,19 @@ std::vector<uint8_t> ReferenceRgb(const std::string& path) {
     return ReadBytes(out);
 }
 
+std::vector<uint8_t> ReferenceRgbRounded(const std::string& path) {
+    const std::string out = path + ".reference16.rgb";
+    if (!RunTool("convert '" + path + "[0]' -depth 16 -endian LSB rgb:'" + out + "'")) {
+        return {};
+    }
+    const std::vector<uint8_t> wide = ReadBytes(out);
+    std::vector<uint8_t> rgb(wide.size() / 2);
+    for (size_t i = 0; i < rgb.size(); ++i) {
+        rgb[i] = uint8_t(((wide[2 * i] | wide[2 * i + 1] << 8) * 255 + 32767) / 65535);
+    }
+    return rgb;
+}
+
 Difference Compare(const PixelImage& image, const std::vector<uint8_t>& rgb, int width, int height,
                    int tolerance) {
     Difference d;
@@ -61,6 +74,7 @@ Difference Compare(const PixelImage& image, const std::vector<uint8_t>& rgb, int
     if (!d.sizeMatches) {
         return d;
     }
+    uint64_t total = 0;
     for (int y = 0; y < height; ++y) {
         const uint32_t* row = image.Row32(y);
         for (int x = 0; x < width; ++x) {
@@ -71,6 +85,7 @@ Difference Compare(const PixelImage& image, const std::vector<uint8_t>& rgb, int
             for (int c = 0; c < 3; ++c) {
                 const int diff = std::abs(got[c] - ref[c]);
                 d.largest = std::max(d.largest, diff);
+                total += uint64_t(diff);
                 if (diff > tolerance && d.firstX < 0) {
                     d.firstX = x;
                     d.firstY = y;
@@ -78,6 +93,7 @@ Difference Compare(const PixelImage& image, const std::vector<uint8_t>& rgb, int
             }
         }
     }
+    d.mean = double(total) / double(rgb.size());
     return d;
 }
 

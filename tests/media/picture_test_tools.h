@@ -33,10 +33,14 @@ std::u16string U16(const std::string& ascii);
 
 // Top-down rows of 8-bit RGB triples as ImageMagick decodes the file.
 std::vector<uint8_t> ReferenceRgb(const std::string& path);
+// The same from ImageMagick's 16-bit decode, each channel rounded to the nearest 8-bit value
+// (ImageMagick's own 8-bit output truncates).
+std::vector<uint8_t> ReferenceRgbRounded(const std::string& path);
 
 struct Difference {
     bool sizeMatches = false;
     int largest = 0;  // the largest difference of one channel
+    double mean = 0;  // the mean difference of all channels
     int firstX = -1;  // the first pixel that differs by more than the tolerance
     int firstY = -1;
     bool fourthBytesClear = true;
