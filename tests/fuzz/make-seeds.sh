@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Writes small BMP pictures of every depth and layout the reader takes, made by ImageMagick and
-# FFmpeg, into the folder given (default: ./seeds), as a starting corpus for bmp_fuzzer.
+# FFmpeg, into the folder given (default: ./seeds), as a starting corpus for bmp_fuzzer; and, when
+# a second folder is given, the same pictures as information and pixel blocks (a two-byte size of
+# the information block, the block, the pixels) for picture_info_fuzzer.
 set -euo pipefail
 out=${1:-seeds}
+info=${2:-}
 mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -17,3 +20,12 @@ convert "$tmp/src.png" -colors 16 -compress RLE BMP3:"$out/rle.bmp" 2>/dev/null 
 for fmt in bgra rgb555le rgb565le pal8 monow; do
   ffmpeg -v error -y -i "$tmp/src.png" -pix_fmt "$fmt" "$out/ff-$fmt.bmp"
 done
+if [ -n "$info" ]; then
+  mkdir -p "$info"
+  for f in "$out"/*.bmp; do
+    offset=$(od -An -tu4 -j10 -N4 "$f" | tr -d ' ')
+    n=$((offset - 14))
+    { printf "\\x$(printf %02x $((n & 255)))\\x$(printf %02x $((n >> 8)))"; tail -c +15 "$f"; } \
+      > "$info/$(basename "$f" .bmp).blocks"
+  done
+fi
