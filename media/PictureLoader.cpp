@@ -96,6 +96,10 @@ bool LoadWithPlugins(std::u16string_view path, std::span<const DynamicModule> pl
                            nullptr, 0) != KELVANE_PICTURE_OK) {
                 return false;  // the plug-in that took the file decides
             }
+            if (info == pixels) {  // one block handed back twice must be freed once
+                std::free(info);
+                return false;
+            }
             return TakePluginPicture(PluginBlock(static_cast<uint8_t*>(info)),
                                      PluginBlock(static_cast<uint8_t*>(pixels)), out);
         }

@@ -40,16 +40,26 @@ bool IsStillDemuxer(const char* name) {
            std::strcmp(name, "apng") == 0;
 }
 
-// The best-matching demuxer for a picture's first bytes, or null when none is sure enough.
-const AVInputFormat* ProbeFormat(const ProbeBuffer& probe) {
-    AVProbeData data{};
-    data.filename = "";
-    data.buf = const_cast<uint8_t*>(probe.bytes);
-    data.buf_size = int(kProbeBytes);
+// What FFmpeg's probes make of a picture's first bytes.
+struct Probe {
+    const AVInputFormat* demuxer = nullptr;  // the best match, when any scored
     int score = 0;
-    const AVInputFormat* format = av_probe_input_format3(&data, 1, &score);
-    return score > AVPROBE_SCORE_RETRY ? format : nullptr;
-}
+
+    explicit Probe(const ProbeBuffer& probe) {
+        AVProbeData data{};
+        data.filename = "";
+        data.buf = const_cast<uint8_t*>(probe.bytes);
+        data.buf_size = int(kProbeBytes);
+        demuxer = av_probe_input_format3(&data, 1, &score);
+    }
+
+    // The image pipes recognise their formats by signature, so any score of theirs counts: a
+    // JPEG whose metadata fills the first 2048 bytes scores low only because its picture data
+    // lies further on.
+    bool Still() const { return demuxer != nullptr && IsStillDemuxer(demuxer->name); }
+    // Nothing, or only a guess of another kind, so that a TGA header may be considered.
+    bool Unclaimed() const { return demuxer == nullptr || score <= AVPROBE_SCORE_RETRY; }
+};
 
 // TGA files carry no signature; FFmpeg has a decoder but no probe. Accept a header whose every
 // field holds a value that TGA allows, when no other format claimed the bytes.
@@ -375,11 +385,15 @@ extern "C" KELVANE_PICTURE_EXPORT int IsSupported(const char* /*fileName*/, cons
     if (data == nullptr) {
         return 0;
     }
-    const ProbeBuffer probe(data, kProbeBytes);
-    if (const AVInputFormat* demuxer = ProbeFormat(probe)) {
-        return IsStillDemuxer(demuxer->name) && HasDecoderFor(probe.bytes, demuxer) ? 1 : 0;
+    const ProbeBuffer header(data, kProbeBytes);
+    const Probe probe(header);
+    if (probe.Still()) {
+        return HasDecoderFor(header.bytes, probe.demuxer) ? 1 : 0;
     }
-    return LooksLikeTga(probe.bytes) && avcodec_find_decoder(AV_CODEC_ID_TARGA) != nullptr ? 1 : 0;
+    return probe.Unclaimed() && LooksLikeTga(header.bytes) &&
+                   avcodec_find_decoder(AV_CODEC_ID_TARGA) != nullptr
+               ? 1
+               : 0;
 }
 
 extern "C" KELVANE_PICTURE_EXPORT int GetPicture(const void* input, size_t length,
@@ -396,16 +410,14 @@ extern "C" KELVANE_PICTURE_EXPORT int GetPicture(const void* input, size_t lengt
         return KELVANE_PICTURE_ABORTED;
     }
     const auto* data = static_cast<const uint8_t*>(input);
-    const ProbeBuffer probe(data, length);
+    const ProbeBuffer header(data, length);
+    const Probe probe(header);
     Decode d;
-    if (const AVInputFormat* demuxer = ProbeFormat(probe)) {
-        if (!IsStillDemuxer(demuxer->name)) {
-            return KELVANE_PICTURE_UNKNOWN_FORMAT;
-        }
-        if (!d.OpenDemuxer(data, length, demuxer) || !d.DecodeFirstFrame()) {
+    if (probe.Still()) {
+        if (!d.OpenDemuxer(data, length, probe.demuxer) || !d.DecodeFirstFrame()) {
             return KELVANE_PICTURE_BROKEN_DATA;
         }
-    } else if (LooksLikeTga(probe.bytes)) {
+    } else if (probe.Unclaimed() && LooksLikeTga(header.bytes)) {
         if (!d.DecodeWhole(AV_CODEC_ID_TARGA, data, length)) {
             return KELVANE_PICTURE_BROKEN_DATA;
         }

@@ -142,6 +142,22 @@ TEST_F(FfmpegPlugin, JpegIsCloseToAnotherDecoder) {
     ExpectDecodes(File("sub.jpg"), ReferenceRgb(File("sub.jpg")), 24, 4.0);
 }
 
+TEST_F(FfmpegPlugin, JpegWhoseMetadataFillsTheProbedHeaderIsTaken) {
+    // Camera pictures carry tens of kilobytes of metadata before the picture data.
+    ASSERT_TRUE(RunTool("convert " + Source() + " -blur 0x1.5 -quality 95 -sampling-factor 1x1 " +
+                        "-set comment \"$(head -c 6000 /dev/zero | tr '\\0' x)\" " +
+                        File("meta.jpg")));
+    ASSERT_GT(ReadBytes(File("meta.jpg")).size(), 6000u);
+    EXPECT_TRUE(Takes(File("meta.jpg")));
+    ExpectDecodes(File("meta.jpg"), ReferenceRgb(File("meta.jpg")), 3, 0.2);
+}
+
+TEST_F(FfmpegPlugin, AnimatedGifGivesItsFirstFrame) {
+    ASSERT_TRUE(RunTool("convert -delay 10 " + Source() + " -flip " + Source() + " -colors 64 " +
+                        File("anim.gif")));
+    ExpectDecodes(File("anim.gif"), ReferenceRgb(File("anim.gif")), 0);
+}
+
 TEST_F(FfmpegPlugin, HandsBackAnUncompressedBottomUpBitmapFromMalloc) {
     std::vector<uint8_t> png = ReadBytes(Source());
     void* info = nullptr;
@@ -182,8 +198,11 @@ TEST_F(FfmpegPlugin, LeavesMoviesAndOtherFilesAlone) {
         RunTool("ffmpeg -y -f lavfi -i testsrc=s=32x24:d=0.2 -c:v mjpeg " + File("movie.avi")));
     ASSERT_TRUE(
         RunTool("ffmpeg -y -f lavfi -i testsrc=s=32x24:d=0.2 -c:v mpeg4 " + File("movie.mp4")));
+    ASSERT_TRUE(RunTool("ffmpeg -y -f lavfi -i testsrc=s=32x24:d=0.2 -c:v mjpeg -f mjpeg " +
+                        File("movie.mjpeg")));
     EXPECT_FALSE(Takes(File("movie.avi")));
     EXPECT_FALSE(Takes(File("movie.mp4")));
+    EXPECT_FALSE(Takes(File("movie.mjpeg")));  // a stream of JPEG pictures is a movie
     test::WriteBytes(File("notes.txt"), std::vector<uint8_t>(100, 'a'));
     EXPECT_FALSE(Takes(File("notes.txt")));
     PixelImage image;
