@@ -132,8 +132,7 @@ bool ParseBitmapInfo(const uint8_t* info, size_t available, PictureBitmap& out) 
         masks[2] = 0x0000FF;
     }
 
-    PictureBitmap& bmp = out;
-    std::fill(std::begin(bmp.palette), std::end(bmp.palette), 0u);
+    std::fill(std::begin(out.palette), std::end(out.palette), 0u);
     if (header.bitCount == 1 || header.bitCount == 4 || header.bitCount == 8) {
         size_t entries = size_t(1) << header.bitCount;
         if (headerSize != 12 && header.clrUsed != 0 && header.clrUsed < entries) {
@@ -143,13 +142,13 @@ bool ParseBitmapInfo(const uint8_t* info, size_t available, PictureBitmap& out) 
         entries = std::min(entries, (available - std::min(available, tableStart)) / entrySize);
         for (size_t i = 0; i < entries; ++i) {
             const uint8_t* e = info + tableStart + i * entrySize;
-            bmp.palette[i] = (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0];
+            out.palette[i] = (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0];
         }
     }
-    bmp.header = header;
-    bmp.redMask = masks[0];
-    bmp.greenMask = masks[1];
-    bmp.blueMask = masks[2];
+    out.header = header;
+    out.redMask = masks[0];
+    out.greenMask = masks[1];
+    out.blueMask = masks[2];
     return true;
 }
 

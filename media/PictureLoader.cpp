@@ -27,6 +27,11 @@ struct FreeDeleter {
 };
 using PluginBlock = std::unique_ptr<uint8_t, FreeDeleter>;
 
+// A plug-in's probe; null for an entry that is not loaded or lacks the export.
+KelvanePictureIsSupported IsSupportedOf(const DynamicModule& module) {
+    return module.IsLoaded() ? module.Lookup<KelvanePictureIsSupported>("IsSupported") : nullptr;
+}
+
 // Copies the plug-in's picture out of its two blocks. The blocks come from a library we did not
 // write, so nothing is read past what malloc says the block holds.
 bool TakePluginPicture(PluginBlock info, PluginBlock pixels, PictureBitmap& out) {
@@ -65,10 +70,7 @@ bool LoadWithPlugins(std::u16string_view path, std::span<const DynamicModule> pl
 
     // A cheap look at the header first, so that files no plug-in knows are never read whole.
     const bool known = std::any_of(plugins.begin(), plugins.end(), [&](const DynamicModule& m) {
-        if (!m.IsLoaded()) {
-            return false;
-        }
-        const auto isSupported = m.Lookup<KelvanePictureIsSupported>("IsSupported");
+        const auto isSupported = IsSupportedOf(m);
         return isSupported != nullptr && isSupported(nullptr, header) != 0;
     });
     if (!known || size > SIZE_MAX - kProbeBytes) {
@@ -81,10 +83,7 @@ bool LoadWithPlugins(std::u16string_view path, std::span<const DynamicModule> pl
             return false;
         }
         for (const DynamicModule& module : plugins) {
-            if (!module.IsLoaded()) {
-                continue;
-            }
-            const auto isSupported = module.Lookup<KelvanePictureIsSupported>("IsSupported");
+            const auto isSupported = IsSupportedOf(module);
             const auto getPicture = module.Lookup<KelvanePictureGetPicture>("GetPicture");
             if (isSupported == nullptr || getPicture == nullptr ||
                 isSupported(nullptr, image.data()) == 0) {
