@@ -2,10 +2,12 @@
 # Writes small BMP pictures of every depth and layout the reader takes, made by ImageMagick and
 # FFmpeg, into the folder given (default: ./seeds), as a starting corpus for bmp_fuzzer; and, when
 # a second folder is given, the same pictures as information and pixel blocks (a two-byte size of
-# the information block, the block, the pixels) for picture_info_fuzzer.
+# the information block, the block, the pixels) for picture_info_fuzzer; and, when a third is
+# given, small pictures of the formats the FFmpeg plug-in reads, for picture_ffmpeg_fuzzer.
 set -euo pipefail
 out=${1:-seeds}
 info=${2:-}
+pictures=${3:-}
 mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -28,4 +30,12 @@ if [ -n "$info" ]; then
     { printf "\\x$(printf %02x $((n & 255)))\\x$(printf %02x $((n >> 8)))"; tail -c +15 "$f"; } \
       > "$info/$(basename "$f" .bmp).blocks"
   done
+fi
+if [ -n "$pictures" ]; then
+  mkdir -p "$pictures"
+  convert "$tmp/src.png" -alpha set -channel A -evaluate set 50% +channel PNG32:"$pictures/alpha.png"
+  for ext in png jpg gif tiff tga ppm; do convert "$tmp/src.png" "$pictures/pic.$ext"; done
+  convert "$tmp/src.png" -colors 16 -compress RLE BMP3:"$pictures/rle.bmp"
+  ffmpeg -v error -y -i "$tmp/src.png" -c:v libwebp "$pictures/pic.webp"
+  ffmpeg -v error -y -i "$tmp/src.png" -c:v targa -rle 1 "$pictures/rle.tga"
 fi
