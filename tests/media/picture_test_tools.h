@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/PixelImage.h"
+
+namespace kelvane::test {
+
+// A folder of its own under the system's temporary folder, removed with everything in it.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// Runs a shell command with its output silenced; true when it exited with 0.
+bool RunTool(const std::string& command);
+bool ToolAvailable(const std::string& name);
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+std::u16string U16(const std::string& ascii);
+
+// Top-down rows of 8-bit RGB triples as ImageMagick decodes the file.
+std::vector<uint8_t> ReferenceRgb(const std::string& path);
+// The same from ImageMagick's 16-bit decode, each channel rounded to the nearest 8-bit value
+// (ImageMagick's own 8-bit output truncates).
+std::vector<uint8_t> ReferenceRgbRounded(const std::string& path);
+
+struct Difference {
+    bool sizeMatches = false;
+    int largest = 0;  // the largest difference of one channel
+    double mean = 0;  // the mean difference of all channels
+    int firstX = -1;  // the first pixel that differs by more than the tolerance
+    int firstY = -1;
+    bool fourthBytesClear = true;
+};
+
+// Compares a 32-bit image with top-down RGB triples of the given size.
+Difference Compare(const PixelImage& image, const std::vector<uint8_t>& rgb, int width, int height,
+                   int tolerance = 0);
+
+uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at);
+void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
+
+}  // namespace kelvane::test
