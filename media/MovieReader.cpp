@@ -275,7 +275,9 @@ MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, s
     const uint32_t n = uint32_t(settings.frameNext);
     const uint32_t b = uint32_t(settings.frameBack);
     const uint32_t startFrame = step ? (a > b ? a - b : 0) : a;
-    const uint32_t stopFrame = n < lastFrame_ - a ? a + n : lastFrame_;
+    // The target itself is always delivered: a stop right at it would leave nothing to show.
+    const uint32_t beyond = std::max<uint32_t>(n, 1);
+    const uint32_t stopFrame = beyond < lastFrame_ - a ? a + beyond : lastFrame_;
     int64_t start, stop;
     if (frameMode_) {
         start = startFrame;
