@@ -1,6 +1,7 @@
 #include "media/pipeline/MovieDecoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 extern "C" {
@@ -41,6 +42,21 @@ AVPixelFormat WithoutRange(AVPixelFormat f, int& fullRange) {
         default:
             return f;
     }
+}
+
+// Sixteen bytes at a time: this pass touches every pixel of every frame.
+void ClearFourthBytes(uint8_t* pixels, size_t size) {
+    typedef uint32_t Lanes __attribute__((vector_size(16)));
+    const Lanes mask = {0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu};
+    size_t i = 0;
+    for (; i + 16 <= size; i += 16) {
+        Lanes v;
+        std::memcpy(&v, pixels + i, 16);
+        v &= mask;
+        std::memcpy(pixels + i, &v, 16);
+    }
+    for (; i < size; i += 4)
+        pixels[i + 3] = 0;
 }
 
 }  // namespace
@@ -368,6 +384,7 @@ bool MovieDecoder::Convert(uint8_t* destination, size_t size) {
     const AVPixelFormat source = WithoutRange(AVPixelFormat(frame_->format), fullRange);
     // Pictures may change size within a stream; they are scaled to the connected size so that
     // every sample fills the same buffer.
+    SwsContext* previous = sws_.get();
     sws_.reset(sws_getCachedContext(sws_.release(), frame_->width, frame_->height, source, width_,
                                     height_, AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr,
                                     nullptr));
@@ -376,8 +393,13 @@ bool MovieDecoder::Convert(uint8_t* destination, size_t size) {
     int space = SWS_CS_DEFAULT;
     if (frame_->colorspace != AVCOL_SPC_UNSPECIFIED && frame_->colorspace != AVCOL_SPC_RGB)
         space = int(frame_->colorspace);
-    sws_setColorspaceDetails(sws_.get(), sws_getCoefficients(space), fullRange,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    // Setting the colour details rebuilds the converter's tables: only when they change.
+    if (sws_.get() != previous || space != swsSpace_ || fullRange != swsFullRange_) {
+        sws_setColorspaceDetails(sws_.get(), sws_getCoefficients(space), fullRange,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        swsSpace_ = space;
+        swsFullRange_ = fullRange;
+    }
     // Bottom-up rows: the first converted row is the last one in memory.
     uint8_t* rows[4] = {destination + (size_t(height_) - 1) * pitch, nullptr, nullptr, nullptr};
     int strides[4] = {-int(pitch), 0, 0, 0};

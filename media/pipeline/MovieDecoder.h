@@ -62,6 +62,8 @@ class MovieDecoder {
     FormatContextPtr format_;
     CodecContextPtr codec_;
     SwsContextPtr sws_;
+    int swsSpace_ = -1;
+    int swsFullRange_ = -1;
     FramePtr frame_;
     PacketPtr packet_;
     bool packetPending_ = false;

@@ -26,6 +26,13 @@ const MovieSpec kMpeg2Ts{"mpeg2.ts", "-c:v mpeg2video -bf 2 -g 12 -q:v 2 -f mpeg
 const MovieSpec kHevcMkv{"hevc.mkv",
                          "-c:v libx265 -preset ultrafast -pix_fmt yuv420p "
                          "-x265-params log-level=none:keyint=12:min-keyint=12:bframes=3"};
+const MovieSpec kH264Mov{"h264.mov",
+                         "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 25 -bf 2 -crf 18"};
+const MovieSpec kH264Mkv{"h264.mkv",
+                         "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 12 -bf 3 -crf 18"};
+const MovieSpec kHevcMp4{"hevc.mp4",
+                         "-c:v libx265 -preset ultrafast -pix_fmt yuv420p -tag:v hvc1 "
+                         "-x265-params log-level=none:keyint=24:bframes=2"};
 const MovieSpec kDvAvi{"dv.avi", "-c:v dvvideo -pix_fmt yuv420p", 720, 576, 30, 25};
 
 enum class Mode { Default, StepMode, ReferenceTime };
@@ -116,8 +123,8 @@ TEST_P(MovieOrders, JumpingAsWhileScrubbing) {
     ReadInOrder(order);
 }
 
-const MovieSpec* const kAllSpecs[] = {&kH264Mp4, &kMjpegAvi, &kVp9Webm,
-                                      &kMpeg2Ts, &kHevcMkv,  &kDvAvi};
+const MovieSpec* const kAllSpecs[] = {&kH264Mp4, &kH264Mov, &kH264Mkv, &kMjpegAvi, &kVp9Webm,
+                                      &kMpeg2Ts, &kHevcMkv, &kHevcMp4, &kDvAvi};
 
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
