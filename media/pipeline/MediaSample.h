@@ -59,7 +59,9 @@ class SamplePool : public std::enable_shared_from_this<SamplePool> {
     friend class MediaSample;
     void Recycle(std::vector<uint8_t>&& buffer);
 
-    static constexpr size_t kKeep = 4;
+    // The slot holds one sample and the streaming thread prepares the next: two cover the steady
+    // state, and large frames make every spare one costly.
+    static constexpr size_t kKeep = 2;
     const size_t bufferSize_;
     std::mutex mutex_;
     std::vector<std::vector<uint8_t>> free_;

@@ -90,6 +90,19 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
         return false;
     codec_.reset();
     sws_.reset();
+    av_packet_unref(packet_.get());
+    packetPending_ = false;
+    inputEnded_ = false;
+    lastTs_ = AV_NOPTS_VALUE;
+    // An earlier stream that failed to prepare has read on; measuring starts at the beginning.
+    if (prepared_) {
+        streamIndex_ = videoStreams_[size_t(videoStream)];
+        stream_ = format_->streams[streamIndex_];
+        originTs_ = stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0;
+        if (!SeekToStart(1) && !SeekToStart(0) && !SeekToStart(2))
+            return false;
+    }
+    prepared_ = true;
     streamIndex_ = videoStreams_[size_t(videoStream)];
     stream_ = format_->streams[streamIndex_];
     const AVCodecParameters* par = stream_->codecpar;

@@ -66,6 +66,7 @@ class MovieDecoder {
     int swsFullRange_ = -1;
     FramePtr frame_;
     PacketPtr packet_;
+    bool prepared_ = false;
     bool packetPending_ = false;
     bool inputEnded_ = false;
     std::vector<int> videoStreams_;
