@@ -302,10 +302,10 @@ MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, s
         return Outcome::Retry;
     w = WindowFor(a, step);
     held = slot.Peek(p);
-    if (held && w.lo <= p && p < w.w1) {
-        const Outcome r = StepForward(w, destination, size, step);
-        return r == Outcome::Success ? r : r == Outcome::Failure ? r : Outcome::Retry;
-    }
+    // Stepping from here decides; an answer to give up on a timeout ends the fetch rather than
+    // starting the slower attempt, which would only ask again.
+    if (held && w.lo <= p && p < w.w1)
+        return StepForward(w, destination, size, step);
 
     // The pipeline came back elsewhere than asked.
     if (held)

@@ -33,6 +33,13 @@ const MovieSpec kH264Mkv{"h264.mkv",
 const MovieSpec kHevcMp4{"hevc.mp4",
                          "-c:v libx265 -preset ultrafast -pix_fmt yuv420p -tag:v hvc1 "
                          "-x265-params log-level=none:keyint=24:bframes=2"};
+// With sound beside the picture: other streams' packets are passed over.
+const MovieSpec kH264AacMp4{"h264_aac.mp4",
+                            "-f lavfi -i sine=d=2.4 -c:v libx264 -preset veryfast -pix_fmt yuv420p "
+                            "-g 12 -bf 2 -crf 18 -c:a aac"};
+const MovieSpec kMpeg2Mp2Ts{"mpeg2_mp2.ts",
+                            "-f lavfi -i sine=d=2.4 -c:v mpeg2video -bf 2 -g 15 -q:v 2 -c:a mp2 "
+                            "-f mpegts"};
 const MovieSpec kDvAvi{"dv.avi", "-c:v dvvideo -pix_fmt yuv420p", 720, 576, 30, 25};
 
 enum class Mode { Default, StepMode, ReferenceTime };
@@ -123,8 +130,9 @@ TEST_P(MovieOrders, JumpingAsWhileScrubbing) {
     ReadInOrder(order);
 }
 
-const MovieSpec* const kAllSpecs[] = {&kH264Mp4, &kH264Mov, &kH264Mkv, &kMjpegAvi, &kVp9Webm,
-                                      &kMpeg2Ts, &kHevcMkv, &kHevcMp4, &kDvAvi};
+const MovieSpec* const kAllSpecs[] = {&kH264Mp4, &kH264Mov,    &kH264Mkv,   &kMjpegAvi,
+                                      &kVp9Webm, &kMpeg2Ts,    &kHevcMkv,   &kHevcMp4,
+                                      &kDvAvi,   &kH264AacMp4, &kMpeg2Mp2Ts};
 
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
