@@ -1,0 +1,276 @@
+#include "media/pipeline/MediaGraph.h"
+
+#include <algorithm>
+
+#include "platform/Path.h"
+
+namespace kelvane {
+
+MediaGraph::MediaGraph() = default;
+
+MediaGraph::~MediaGraph() {
+    Stop();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool MediaGraph::AddSourceFilter(std::u16string_view path, const std::string&) {
+    std::lock_guard<std::mutex> control(control_);
+    if (sourceAdded_)
+        return false;
+    sourceAdded_ = decoder_.Open(ToNativePath(path));
+    return sourceAdded_;
+}
+
+bool MediaGraph::AddFilter(std::shared_ptr<RendererBase> sink, const std::string&) {
+    std::lock_guard<std::mutex> control(control_);
+    if (!sink || sink_)
+        return false;
+    sink_ = std::move(sink);
+    return true;
+}
+
+int MediaGraph::OutputPinCount() const {
+    return sourceAdded_ ? decoder_.VideoStreamCount() : 0;
+}
+
+bool MediaGraph::IsOutputPinConnected(int pin) const {
+    return pin >= 0 && pin == connectedPin_;
+}
+
+bool MediaGraph::Connect(int pin) {
+    std::lock_guard<std::mutex> control(control_);
+    if (!sourceAdded_ || !sink_ || connectedPin_ >= 0)
+        return false;
+    if (pin < 0 || pin >= decoder_.VideoStreamCount())
+        return false;
+    MediaType offered;
+    if (!decoder_.Prepare(pin, offered))
+        return false;
+    if (sink_->CheckMediaType(offered) != MediaCheck::Ok)
+        return false;
+    if (!sink_->SetMediaType(offered))
+        return false;
+    pool_ = std::make_shared<SamplePool>(offered.format.bmiHeader.sizeImage);
+    connectedPin_ = pin;
+    std::lock_guard<std::mutex> lock(mutex_);
+    start_ = 0;
+    stop_ = timeFormat_ == TimeFormat::Frame ? decoder_.FrameCount() : decoder_.Duration();
+    return true;
+}
+
+bool MediaGraph::SetTimeFormat(TimeFormat format) {
+    std::lock_guard<std::mutex> control(control_);
+    if (connectedPin_ < 0)
+        return false;
+    if (format == TimeFormat::Frame && !decoder_.FrameExact())
+        return false;
+    timeFormat_ = format;
+    return true;
+}
+
+bool MediaGraph::GetCapabilities(uint32_t& capabilities) const {
+    if (connectedPin_ < 0)
+        return false;
+    capabilities =
+        kSeekCanSeekAbsolute | kSeekCanSeekForwards | kSeekCanSeekBackwards | kSeekCanGetDuration;
+    return true;
+}
+
+bool MediaGraph::GetAvailable(int64_t& earliest, int64_t& latest) const {
+    if (connectedPin_ < 0)
+        return false;
+    earliest = 0;
+    latest = timeFormat_ == TimeFormat::Frame ? decoder_.FrameCount() : decoder_.Duration();
+    return true;
+}
+
+// Waits until the streaming thread is neither decoding nor inside the sink. Callers have set
+// flushing_ or cleared running_, so it does not start again.
+void MediaGraph::ParkStreamingThread(std::unique_lock<std::mutex>& lock) {
+    changed_.wait(lock, [this] { return !busy_; });
+}
+
+bool MediaGraph::SetPositions(int64_t start, int64_t stop) {
+    std::lock_guard<std::mutex> control(control_);
+    if (connectedPin_ < 0 || start < 0 || stop < start)
+        return false;
+    const bool frameUnits = timeFormat_ == TimeFormat::Frame;
+    seekCount_.fetch_add(1);
+    lastSeekStart_.store(start);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        flushing_ = true;
+    }
+    // A streaming thread blocked in the sink has to leave it before the decoder can be moved.
+    sink_->SetStreaming(false);
+    sink_->NotifyMayWait(false);
+    bool ok;
+    bool running;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ParkStreamingThread(lock);
+        ok = decoder_.Seek(frameUnits, start);
+        start_ = start;
+        stop_ = stop;
+        frameUnits_ = frameUnits;
+        ended_ = !ok;
+        running = running_;
+    }
+    if (running) {
+        sink_->NotifyMayWait(true);
+        sink_->SetStreaming(true);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        flushing_ = false;
+    }
+    changed_.notify_all();
+    return ok;
+}
+
+bool MediaGraph::Run() {
+    std::lock_guard<std::mutex> control(control_);
+    if (connectedPin_ < 0)
+        return false;
+    sink_->NotifyMayWait(true);
+    sink_->SetStreaming(true);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        running_ = true;
+        frameUnits_ = timeFormat_ == TimeFormat::Frame;
+    }
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { StreamLoop(); });
+        } catch (const std::system_error&) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            running_ = false;
+            return false;
+        }
+    }
+    changed_.notify_all();
+    return true;
+}
+
+void MediaGraph::Stop() {
+    std::lock_guard<std::mutex> control(control_);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!running_)
+            return;
+        running_ = false;
+    }
+    if (sink_) {
+        sink_->SetStreaming(false);
+        sink_->NotifyMayWait(false);
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    ParkStreamingThread(lock);
+}
+
+bool MediaGraph::GetEvent(GraphEvent& event) {
+    std::lock_guard<std::mutex> lock(eventMutex_);
+    if (events_.empty())
+        return false;
+    event = events_.front();
+    events_.pop_front();
+    return true;
+}
+
+bool MediaGraph::StreamEnded() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ended_ && !busy_ && !flushing_;
+}
+
+void MediaGraph::PushEvent(int32_t code) {
+    std::lock_guard<std::mutex> lock(eventMutex_);
+    // Nobody may be reading the queue; completions are dropped first when it grows.
+    if (events_.size() >= 256) {
+        auto it = std::find_if(events_.begin(), events_.end(), [](const GraphEvent& e) {
+            return e.code == GraphEventCode::kComplete;
+        });
+        if (it == events_.end())
+            return;
+        events_.erase(it);
+    }
+    events_.push_back(GraphEvent{code, 0, 0});
+}
+
+void MediaGraph::StreamLoop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return quit_ || (running_ && !flushing_ && !ended_); });
+        if (quit_)
+            return;
+        busy_ = true;
+        const bool frameUnits = frameUnits_;
+        const int64_t start = start_;
+        const int64_t stop = stop_;
+        lock.unlock();
+        const bool more = DeliverOne(frameUnits, start, stop);
+        lock.lock();
+        busy_ = false;
+        if (!more)
+            ended_ = true;
+        changed_.notify_all();
+    }
+}
+
+// Decodes one picture and hands it to the sink unless it lies before the start (decoded only
+// because decoding begins at a key frame) or at or after the stop. False when the stream has ended.
+bool MediaGraph::DeliverOne(bool frameUnits, int64_t start, int64_t stop) {
+    int64_t index = 0;
+    RefTime time = 0;
+    int32_t error = 0;
+    switch (decoder_.Next(index, time, error)) {
+        case MovieDecoder::Result::End:
+            PushEvent(GraphEventCode::kComplete);
+            return false;
+        case MovieDecoder::Result::Error:
+            PushEvent(error);
+            return false;
+        case MovieDecoder::Result::Frame:
+            break;
+    }
+    RefTime relative;
+    if (frameUnits) {
+        if (index < start)
+            return true;
+        if (index >= stop) {
+            PushEvent(GraphEventCode::kComplete);
+            return false;
+        }
+        relative = (index - start) * decoder_.AvgTimePerFrame();
+    } else {
+        // A picture belongs to the position it is shown at: within half a frame of its time.
+        const RefTime half = decoder_.AvgTimePerFrame() / 2;
+        if (time < start - half)
+            return true;
+        if (time + half >= stop) {
+            PushEvent(GraphEventCode::kComplete);
+            return false;
+        }
+        relative = time - start;
+    }
+    SamplePtr sample = pool_->Allocate();
+    if (!sample) {
+        PushEvent(GraphEventCode::kErrorAbort);
+        return false;
+    }
+    if (!decoder_.Convert(sample->Data(), sample->Size())) {
+        PushEvent(GraphEventCode::kErrorAbort);
+        return false;
+    }
+    sample->SetTime(relative);
+    sample->SetMediaTime(relative);
+    sink_->Receive(sample);
+    return true;
+}
+
+}  // namespace kelvane

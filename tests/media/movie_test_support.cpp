@@ -1,0 +1,136 @@
+#include "movie_test_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "media/TimeoutQuery.h"
+
+namespace kelvane::movietest {
+
+namespace {
+
+constexpr int kBits = 8;
+
+int Band(int height) {
+    return height / 4;
+}
+
+void DrawFrame(const MovieSpec& spec, int index, std::vector<uint8_t>& rgb) {
+    const int w = spec.width, h = spec.height;
+    rgb.assign(size_t(w) * size_t(h) * 3, 0);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
+            if (y < Band(h)) {
+                p[0] = 255;
+                continue;
+            }
+            const int bit = x * kBits / w;
+            const uint8_t v = (index >> bit) & 1 ? 255 : 0;
+            p[0] = p[1] = p[2] = v;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+// The run's own folder, removed when the test program ends.
+struct TempFolder {
+    std::filesystem::path path;
+    TempFolder() {
+        path = std::filesystem::temp_directory_path() /
+               ("kelvane_movie_tests_" + std::to_string(getpid()));
+        std::filesystem::create_directories(path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+}  // namespace
+
+std::string TempPath(const std::string& name) {
+    static const TempFolder folder;
+    return (folder.path / name).string();
+}
+
+std::u16string U16(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::string MakeMovie(const MovieSpec& spec) {
+    static std::mutex mutex;
+    static std::map<std::string, std::string> made;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = made.find(spec.name);
+    if (it != made.end())
+        return it->second;
+    const std::string path = TempPath(spec.name);
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
+        std::to_string(spec.width) + "x" + std::to_string(spec.height) + " -r " +
+        std::to_string(spec.fps) + " -i - " + spec.codecArgs + " '" + path + "' 2>/dev/null";
+    std::string result;
+    if (FILE* pipe = popen(command.c_str(), "w")) {
+        std::vector<uint8_t> rgb;
+        bool written = true;
+        for (int i = 0; i < spec.frames && written; ++i) {
+            DrawFrame(spec, i, rgb);
+            written = fwrite(rgb.data(), 1, rgb.size(), pipe) == rgb.size();
+        }
+        if (pclose(pipe) == 0 && written && std::filesystem::exists(path))
+            result = path;
+    }
+    made[spec.name] = result;
+    return result;
+}
+
+int DecodeIndex(const PixelImage& image) {
+    if (image.Empty() || image.BitsPerPixel() != 32)
+        return -1;
+    const int w = image.Width(), h = image.Height();
+    auto channel = [](uint32_t px, int shift) { return int((px >> shift) & 0xFF); };
+    // The red band must be on top: row 0 counted from the top.
+    const uint32_t top = image.Row32(Band(h) / 2)[w / 2];
+    if (channel(top, 16) < 160 || channel(top, 8) > 96 || channel(top, 0) > 96)
+        return -1;
+    const int y = Band(h) + (h - Band(h)) / 2;
+    int index = 0;
+    for (int bit = 0; bit < kBits; ++bit) {
+        const int x = (2 * bit + 1) * w / (2 * kBits);
+        const uint32_t px = image.Row32(y)[x];
+        const int g = channel(px, 8);
+        if (g > 160)
+            index |= 1 << bit;
+        else if (g > 96)
+            return -1;
+        if ((px >> 24) != 0)
+            return -1;  // the fourth byte is written as 0
+    }
+    return index;
+}
+
+bool ScriptedPrompt::AskYesNo(const std::string& message) {
+    ++asked;
+    lastMessage = message;
+    if (answers.empty())
+        return false;
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+SettingsGuard::SettingsGuard() : saved_(Settings()) {}
+
+SettingsGuard::~SettingsGuard() {
+    Settings() = saved_;
+    SetTimeoutQuery(nullptr);
+}
+
+}  // namespace kelvane::movietest
