@@ -1,0 +1,150 @@
+// Reading and writing a large project: 1000 picture entries and 256 tracks of 1000 events. The
+// loader accepts every entry without loading anything, so only the file format is measured.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/Project.h"
+#include "model/ProjectFile.h"
+#include "model/SourceLoader.h"
+#include "platform/Path.h"
+#include "platform/UserPrompt.h"
+
+namespace {
+
+using namespace kelvane;
+
+struct NoSource : LoadedSource {};
+
+class AcceptingLoader : public SourceLoader {
+  public:
+    bool OpenEntry(Project&, FileEntry& entry) override {
+        entry.loaded = std::make_unique<NoSource>();
+        entry.colour = kNoTransparentColour;
+        return true;
+    }
+    bool MakeText(Project&, FileEntry& entry, std::u16string_view text, uint32_t textColour,
+                  const LogFont& font) override {
+        entry.kind = FileKind::Text;
+        entry.colour = TextKeyColour(textColour);
+        entry.font = font;
+        return entry.SetText(text);
+    }
+};
+
+class SilentPrompt : public UserPrompt {
+  public:
+    void ShowError(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return true; }
+    bool AskOkCancel(const std::string&) override { return true; }
+};
+
+std::unique_ptr<Project> LargeProject() {
+    std::unique_ptr<Project> p = Project::Create();
+    p->ApplyDefaults();
+    for (uint32_t id = 0; id < 1000; ++id) {
+        FileEntry& entry = p->files[id];
+        entry.kind = FileKind::Image;
+        CopyPath(entry.path, FromUtf8("\\pictures\\picture" + std::to_string(id) + ".png"));
+        entry.colour = kNoTransparentColour;
+    }
+    std::vector<TrackEvent> events(1000);
+    for (uint32_t i = 0; i < events.size(); ++i) {
+        TrackEvent& e = events[i];
+        e = TrackEvent{};
+        e.flags = kEventUsed | kEventParametric;
+        e.start = i * 30;
+        e.fileId = int32_t(i);
+        e.right = 320;
+        e.bottom = 240;
+        e.colour = 0x00FFFFFF;
+        e.scale = 1.0f;
+    }
+    for (Track& track : p->tracks) {
+        track.InsertSorted(events.data(), uint32_t(events.size()));
+    }
+    return p;
+}
+
+const std::vector<uint8_t>& LargeFile() {
+    static const std::vector<uint8_t> bytes = [] {
+        std::vector<uint8_t> out;
+        ProjectFile::WriteToMemory(*LargeProject(), out);
+        return out;
+    }();
+    return bytes;
+}
+
+std::u16string ScratchPath() {
+    return FromUtf8("/tmp/kelvane-project-file-bench-" + std::to_string(::getpid()) + ".xqm");
+}
+
+void BM_WriteToMemory(benchmark::State& state) {
+    std::unique_ptr<Project> project = LargeProject();
+    std::vector<uint8_t> bytes;
+    for (auto _ : state) {
+        ProjectFile::WriteToMemory(*project, bytes);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+}
+BENCHMARK(BM_WriteToMemory)->Unit(benchmark::kMillisecond);
+
+void BM_ReadFromMemory(benchmark::State& state) {
+    const std::vector<uint8_t>& bytes = LargeFile();
+    AcceptingLoader loader;
+    SilentPrompt prompt;
+    for (auto _ : state) {
+        std::unique_ptr<Project> project = Project::Create();
+        if (!ProjectFile::ReadFromMemory(bytes.data(), bytes.size(), u"/tmp", *project, loader,
+                                         prompt)) {
+            state.SkipWithError("read failed");
+            break;
+        }
+        benchmark::DoNotOptimize(project.get());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+}
+BENCHMARK(BM_ReadFromMemory)->Unit(benchmark::kMillisecond);
+
+// The whole save: the file built in memory, written to a temporary file, flushed and renamed.
+void BM_WriteFile(benchmark::State& state) {
+    std::unique_ptr<Project> project = LargeProject();
+    const std::u16string path = ScratchPath();
+    for (auto _ : state) {
+        if (!ProjectFile::Write(path, *project)) {
+            state.SkipWithError("write failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(LargeFile().size()));
+    std::remove(ToNativePath(path).c_str());
+}
+BENCHMARK(BM_WriteFile)->Unit(benchmark::kMillisecond);
+
+void BM_ReadFile(benchmark::State& state) {
+    std::unique_ptr<Project> project = LargeProject();
+    const std::u16string path = ScratchPath();
+    ProjectFile::Write(path, *project);
+    AcceptingLoader loader;
+    SilentPrompt prompt;
+    for (auto _ : state) {
+        std::unique_ptr<Project> read = Project::Create();
+        if (!ProjectFile::Read(path, *read, loader, prompt)) {
+            state.SkipWithError("read failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(LargeFile().size()));
+    std::remove(ToNativePath(path).c_str());
+}
+BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
