@@ -12,7 +12,9 @@ namespace {
 
 constexpr int32_t kFileTableSize = int32_t(kFileSlots);
 
-DrawRect WholeImage(const PixelImage& image) { return {0, 0, image.Width(), image.Height()}; }
+DrawRect WholeImage(const PixelImage& image) {
+    return {0, 0, image.Width(), image.Height()};
+}
 
 // The source frame an event shows: its playback position in whole source frames, 0 before the
 // source starts. A source without a frame duration has only frame 0 to show.
@@ -75,8 +77,8 @@ bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& t
     const AppSettings& settings = Settings();
     const DrawMethod method = ResolveDrawMethod(e.drawMethod, state.defaultMethod);
     DrawTransformed(target, clip, &ProcessDrawThreadPool(), settings.instructionLevel,
-                    int32_t(method), *image, region, entry.colour, e.colour, e.blendMode,
-                    e.matrix, e.inverse);
+                    int32_t(method), *image, region, entry.colour, e.colour, e.blendMode, e.matrix,
+                    e.inverse);
     return ok;
 }
 

@@ -151,16 +151,14 @@ bool MediaSource::OpenEffect(FileEntry& entry, std::u16string_view path, const P
 
 bool MediaSource::OpenProject(FileEntry& entry, std::u16string_view path, const Project& owner,
                               ProjectLoader& loader) {
-    return OpenResolved(entry, path, owner, [&](std::u16string_view full) {
-        return LoadProject(entry, full, loader);
-    });
+    return OpenResolved(entry, path, owner,
+                        [&](std::u16string_view full) { return LoadProject(entry, full, loader); });
 }
 
 bool MediaSource::MakeText(FileEntry& entry, std::u16string_view text, uint32_t textColour,
                            const LogFont& font) {
     auto fresh = NewSource();
-    if (!fresh ||
-        !MakeTextImage(text, textColour, font, Settings().textImageMode, fresh->image)) {
+    if (!fresh || !MakeTextImage(text, textColour, font, Settings().textImageMode, fresh->image)) {
         return false;
     }
     std::u16string copy;
@@ -242,7 +240,9 @@ const PixelImage* MediaSource::Image(const FileEntry& entry) {
     return &source->image;
 }
 
-void MediaSource::Release(FileEntry& entry) { entry.Release(); }
+void MediaSource::Release(FileEntry& entry) {
+    entry.Release();
+}
 
 bool MediaSource::CopyDescriptor(FileEntry& entry, const FileEntry& from) {
     return entry.CopyDescriptorFrom(from);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "model/SourceLoader.h"
+
+namespace kelvane {
+
+class UserPrompt;
+
+// Loads the media of file entries for the project file reader and the document: every kind
+// through its media source, nested projects through the project file reader again, with the
+// reader's questions going to `prompt`.
+class ProjectLoader final : public SourceLoader {
+  public:
+    explicit ProjectLoader(UserPrompt& prompt) : prompt_(prompt) {}
+
+    bool OpenEntry(Project& owner, FileEntry& entry) override;
+    bool MakeText(Project& owner, FileEntry& entry, std::u16string_view text, uint32_t textColour,
+                  const LogFont& font) override;
+
+    // Reads a nested project's file (a full path) into a fresh project.
+    bool ReadNested(std::u16string_view fullPath, Project& target);
+
+    // A file whose kind is not known yet: the loaders are tried in the order nested project,
+    // effect, picture, movie, and the first that succeeds decides the kind.
+    bool OpenDetected(Project& owner, FileEntry& entry, std::u16string_view path);
+
+    UserPrompt& Prompt() { return prompt_; }
+
+  private:
+    UserPrompt& prompt_;
+};
+
+}  // namespace kelvane
