@@ -79,10 +79,40 @@ bool CVelmoDoc::AddFile(FileSelection& selection,
         properties(uint32_t(id));
     }
     if (!project_->files[size_t(id)].Used()) {
+        project_->files[size_t(id)].colour = 0;  // an unused slot is all cleared
         selection.marks.reset(size_t(id));
         return false;
     }
     return true;
+}
+
+FilePropertiesForm CVelmoDoc::FilePropertiesForDialog(uint32_t id) const {
+    FilePropertiesForm form;
+    form.id = id;
+    if (id >= kFileSlots) {
+        return form;
+    }
+    const FileEntry& entry = project_->files[id];
+    uint32_t colour = entry.colour;
+    if (entry.kind == FileKind::Text) {
+        form.useText = true;
+        form.text = entry.text;
+        colour = entry.TextColour();
+    } else {
+        form.path = std::u16string(PathView(entry.path));
+        if (entry.kind == FileKind::Movie && entry.referenceDuration > 0) {
+            char rate[64];
+            std::snprintf(rate, sizeof(rate), "%g",
+                          double(kRefTimePerSecond) / double(entry.referenceDuration));
+            form.referenceRate = FromUtf8(rate);
+        }
+        form.useTransparent = entry.HasTransparentColour();
+    }
+    form.red = uint8_t(colour & 0xFF);
+    form.green = uint8_t((colour >> 8) & 0xFF);
+    form.blue = uint8_t((colour >> 16) & 0xFF);
+    form.font = entry.font;
+    return form;
 }
 
 bool CVelmoDoc::ApplyFileProperties(uint32_t id, const FilePropertiesForm& form,

@@ -90,6 +90,8 @@ class CVelmoDoc {
     // "ファイルの追加": a free slot, marked, then the property dialog (`properties` shows it and
     // applies it through ApplyFileProperties). The mark goes again when the slot stays unused.
     bool AddFile(FileSelection& selection, const std::function<void(uint32_t id)>& properties);
+    // The property dialog's values for entry `id` (0 to 1023).
+    FilePropertiesForm FilePropertiesForDialog(uint32_t id) const;
     // The property dialog of entry `id` ended with OK.
     bool ApplyFileProperties(uint32_t id, const FilePropertiesForm& form, FileSelection& selection);
     bool DuplicateFiles(FileSelection& selection);

@@ -296,10 +296,30 @@ TEST_F(DocumentTest, FilePropertiesReloadTextAndFail) {
                                         "ファイル\"\\gone.avi\"の読み込みに失敗しました。"}));
 }
 
+TEST_F(DocumentTest, FilePropertiesFormShowsTheEntry) {
+    Drop({u"\\a.avi"});
+    project().files[0].referenceDuration = 400000;
+    project().files[0].colour = 0x00302010;
+    FilePropertiesForm form = doc.FilePropertiesForDialog(0);
+    EXPECT_FALSE(form.useText);
+    EXPECT_EQ(form.path, u"\\a.avi");
+    EXPECT_EQ(form.referenceRate, u"25");
+    EXPECT_TRUE(form.useTransparent);
+    EXPECT_EQ(form.red, 0x10);
+    EXPECT_EQ(form.blue, 0x30);
+    services.MakeText(project().files[1], u"hi", 0x00A0B0C0, LogFont{});
+    form = doc.FilePropertiesForDialog(1);
+    EXPECT_TRUE(form.useText);
+    EXPECT_EQ(form.text, u"hi");
+    EXPECT_EQ(form.red, 0xC0);
+    EXPECT_EQ(form.blue, 0xA0);
+}
+
 TEST_F(DocumentTest, AddingOneFileUnmarksASlotLeftUnused) {
     selection.cursor = 2;
     ASSERT_FALSE(doc.AddFile(selection, [](uint32_t) {}));
     EXPECT_FALSE(selection.marks.test(2));
+    EXPECT_EQ(project().files[2].colour, 0u);
     ASSERT_TRUE(doc.AddFile(selection, [this](uint32_t id) {
         EXPECT_EQ(project().files[id].colour, 0xFFFFFFFFu);
         FilePropertiesForm form;
