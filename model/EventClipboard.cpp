@@ -1,0 +1,65 @@
+#include "model/EventClipboard.h"
+
+#include <cstring>
+#include <exception>
+#include <limits>
+
+namespace kelvane {
+namespace {
+
+uint32_t ReadWord(const uint8_t* p) {
+    uint32_t value;
+    std::memcpy(&value, p, sizeof(value));
+    return value;
+}
+
+void WriteWord(uint8_t* p, uint32_t value) {
+    std::memcpy(p, &value, sizeof(value));
+}
+
+}  // namespace
+
+bool EventClipboardBlock::Encode(std::span<const TrackEvent> events, std::vector<uint8_t>& block) {
+    if (events.size() > std::numeric_limits<uint32_t>::max() ||
+        events.size() > (std::numeric_limits<size_t>::max() - kHeaderBytes - kTrailerBytes) /
+                            sizeof(TrackEvent)) {
+        return false;
+    }
+    const size_t bytes = kHeaderBytes + events.size() * sizeof(TrackEvent) + kTrailerBytes;
+    try {
+        block.assign(bytes, 0);
+    } catch (const std::exception&) {
+        block.clear();
+        return false;
+    }
+    WriteWord(block.data(), kKindEvents);
+    WriteWord(block.data() + 4, uint32_t(events.size()));
+    if (!events.empty()) {
+        std::memcpy(block.data() + kHeaderBytes, events.data(), events.size() * sizeof(TrackEvent));
+    }
+    return true;
+}
+
+bool EventClipboardBlock::Decode(std::span<const uint8_t> block, std::vector<TrackEvent>& events) {
+    events.clear();
+    if (block.size() < kHeaderBytes || ReadWord(block.data()) != kKindEvents) {
+        return false;
+    }
+    const uint32_t count = ReadWord(block.data() + 4);
+    // Compared by division so that no count can wrap the size it claims.
+    if (count > (block.size() - kHeaderBytes) / sizeof(TrackEvent)) {
+        return false;
+    }
+    try {
+        events.resize(count);
+    } catch (const std::exception&) {
+        events.clear();
+        return false;
+    }
+    if (count > 0) {
+        std::memcpy(events.data(), block.data() + kHeaderBytes, size_t(count) * sizeof(TrackEvent));
+    }
+    return true;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/Clipboard.h"
+#include "model/DocumentServices.h"
+#include "model/EditHistory.h"
+#include "model/Project.h"
+#include "platform/UserPrompt.h"
+
+namespace kelvane::testing {
+
+// The loaded object of the scripted media: a serial number tells whether a slot was loaded again.
+class FakeSource : public LoadedSource {
+  public:
+    FakeSource(int serial, int32_t width, int32_t height)
+        : serial(serial), width(width), height(height) {}
+    int serial;
+    int32_t width;
+    int32_t height;
+};
+
+// Media and project files as a script: a path loads as the kind it was given, a failing path or
+// text fails, and every load is counted.
+class FakeServices : public DocumentServices {
+  public:
+    struct Call {
+        FileKind kind;
+        std::u16string path;  // the text, for MakeText
+    };
+
+    void AddFile(const std::u16string& path, FileKind kind, int32_t w = 64, int32_t h = 48) {
+        files[path] = Media{kind, w, h};
+    }
+
+    bool ReadProject(std::u16string_view path, Project& project) override;
+    bool WriteProject(std::u16string_view path, const Project& project) override;
+    bool OpenFile(const Project& paths, FileEntry& entry, FileKind kind,
+                  std::u16string_view path) override;
+    bool MakeText(FileEntry& entry, std::u16string_view text, uint32_t textColour,
+                  const LogFont& font) override;
+    void ImageSize(const FileEntry& entry, int32_t& width, int32_t& height) const override;
+
+    // Loads counted since the last call.
+    std::vector<Call> TakeCalls();
+
+    struct Media {
+        FileKind kind;
+        int32_t w;
+        int32_t h;
+    };
+    std::map<std::u16string, Media> files;
+    std::set<std::u16string> failing;  // paths (and texts) that fail to load
+    bool failWrites = false;
+    std::map<std::u16string, std::unique_ptr<Project>> saved;
+    std::vector<Call> calls;
+    int nextSerial = 1;
+};
+
+// Messages and questions as a script: answers are taken in order, OK/Yes when none is left.
+class ScriptedPrompt : public UserPrompt {
+  public:
+    void ShowError(const std::string& message) override { errors.push_back(message); }
+    bool AskYesNo(const std::string& message) override { return Answer(message); }
+    bool AskOkCancel(const std::string& message) override { return Answer(message); }
+
+    std::vector<std::string> errors;
+    std::vector<std::string> questions;
+    std::deque<bool> answers;
+
+  private:
+    bool Answer(const std::string& message) {
+        questions.push_back(message);
+        if (answers.empty()) {
+            return true;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+// A desktop clipboard that cannot be written.
+class RefusingClipboard : public Clipboard {
+  public:
+    bool Put(std::span<const uint8_t>) override { return false; }
+    bool Get(std::vector<uint8_t>&) override { return false; }
+};
+
+int SerialOf(const FileEntry& entry);
+std::unique_ptr<Project> DefaultProject();
+
+}  // namespace kelvane::testing
