@@ -30,11 +30,4 @@ bool ProjectLoader::ReadNested(std::u16string_view fullPath, Project& target) {
     return ProjectFile::Read(fullPath, target, *this, prompt_);
 }
 
-bool ProjectLoader::OpenDetected(Project& owner, FileEntry& entry, std::u16string_view path) {
-    return MediaSource::OpenProject(entry, path, owner, *this) ||
-           MediaSource::OpenEffect(entry, path, owner) ||
-           MediaSource::OpenPicture(entry, path, owner) ||
-           MediaSource::OpenMovie(entry, path, owner);
-}
-
 }  // namespace kelvane

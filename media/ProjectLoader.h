@@ -23,10 +23,6 @@ class ProjectLoader final : public SourceLoader {
     // Reads a nested project's file (a full path) into a fresh project.
     bool ReadNested(std::u16string_view fullPath, Project& target);
 
-    // A file whose kind is not known yet: the loaders are tried in the order nested project,
-    // effect, picture, movie, and the first that succeeds decides the kind.
-    bool OpenDetected(Project& owner, FileEntry& entry, std::u16string_view path);
-
     UserPrompt& Prompt() { return prompt_; }
 
   private:

@@ -21,8 +21,9 @@ class DocumentServices {
     // Reads a project file into `project`, which is empty with the defaults applied. The reader
     // asks its own questions about media that fail to load. False when the file cannot be used.
     virtual bool ReadProject(std::u16string_view path, Project& project) = 0;
-    // Writes the project file; false when it could not be written completely.
-    virtual bool WriteProject(std::u16string_view path, const Project& project) = 0;
+    // Writes the project file; false when it could not be written completely. On success the
+    // project knows its new folder.
+    virtual bool WriteProject(std::u16string_view path, Project& project) = 0;
 
     // Loads the file at `path` as a source of the given kind (Movie, Image, Effect or Project)
     // into `entry`. A path beginning with a backslash is resolved against the base path and the

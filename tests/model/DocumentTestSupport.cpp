@@ -9,7 +9,7 @@ bool FakeServices::ReadProject(std::u16string_view path, Project& project) {
     return it != saved.end() && CopyProjectSnapshot(*it->second, project);
 }
 
-bool FakeServices::WriteProject(std::u16string_view path, const Project& project) {
+bool FakeServices::WriteProject(std::u16string_view path, Project& project) {
     if (failWrites) {
         return false;
     }

@@ -40,7 +40,7 @@ class FakeServices : public DocumentServices {
     }
 
     bool ReadProject(std::u16string_view path, Project& project) override;
-    bool WriteProject(std::u16string_view path, const Project& project) override;
+    bool WriteProject(std::u16string_view path, Project& project) override;
     bool OpenFile(const Project& paths, FileEntry& entry, FileKind kind,
                   std::u16string_view path) override;
     bool MakeText(FileEntry& entry, std::u16string_view text, uint32_t textColour,

@@ -1,0 +1,44 @@
+#include "media/MediaDocumentServices.h"
+
+#include "media/MediaSource.h"
+#include "model/ProjectFile.h"
+
+namespace kelvane {
+
+bool MediaDocumentServices::ReadProject(std::u16string_view path, Project& project) {
+    return ProjectFile::Read(path, project, loader_, loader_.Prompt());
+}
+
+bool MediaDocumentServices::WriteProject(std::u16string_view path, Project& project) {
+    return ProjectFile::Write(path, project);
+}
+
+bool MediaDocumentServices::OpenFile(const Project& paths, FileEntry& entry, FileKind kind,
+                                     std::u16string_view path) {
+    switch (kind) {
+        case FileKind::Movie:
+            return MediaSource::OpenMovie(entry, path, paths);
+        case FileKind::Image:
+            return MediaSource::OpenPicture(entry, path, paths);
+        case FileKind::Effect:
+            return MediaSource::OpenEffect(entry, path, paths);
+        case FileKind::Project:
+            return MediaSource::OpenProject(entry, path, paths, loader_);
+        default:
+            return false;
+    }
+}
+
+bool MediaDocumentServices::MakeText(FileEntry& entry, std::u16string_view text,
+                                     uint32_t textColour, const LogFont& font) {
+    return MediaSource::MakeText(entry, text, textColour, font);
+}
+
+void MediaDocumentServices::ImageSize(const FileEntry& entry, int32_t& width,
+                                      int32_t& height) const {
+    const PixelImage* image = MediaSource::Image(entry);
+    width = image != nullptr ? image->Width() : 0;
+    height = image != nullptr ? image->Height() : 0;
+}
+
+}  // namespace kelvane

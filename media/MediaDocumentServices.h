@@ -1,0 +1,26 @@
+#pragma once
+
+#include "media/ProjectLoader.h"
+#include "model/DocumentServices.h"
+
+namespace kelvane {
+
+// The document's access to project files and media, over the project file reader and writer and
+// the media sources. Questions while reading go to the prompt the loader was given.
+class MediaDocumentServices final : public DocumentServices {
+  public:
+    explicit MediaDocumentServices(UserPrompt& prompt) : loader_(prompt) {}
+
+    bool ReadProject(std::u16string_view path, Project& project) override;
+    bool WriteProject(std::u16string_view path, Project& project) override;
+    bool OpenFile(const Project& paths, FileEntry& entry, FileKind kind,
+                  std::u16string_view path) override;
+    bool MakeText(FileEntry& entry, std::u16string_view text, uint32_t textColour,
+                  const LogFont& font) override;
+    void ImageSize(const FileEntry& entry, int32_t& width, int32_t& height) const override;
+
+  private:
+    ProjectLoader loader_;
+};
+
+}  // namespace kelvane
