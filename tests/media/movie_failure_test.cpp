@@ -216,5 +216,31 @@ TEST_F(MovieMalformed, TruncatedAndDamagedMoviesFailCleanly) {
         ReadAllFrames(reader, 0);
 }
 
+TEST_F(MovieMalformed, ScatteredDamageInEveryContainer) {
+    const MovieSpec specs[] = {
+        kClip,
+        kClipTs,
+        {"failure_clip.avi", "-c:v mjpeg -q:v 3 -pix_fmt yuvj420p"},
+        {"failure_clip.webm", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 12 -b:v 1M"}};
+    std::mt19937 random(11);
+    for (const MovieSpec& spec : specs) {
+        const std::string path = MakeMovie(spec);
+        if (path.empty())
+            continue;
+        const std::vector<char> bytes = ReadAll(path);
+        for (int variant = 0; variant < 4; ++variant) {
+            std::vector<char> damaged = bytes;
+            for (int hit = 0; hit < 24; ++hit)
+                damaged[random() % damaged.size()] = char(random());
+            MovieReader reader;
+            if (!reader.Open(U16(WriteFile("scattered_" + std::string(spec.name), damaged)), 0))
+                continue;
+            PixelImage image;
+            for (int k : {0, 40, 5, 59, 30, 31, 12})
+                reader.GetFrame(k, image);  // any result; no crash, no hang
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelvane
