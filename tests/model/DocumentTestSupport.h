@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ScriptedPrompt.h"
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -61,29 +63,6 @@ class FakeServices : public DocumentServices {
     std::map<std::u16string, std::unique_ptr<Project>> saved;
     std::vector<Call> calls;
     int nextSerial = 1;
-};
-
-// Messages and questions as a script: answers are taken in order, OK/Yes when none is left.
-class ScriptedPrompt : public UserPrompt {
-  public:
-    void ShowError(const std::string& message) override { errors.push_back(message); }
-    bool AskYesNo(const std::string& message) override { return Answer(message); }
-    bool AskOkCancel(const std::string& message) override { return Answer(message); }
-
-    std::vector<std::string> errors;
-    std::vector<std::string> questions;
-    std::deque<bool> answers;
-
-  private:
-    bool Answer(const std::string& message) {
-        questions.push_back(message);
-        if (answers.empty()) {
-            return true;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
 };
 
 // A desktop clipboard that cannot be written.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ScriptedPrompt.h"
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -65,27 +67,6 @@ class FakeLoader : public SourceLoader {
     std::vector<std::u16string> texts;
     bool readNested = false;
     UserPrompt* prompt = nullptr;
-};
-
-// Answers every question the same way and keeps what was asked.
-class ScriptedPrompt : public UserPrompt {
-  public:
-    explicit ScriptedPrompt(bool answer = true) : answer_(answer) {}
-    void ShowError(const std::string& message) override { errors.push_back(message); }
-    bool AskYesNo(const std::string& message) override {
-        questions.push_back(message);
-        return answer_;
-    }
-    bool AskOkCancel(const std::string& message) override {
-        questions.push_back(message);
-        return answer_;
-    }
-
-    std::vector<std::string> errors;
-    std::vector<std::string> questions;
-
-  private:
-    bool answer_;
 };
 
 // Builds project files by hand, field by field, little-endian.
