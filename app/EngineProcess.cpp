@@ -1,0 +1,51 @@
+#include "app/EngineProcess.h"
+
+#include <utility>
+
+#include "media/PicturePlugins.h"
+#include "render/DrawThreadPool.h"
+#include "render/PixelTables.h"
+#include "render/SamplingMatrix.h"
+
+namespace kelvane {
+
+namespace {
+
+ProcessOptions WithRenderHooks(ProcessOptions options) {
+    options.hooks.buildPixelTables = [] {
+        InitSamplingMatrix();
+        BuildPixelTables();
+    };
+    options.hooks.startWorkers = [](int count) {
+        return count >= 0 && CreateDrawThreadPool(uint32_t(count));
+    };
+    options.hooks.stopWorkers = [] { DestroyDrawThreadPool(); };
+    return options;
+}
+
+}  // namespace
+
+EngineProcess::EngineProcess(ProcessOptions options)
+    : state_(WithRenderHooks(std::move(options))) {}
+
+EngineProcess::~EngineProcess() {
+    Shutdown();
+}
+
+void EngineProcess::Start() {
+    state_.Start();
+    SetPicturePlugins(state_.PictureModules());
+    running_ = true;
+}
+
+bool EngineProcess::Shutdown() {
+    if (!running_) {
+        return true;
+    }
+    running_ = false;
+    // The media layer must not keep a view of modules the shut-down releases.
+    SetPicturePlugins({});
+    return state_.Shutdown();
+}
+
+}  // namespace kelvane
