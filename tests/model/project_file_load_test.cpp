@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -142,7 +143,6 @@ TEST_F(ProjectFileDisk, WriteAndReadSetTheProjectFolder) {
     const std::u16string path = dir.PathOf("saved.xqm");
     ASSERT_TRUE(ProjectFile::Write(path, *p));
     EXPECT_EQ(PathView(p->projectFolder), dir.Path());
-    EXPECT_FALSE(std::filesystem::exists(dir.Native() + "/saved.xqm.tmp"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Native()), {}), 1);
 
     std::unique_ptr<Project> q = Project::Create();
@@ -228,6 +228,33 @@ TEST_F(ProjectFileDisk, NestedProjectsReadTheirOwnFilesAndCyclesStop) {
     // Reading the same file again afterwards is not mistaken for a cycle.
     std::unique_ptr<Project> again = Project::Create();
     EXPECT_TRUE(ProjectFile::Read(dir.PathOf("a.xqm"), *again, loader, prompt));
+}
+
+TEST_F(ProjectFileDisk, AVeryLongChainOfNestedProjectsIsCutOff) {
+    loader.readNested = true;
+    loader.prompt = &prompt;
+    // n0 names n1, which names n2, and so on; the last names nothing.
+    const int files = 80;
+    for (int i = 0; i < files; ++i) {
+        FileBytes f;
+        f.Magic().Version(0x00020000);
+        if (i + 1 < files) {
+            const std::string next = "\\n" + std::to_string(i + 1) + ".xqm";
+            f.U32(4).U32(0).U32(5).Path(FromUtf8(next)).U32(0);
+        }
+        f.End();
+        dir.Put("n" + std::to_string(i) + ".xqm", std::string(f.bytes.begin(), f.bytes.end()));
+    }
+    std::unique_ptr<Project> p = Project::Create();
+    ASSERT_TRUE(ProjectFile::Read(dir.PathOf("n0.xqm"), *p, loader, prompt));
+    // The read that would go deeper than the limit fails, and its parent asks once.
+    ASSERT_EQ(prompt.questions.size(), 1u);
+    EXPECT_EQ(prompt.questions[0], std::string("ファイル\"\\n64.xqm") + kMissingTail);
+    int depth = 0;
+    for (const Project* at = p.get(); at->files[0].Used(); ++depth) {
+        at = dynamic_cast<FakeLoader::Source&>(*at->files[0].loaded).nested.get();
+    }
+    EXPECT_EQ(depth, 63);
 }
 
 }  // namespace
