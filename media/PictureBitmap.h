@@ -36,9 +36,10 @@ constexpr uint32_t kBitmapRle4 = 2;
 constexpr uint32_t kBitmapBitFields = 3;
 constexpr uint32_t kBitmapAlphaBitFields = 6;
 
-// Pictures larger than this are refused before anything is allocated: 16384 x 16384 pixels is a
-// gigabyte of 32-bit pixels.
-constexpr uint64_t kMaxPicturePixels = uint64_t(1) << 28;
+// Pictures larger than this are refused before anything is allocated: 8192 x 8192 pixels, a
+// quarter of a gigabyte of 32-bit pixels, is far more than any output frame needs, and anything
+// beyond it is more likely a damaged or hostile header than a picture.
+constexpr uint64_t kMaxPicturePixels = uint64_t(1) << 26;
 
 // Reads a bitmap information block: a 40-byte (or longer) header or a 12-byte core header, the
 // bit masks and the colour table. `available` bounds what may be read; colour entries past it are

@@ -21,7 +21,9 @@ namespace {
 constexpr size_t kProbeBytes = 2048;
 constexpr int kIoBufferBytes = 64 * 1024;
 constexpr int kMaxSide = 1 << 16;
-constexpr int64_t kMaxPixels = int64_t(1) << 28;  // a gigabyte of 32-bit pixels
+// The largest picture Kelvane takes (8192 x 8192); the decoders refuse larger ones before they
+// allocate, so that a few bytes claiming a vast picture cost nothing.
+constexpr int64_t kMaxPixels = int64_t(1) << 26;
 
 // The first bytes of a picture, zero-padded as FFmpeg's probes expect.
 struct ProbeBuffer {
@@ -185,6 +187,7 @@ struct Decode {
             return false;
         }
         codec->thread_count = 1;
+        codec->max_pixels = kMaxPixels;
         packet = av_packet_alloc();
         frame = av_frame_alloc();
         return packet != nullptr && frame != nullptr && avcodec_open2(codec, decoder, nullptr) == 0;

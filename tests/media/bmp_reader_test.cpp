@@ -300,10 +300,30 @@ TEST_F(BmpRefusals, DamagedHeadersAreRefused) {
     EXPECT_FALSE(Reads(with(30, 3)));  // bit fields on 24 bits
     EXPECT_FALSE(Reads(with(30, 4)));  // JPEG payload
     EXPECT_FALSE(Reads(with(30, 5)));  // PNG payload
-    // A picture big enough to be absurd, 20000 x 20000, whose rows the file claims to have.
-    std::vector<uint8_t> huge = with(18, 20000);
-    PutLe32(huge, 22, 20000);
-    EXPECT_FALSE(Reads(huge));
+}
+
+// A 1-bit picture of the given size with all its rows present.
+std::vector<uint8_t> OneBitBmp(int32_t width, int32_t height) {
+    const size_t pitch = PixelImage::PitchFor(width, 1);
+    std::vector<uint8_t> b(62 + pitch * size_t(height < 0 ? -height : height));
+    b[0] = 'B';
+    b[1] = 'M';
+    PutLe32(b, 10, 62);
+    PutLe32(b, 14, 40);
+    PutLe32(b, 18, uint32_t(width));
+    PutLe32(b, 22, uint32_t(height));
+    b[26] = 1;
+    b[28] = 1;
+    PutLe32(b, 58, 0xFFFFFF);  // entry 1 white
+    return b;
+}
+
+TEST_F(BmpRefusals, AbsurdSizesAreRefusedEvenWithTheirRowsPresent) {
+    EXPECT_TRUE(Reads(OneBitBmp(65536, 1)));
+    EXPECT_TRUE(Reads(OneBitBmp(1, -65536)));
+    EXPECT_FALSE(Reads(OneBitBmp(65537, 1)));
+    EXPECT_FALSE(Reads(OneBitBmp(1, -65537)));
+    EXPECT_FALSE(Reads(OneBitBmp(9000, 8000)));  // 72 million pixels
 }
 
 TEST_F(BmpRefusals, FileReaderRefusesWhatIsNotABmp) {

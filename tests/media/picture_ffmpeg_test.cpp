@@ -211,6 +211,36 @@ TEST_F(FfmpegPlugin, LeavesMoviesAndOtherFilesAlone) {
     EXPECT_TRUE(Takes(Source()));
 }
 
+TEST_F(FfmpegPlugin, PicturesClaimingAbsurdSizesAreRefused) {
+    // Real pictures whose headers are changed to claim 12000 x 12000 pixels: a few hundred bytes
+    // must not make the decoder allocate and fill gigabytes.
+    ASSERT_TRUE(RunTool("ffmpeg -y -i " + Source() + " -c:v libwebp " + File("big.webp")));
+    std::vector<uint8_t> webp = ReadBytes(File("big.webp"));
+    ASSERT_GT(webp.size(), 30u);
+    ASSERT_EQ(std::string(webp.begin() + 12, webp.begin() + 16), "VP8 ");
+    ASSERT_EQ(webp[23], 0x9D);  // the key frame's start code; width and height follow
+    for (size_t at : {size_t(26), size_t(28)}) {
+        webp[at] = 12000 & 0xFF;
+        webp[at + 1] = 12000 >> 8;
+    }
+    test::WriteBytes(File("big.webp"), webp);
+
+    ASSERT_TRUE(RunTool("ffmpeg -y -i " + Source() + " -c:v targa " + File("big.tga")));
+    std::vector<uint8_t> tga = ReadBytes(File("big.tga"));
+    ASSERT_GT(tga.size(), 18u);
+    for (size_t at : {size_t(12), size_t(14)}) {
+        tga[at] = 12000 & 0xFF;
+        tga[at + 1] = 12000 >> 8;
+    }
+    test::WriteBytes(File("big.tga"), tga);
+
+    for (const char* name : {"big.webp", "big.tga"}) {
+        EXPECT_TRUE(Takes(File(name))) << name;
+        PixelImage image;
+        EXPECT_FALSE(LoadPictureFile(U16(File(name)), plugins_, image)) << name;
+    }
+}
+
 TEST_F(FfmpegPlugin, DamagedPicturesDoNotCrash) {
     ASSERT_TRUE(RunTool("convert " + Source() + " -quality 90 " + File("cut.jpg")));
     for (const std::string& name : {Source(), File("cut.jpg")}) {
