@@ -105,7 +105,8 @@ struct BilinearKernel {
         // Strips of columns keep the source lines that a rotated placement reads in the cache.
         for (int32_t xs = job.x0; xs < job.x1; xs += kStripWidth) {
             const int32_t xe = std::min(job.x1, xs + kStripWidth);
-            for (int32_t y = job.y0; y < job.y1; ++y) {
+            // Upwards: bottom-up bitmaps then stream through memory in address order.
+            for (int32_t y = job.y1 - 1; y >= job.y0; --y) {
                 const RowTerms terms = MapRow(job.inverse, y);
                 const __m128 r0 = _mm_set1_ps(terms.r0);
                 const __m128 r1 = _mm_set1_ps(terms.r1);
