@@ -1,5 +1,6 @@
 #include "render/DrawThreadPool.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace kelvane {
@@ -75,6 +76,8 @@ void DrawThreadPool::WorkerLoop() {
 }
 
 void DrawThreadPool::RunBands(const PixelJob& job, int32_t y0, int32_t y1, BandRunner runner) {
+    // A reversed range is empty; split unsigned it would turn into bands far outside the image.
+    y1 = std::max(y0, y1);
     std::lock_guard<std::mutex> dispatch(dispatch_);
     const uint32_t n = uint32_t(workers_.size());
     if (n == 0) {

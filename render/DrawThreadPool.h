@@ -25,7 +25,8 @@ class DrawThreadPool {
     DrawThreadPool& operator=(const DrawThreadPool&) = delete;
 
     // Ends any running workers, then starts workerCount new ones. Fails for more than 16
-    // workers or when a thread cannot be started; the pool then has no workers.
+    // workers (the start-up code clamps the setting first) or when a thread cannot be started;
+    // the pool then has no workers and RunBands draws on the calling thread.
     bool Start(uint32_t workerCount);
     // Ends and joins the workers. No batch may be running.
     void Stop();

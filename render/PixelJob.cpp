@@ -192,12 +192,13 @@ void RunPixelJob(const PixelJob& job) {
         return;
     }
     const bool nearest = job.drawMethod <= 2;
-    if constexpr (kernels::kHaveSse2) {
-        if (job.tier == 1) {
-            nearest ? kernels::RunNearestSse2(job) : kernels::RunBilinearSse2(job);
-            return;
-        }
+#if defined(__SSE2__)
+    if (job.tier == 1) {
+        nearest ? kernels::RunNearestSse2(job) : kernels::RunBilinearSse2(job);
+        return;
     }
+#endif
+    // Tier 1 where the vector set is not built draws the same pixels with the plain tier.
     nearest ? kernels::RunNearestScalar(job) : kernels::RunBilinearScalar(job);
 }
 

@@ -10,11 +10,8 @@ void RunNearestScalar(const PixelJob& job);
 void RunBilinearScalar(const PixelJob& job);
 
 #if defined(__SSE2__)
-constexpr bool kHaveSse2 = true;
 void RunNearestSse2(const PixelJob& job);
 void RunBilinearSse2(const PixelJob& job);
-#else
-constexpr bool kHaveSse2 = false;
 #endif
 
 }  // namespace kelvane::kernels

@@ -38,6 +38,14 @@ TEST(DrawThreadPool, ThreeRowsForFourWorkersGiveBandsOfZeroOneOneOne) {
     EXPECT_EQ(TakeBands(), expected);
 }
 
+TEST(DrawThreadPool, ReversedRangeGivesEmptyBands) {
+    DrawThreadPool pool;
+    ASSERT_TRUE(pool.Start(2));
+    pool.RunBands(PixelJob{}, 10, 5, RecordBand);
+    const std::vector<std::pair<int32_t, int32_t>> expected = {{10, 10}, {10, 10}};
+    EXPECT_EQ(TakeBands(), expected);
+}
+
 TEST(DrawThreadPool, BandsFollowTheFloorFormulaAndCoverEveryRow) {
     for (uint32_t n : {1u, 2u, 3u, 7u, 16u}) {
         for (int32_t h : {0, 1, 5, 16, 1080}) {

@@ -60,8 +60,6 @@ struct AxisClamp {
     }
 };
 
-constexpr int32_t kStripWidth = 128;
-
 // ((256 - f) * p0 + f * p1 + 128) >> 8 = (256 * p0 + f * (p1 - p0) + 128) >> 8; the true sum is
 // at most 65408, so the low halves of the products give it exactly.
 inline __m128i Lerp16(__m128i f, __m128i p0, __m128i p1, __m128i c128) {
@@ -102,149 +100,148 @@ struct BilinearKernel {
         const ptrdiff_t w = job.sourceWidth;
         const ptrdiff_t secondRow = ay.wide ? w : 0;
         const SourceOffsets offsets(job);
-        // Strips of columns keep the source lines that a rotated placement reads in the cache.
-        for (int32_t xs = job.x0; xs < job.x1; xs += kStripWidth) {
-            const int32_t xe = std::min(job.x1, xs + kStripWidth);
-            for (int32_t y = job.y0; y < job.y1; ++y) {
-                const RowTerms terms = MapRow(job.inverse, y);
-                const __m128 r0 = _mm_set1_ps(terms.r0);
-                const __m128 r1 = _mm_set1_ps(terms.r1);
-                const __m128 r2 = _mm_set1_ps(terms.r2);
-                uint32_t* dst = DestinationRow(job, y);
+        const int32_t xs = job.x0;
+        const int32_t xe = job.x1;
+        // Upwards: bottom-up bitmaps then stream through memory in address order.
+        for (int32_t y = job.y1 - 1; y >= job.y0; --y) {
+            const RowTerms terms = MapRow(job.inverse, y);
+            const __m128 r0 = _mm_set1_ps(terms.r0);
+            const __m128 r1 = _mm_set1_ps(terms.r1);
+            const __m128 r2 = _mm_set1_ps(terms.r2);
+            uint32_t* dst = DestinationRow(job, y);
 
-                auto fetch = [&](int32_t x, Fetched& f) {
-                    const int32_t n = std::min(4, xe - x);
-                    f.inside = map.Map<Affine>(x, n, r0, r1, r2, &f.sx, &f.sy);
-                    f.insideBits = _mm_movemask_ps(f.inside);
-                    if (f.insideBits == 0) {
-                        return;
-                    }
-                    if (f.insideBits != 0xF) {
-                        // Lanes that do not sample take the region's corner: reads stay inside.
-                        f.sx = SelectPs(f.inside, f.sx, map.left);
-                        f.sy = SelectPs(f.inside, f.sy, map.top);
-                    }
-                    __m128i firstX, firstY, singleX, singleY;
-                    ax.Taps(f.sx, &firstX, &f.weightX, &singleX);
-                    ay.Taps(f.sy, &firstY, &f.weightY, &singleY);
-                    f.single = _mm_and_si128(singleX, singleY);
-                    ptrdiff_t at[4];
-                    offsets.Compute(firstX, firstY, w, at);
-#pragma GCC unroll 4
-                    for (int i = 0; i < 4; ++i) {
-                        const uint32_t* t = job.source + at[i];
-                        const uint32_t* b = t - secondRow;
-                        if constexpr (Wide) {
-                            f.top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t));
-                            f.bottom[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
-                        } else {
-                            f.top[i] = _mm_shuffle_epi32(_mm_cvtsi32_si128(int32_t(*t)), 0);
-                            f.bottom[i] = _mm_shuffle_epi32(_mm_cvtsi32_si128(int32_t(*b)), 0);
-                        }
-                    }
-                };
-
-                auto finish = [&](int32_t x, const Fetched& f) {
-                    if (f.insideBits == 0) {
-                        return;
-                    }
-                    const int32_t n = std::min(4, xe - x);
-                    int coverage[4] = {256, 256, 256, 256};
-                    int mixed = 0;
-                    int absentAll = 0;
-                    if constexpr (Keyed) {
-                        for (int i = 0; i < 4; ++i) {
-                            const __m128i block = _mm_unpacklo_epi64(f.top[i], f.bottom[i]);
-                            const int absent =
-                                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(block, c.key)));
-                            if (absent == 0xF) {
-                                coverage[i] = 0;
-                                absentAll |= 1 << i;
-                            } else if (absent != 0) {
-                                mixed |= 1 << i;
-                            }
-                        }
-                    }
-                    // Weights per pixel in 16-bit lanes: pixels 0 and 1, then 2 and 3.
-                    const __m128i fx16 = _mm_packs_epi32(f.weightX, f.weightX);
-                    const __m128i fy16 = _mm_packs_epi32(f.weightY, f.weightY);
-                    const __m128i fxPairs = _mm_unpacklo_epi16(fx16, fx16);
-                    const __m128i fyPairs = _mm_unpacklo_epi16(fy16, fy16);
-                    __m128i v[2];
-                    for (int k = 0; k < 2; ++k) {
-                        const __m128i fxk = k == 0 ? _mm_unpacklo_epi32(fxPairs, fxPairs)
-                                                   : _mm_unpackhi_epi32(fxPairs, fxPairs);
-                        const __m128i fyk = k == 0 ? _mm_unpacklo_epi32(fyPairs, fyPairs)
-                                                   : _mm_unpackhi_epi32(fyPairs, fyPairs);
-                        // Left and right neighbours of two pixels, channels in 16-bit lanes.
-                        const __m128i t = _mm_unpacklo_epi32(f.top[2 * k], f.top[2 * k + 1]);
-                        const __m128i b = _mm_unpacklo_epi32(f.bottom[2 * k], f.bottom[2 * k + 1]);
-                        const __m128i t0 = _mm_unpacklo_epi8(t, c.zero);
-                        const __m128i t1 = _mm_unpackhi_epi8(t, c.zero);
-                        const __m128i b0 = _mm_unpacklo_epi8(b, c.zero);
-                        const __m128i b1 = _mm_unpackhi_epi8(b, c.zero);
-                        const __m128i h0 = Lerp16(fxk, t0, t1, c128);
-                        const __m128i h1 = Lerp16(fxk, b0, b1, c128);
-                        v[k] = Lerp16(fyk, h0, h1, c128);
-                    }
-                    __m128i s = _mm_packus_epi16(v[0], v[1]);
-                    // The fourth byte survives only where one pixel alone is used.
-                    s = _mm_and_si128(s, _mm_or_si128(c.low24, _mm_and_si128(f.single, fourth)));
-                    __m128i covLo = c.zero, covHi = c.zero;
-                    if constexpr (Keyed) {
-                        if (absentAll != 0) {
-                            const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
-                            const __m128i gone = _mm_cmpeq_epi32(
-                                _mm_and_si128(_mm_set1_epi32(absentAll), lanes), lanes);
-                            s = _mm_andnot_si128(gone, s);
-                        }
-                        if (mixed != 0) {
-                            // Part of the block is transparent: the mean substitution is rare
-                            // enough to be left to the reference.
-                            alignas(16) uint32_t words[4];
-                            alignas(16) float sxs[4], sys[4];
-                            _mm_store_si128(reinterpret_cast<__m128i*>(words), s);
-                            _mm_store_ps(sxs, f.sx);
-                            _mm_store_ps(sys, f.sy);
-                            for (int i = 0; i < 4; ++i) {
-                                if ((mixed >> i) & 1) {
-                                    uint32_t cov = 0;
-                                    words[i] = SampleBilinearKeyed(job.source, job.sourceWidth,
-                                                                   region, job.transparentColour,
-                                                                   sxs[i], sys[i], &cov);
-                                    coverage[i] = int(cov);
-                                }
-                            }
-                            s = _mm_load_si128(reinterpret_cast<const __m128i*>(words));
-                        }
-                        const auto c0 = int16_t(coverage[0]), c1 = int16_t(coverage[1]);
-                        const auto c2 = int16_t(coverage[2]), c3 = int16_t(coverage[3]);
-                        covLo = _mm_setr_epi16(c0, c0, c0, c0, c1, c1, c1, c1);
-                        covHi = _mm_setr_epi16(c2, c2, c2, c2, c3, c3, c3, c3);
-                    }
-                    const __m128i d = LoadPixels(dst + x, n);
-                    __m128i r;
-                    if constexpr (Mode == 0 && !Opaque && !Tinted && !Keyed) {
-                        r = MixFrom16(c.opacity16, v[0], v[1], d, c);
-                    } else if constexpr (Mode == 4 && !Tinted && !Keyed) {
-                        r = MultiplyFrom16(v[0], v[1], d, c);
-                    } else {
-                        r = Shade<Mode, Tinted, Opaque, Keyed>(s, d, covLo, covHi, c);
-                    }
-                    StorePixels(dst + x, n,
-                                f.insideBits == 0xF ? r : Select(_mm_castps_si128(f.inside), r, d));
-                };
-
-                Fetched blocks[2];
-                fetch(xs, blocks[0]);
-                int current = 0;
-                for (int32_t x = xs; x < xe; x += 4) {
-                    if (x + 4 < xe) {
-                        fetch(x + 4, blocks[current ^ 1]);
-                    }
-                    finish(x, blocks[current]);
-                    current ^= 1;
+            auto fetch = [&](int32_t x, Fetched& f) {
+                const int32_t n = std::min(4, xe - x);
+                f.inside = map.Map<Affine>(x, n, r0, r1, r2, &f.sx, &f.sy);
+                f.insideBits = _mm_movemask_ps(f.inside);
+                if (f.insideBits == 0) {
+                    return;
                 }
+                if (f.insideBits != 0xF) {
+                    // Lanes that do not sample take the region's corner: reads stay inside.
+                    f.sx = SelectPs(f.inside, f.sx, map.left);
+                    f.sy = SelectPs(f.inside, f.sy, map.top);
+                }
+                __m128i firstX, firstY, singleX, singleY;
+                ax.Taps(f.sx, &firstX, &f.weightX, &singleX);
+                ay.Taps(f.sy, &firstY, &f.weightY, &singleY);
+                f.single = _mm_and_si128(singleX, singleY);
+                ptrdiff_t at[4];
+                offsets.Compute(firstX, firstY, w, at);
+#pragma GCC unroll 4
+                for (int i = 0; i < 4; ++i) {
+                    const uint32_t* t = job.source + at[i];
+                    const uint32_t* b = t - secondRow;
+                    if constexpr (Wide) {
+                        f.top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t));
+                        f.bottom[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+                    } else {
+                        f.top[i] = _mm_shuffle_epi32(_mm_cvtsi32_si128(int32_t(*t)), 0);
+                        f.bottom[i] = _mm_shuffle_epi32(_mm_cvtsi32_si128(int32_t(*b)), 0);
+                    }
+                }
+            };
+
+            auto finish = [&](int32_t x, const Fetched& f) {
+                if (f.insideBits == 0) {
+                    return;
+                }
+                const int32_t n = std::min(4, xe - x);
+                int coverage[4] = {256, 256, 256, 256};
+                int mixed = 0;
+                int absentAll = 0;
+                if constexpr (Keyed) {
+                    for (int i = 0; i < 4; ++i) {
+                        const __m128i block = _mm_unpacklo_epi64(f.top[i], f.bottom[i]);
+                        const int absent =
+                            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(block, c.key)));
+                        if (absent == 0xF) {
+                            coverage[i] = 0;
+                            absentAll |= 1 << i;
+                        } else if (absent != 0) {
+                            mixed |= 1 << i;
+                        }
+                    }
+                }
+                // Weights per pixel in 16-bit lanes: pixels 0 and 1, then 2 and 3.
+                const __m128i fx16 = _mm_packs_epi32(f.weightX, f.weightX);
+                const __m128i fy16 = _mm_packs_epi32(f.weightY, f.weightY);
+                const __m128i fxPairs = _mm_unpacklo_epi16(fx16, fx16);
+                const __m128i fyPairs = _mm_unpacklo_epi16(fy16, fy16);
+                __m128i v[2];
+                for (int k = 0; k < 2; ++k) {
+                    const __m128i fxk = k == 0 ? _mm_unpacklo_epi32(fxPairs, fxPairs)
+                                               : _mm_unpackhi_epi32(fxPairs, fxPairs);
+                    const __m128i fyk = k == 0 ? _mm_unpacklo_epi32(fyPairs, fyPairs)
+                                               : _mm_unpackhi_epi32(fyPairs, fyPairs);
+                    // Left and right neighbours of two pixels, channels in 16-bit lanes.
+                    const __m128i t = _mm_unpacklo_epi32(f.top[2 * k], f.top[2 * k + 1]);
+                    const __m128i b = _mm_unpacklo_epi32(f.bottom[2 * k], f.bottom[2 * k + 1]);
+                    const __m128i t0 = _mm_unpacklo_epi8(t, c.zero);
+                    const __m128i t1 = _mm_unpackhi_epi8(t, c.zero);
+                    const __m128i b0 = _mm_unpacklo_epi8(b, c.zero);
+                    const __m128i b1 = _mm_unpackhi_epi8(b, c.zero);
+                    const __m128i h0 = Lerp16(fxk, t0, t1, c128);
+                    const __m128i h1 = Lerp16(fxk, b0, b1, c128);
+                    v[k] = Lerp16(fyk, h0, h1, c128);
+                }
+                __m128i s = _mm_packus_epi16(v[0], v[1]);
+                // The fourth byte survives only where one pixel alone is used.
+                s = _mm_and_si128(s, _mm_or_si128(c.low24, _mm_and_si128(f.single, fourth)));
+                __m128i covLo = c.zero, covHi = c.zero;
+                if constexpr (Keyed) {
+                    if (absentAll != 0) {
+                        const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
+                        const __m128i gone =
+                            _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(absentAll), lanes), lanes);
+                        s = _mm_andnot_si128(gone, s);
+                    }
+                    if (mixed != 0) {
+                        // Part of the block is transparent: the mean substitution is rare
+                        // enough to be left to the reference.
+                        alignas(16) uint32_t words[4];
+                        alignas(16) float sxs[4], sys[4];
+                        _mm_store_si128(reinterpret_cast<__m128i*>(words), s);
+                        _mm_store_ps(sxs, f.sx);
+                        _mm_store_ps(sys, f.sy);
+                        for (int i = 0; i < 4; ++i) {
+                            if ((mixed >> i) & 1) {
+                                uint32_t cov = 0;
+                                words[i] = SampleBilinearKeyed(job.source, job.sourceWidth, region,
+                                                               job.transparentColour, sxs[i],
+                                                               sys[i], &cov);
+                                coverage[i] = int(cov);
+                            }
+                        }
+                        s = _mm_load_si128(reinterpret_cast<const __m128i*>(words));
+                    }
+                    const auto c0 = int16_t(coverage[0]), c1 = int16_t(coverage[1]);
+                    const auto c2 = int16_t(coverage[2]), c3 = int16_t(coverage[3]);
+                    covLo = _mm_setr_epi16(c0, c0, c0, c0, c1, c1, c1, c1);
+                    covHi = _mm_setr_epi16(c2, c2, c2, c2, c3, c3, c3, c3);
+                }
+                const __m128i d = LoadPixels(dst + x, n);
+                __m128i r;
+                if constexpr (Mode == 0 && !Opaque && !Tinted && !Keyed) {
+                    r = MixFrom16(c.opacity16, v[0], v[1], d, c);
+                } else if constexpr (Mode == 4 && !Tinted && !Keyed) {
+                    r = MultiplyFrom16(v[0], v[1], d, c);
+                } else {
+                    r = Shade<Mode, Tinted, Opaque, Keyed>(s, d, covLo, covHi, c);
+                }
+                StorePixels(dst + x, n,
+                            f.insideBits == 0xF ? r : Select(_mm_castps_si128(f.inside), r, d));
+            };
+
+            Fetched blocks[2];
+            fetch(xs, blocks[0]);
+            int current = 0;
+            for (int32_t x = xs; x < xe; x += 4) {
+                if (x + 4 < xe) {
+                    fetch(x + 4, blocks[current ^ 1]);
+                }
+                finish(x, blocks[current]);
+                current ^= 1;
             }
         }
     }

@@ -91,46 +91,28 @@ struct NearestKernel {
         const __m128i safeX = _mm_set1_epi32(job.left);
         const __m128i safeY = _mm_set1_epi32(job.top);
         const SourceOffsets offsets(job);
-        // Samples are fetched one block ahead, so that the next block's loads are under way
-        // while this one is blended.
-        struct Fetched {
-            __m128i s, inside;
-        };
-        auto fetch = [&](int32_t x, Fetched& f) {
+        ptrdiff_t at[4];
+        for (int32_t x = xs; x < xe; x += 4) {
             const int32_t n = std::min(4, xe - x);
             __m128 sx, sy;
             const __m128 insidePs = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
             const int bits = _mm_movemask_ps(insidePs);
-            f.inside = _mm_castps_si128(insidePs);
             if (bits == 0) {
-                f.s = f.inside;
-                return;
+                continue;
             }
+            const __m128i inside = _mm_castps_si128(insidePs);
             __m128i cx = _mm_cvttps_epi32(sx);
             __m128i cy = _mm_cvttps_epi32(sy);
             if (bits != 0xF) {
                 // Lanes that do not sample read the region's first pixel instead of garbage.
-                cx = Select(f.inside, cx, safeX);
-                cy = Select(f.inside, cy, safeY);
+                cx = Select(inside, cx, safeX);
+                cy = Select(inside, cy, safeY);
             }
-            ptrdiff_t at[4];
             offsets.Compute(cx, cy, job.sourceWidth, at);
             const uint32_t* src = job.source;
-            f.s = _mm_setr_epi32(int32_t(src[at[0]]), int32_t(src[at[1]]), int32_t(src[at[2]]),
-                                 int32_t(src[at[3]]));
-        };
-        if (xs >= xe) {
-            return;
-        }
-        Fetched blocks[2];
-        fetch(xs, blocks[0]);
-        int current = 0;
-        for (int32_t x = xs; x < xe; x += 4) {
-            if (x + 4 < xe) {
-                fetch(x + 4, blocks[current ^ 1]);
-            }
-            Block(dst + x, std::min(4, xe - x), blocks[current].s, blocks[current].inside, c);
-            current ^= 1;
+            const __m128i s = _mm_setr_epi32(int32_t(src[at[0]]), int32_t(src[at[1]]),
+                                             int32_t(src[at[2]]), int32_t(src[at[3]]));
+            Block(dst + x, n, s, inside, c);
         }
     }
 
@@ -153,7 +135,9 @@ struct NearestKernel {
         const Mapping map(job);
         const ShadeConstants c(job);
         const bool translation = Affine && job.inverse[0] == 1.0f && job.inverse[3] == 0.0f;
-        for (int32_t y = job.y0; y < job.y1; ++y) {
+        // Bottom-up bitmaps: the last row lies first in memory, so walking the rows upwards
+        // streams through both images in address order, which the prefetchers follow.
+        for (int32_t y = job.y1 - 1; y >= job.y0; --y) {
             const RowTerms row = MapRow(job.inverse, y);
             uint32_t* dst = DestinationRow(job, y);
             int32_t a, b, k;
