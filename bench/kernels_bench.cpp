@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "render/DrawThreadPool.h"
+#include "render/EventGeometry.h"
 #include "render/PixelImage.h"
 #include "render/PixelJob.h"
 #include "render/PixelTables.h"
@@ -95,7 +96,7 @@ Placement MakePlacement(bool identity) {
         Multiply(move, rs, m);
     }
     float inverse[9];
-    InvertMatrix3(m, inverse);
+    InvertMatrix(m, inverse);
     Placement p;
     Multiply(centre, m, p.forward);
     Multiply(inverse, centre, p.inverse);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "render/DrawThreadPool.h"
+#include "render/EventGeometry.h"
 #include "render/PixelImage.h"
 #include "render/kernels/KernelEntry.h"
 
@@ -63,23 +64,6 @@ void CullFootprint(const float* f, const PixelJob& job, int64_t* x0, int64_t* x1
 
 }  // namespace
 
-void InvertMatrix3(const float* m, float* inverse) {
-    const double a = m[0], b = m[1], c = m[2];
-    const double d = m[3], e = m[4], f = m[5];
-    const double g = m[6], h = m[7], i = m[8];
-    const double c00 = e * i - f * h, c01 = f * g - d * i, c02 = d * h - e * g;
-    const double det = a * c00 + b * c01 + c * c02;
-    inverse[0] = float(c00 / det);
-    inverse[1] = float((c * h - b * i) / det);
-    inverse[2] = float((b * f - c * e) / det);
-    inverse[3] = float(c01 / det);
-    inverse[4] = float((a * i - c * g) / det);
-    inverse[5] = float((c * d - a * f) / det);
-    inverse[6] = float(c02 / det);
-    inverse[7] = float((b * g - a * h) / det);
-    inverse[8] = float((a * e - b * d) / det);
-}
-
 bool PreparePixelJob(const DrawRequest& r, PixelJob* job) {
     if (r.destination == nullptr || r.source == nullptr || r.destinationWidth <= 0 ||
         r.destinationHeight <= 0 || r.sourceWidth <= 0 || r.sourceHeight <= 0) {
@@ -120,12 +104,12 @@ bool PreparePixelJob(const DrawRequest& r, PixelJob* job) {
     if (r.forward != nullptr) {
         std::memcpy(forward, r.forward, sizeof forward);
     } else {
-        InvertMatrix3(r.inverse, forward);
+        InvertMatrix(r.inverse, forward);
     }
     if (r.inverse != nullptr) {
         std::memcpy(j.inverse, r.inverse, sizeof j.inverse);
     } else {
-        InvertMatrix3(r.forward, j.inverse);
+        InvertMatrix(r.forward, j.inverse);
     }
 
     CullFootprint(forward, j, &x0, &x1, &y0, &y1);

@@ -88,8 +88,4 @@ uint32_t SampleBilinear(const uint32_t* source, int32_t width, const DrawRect& r
 uint32_t SampleBilinearKeyed(const uint32_t* source, int32_t width, const DrawRect& region,
                              uint32_t transparentColour, float sx, float sy, uint32_t* coverage);
 
-// 3x3 inverse by the adjugate, cofactors and determinant in double precision. A singular matrix
-// yields infinities or not-a-numbers, which make every sampling test fail.
-void InvertMatrix3(const float* m, float* inverse);
-
 }  // namespace kelvane

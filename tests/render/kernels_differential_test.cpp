@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 
+#include "render/EventGeometry.h"
 #include "render/PixelImage.h"
 #include "render/PixelJob.h"
 #include "tests/render/KernelTestSupport.h"
@@ -154,7 +155,7 @@ bool RunBoth(JobGenerator& gen, const Combination& c, int iteration) {
                                        gen.Int(dstW / 2, dstW + 3), gen.Int(dstH / 2, dstH + 3)};
     float forward[9], inverse[9];
     gen.Forward(forward, srcW, srcH, dstW, dstH);
-    InvertMatrix3(forward, inverse);
+    InvertMatrix(forward, inverse);
     d.forward = forward;
     d.inverse = inverse;
 
@@ -245,7 +246,7 @@ TEST(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
         d.transparent = gen.Chance(50) ? 0x000000FFu : 0xFF000000u;
         float forward[9], inverse[9];
         gen.Forward(forward, 12, 10, 20, 16);
-        InvertMatrix3(forward, inverse);
+        InvertMatrix(forward, inverse);
         d.forward = forward;
         d.inverse = inverse;
         Bitmap a = frame, b = frame, srcB = src;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "render/EventGeometry.h"
 #include "render/PixelJob.h"
 #include "render/PixelTables.h"
 #include "tests/render/KernelTestSupport.h"
@@ -196,7 +197,7 @@ TEST_P(KernelExamples, HorizonCrossingVisitsTheWholeClipRectangle) {
     // w = 0.1 * y - 1 changes sign inside the region: the source plane crosses the horizon.
     const float forward[9] = {1, 0, 0, 0, 1, 0, 0, 0.1f, -1};
     float inverse[9];
-    InvertMatrix3(forward, inverse);
+    InvertMatrix(forward, inverse);
     Bitmap src(20, 20), dst(32, 24, 0);
     for (size_t i = 0; i < src.words.size(); ++i) {
         src.words[i] = 0x00010101u * uint32_t(1 + i % 200);
@@ -233,7 +234,7 @@ TEST_P(KernelExamples, FootprintCullingKeepsOnePixelAroundTheProjection) {
     // Source placed at (10, 4), scaled by 2: covers output 10..17 x 4..11.
     const float forward[9] = {2, 0, 10, 0, 2, 4, 0, 0, 1};
     float inverse[9];
-    InvertMatrix3(forward, inverse);
+    InvertMatrix(forward, inverse);
     Bitmap src(4, 4, 1), dst(40, 30, 0);
     test::Draw d = Base();
     d.forward = forward;
@@ -297,7 +298,7 @@ TEST_P(KernelExamples, OutOfRangeTierMethodOrModeDrawsNothing) {
 TEST_P(KernelExamples, MissingMatrixIsTheInverseOfTheOther) {
     const float forward[9] = {1.5f, 0.25f, 3, -0.5f, 2, 1, 0, 0, 1};
     float inverse[9];
-    InvertMatrix3(forward, inverse);
+    InvertMatrix(forward, inverse);
     Bitmap src(16, 16);
     for (size_t i = 0; i < src.words.size(); ++i) {
         src.words[i] = uint32_t(i * 2654435761u) & 0x00FFFFFF;
