@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "export/CompressorChooser.h"
-#include "export/FfmpegHandles.h"
+#include "media/FfmpegHandles.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>

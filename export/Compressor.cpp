@@ -1,7 +1,7 @@
 #include "export/Compressor.h"
 
 #include "export/CompressorChooser.h"
-#include "export/FfmpegHandles.h"
+#include "media/FfmpegHandles.h"
 
 namespace kelvane {
 

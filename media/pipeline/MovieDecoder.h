@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "media/pipeline/FfmpegPtr.h"
+#include "media/FfmpegHandles.h"
 #include "media/pipeline/MediaType.h"
 
 namespace kelvane {
@@ -59,13 +59,13 @@ class MovieDecoder {
     bool ReadKeyPacket(int64_t& keyTs, bool& found);
     bool Measure();
 
-    FormatContextPtr format_;
-    CodecContextPtr codec_;
-    SwsContextPtr sws_;
+    av::InputContextPtr format_;
+    av::CodecContextPtr codec_;
+    av::SwsPtr sws_;
     int swsSpace_ = -1;
     int swsFullRange_ = -1;
-    FramePtr frame_;
-    PacketPtr packet_;
+    av::FramePtr frame_;
+    av::PacketPtr packet_;
     bool prepared_ = false;
     bool packetPending_ = false;
     bool inputEnded_ = false;

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <random>
 
-#include "export/FfmpegHandles.h"
+#include "media/FfmpegHandles.h"
 
 namespace kelvane::testing {
 

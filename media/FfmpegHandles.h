@@ -1,7 +1,7 @@
 #pragma once
 
-// Owning handles for the FFmpeg objects of the writer. Each FFmpeg type is wrapped once here so
-// that every early return releases what was built so far.
+// Owning handles for the FFmpeg objects of the movie reader and the AVI writer. Each FFmpeg type
+// is wrapped once here, so that every early return releases what was built so far.
 
 #include <memory>
 
