@@ -12,10 +12,15 @@
 #include "cli/ExportMode.h"
 #include "cli/FrameMode.h"
 #include "cli/ProjectLoading.h"
+#include "cli/QtMessages.h"
 #include "cli/SettingsOverrides.h"
 #include "export/Compressor.h"
 #include "media/QtGuiRuntime.h"
 #include "media/TimeoutQuery.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace kelvane::cli {
 namespace {
@@ -79,6 +84,9 @@ int main(int argc, char** argv) {
     }
     // Text images need Qt's fonts but never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QuietQtSessionNotes();
+    // The program speaks for itself; FFmpeg's own notes about formats would only bury that.
+    av_log_set_level(AV_LOG_ERROR);
     const int status = Run(options);
     kelvane::ReleaseGuiApplication();
     return status;
