@@ -54,6 +54,9 @@ bool IsInt32(std::string_view value) {
     const char* end = begin + value.size();
     if (begin != end && *begin == '+') {
         ++begin;
+        if (begin != end && *begin == '-') {
+            return false;
+        }
     }
     int32_t parsed = 0;
     const auto [ptr, ec] = std::from_chars(begin, end, parsed);

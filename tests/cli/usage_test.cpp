@@ -61,6 +61,7 @@ TEST_F(UsageTest, MalformedCommandLinesExitWithTwoAndWriteNothing) {
         {p, "-o", avi, "--set", "NoSuchKey=1"},
         {p, "-o", avi, "--set", "PixelQuality"},
         {p, "-o", avi, "--set", "PixelQuality=high"},
+        {p, "-o", avi, "--set", "PixelQuality=+-2"},
         {p, "-o", avi, "--set", "DrawFrameThread=99999999999"},
         {p, "-o", avi, "--keep-going=yes"},
         {"--list-codecs", p},
