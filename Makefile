@@ -16,5 +16,9 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
 
+# Makes the demo project (a movie, a picture, a text, effects, a multiply layer) and renders it.
+demo: build
+	./examples/demo.sh $(BUILD)
+
 format:
 	git ls-files --cached --others --exclude-standard | grep -E '\.(h|hpp|c|cpp|cc)$$' | grep -v '^tests/data/' | xargs -r clang-format -i

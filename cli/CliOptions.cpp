@@ -1,0 +1,246 @@
+#include "cli/CliOptions.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "cli/SettingsOverrides.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+bool ParseUnsigned(std::string_view text, uint64_t max, uint64_t& out) {
+    if (text.empty() || text.front() < '0' || text.front() > '9') {
+        return false;
+    }
+    uint64_t value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || value > max) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+// Walks the arguments; a long option takes its value either as "--name=value" or as the next
+// argument.
+class ArgumentReader {
+  public:
+    ArgumentReader(int argc, const char* const* argv) : argc_(argc), argv_(argv) {}
+
+    bool Next(std::string_view& arg) {
+        if (index_ >= argc_) {
+            return false;
+        }
+        arg = argv_[index_++];
+        return true;
+    }
+    bool Value(std::string_view name, std::string_view arg, std::string& value,
+               std::string& error) {
+        const size_t equals = arg.find('=');
+        if (arg.starts_with("--") && equals != std::string_view::npos) {
+            value = std::string(arg.substr(equals + 1));
+            return true;
+        }
+        if (index_ >= argc_) {
+            error = std::string(name) + " には値が必要です。";
+            return false;
+        }
+        value = argv_[index_++];
+        return true;
+    }
+
+  private:
+    int argc_;
+    const char* const* argv_;
+    int index_ = 0;
+};
+
+// The option name of an argument: "--frame=3" is "--frame".
+std::string_view OptionName(std::string_view arg) {
+    if (arg.starts_with("--")) {
+        return arg.substr(0, arg.find('='));
+    }
+    return arg;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::string& error) {
+    out = CliOptions{};
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            break;
+        }
+        if (arg == "--help" || arg == "-h") {
+            out.mode = CliOptions::Mode::Help;
+            return true;
+        }
+    }
+
+    ArgumentReader args(argc, argv);
+    bool haveFrame = false;
+    bool haveOutput = false;
+    bool haveCodec = false;
+    bool listCodecs = false;
+    bool onlyPositional = false;
+    std::string_view arg;
+    std::string value;
+    while (args.Next(arg)) {
+        if (!onlyPositional && arg == "--") {
+            onlyPositional = true;
+            continue;
+        }
+        const std::string_view name = OptionName(arg);
+        if (onlyPositional || arg.empty() || arg.front() != '-' || arg == "-") {
+            if (!out.project.empty()) {
+                error = "プロジェクトファイルは一つだけ指定してください: " + std::string(arg);
+                return false;
+            }
+            out.project = std::string(arg);
+        } else if (name == "--frame") {
+            uint64_t frame = 0;
+            if (haveFrame) {
+                error = "--frame が二度指定されています。";
+                return false;
+            }
+            if (!args.Value(name, arg, value, error)) {
+                return false;
+            }
+            if (!ParseUnsigned(value, UINT32_MAX, frame)) {
+                error =
+                    "--frame には 0 から 4294967295 までのフレーム番号を指定してください: " + value;
+                return false;
+            }
+            out.frame = uint32_t(frame);
+            haveFrame = true;
+        } else if (name == "--track") {
+            uint64_t track = 0;
+            if (out.track) {
+                error = "--track が二度指定されています。";
+                return false;
+            }
+            if (!args.Value(name, arg, value, error)) {
+                return false;
+            }
+            if (!ParseUnsigned(value, 255, track)) {
+                error = "--track には 0 から 255 までのトラック番号を指定してください: " + value;
+                return false;
+            }
+            out.track = uint32_t(track);
+        } else if (name == "-o" || name == "--output") {
+            if (haveOutput) {
+                error = "出力ファイルが二度指定されています。";
+                return false;
+            }
+            if (!args.Value(name, arg, value, error)) {
+                return false;
+            }
+            if (value.empty()) {
+                error = "出力ファイル名が空です。";
+                return false;
+            }
+            out.output = value;
+            haveOutput = true;
+        } else if (name == "--codec") {
+            if (haveCodec) {
+                error = "--codec が二度指定されています。";
+                return false;
+            }
+            if (!args.Value(name, arg, value, error)) {
+                return false;
+            }
+            out.codec = value;
+            haveCodec = true;
+        } else if (arg == "--keep-going") {
+            out.keepGoing = true;
+        } else if (arg == "--abort-on-draw-error") {
+            out.abortOnDrawError = true;
+        } else if (arg == "--list-codecs") {
+            listCodecs = true;
+        } else if (name == "--set") {
+            if (!args.Value(name, arg, value, error)) {
+                return false;
+            }
+            SettingOverride setting;
+            if (!ParseSettingOverride(value, setting, error)) {
+                return false;
+            }
+            out.settings.push_back(std::move(setting));
+        } else {
+            error = "不明なオプションです: " + std::string(arg);
+            return false;
+        }
+    }
+
+    if (listCodecs) {
+        if (argc != 1) {
+            error = "--list-codecs は他の引数と一緒には指定できません。";
+            return false;
+        }
+        out.mode = CliOptions::Mode::ListCodecs;
+        return true;
+    }
+    if (out.project.empty()) {
+        error = "プロジェクトファイルが指定されていません。";
+        return false;
+    }
+    if (!haveOutput) {
+        error = "出力ファイルが指定されていません（-o）。";
+        return false;
+    }
+    if (haveFrame) {
+        if (haveCodec || out.abortOnDrawError) {
+            error = "--codec と --abort-on-draw-error は AVI ファイルの作成にだけ使えます。";
+            return false;
+        }
+        out.mode = CliOptions::Mode::Frame;
+        return true;
+    }
+    if (out.track) {
+        error = "--track は --frame と一緒に指定してください。";
+        return false;
+    }
+    out.mode = CliOptions::Mode::Export;
+    return true;
+}
+
+const char* HelpText() {
+    return R"(使い方:
+  kelvane-render PROJECT.xqm --frame N [--track T] -o OUT.bmp [--keep-going] [--set KEY=VALUE]...
+  kelvane-render PROJECT.xqm -o OUT.avi [--codec NAME] [--keep-going] [--abort-on-draw-error]
+                 [--set KEY=VALUE]...
+  kelvane-render --list-codecs
+  kelvane-render --help
+
+Kelvane のプロジェクトファイル (.xqm) を画面なしで描画します。
+
+  --frame N            フレーム N の画像を BMP ファイルに保存します（プレビュー画像の保存と
+                       同じ形式: 32 ビット、下の行から）。トラックは描画の前にリセットされます。
+  --track T            --frame と一緒に: トラック T (0-255) だけを描画します。
+  -o, --output PATH    出力ファイル。--frame がなければ、フレーム 0 から長さ - 1 までを
+                       AVI ファイルに書き出します。
+  --codec NAME         AVI の圧縮形式（既定: uncompressed）。名前は --list-codecs で確認できます。
+  --abort-on-draw-error
+                       イベントの描画でエラーが発生したら書き出しを中断します（既定では
+                       描画できたところまでの画像を書いて続けます）。
+  --keep-going         プロジェクトの読み込み中に素材が読めないとき「続行しますか？」に
+                       「はい」と答えます（その素材の設定は破棄されます）。指定しなければ
+                       「いいえ」と答え、読み込みは失敗します。
+  --set KEY=VALUE      INI ファイルの [Settings] の値 (PixelQuality, DrawFrameThread など) を
+                       この実行に限って変更します。繰り返し指定できます。
+  --list-codecs        使える圧縮形式を一行に一つ、名前と説明の順に表示します。
+  -h, --help           この説明を表示します。
+
+設定は GUI と同じ INI ファイル (実行ファイルと同じフォルダの kelvane.INI、そのフォルダに書き込め
+ない場合は $XDG_CONFIG_HOME/kelvane/kelvane.INI) から読み、書き戻しはしません。画像プラグイン (*.spi) と effect.so も実行ファイルと同じフォルダから読み込みます。
+動画の画像の取得がタイムアウトした場合は「いいえ」と答え、その描画はエラーになります。
+書き出し中に Ctrl+C を押すと「中断」と同じく停止し、それまでのフレームを持つ AVI ファイルが
+残ります。進捗は標準エラー出力に表示します（端末では一行を更新し続けます）。
+
+終了コード: 0 成功、1 失敗（読み込み、描画、書き出しの失敗や中断）、2 使い方の誤り。
+)";
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvane::cli {
+
+// One --set KEY=VALUE: a value of the INI section "Settings" for this run only.
+struct SettingOverride {
+    std::string key;  // as the INI file spells it
+    std::string value;
+};
+
+struct CliOptions {
+    enum class Mode { Help, ListCodecs, Frame, Export };
+    Mode mode = Mode::Help;
+    std::string project;  // native path as given
+    std::string output;
+    uint32_t frame = 0;
+    std::optional<uint32_t> track;
+    std::string codec;  // empty: uncompressed
+    bool keepGoing = false;
+    bool abortOnDrawError = false;
+    std::vector<SettingOverride> settings;
+};
+
+// Reads the command line (argv[0] excluded by the caller's argc/argv as main receives them).
+// False with the reason in `error` for a usage error.
+bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::string& error);
+
+// The text of --help.
+const char* HelpText();
+
+// The exit statuses.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace kelvane::cli

@@ -1,0 +1,40 @@
+#include "cli/FrameMode.h"
+
+#include "cli/PreviewBmpFile.h"
+#include "media/FrameRenderer.h"
+#include "model/DocumentMessages.h"
+#include "platform/Path.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+// The preview pane's text for a composition that failed.
+constexpr const char* kDrawFailed = "描画に失敗しました。";
+
+}  // namespace
+
+int RunFrameMode(const CliOptions& options, Project& project, UserPrompt& prompt) {
+    const ProjectSettings& settings = project.settings;
+    PixelImage image;
+    if (settings.width > uint32_t(INT32_MAX) || settings.height > uint32_t(INT32_MAX) ||
+        !image.Create(int32_t(settings.width), int32_t(settings.height), 32)) {
+        prompt.ShowError(messages::kSaveFailed);
+        return kExitFailure;
+    }
+    const bool drawn = options.track ? RenderTrack(project, *options.track, options.frame, image)
+                                     : RenderFrame(project, options.frame, image, true);
+    if (!drawn) {
+        // Nothing is written: the preview's save refuses a composition that failed.
+        prompt.ShowError(kDrawFailed);
+        prompt.ShowError(messages::kSaveFailed);
+        return kExitFailure;
+    }
+    if (!WritePreviewBmp(FromUtf8(options.output), image)) {
+        prompt.ShowError(messages::kSaveFailed);
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "model/Project.h"
+#include "platform/UserPrompt.h"
+
+namespace kelvane::cli {
+
+// Reads the project file at a native path (made absolute first, so that the media paths relative
+// to the project's folder resolve) with its media. The reader's questions go to `prompt`. On
+// failure "読み込みに失敗しました。" is shown and null returned.
+std::unique_ptr<Project> LoadProject(const std::string& path, UserPrompt& prompt);
+
+}  // namespace kelvane::cli

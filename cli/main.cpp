@@ -1,0 +1,93 @@
+// kelvane-render: the display-free renderer. It brings the process up as the program does, reads
+// one project and either saves a frame as a BMP file or writes the whole project to an AVI file.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/EngineProcess.h"
+#include "cli/CliOptions.h"
+#include "cli/Console.h"
+#include "cli/ConsolePrompt.h"
+#include "cli/ExportMode.h"
+#include "cli/FrameMode.h"
+#include "cli/ProjectLoading.h"
+#include "cli/QtMessages.h"
+#include "cli/SettingsOverrides.h"
+#include "export/Compressor.h"
+#include "media/QtGuiRuntime.h"
+#include "media/TimeoutQuery.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace kelvane::cli {
+namespace {
+
+int UsageError(const std::string& message) {
+    ConsoleMessage("kelvane-render: " + message +
+                   "\n'kelvane-render --help' で使い方を表示します。\n");
+    return kExitUsage;
+}
+
+int Run(const CliOptions& options) {
+    ProcessOptions processOptions;
+    processOptions.iniBaseName = u"kelvane";  // the program's own INI file
+    processOptions.readOnlySettings = true;
+    EngineProcess process(std::move(processOptions));
+    process.Start();
+    if (!ApplySettingOverrides(process.State(), options.settings)) {
+        ConsoleMessage("kelvane-render: --set の設定を適用できませんでした。\n");
+        return kExitFailure;
+    }
+
+    // Nobody is there to wait for a movie that does not deliver: a timeout gives up the fetch.
+    ConsolePrompt timeoutPrompt(false);
+    SetTimeoutQuery(&timeoutPrompt);
+    ConsolePrompt prompt(options.keepGoing);
+    int status = kExitFailure;
+    if (std::unique_ptr<Project> project = LoadProject(options.project, prompt)) {
+        status = options.mode == CliOptions::Mode::Frame ? RunFrameMode(options, *project, prompt)
+                                                         : RunExportMode(options, *project, prompt);
+    }
+    SetTimeoutQuery(nullptr);
+    process.Shutdown();
+    return status;
+}
+
+}  // namespace
+}  // namespace kelvane::cli
+
+int main(int argc, char** argv) {
+    using namespace kelvane::cli;
+    CliOptions options;
+    std::string error;
+    if (!ParseOptions(argc - 1, argv + 1, options, error)) {
+        return UsageError(error);
+    }
+    switch (options.mode) {
+        case CliOptions::Mode::Help:
+            std::fputs(HelpText(), stdout);
+            return kExitSuccess;
+        case CliOptions::Mode::ListCodecs:
+            std::fputs(kelvane::CompressorListText().c_str(), stdout);
+            return kExitSuccess;
+        case CliOptions::Mode::Export:
+            if (!options.codec.empty() && kelvane::FindCompressor(options.codec) == nullptr) {
+                return UsageError("不明な圧縮形式です: " + options.codec +
+                                  "（--list-codecs で一覧を表示します）");
+            }
+            break;
+        case CliOptions::Mode::Frame:
+            break;
+    }
+    // Text images need Qt's fonts but never a display.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QuietQtSessionNotes();
+    // The program speaks for itself; FFmpeg's own notes about formats would only bury that.
+    av_log_set_level(AV_LOG_ERROR);
+    const int status = Run(options);
+    kelvane::ReleaseGuiApplication();
+    return status;
+}
