@@ -255,6 +255,19 @@ TEST_F(KindDetection, AFileNoLoaderTakesLeavesTheSlot) {
     EXPECT_EQ(PathView(entry_.path), U16(folder_.File("picture.bmp")));
 }
 
+// Every dropped file is tried as a project first; a large file of another kind must not be read
+// whole for that (the file here is sparse and takes no room on disk).
+TEST_F(KindDetection, AHugeFileIsNotReadWholeToSeeWhetherItIsAProject) {
+    const std::string huge = folder_.File("huge.avi");
+    test::WriteBytes(huge, {'R', 'I', 'F', 'F'});
+    std::filesystem::resize_file(huge, uint64_t(64) << 30);
+    Prompt prompt;
+    ProjectLoader loader(prompt);
+    EXPECT_FALSE(MediaSource::OpenProject(entry_, U16(huge), *project_, loader));
+    EXPECT_FALSE(Detect(huge));
+    EXPECT_EQ(entry_.kind, FileKind::None);
+}
+
 const movietest::MovieSpec kMovie{"source_clip.avi", "-c:v mjpeg -q:v 3", 256, 64, 60, 25};
 
 class MovieSource : public ::testing::Test {
@@ -328,6 +341,23 @@ TEST_F(MovieSource, TheSameIndexTwiceFetchesOnce) {
     entry_.currentFrame = -1;
     ASSERT_TRUE(MediaSource::GetFrame(entry_, 59));
     EXPECT_EQ(Shown(), 59);
+}
+
+TEST_F(MovieSource, AFailedReloadKeepsThePreviousMoviePlaying) {
+    ASSERT_TRUE(MediaSource::OpenMovie(entry_, U16(path_), *project_));
+    ASSERT_TRUE(MediaSource::GetFrame(entry_, 4));
+    const MediaSource* loaded = MediaSource::Of(entry_);
+    TempFolder folder;
+    test::WriteBytes(folder.File("broken.avi"), {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I'});
+    entry_.referenceDuration = 800000;  // a new rate given with the new file
+    EXPECT_FALSE(MediaSource::OpenMovie(entry_, U16(folder.File("broken.avi")), *project_));
+    EXPECT_FALSE(MediaSource::OpenMovie(entry_, U16(folder.File("missing.avi")), *project_));
+    EXPECT_EQ(MediaSource::Of(entry_), loaded);
+    EXPECT_EQ(PathView(entry_.path), U16(path_));
+    EXPECT_EQ(entry_.currentFrame, 4);
+    EXPECT_EQ(MediaSource::GetFrameDuration(entry_), 400000);
+    ASSERT_TRUE(MediaSource::GetFrame(entry_, 9));
+    EXPECT_EQ(Shown(), 9);
 }
 
 // A fetch that times out: the pipeline was told to stop five frames after frame 20, so frame 28,
