@@ -95,8 +95,8 @@ MediaSource::~MediaSource() {
     }
 }
 
-// The model owns loaded objects of any kind (the document's own tests hand it others); only ours
-// are drawn from.
+// The model only knows that a slot owns some loaded object; anything but a media source is not
+// ours to draw from.
 MediaSource* MediaSource::Of(FileEntry& entry) {
     return dynamic_cast<MediaSource*>(entry.loaded.get());
 }
