@@ -1,5 +1,7 @@
 #include "media/FrameRenderer.h"
 
+#include <algorithm>
+
 #include "app/settings/AppSettings.h"
 #include "media/MediaSource.h"
 #include "render/DrawThreadPool.h"
@@ -14,6 +16,11 @@ constexpr int32_t kFileTableSize = int32_t(kFileSlots);
 
 DrawRect WholeImage(const PixelImage& image) {
     return {0, 0, image.Width(), image.Height()};
+}
+
+// Only 32-bit images are composed; plug-ins write width x height words into whatever they get.
+bool Drawable(const PixelImage& target) {
+    return !target.Empty() && target.BitsPerPixel() == 32;
 }
 
 // The source frame an event shows: its playback position in whole source frames, 0 before the
@@ -31,7 +38,10 @@ bool DrawEffect(const MediaSource& source, const TrackEvent& e, PixelImage& targ
     if (!source.effect) {
         return true;
     }
-    const EffectRect targetRect{clip.left, clip.top, clip.right, clip.bottom};
+    // The plug-in is told where it may draw; that must lie within the frame.
+    const EffectRect targetRect{std::max(clip.left, 0), std::max(clip.top, 0),
+                                std::min(clip.right, target.Width()),
+                                std::min(clip.bottom, target.Height())};
     const EffectRect region{e.left, e.top, e.right, e.bottom};
     return source.effect->Transform(reinterpret_cast<uint32_t*>(target.Pixels()), target.Width(),
                                     target.Height(), targetRect, region, e.colour, e.blendMode,
@@ -42,6 +52,9 @@ bool DrawEffect(const MediaSource& source, const TrackEvent& e, PixelImage& targ
 
 bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& target,
                     const DrawRect& clip) {
+    if (!Drawable(target)) {
+        return false;
+    }
     const TrackEvent& e = state.working;
     if ((e.flags & kEventUsed) == 0) {
         return true;
@@ -54,24 +67,23 @@ bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& t
     if (source == nullptr) {
         return true;  // an empty slot, or a descriptor whose media failed to load
     }
-    bool ok = true;
-    switch (entry.kind) {
-        case FileKind::Effect:
-            return DrawEffect(*source, e, target, clip);
-        case FileKind::Movie:
-        case FileKind::Project:
-            ok = MediaSource::GetFrame(
-                entry, SourceFrameIndex(e.position, MediaSource::GetFrameDuration(entry)));
-            break;
-        case FileKind::Image:
-        case FileKind::Text:
-            break;
-        default:
-            return true;
+    if (entry.kind == FileKind::Effect) {
+        return DrawEffect(*source, e, target, clip);
     }
+    if (entry.kind != FileKind::Movie && entry.kind != FileKind::Image &&
+        entry.kind != FileKind::Text && entry.kind != FileKind::Project) {
+        return true;
+    }
+    // A slot without an image has nothing to show and nothing to fetch into; it is passed over
+    // like an empty slot rather than failing every frame it appears in.
     const PixelImage* image = MediaSource::Image(entry);
     if (image == nullptr) {
-        return ok;
+        return true;
+    }
+    bool ok = true;
+    if (entry.kind == FileKind::Movie || entry.kind == FileKind::Project) {
+        ok = MediaSource::GetFrame(
+            entry, SourceFrameIndex(e.position, MediaSource::GetFrameDuration(entry)));
     }
     const DrawRect region{e.left, e.top, e.right, e.bottom};
     const AppSettings& settings = Settings();
@@ -83,6 +95,9 @@ bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& t
 }
 
 bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip) {
+    if (!Drawable(target)) {
+        return false;
+    }
     for (Track& track : project.tracks) {
         if (track.Events() == nullptr) {
             continue;
@@ -95,6 +110,9 @@ bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip) {
 }
 
 bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool resetFirst) {
+    if (!Drawable(target)) {
+        return false;
+    }
     for (Track& track : project.tracks) {
         if (resetFirst) {
             ResetTrackEvalState(track);
@@ -106,7 +124,7 @@ bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool rese
 }
 
 bool RenderTrack(Project& project, uint32_t track, uint32_t frame, PixelImage& target) {
-    if (track >= project.tracks.size()) {
+    if (track >= project.tracks.size() || !Drawable(target)) {
         return false;
     }
     Track& t = project.tracks[track];

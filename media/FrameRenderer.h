@@ -13,7 +13,8 @@ namespace kelvane {
 // rows among the process's drawing workers.
 
 // Resets the tracks first when asked (the preview, a nested project), evaluates all of them at
-// `frame`, fills the background and draws them. The image must be 32 bits per pixel.
+// `frame`, fills the background and draws them. False, with nothing drawn, for a target that is
+// not a 32-bit image; the same holds for the functions below.
 bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool resetFirst);
 
 // Draws tracks 0 to 255 that have events; stops at the first track that fails.

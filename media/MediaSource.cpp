@@ -1,5 +1,8 @@
 #include "media/MediaSource.h"
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -11,6 +14,8 @@
 #include "media/ProjectLoader.h"
 #include "media/SourcePath.h"
 #include "media/TextImage.h"
+#include "model/ProjectFileFormat.h"
+#include "platform/File.h"
 
 namespace kelvane {
 
@@ -56,15 +61,29 @@ bool OpenResolved(FileEntry& entry, std::u16string_view path, const Project& own
     return false;
 }
 
-// The frame index clamped to a source of `count` frames; false when the source has none.
-bool ClampFrame(int32_t& index, uint32_t count) {
-    if (count == 0) {
-        return false;
-    }
+// The frame index clamped to a source of `count` frames. Indices are 32-bit signed, so a count
+// beyond their range cannot be reached anyway.
+int32_t ClampFrame(int32_t index, uint32_t count) {
+    count = std::min<uint32_t>(count, uint32_t(std::numeric_limits<int32_t>::max()));
     if (uint32_t(index) >= count) {
-        index = index < 0 ? 0 : int32_t(count - 1);
+        return index < 0 || count == 0 ? 0 : int32_t(count - 1);
     }
-    return true;
+    return index;
+}
+
+// Whether the file starts with the project file's magic. Kind detection tries every dropped file
+// as a project first, and the reader takes the whole file into memory: a large movie must not be
+// read completely only to find that it is no project.
+bool HasProjectMagic(std::u16string_view path) {
+    File file;
+    uint8_t magic[sizeof(project_file::kMagic)];
+    return file.Open(path, File::Mode::Read) && file.Read(magic, sizeof(magic)) &&
+           std::memcmp(magic, project_file::kMagic, sizeof(magic)) == 0;
+}
+
+// A full path that the slot could not store is refused before anything is built for it.
+bool Storable(std::u16string_view path) {
+    return path.size() < kPathUnits;
 }
 
 }  // namespace
@@ -76,16 +95,18 @@ MediaSource::~MediaSource() {
     }
 }
 
+// The model only knows that a slot owns some loaded object; anything but a media source is not
+// ours to draw from.
 MediaSource* MediaSource::Of(FileEntry& entry) {
-    return static_cast<MediaSource*>(entry.loaded.get());
+    return dynamic_cast<MediaSource*>(entry.loaded.get());
 }
 
 const MediaSource* MediaSource::Of(const FileEntry& entry) {
-    return static_cast<const MediaSource*>(entry.loaded.get());
+    return dynamic_cast<const MediaSource*>(entry.loaded.get());
 }
 
 bool MediaSource::LoadMovie(FileEntry& entry, std::u16string_view fullPath) {
-    auto fresh = NewSource();
+    auto fresh = Storable(fullPath) ? NewSource() : nullptr;
     if (!fresh) {
         return false;
     }
@@ -98,7 +119,7 @@ bool MediaSource::LoadMovie(FileEntry& entry, std::u16string_view fullPath) {
 }
 
 bool MediaSource::LoadPicture(FileEntry& entry, std::u16string_view fullPath) {
-    auto fresh = NewSource();
+    auto fresh = Storable(fullPath) ? NewSource() : nullptr;
     if (!fresh || !LoadPictureFile(fullPath, PicturePlugins(), fresh->image)) {
         return false;
     }
@@ -106,7 +127,7 @@ bool MediaSource::LoadPicture(FileEntry& entry, std::u16string_view fullPath) {
 }
 
 bool MediaSource::LoadEffect(FileEntry& entry, std::u16string_view fullPath) {
-    auto fresh = NewSource();
+    auto fresh = Storable(fullPath) ? NewSource() : nullptr;
     if (!fresh) {
         return false;
     }
@@ -119,6 +140,9 @@ bool MediaSource::LoadEffect(FileEntry& entry, std::u16string_view fullPath) {
 
 bool MediaSource::LoadProject(FileEntry& entry, std::u16string_view fullPath,
                               ProjectLoader& loader) {
+    if (!Storable(fullPath) || !HasProjectMagic(fullPath)) {
+        return false;
+    }
     auto fresh = NewSource();
     if (!fresh) {
         return false;
@@ -157,8 +181,11 @@ bool MediaSource::OpenProject(FileEntry& entry, std::u16string_view path, const 
 
 bool MediaSource::MakeText(FileEntry& entry, std::u16string_view text, uint32_t textColour,
                            const LogFont& font) {
+    // The text and the font may be the entry's own, which the release below clears.
+    const LogFont fontCopy = font;
     auto fresh = NewSource();
-    if (!fresh || !MakeTextImage(text, textColour, font, Settings().textImageMode, fresh->image)) {
+    if (!fresh ||
+        !MakeTextImage(text, textColour, fontCopy, Settings().textImageMode, fresh->image)) {
         return false;
     }
     std::u16string copy;
@@ -174,7 +201,7 @@ bool MediaSource::MakeText(FileEntry& entry, std::u16string_view text, uint32_t 
     entry.kind = FileKind::Text;
     entry.text = std::move(copy);
     entry.textLength = uint32_t(entry.text.size());
-    entry.font = font;
+    entry.font = fontCopy;
     entry.colour = TextKeyColour(textColour);
     return true;
 }
@@ -184,18 +211,22 @@ bool MediaSource::GetFrame(FileEntry& entry, int32_t index) {
     if (source == nullptr || source->image.Empty()) {
         return false;
     }
-    if (!ClampFrame(index, FrameCount(entry))) {
-        return false;
+    const bool movie = entry.kind == FileKind::Movie && source->movie;
+    const bool project = entry.kind == FileKind::Project && source->project;
+    if (!movie && !project) {
+        return false;  // nothing to fetch from; the image and its frame stay as they are
     }
+    // A nested project without frames still has its tracks at frame 0 to show.
+    index = ClampFrame(index, FrameCount(entry));
     if (index == entry.currentFrame) {
         return true;
     }
     entry.currentFrame = index;
     bool ok = false;
-    if (entry.kind == FileKind::Movie && source->movie) {
+    if (movie) {
         ok = source->movie->ReadFrame(index, source->image.Pixels(), source->image.ByteSize(),
                                       Settings().readEverySample != 0);
-    } else if (entry.kind == FileKind::Project && source->project) {
+    } else {
         ok = RenderFrame(*source->project, uint32_t(index), source->image, true);
     }
     if (!ok && Settings().reloadFailedFrame != 0) {

@@ -35,7 +35,7 @@ class MediaSource final : public LoadedSource {
     // Build the object of a kind for a full path (no resolution). On success the slot's previous
     // content is released and replaced, the kind and the path are set and the transparent colour
     // becomes "none"; on failure the slot stays exactly as it was. A movie opens with the slot's
-    // reference frame duration.
+    // reference frame duration. A project is only read from a file that begins with "MPRJ".
     static bool LoadMovie(FileEntry& entry, std::u16string_view fullPath);
     static bool LoadPicture(FileEntry& entry, std::u16string_view fullPath);
     static bool LoadEffect(FileEntry& entry, std::u16string_view fullPath);
@@ -55,7 +55,8 @@ class MediaSource final : public LoadedSource {
                          const LogFont& font);
 
     // Brings a movie's or nested project's image to a source frame: clamped to the source's
-    // frames, a cache hit when the image already holds it, "ReloadFailedFrame" after a failure.
+    // frames (a nested project of length 0 shows its frame 0), a cache hit when the image already
+    // holds it, "ReloadFailedFrame" after a failure. False for a slot with nothing to fetch from.
     static bool GetFrame(FileEntry& entry, int32_t index);
     static RefTime GetFrameDuration(const FileEntry& entry);
     static uint32_t FrameCount(const FileEntry& entry);

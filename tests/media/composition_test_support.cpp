@@ -1,0 +1,199 @@
+#include "composition_test_support.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "picture_test_tools.h"
+
+namespace kelvane::comptest {
+
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(uint8_t(v >> shift));
+    }
+}
+
+constexpr RefTime kFrame = 400000;  // 25 frames per second
+
+const char* const kEffectSource = R"(#include "kelvane_effect.h"
+#include <string.h>
+static int32_t result = 1;
+static int32_t calls = 0;
+KELVANE_EFFECT_EXPORT void TestSetResult(int32_t r) { result = r; }
+KELVANE_EFFECT_EXPORT int32_t TestCalls(void) { return calls; }
+KELVANE_EFFECT_EXPORT void TestResetCalls(void) { calls = 0; }
+static void describe(EffectInfo* info) {
+    memset(info, 0, sizeof(*info));
+    info->id = 0;
+    info->name[0] = 'F';
+}
+KELVANE_EFFECT_EXPORT int32_t EnumEffect(EffectInfo* infos) {
+    if (infos) describe(infos);
+    return 1;
+}
+KELVANE_EFFECT_EXPORT int32_t QueryEffect(int32_t index, EffectInfo* info) {
+    if (index != 0 || !info) return 0;
+    describe(info);
+    return 1;
+}
+KELVANE_EFFECT_EXPORT int32_t TransformEffect(int32_t id, uint32_t* pixels, int32_t width,
+        int32_t height, const EffectRect* target, const EffectRect* region, uint32_t colour,
+        int32_t blendMode, const float* matrix, const float* inverse) {
+    (void)id; (void)region; (void)blendMode; (void)matrix; (void)inverse;
+    ++calls;
+    uint32_t pixel = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+    for (int32_t y = target->top; y < target->bottom; ++y)
+        for (int32_t x = target->left; x < target->right; ++x)
+            if (x >= 0 && y >= 0 && x < width && y < height)
+                pixels[(height - 1 - y) * width + x] = pixel;
+    return result;
+}
+)";
+
+struct CompiledEffect {
+    test::TempFolder folder;
+    std::string path;
+    void* handle = nullptr;
+
+    CompiledEffect() {
+        const std::filesystem::path include =
+            std::filesystem::path(__FILE__).parent_path() / "../../plugins/include";
+        const std::string source = folder.File("fill_effect.c");
+        std::ofstream(source) << kEffectSource;
+        const std::string out = folder.File("fill_effect.so");
+        if (test::RunTool("cc -std=c11 -shared -fPIC -O1 -I'" + include.string() + "' '" + source +
+                          "' -o '" + out + "'")) {
+            handle = dlopen(out.c_str(), RTLD_NOW);
+            if (handle != nullptr) {
+                path = out;
+            }
+        }
+    }
+    template <typename F>
+    F Symbol(const char* name) const {
+        return handle != nullptr ? reinterpret_cast<F>(dlsym(handle, name)) : nullptr;
+    }
+};
+
+CompiledEffect& Effect() {
+    static CompiledEffect effect;
+    return effect;
+}
+
+}  // namespace
+
+void WriteBmp(const std::string& path, int width, int height,
+              const std::function<uint32_t(int, int)>& pixel) {
+    const uint32_t imageBytes = uint32_t(width * height * 4);
+    std::vector<uint8_t> out;
+    out.push_back('B');
+    out.push_back('M');
+    Put32(out, 54 + imageBytes);
+    Put32(out, 0);
+    Put32(out, 54);
+    Put32(out, 40);
+    Put32(out, uint32_t(width));
+    Put32(out, uint32_t(height));
+    Put16(out, 1);
+    Put16(out, 32);
+    Put32(out, 0);
+    Put32(out, imageBytes);
+    Put32(out, 2835);
+    Put32(out, 2835);
+    Put32(out, 0);
+    Put32(out, 0);
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            Put32(out, pixel(x, y) & 0xFFFFFF);
+        }
+    }
+    test::WriteBytes(path, out);
+}
+
+void WriteSolidBmp(const std::string& path, int width, int height, uint32_t rgb) {
+    WriteBmp(path, width, height, [rgb](int, int) { return rgb; });
+}
+
+std::unique_ptr<Project> NewProject(uint32_t width, uint32_t height, uint32_t background,
+                                    uint32_t length) {
+    std::unique_ptr<Project> project = Project::Create();
+    project->ApplyDefaults();
+    project->settings.width = width;
+    project->settings.height = height;
+    project->settings.background = background;
+    project->settings.length = length;
+    project->settings.frameRate = 25.0;
+    project->settings.frameDuration = kFrame;
+    project->settings.defaultDrawMethod = int32_t(DrawMethod::Standard);
+    project->CopyDefaultMethodToTracks();
+    return project;
+}
+
+TrackEvent PlacedEvent(int32_t fileId, uint32_t start, int32_t w, int32_t h, float x, float y,
+                       RefTime position) {
+    TrackEvent e{};
+    e.flags = kEventUsed | kEventParametric;
+    e.start = start;
+    e.fileId = fileId;
+    e.position = position;
+    e.step = kFrame;
+    e.right = w;
+    e.bottom = h;
+    e.colour = 0x00FFFFFF;
+    e.scale = 1.0f;
+    e.positionX = x;
+    e.positionY = y;
+    return e;
+}
+
+void AddEvent(Project& project, uint32_t track, const TrackEvent& event) {
+    if (!project.tracks[track].InsertSorted(&event, 1)) {
+        std::abort();
+    }
+    project.CopyDefaultMethodToTracks();
+}
+
+uint32_t At(const PixelImage& image, int x, int y) {
+    return image.Row32(y)[x];
+}
+
+std::string ShippedEffectModule() {
+#ifdef KELVANE_EFFECT_MODULE
+    return KELVANE_EFFECT_MODULE;
+#else
+    return std::string();
+#endif
+}
+
+const std::string& TestEffect::Path() {
+    return Effect().path;
+}
+
+void TestEffect::SetResult(int32_t result) {
+    if (auto set = Effect().Symbol<void (*)(int32_t)>("TestSetResult")) {
+        set(result);
+    }
+}
+
+int32_t TestEffect::Calls() {
+    auto calls = Effect().Symbol<int32_t (*)()>("TestCalls");
+    return calls != nullptr ? calls() : -1;
+}
+
+void TestEffect::ResetCalls() {
+    if (auto reset = Effect().Symbol<void (*)()>("TestResetCalls")) {
+        reset();
+    }
+}
+
+}  // namespace kelvane::comptest
