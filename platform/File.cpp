@@ -1,11 +1,14 @@
 #include "platform/File.h"
 
+#include <exception>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <exception>
 #include <string>
 
 #include "platform/Path.h"
@@ -70,8 +73,13 @@ bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& out) {
     bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     std::vector<uint8_t> data;
     if (ok) {
-        data.resize(static_cast<size_t>(info.st_size));
-        ok = ReadFully(fd, data.data(), data.size());
+        // A file larger than memory is a failure to read, not the end of the program.
+        try {
+            data.resize(static_cast<size_t>(info.st_size));
+        } catch (const std::exception&) {
+            ok = false;
+        }
+        ok = ok && ReadFully(fd, data.data(), data.size());
     }
     ::close(fd);
     if (ok) {
