@@ -15,18 +15,7 @@ bool MediaDocumentServices::WriteProject(std::u16string_view path, Project& proj
 
 bool MediaDocumentServices::OpenFile(const Project& paths, FileEntry& entry, FileKind kind,
                                      std::u16string_view path) {
-    switch (kind) {
-        case FileKind::Movie:
-            return MediaSource::OpenMovie(entry, path, paths);
-        case FileKind::Image:
-            return MediaSource::OpenPicture(entry, path, paths);
-        case FileKind::Effect:
-            return MediaSource::OpenEffect(entry, path, paths);
-        case FileKind::Project:
-            return MediaSource::OpenProject(entry, path, paths, loader_);
-        default:
-            return false;
-    }
+    return loader_.OpenFile(paths, entry, kind, path);
 }
 
 bool MediaDocumentServices::MakeText(FileEntry& entry, std::u16string_view text,

@@ -7,7 +7,12 @@ namespace kelvane {
 
 bool ProjectLoader::OpenEntry(Project& owner, FileEntry& entry) {
     const std::u16string path(PathView(entry.path));
-    switch (entry.kind) {
+    return OpenFile(owner, entry, entry.kind, path);
+}
+
+bool ProjectLoader::OpenFile(const Project& owner, FileEntry& entry, FileKind kind,
+                             std::u16string_view path) {
+    switch (kind) {
         case FileKind::Movie:
             return MediaSource::OpenMovie(entry, path, owner);
         case FileKind::Image:

@@ -17,6 +17,9 @@ class ProjectLoader final : public SourceLoader {
     explicit ProjectLoader(UserPrompt& prompt) : prompt_(prompt) {}
 
     bool OpenEntry(Project& owner, FileEntry& entry) override;
+    // Opens a file of a known kind (movie, picture, effect or nested project) for `entry`, its
+    // path resolved against `owner`; the slot keeps the path as given.
+    bool OpenFile(const Project& owner, FileEntry& entry, FileKind kind, std::u16string_view path);
     bool MakeText(Project& owner, FileEntry& entry, std::u16string_view text, uint32_t textColour,
                   const LogFont& font) override;
 
