@@ -1,0 +1,231 @@
+// Reading a 1080p H.264 movie (300 frames, a key frame every 250) through the MovieReader, with
+// the conversion to 32-bit RGB, beside FFmpeg's own command-line decoder on the same file in the
+// same run: sequential frames per second, and milliseconds per randomly chosen frame.
+//
+//   movie_read_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+//   movie_read_bench --read-all FILE     (one whole sequential read, to time as a command)
+//
+// The movie is made once with ffmpeg into $TMPDIR (or /tmp) and kept there for later runs.
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "media/MovieReader.h"
+#include "media/TimeoutQuery.h"
+#include "platform/Path.h"
+#include "platform/UserPrompt.h"
+#include "render/PixelImage.h"
+
+namespace {
+
+using namespace kelvane;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kFrames = 300;
+
+// A far seek decodes up to 249 frames; on a loaded machine that may pass the reader's abort
+// timeout, and a benchmark waits rather than gives up.
+class KeepWaiting : public UserPrompt {
+  public:
+    void ShowError(const std::string& message) override {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
+    bool AskYesNo(const std::string&) override { return true; }
+    bool AskOkCancel(const std::string&) override { return true; }
+};
+
+std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+const std::string& MoviePath() {
+    static const std::string path = [] {
+        const char* dir = std::getenv("TMPDIR");
+        const std::string folder = dir && *dir ? dir : "/tmp";
+        const std::string file = folder + "/kelvane_bench_1080p30_g250.mp4";
+        if (access(file.c_str(), R_OK) != 0) {
+            const std::string part = folder + "/kelvane_bench_1080p30_g250.part.mp4";
+            const std::string make =
+                "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=10 "
+                "-c:v libx264 -preset medium -g 250 -pix_fmt yuv420p " +
+                Quoted(part);
+            if (std::system(make.c_str()) != 0 || std::rename(part.c_str(), file.c_str()) != 0) {
+                std::fprintf(stderr, "cannot make %s with ffmpeg\n", file.c_str());
+                std::exit(1);
+            }
+        }
+        return file;
+    }();
+    return path;
+}
+
+double Seconds(const timeval& t) {
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+// CPU seconds (user + system) of this process, or of its reaped children.
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+// One pass over every frame, opening and closing included, like a decoding command.
+bool ReadAll(const std::string& path, int* frames) {
+    MovieReader reader;
+    PixelImage image;
+    if (!reader.Open(FromUtf8(path), 0)) {
+        return false;
+    }
+    const int count = int(reader.FrameCount());
+    for (int k = 0; k < count; ++k) {
+        if (!reader.GetFrame(k, image)) {
+            return false;
+        }
+    }
+    reader.Close();
+    *frames = count;
+    return true;
+}
+
+void SetRates(benchmark::State& state, double cpuSeconds) {
+    state.counters["fps"] =
+        benchmark::Counter(kFrames, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["cpu_ms_per_frame"] =
+        benchmark::Counter(cpuSeconds * 1000.0 / (double(state.iterations()) * kFrames));
+}
+
+void SequentialOurs(benchmark::State& state) {
+    const std::string& path = MoviePath();
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
+    for (auto _ : state) {
+        int frames = 0;
+        if (!ReadAll(path, &frames) || frames != kFrames) {
+            state.SkipWithError("the movie reader failed");
+            return;
+        }
+    }
+    SetRates(state, CpuSeconds(RUSAGE_SELF) - cpu0);
+}
+
+// FFmpeg decoding the same file to the null sink, start-up included: `options` go before the
+// input (decoder threads), `outputOptions` after it (the pixel format the frames are converted
+// to before the sink).
+void SequentialFfmpeg(benchmark::State& state, const std::string& options,
+                      const std::string& outputOptions) {
+    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error " + options + " -i " +
+                                Quoted(MoviePath()) + " " + outputOptions + " -f null -";
+    const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("ffmpeg failed");
+            return;
+        }
+    }
+    SetRates(state, CpuSeconds(RUSAGE_CHILDREN) - cpu0);
+}
+
+// Frames in a fixed pseudo-random order over the whole movie; each is timed alone, so the
+// median and the 95th percentile come from single requests. The reader stays open, as it does
+// in a project.
+void RandomOurs(benchmark::State& state) {
+    MovieReader reader;
+    PixelImage image;
+    if (!reader.Open(FromUtf8(MoviePath()), 0) || !reader.GetFrame(0, image)) {
+        state.SkipWithError("the movie reader failed");
+        return;
+    }
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> pick(0, int(reader.FrameCount()) - 1);
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const int index = pick(random);
+        const auto t0 = Clock::now();
+        const bool ok = reader.GetFrame(index, image);
+        const auto t1 = Clock::now();
+        if (!ok) {
+            state.SkipWithError("the movie reader failed");
+            return;
+        }
+        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
+    state.counters["p50_ms"] = at(0.5);
+    state.counters["p95_ms"] = at(0.95);
+    state.counters["max_ms"] = ms.back();
+}
+
+void OpenOurs(benchmark::State& state) {
+    for (auto _ : state) {
+        MovieReader reader;
+        PixelImage image;
+        if (!reader.Open(FromUtf8(MoviePath()), 0) || !reader.GetFrame(0, image)) {
+            state.SkipWithError("the movie reader failed");
+            return;
+        }
+        reader.Close();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    KeepWaiting prompt;
+    SetTimeoutQuery(&prompt);
+    if (argc == 3 && std::strcmp(argv[1], "--read-all") == 0) {
+        int frames = 0;
+        if (!ReadAll(argv[2], &frames)) {
+            std::fprintf(stderr, "cannot read %s\n", argv[2]);
+            return 1;
+        }
+        std::printf("%d frames\n", frames);
+        return 0;
+    }
+    std::printf("movie: %s\n", MoviePath().c_str());
+    benchmark::RegisterBenchmark("movie/sequential/ours_rgb32", SequentialOurs)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(1);
+    const struct {
+        const char* name;
+        const char* options;
+        const char* outputOptions;
+    } ffmpegCases[] = {
+        {"movie/sequential/ffmpeg_threads1", "-threads 1", ""},
+        {"movie/sequential/ffmpeg_threads1_bgr0", "-threads 1", "-pix_fmt bgr0"},
+        {"movie/sequential/ffmpeg_default_threads", "", ""},
+        {"movie/sequential/ffmpeg_default_threads_bgr0", "", "-pix_fmt bgr0"},
+    };
+    for (const auto& c : ffmpegCases) {
+        benchmark::RegisterBenchmark(c.name, SequentialFfmpeg, std::string(c.options),
+                                     std::string(c.outputOptions))
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(1);
+    }
+    benchmark::RegisterBenchmark("movie/open_and_first_frame", OpenOurs)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(5);
+    // One long series: its percentiles are the result, repetitions would only average them.
+    benchmark::RegisterBenchmark("movie/random_frame", RandomOurs)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(100)
+        ->Repetitions(1);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
