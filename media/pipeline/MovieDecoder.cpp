@@ -420,10 +420,7 @@ bool MovieDecoder::Convert(uint8_t* destination, size_t size) {
         height_)
         return false;
     // The converter writes 0xFF into the unused fourth byte; images carry 0 there.
-    const size_t words = pitch / 4 * size_t(height_);
-    uint32_t* pixels = reinterpret_cast<uint32_t*>(destination);
-    for (size_t i = 0; i < words; ++i)
-        pixels[i] &= 0x00FFFFFFu;
+    ClearFourthBytes(destination, pitch * size_t(height_));
     return true;
 }
 
