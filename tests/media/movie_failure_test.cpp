@@ -217,14 +217,14 @@ TEST_F(MovieMalformed, TruncatedAndDamagedMoviesFailCleanly) {
 }
 
 TEST_F(MovieMalformed, ScatteredDamageInEveryContainer) {
-    const MovieSpec specs[] = {
+    const MovieSpec recipes[] = {
         kClip,
         kClipTs,
         {"failure_clip.avi", "-c:v mjpeg -q:v 3 -pix_fmt yuvj420p"},
         {"failure_clip.webm", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 12 -b:v 1M"}};
     std::mt19937 random(11);
-    for (const MovieSpec& spec : specs) {
-        const std::string path = MakeMovie(spec);
+    for (const MovieSpec& recipe : recipes) {
+        const std::string path = MakeMovie(recipe);
         if (path.empty())
             continue;
         const std::vector<char> bytes = ReadAll(path);
@@ -233,7 +233,7 @@ TEST_F(MovieMalformed, ScatteredDamageInEveryContainer) {
             for (int hit = 0; hit < 24; ++hit)
                 damaged[random() % damaged.size()] = char(random());
             MovieReader reader;
-            if (!reader.Open(U16(WriteFile("scattered_" + std::string(spec.name), damaged)), 0))
+            if (!reader.Open(U16(WriteFile("scattered_" + std::string(recipe.name), damaged)), 0))
                 continue;
             PixelImage image;
             for (int k : {0, 40, 5, 59, 30, 31, 12})

@@ -45,12 +45,12 @@ const MovieSpec kDvAvi{"dv.avi", "-c:v dvvideo -pix_fmt yuv420p", 720, 576, 30, 
 enum class Mode { Default, StepMode, ReferenceTime };
 
 struct Case {
-    const MovieSpec* spec;
+    const MovieSpec* recipe;
     Mode mode;
 };
 
 std::string CaseName(const testing::TestParamInfo<Case>& info) {
-    std::string name = info.param.spec->name;
+    std::string name = info.param.recipe->name;
     std::replace_if(
         name.begin(), name.end(), [](char c) { return !isalnum(c); }, '_');
     switch (info.param.mode) {
@@ -67,14 +67,14 @@ std::string CaseName(const testing::TestParamInfo<Case>& info) {
 class MovieOrders : public testing::TestWithParam<Case> {
   protected:
     void SetUp() override {
-        path_ = MakeMovie(*GetParam().spec);
+        path_ = MakeMovie(*GetParam().recipe);
         if (path_.empty())
-            GTEST_SKIP() << "ffmpeg cannot write " << GetParam().spec->name;
+            GTEST_SKIP() << "ffmpeg cannot write " << GetParam().recipe->name;
         Settings().readEverySample = GetParam().mode == Mode::StepMode;
         Settings().forceReferenceTime = GetParam().mode == Mode::ReferenceTime;
         SetTimeoutQuery(&prompt_);
         ASSERT_TRUE(reader_.Open(movietest::U16(path_), 0));
-        ASSERT_EQ(reader_.FrameCount(), uint32_t(GetParam().spec->frames));
+        ASSERT_EQ(reader_.FrameCount(), uint32_t(GetParam().recipe->frames));
         EXPECT_EQ(reader_.FrameMode(), GetParam().mode != Mode::ReferenceTime);
     }
     void TearDown() override { EXPECT_EQ(prompt_.asked, 0); }
@@ -86,7 +86,7 @@ class MovieOrders : public testing::TestWithParam<Case> {
             ASSERT_EQ(DecodeIndex(image_), k) << "frame " << k;
         }
     }
-    int Count() const { return GetParam().spec->frames; }
+    int Count() const { return GetParam().recipe->frames; }
 
     movietest::SettingsGuard settings_;
     movietest::ScriptedPrompt prompt_;

@@ -20,8 +20,8 @@ int Band(int height) {
     return height / 4;
 }
 
-void DrawFrame(const MovieSpec& spec, int index, std::vector<uint8_t>& rgb) {
-    const int w = spec.width, h = spec.height;
+void DrawFrame(const MovieSpec& recipe, int index, std::vector<uint8_t>& rgb) {
+    const int w = recipe.width, h = recipe.height;
     rgb.assign(size_t(w) * size_t(h) * 3, 0);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -64,30 +64,30 @@ std::u16string U16(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-std::string MakeMovie(const MovieSpec& spec) {
+std::string MakeMovie(const MovieSpec& recipe) {
     static std::mutex mutex;
     static std::map<std::string, std::string> made;
     std::lock_guard<std::mutex> lock(mutex);
-    auto it = made.find(spec.name);
+    auto it = made.find(recipe.name);
     if (it != made.end())
         return it->second;
-    const std::string path = TempPath(spec.name);
+    const std::string path = TempPath(recipe.name);
     const std::string command =
         "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
-        std::to_string(spec.width) + "x" + std::to_string(spec.height) + " -r " +
-        std::to_string(spec.fps) + " -i - " + spec.codecArgs + " '" + path + "' 2>/dev/null";
+        std::to_string(recipe.width) + "x" + std::to_string(recipe.height) + " -r " +
+        std::to_string(recipe.fps) + " -i - " + recipe.codecArgs + " '" + path + "' 2>/dev/null";
     std::string result;
     if (FILE* pipe = popen(command.c_str(), "w")) {
         std::vector<uint8_t> rgb;
         bool written = true;
-        for (int i = 0; i < spec.frames && written; ++i) {
-            DrawFrame(spec, i, rgb);
+        for (int i = 0; i < recipe.frames && written; ++i) {
+            DrawFrame(recipe, i, rgb);
             written = fwrite(rgb.data(), 1, rgb.size(), pipe) == rgb.size();
         }
         if (pclose(pipe) == 0 && written && std::filesystem::exists(path))
             result = path;
     }
-    made[spec.name] = result;
+    made[recipe.name] = result;
     return result;
 }
 

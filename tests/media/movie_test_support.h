@@ -23,7 +23,7 @@ struct MovieSpec {
 
 // Writes the movie once per test run into a temporary folder; empty when ffmpeg cannot make it
 // (an encoder missing from this build of ffmpeg).
-std::string MakeMovie(const MovieSpec& spec);
+std::string MakeMovie(const MovieSpec& recipe);
 std::string TempPath(const std::string& name);
 // The UTF-16 form of an ASCII path (temporary folders are ASCII).
 std::u16string U16(const std::string& ascii);
