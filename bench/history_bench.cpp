@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/LargeProject.h"
+
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -47,41 +49,13 @@ class NoLoadServices : public DocumentServices {
     int loads = 0;
 };
 
-std::unique_ptr<Project> LargeProject() {
-    std::unique_ptr<Project> p = Project::Create();
-    p->ApplyDefaults();
-    for (uint32_t id = 0; id < 1000; ++id) {
-        FileEntry& entry = p->files[id];
-        entry.kind = FileKind::Image;
-        CopyPath(entry.path, FromUtf8("\\pictures\\picture" + std::to_string(id) + ".png"));
-        entry.colour = kNoTransparentColour;
-    }
-    std::vector<TrackEvent> events(1000);
-    for (uint32_t i = 0; i < events.size(); ++i) {
-        TrackEvent& e = events[i];
-        e = TrackEvent{};
-        e.flags = kEventUsed | kEventParametric;
-        e.start = i * 30;
-        e.fileId = int32_t(i);
-        e.right = 320;
-        e.bottom = 240;
-        e.colour = 0x00FFFFFF;
-        e.scale = 1.0f;
-        BuildParametricMatrices(e);
-    }
-    for (Track& track : p->tracks) {
-        track.InsertSorted(events.data(), uint32_t(events.size()));
-    }
-    return p;
-}
-
 double Ms(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
 // Steady state: the ring is full, so every checkpoint also releases the oldest snapshot.
 void Checkpoint(benchmark::State& state) {
-    std::unique_ptr<Project> live = LargeProject();
+    std::unique_ptr<Project> live = bench::LargeProject();
     EditHistory history;
     for (uint32_t k = 0; k < EditHistory::kRingSize; ++k) {
         history.Checkpoint(*live);
@@ -97,7 +71,7 @@ void Checkpoint(benchmark::State& state) {
 // An edit between checkpoints (one event moved on one track), then undo and redo in turn; each
 // is timed alone.
 void UndoRedo(benchmark::State& state, bool timeUndo) {
-    std::unique_ptr<Project> live = LargeProject();
+    std::unique_ptr<Project> live = bench::LargeProject();
     NoLoadServices services;
     EditHistory history;
     for (uint32_t k = 0; k < 4; ++k) {

@@ -4,12 +4,10 @@
 add_executable(movie_read_bench ${CMAKE_CURRENT_LIST_DIR}/movie_read_bench.cpp)
 target_link_libraries(movie_read_bench PRIVATE kelvane_media benchmark::benchmark Threads::Threads)
 
-add_executable(history_bench ${CMAKE_CURRENT_LIST_DIR}/history_bench.cpp)
+add_executable(history_bench ${CMAKE_CURRENT_LIST_DIR}/history_bench.cpp
+                             ${CMAKE_CURRENT_LIST_DIR}/LargeProject.cpp)
 target_link_libraries(history_bench PRIVATE kelvane_media benchmark::benchmark Threads::Threads)
 
 # The reference composition of the peer measurements (bench/peers/project_bench.sh).
 add_executable(make_reference_project ${CMAKE_CURRENT_LIST_DIR}/peers/make_reference_project.cpp)
 target_link_libraries(make_reference_project PRIVATE kelvane_render kelvane_model)
-
-add_executable(reference_export ${CMAKE_CURRENT_LIST_DIR}/peers/reference_export.cpp)
-target_link_libraries(reference_export PRIVATE kelvane_app Threads::Threads)

@@ -2,7 +2,9 @@
 // loader accepts every entry without loading anything, so only the file format is measured.
 
 #include <benchmark/benchmark.h>
+
 #include <unistd.h>
+#include "bench/LargeProject.h"
 
 #include <cstdio>
 #include <memory>
@@ -44,37 +46,10 @@ class SilentPrompt : public UserPrompt {
     bool AskOkCancel(const std::string&) override { return true; }
 };
 
-std::unique_ptr<Project> LargeProject() {
-    std::unique_ptr<Project> p = Project::Create();
-    p->ApplyDefaults();
-    for (uint32_t id = 0; id < 1000; ++id) {
-        FileEntry& entry = p->files[id];
-        entry.kind = FileKind::Image;
-        CopyPath(entry.path, FromUtf8("\\pictures\\picture" + std::to_string(id) + ".png"));
-        entry.colour = kNoTransparentColour;
-    }
-    std::vector<TrackEvent> events(1000);
-    for (uint32_t i = 0; i < events.size(); ++i) {
-        TrackEvent& e = events[i];
-        e = TrackEvent{};
-        e.flags = kEventUsed | kEventParametric;
-        e.start = i * 30;
-        e.fileId = int32_t(i);
-        e.right = 320;
-        e.bottom = 240;
-        e.colour = 0x00FFFFFF;
-        e.scale = 1.0f;
-    }
-    for (Track& track : p->tracks) {
-        track.InsertSorted(events.data(), uint32_t(events.size()));
-    }
-    return p;
-}
-
 const std::vector<uint8_t>& LargeFile() {
     static const std::vector<uint8_t> bytes = [] {
         std::vector<uint8_t> out;
-        ProjectFile::WriteToMemory(*LargeProject(), out);
+        ProjectFile::WriteToMemory(*bench::LargeProject(), out);
         return out;
     }();
     return bytes;
@@ -85,7 +60,7 @@ std::u16string ScratchPath() {
 }
 
 void BM_WriteToMemory(benchmark::State& state) {
-    std::unique_ptr<Project> project = LargeProject();
+    std::unique_ptr<Project> project = bench::LargeProject();
     std::vector<uint8_t> bytes;
     for (auto _ : state) {
         ProjectFile::WriteToMemory(*project, bytes);
@@ -114,7 +89,7 @@ BENCHMARK(BM_ReadFromMemory)->Unit(benchmark::kMillisecond);
 
 // The whole save: the file built in memory, written to a temporary file, flushed and renamed.
 void BM_WriteFile(benchmark::State& state) {
-    std::unique_ptr<Project> project = LargeProject();
+    std::unique_ptr<Project> project = bench::LargeProject();
     const std::u16string path = ScratchPath();
     for (auto _ : state) {
         if (!ProjectFile::Write(path, *project)) {
@@ -128,7 +103,7 @@ void BM_WriteFile(benchmark::State& state) {
 BENCHMARK(BM_WriteFile)->Unit(benchmark::kMillisecond);
 
 void BM_ReadFile(benchmark::State& state) {
-    std::unique_ptr<Project> project = LargeProject();
+    std::unique_ptr<Project> project = bench::LargeProject();
     const std::u16string path = ScratchPath();
     ProjectFile::Write(path, *project);
     AcceptingLoader loader;
