@@ -45,6 +45,18 @@ void CVelmoDoc::AutoExtendToLast(const Track& track) {
     }
 }
 
+bool CVelmoDoc::InsertWorkEvent(Track& track, bool autoExtend) {
+    if (!track.InsertSorted(&workEvent_, 1)) {
+        ShowMemoryLost();
+        return false;
+    }
+    if (autoExtend) {
+        AutoExtendToLast(track);
+    }
+    UpdateAllViews(nullptr, kHintTimeline);
+    return true;
+}
+
 bool CVelmoDoc::InsertEvent(uint32_t track, const TrackEvent& event, bool autoExtend) {
     Track* t = EditableTrack(track);
     if (!t || (event.flags & kEventUsed) == 0) {
@@ -53,15 +65,7 @@ bool CVelmoDoc::InsertEvent(uint32_t track, const TrackEvent& event, bool autoEx
     BeginEdit();
     workEvent_ = event;
     workEvent_.flags &= ~uint32_t(kEventSelected);
-    if (!t->InsertSorted(&workEvent_, 1)) {
-        ShowMemoryLost();
-        return false;
-    }
-    if (autoExtend) {
-        AutoExtendToLast(*t);
-    }
-    UpdateAllViews(nullptr, kHintTimeline);
-    return true;
+    return InsertWorkEvent(*t, autoExtend);
 }
 
 bool CVelmoDoc::DropFileOnTrack(uint32_t track, int32_t fileId, uint32_t frame, bool autoExtend) {
@@ -74,15 +78,7 @@ bool CVelmoDoc::DropFileOnTrack(uint32_t track, int32_t fileId, uint32_t frame, 
     int32_t height = 0;
     services_.ImageSize(project_->files[size_t(fileId)], width, height);
     workEvent_ = NewEventDefaults(*project_, fileId, frame, width, height);
-    if (!t->InsertSorted(&workEvent_, 1)) {
-        ShowMemoryLost();
-        return false;
-    }
-    if (autoExtend) {
-        AutoExtendToLast(*t);
-    }
-    UpdateAllViews(nullptr, kHintTimeline);
-    return true;
+    return InsertWorkEvent(*t, autoExtend);
 }
 
 bool CVelmoDoc::MoveSelectedEvents(uint32_t track, uint32_t anchor, uint32_t frame,

@@ -147,6 +147,8 @@ class CVelmoDoc {
     Track* EditableTrack(uint32_t track);
     void AutoExtend(uint32_t start);
     void AutoExtendToLast(const Track& track);
+    // Inserts the work event into a track after the checkpoint, then extends and updates.
+    bool InsertWorkEvent(Track& track, bool autoExtend);
     // Puts the events on the clipboard with starts relative to the first; false when the
     // clipboard refused them.
     bool PutEvents(std::vector<TrackEvent>& events, bool relativeStarts);
