@@ -9,11 +9,13 @@
 #include "render/EventGeometry.h"
 #include "render/PixelImage.h"
 #include "render/PixelJob.h"
+#include "render/kernels/VectorSet.h"
 #include "tests/render/KernelTestSupport.h"
 
 // The vector tier against the plain tier on randomised jobs: every method, blend mode, tint,
 // opacity and transparent-colour combination over random geometry, including projective,
-// singular and exact-translation matrices and regions partly outside the source.
+// singular and exact-translation matrices and regions partly outside the source. Each test runs
+// once for every instruction set of the vector tier that the processor has.
 namespace kelvane {
 namespace {
 
@@ -177,7 +179,21 @@ bool RunBoth(JobGenerator& gen, const Combination& c, int iteration) {
     return plain.words != frame.words;
 }
 
-TEST(KernelTiers, VectorTierMatchesPlainTierOnRandomJobs) {
+class KernelTiers : public ::testing::TestWithParam<kernels::VectorSet> {
+  protected:
+    void SetUp() override {
+        if (!kernels::SelectVectorSet(GetParam())) {
+            GTEST_SKIP() << "this processor lacks " << kernels::VectorSetName(GetParam());
+        }
+    }
+    void TearDown() override { kernels::SelectVectorSet(kernels::BestVectorSet()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(EachSet, KernelTiers,
+                         ::testing::Values(kernels::VectorSet::Sse2, kernels::VectorSet::Avx2),
+                         [](const auto& info) { return kernels::VectorSetName(info.param); });
+
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnRandomJobs) {
     JobGenerator gen(20261207);
     int changed = 0, total = 0;
     for (int32_t method = 1; method <= 4; ++method) {
@@ -197,7 +213,7 @@ TEST(KernelTiers, VectorTierMatchesPlainTierOnRandomJobs) {
 }
 
 // Exact translations over wide rows, where the vector tier copies spans without mapping.
-TEST(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
     JobGenerator gen(7);
     const float offsets[] = {0.500244140625f, 0.5f,
                              -2.25f,          3.0f,
@@ -232,7 +248,7 @@ TEST(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
 }
 
 // Pixels outside the region never influence the result, on either tier.
-TEST(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
+TEST_P(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
     JobGenerator gen(99);
     for (int i = 0; i < 400; ++i) {
         Bitmap src(12, 10), frame(20, 16);
