@@ -3,12 +3,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 
 #include "ui/commands/CommandTarget.h"
 #include "ui/frame/PaneContext.h"
 
-class QWidget;
 class RecentFileList;
 
 // The window's side of the one document: its file path and name, new, open and save with Qt's

@@ -6,6 +6,7 @@
 #include "ui/frame/MainWindow.h"
 #include "ui/shell/AboutDialog.h"
 #include "ui/shell/ApplicationCommands.h"
+#include "ui/shell/DocumentDialogs.h"
 #include "ui/shell/DocumentSession.h"
 
 Shell::Shell(kelvane::ProcessState& process)
@@ -15,8 +16,8 @@ Shell::Shell(kelvane::ProcessState& process)
     session_ = std::make_unique<DocumentSession>(*document_, recentFiles_);
     application_ =
         std::make_unique<ApplicationCommands>(*session_, recentFiles_, process_, prompt_);
-    window_ = std::make_unique<MainWindow>(
-        PaneContext{*document_, prompt_, clipboard_, process_.Profile(), {}});
+    const PaneContext context{*document_, prompt_, clipboard_, process_.Profile(), {}};
+    window_ = std::make_unique<MainWindow>(context);
     window_->setWindowIcon(applicationIcon());
     window_->setDocumentCommands(session_.get());
     window_->setApplicationCommands(application_.get());
@@ -26,6 +27,7 @@ Shell::Shell(kelvane::ProcessState& process)
     prompt_.setWindow(window_.get());
     session_->setWindow(window_.get());
     application_->setWindow(window_.get());
+    connectDocumentDialogs(*session_, context, window_.get());
     QObject::connect(session_.get(), &DocumentSession::nameChanged, window_.get(),
                      &MainWindow::setDocumentName);
     QObject::connect(session_.get(), &DocumentSession::documentUpdated, window_.get(),
