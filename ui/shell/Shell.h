@@ -38,6 +38,7 @@ class Shell {
     DocumentSession& session() { return *session_; }
     UiDocument& document() { return *document_; }
     QtUserPrompt& prompt() { return prompt_; }
+    QtClipboard& clipboard() { return clipboard_; }
     TimeoutQuestionPrompt& timeoutPrompt() { return timeoutPrompt_; }
     RecentFileList& recentFiles() { return recentFiles_; }
     ApplicationCommands& applicationCommands() { return *application_; }
