@@ -8,6 +8,7 @@
 #include "ui/shell/ApplicationCommands.h"
 #include "ui/shell/DocumentDialogs.h"
 #include "ui/shell/DocumentSession.h"
+#include "ui/shell/FirstPaintProbe.h"
 
 Shell::Shell(kelvane::ProcessState& process)
     : process_(process),
@@ -49,6 +50,7 @@ bool Shell::openStartupProject(const QString& path) {
 void Shell::show() {
     session_->setRebuildPanes([this] { window_->rebuildPanes(); });
     kelvane::SetTimeoutQuery(&timeoutPrompt_);
+    watchFirstPaint(window_.get());
     window_->show();
     window_->raise();
     window_->activateWindow();
