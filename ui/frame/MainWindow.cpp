@@ -76,7 +76,7 @@ MainWindow::MainWindow(PaneContext context, PaneFactory panes, QWidget* parent)
     : QMainWindow(parent), context_(std::move(context)), paneFactory_(std::move(panes)) {
     context_.commandsChanged = [this] { refreshCommands(); };
     setObjectName(QStringLiteral("MainWindow"));
-    setDocumentName(QStringLiteral("新規プロジェクト"));
+    setDocumentTitle(QStringLiteral("新規プロジェクト - ") + kApplicationTitle);
     setAcceptDrops(true);
     router_.setActivePane([this] { return dynamic_cast<CommandTarget*>(activePane()); });
     router_.setFrame(this);
@@ -107,10 +107,6 @@ void MainWindow::setDocumentCommands(CommandTarget* target) {
 void MainWindow::setApplicationCommands(CommandTarget* target) {
     router_.setApplication(target);
     refreshCommands();
-}
-
-void MainWindow::setDocumentName(const QString& name) {
-    setWindowTitle(name + QStringLiteral(" - ") + kApplicationTitle);
 }
 
 QAction* MainWindow::makeAction(CommandId id, const QString& text, const QString& shownKey) {

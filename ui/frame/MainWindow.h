@@ -46,8 +46,8 @@ class MainWindow : public QMainWindow, public CommandTarget {
     void setProjectDropHandler(std::function<void(const QString&)> handler) {
         projectDropped_ = std::move(handler);
     }
-    // The title becomes "NAME - Kelvane".
-    void setDocumentName(const QString& name);
+    // The document's title, "NAME - Kelvane".
+    void setDocumentTitle(const QString& title) { setWindowTitle(title); }
 
     // New panes for a new or opened project. The old panes go first, so that whatever they
     // keep in the INI file is there when the new ones read it: a rebuild never brings back an

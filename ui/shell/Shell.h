@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "media/MediaDocumentServices.h"
+#include "platform/UiThreadPrompt.h"
 #include "ui/frame/PaneContext.h"
 #include "ui/shell/QtClipboard.h"
 #include "ui/shell/QtUserPrompt.h"
@@ -39,7 +40,7 @@ class Shell {
     UiDocument& document() { return *document_; }
     QtUserPrompt& prompt() { return prompt_; }
     QtClipboard& clipboard() { return clipboard_; }
-    TimeoutQuestionPrompt& timeoutPrompt() { return timeoutPrompt_; }
+    kelvane::UserPrompt& timeoutPrompt() { return timeoutRelay_; }
     RecentFileList& recentFiles() { return recentFiles_; }
     ApplicationCommands& applicationCommands() { return *application_; }
 
@@ -47,6 +48,9 @@ class Shell {
     kelvane::ProcessState& process_;
     QtUserPrompt prompt_;
     TimeoutQuestionPrompt timeoutPrompt_{prompt_};
+    // The movie reader may ask from whichever thread fetches frames: the question is carried to
+    // the UI thread's event loop and asked there.
+    kelvane::UiThreadPrompt timeoutRelay_;
     QtClipboard clipboard_;
     kelvane::MediaDocumentServices services_{prompt_};
     std::unique_ptr<UiDocument> document_;

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "media/TimeoutQuery.h"
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "platform/ProfileFile.h"
 #include "ui/dragdrop/MimeTypes.h"
 #include "ui/frame/FrameTestSupport.h"
