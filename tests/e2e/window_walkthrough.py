@@ -2,10 +2,12 @@
 open, the recent-file list, the about box, and how the program ends."""
 
 import os
+import struct
+import subprocess
 
 from kelvane_atspi import (WalkthroughError, children, choose_file, click, menu_items,
-                           open_menu, press_key, read_ini, run, screenshot, start, wait_enabled, wait_for,
-                           SCREENSHOTS)
+                           open_menu, press_key, read_ini, run, screenshot, set_text, start, wait_enabled, wait_for,
+                           BIN, SCREENSHOTS)
 import pyatspi
 
 NEW_TITLE = "新規プロジェクト - Kelvane"
@@ -111,6 +113,77 @@ def unreadable_project_on_the_command_line_ends_with_status_1(scratch):
     expect(kelvane.wait_exit() == 1, "exit status after an unreadable project")
 
 
+def change_the_project(kelvane, main):
+    """Sets the output width to 640 through the project settings; False when that dialog is not
+    part of the program yet."""
+    items = menu_items(kelvane, main, "ファイル(F)")
+    try:
+        wait_enabled(kelvane, items["プロジェクトの設定(P)..."], True, timeout=2.0)
+    except WalkthroughError:
+        press_key("Escape")
+        return False
+    click(items["プロジェクトの設定(P)..."])
+    dialog = kelvane.window_named("プロジェクトのプロパティ")
+    set_text(kelvane.find(dialog, "text", "出力の幅"), "640")
+    click(kelvane.find(dialog, "push button", "OK"))
+    kelvane.no_window("プロジェクトのプロパティ")
+    return True
+
+
+def answer_save_question(kelvane, button):
+    box = kelvane.window_named("Kelvane")
+    kelvane.find(box, "label", "新規プロジェクト への変更を保存しますか?")
+    for name in ["はい", "いいえ", "キャンセル"]:
+        kelvane.find(box, "push button", name)
+    click(kelvane.find(box, "push button", button))
+    kelvane.no_window("Kelvane")
+
+
+def exit_asks_to_save_changes(scratch):
+    kelvane = start(scratch)
+    main = kelvane.main_window(NEW_TITLE)
+    if not change_the_project(kelvane, main):
+        print("  (no project settings dialog yet: nothing in the window changes the project)")
+        return
+    open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
+    answer_save_question(kelvane, "キャンセル")
+    expect(kelvane.process.poll() is None, "Cancel ended the program")
+    kelvane.main_window(NEW_TITLE)
+    open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
+    answer_save_question(kelvane, "いいえ")
+    expect(kelvane.wait_exit() == 0, "exit status after いいえ")
+
+    # はい saves through the save dialog before the program ends; the file renders 640 wide.
+    project = os.path.join(scratch, "changed.xqm")
+    kelvane = start(scratch)
+    main = kelvane.main_window(NEW_TITLE)
+    expect(change_the_project(kelvane, main), "project settings went away")
+    open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
+    answer_save_question(kelvane, "はい")
+    choose_file(kelvane, "名前を付けて保存", project, "保存(S)")
+    expect(kelvane.wait_exit() == 0, "exit status after はい")
+    frame = os.path.join(scratch, "frame.bmp")
+    subprocess.run([os.path.join(BIN, "kelvane-render"), project, "--frame", "0", "-o", frame],
+                   check=True, timeout=60, stdout=subprocess.DEVNULL)
+    with open(frame, "rb") as bmp:
+        header = bmp.read(26)
+    expect(struct.unpack_from("<i", header, 18)[0] == 640, "the saved project is not 640 wide")
+
+
+def demo_project_on_the_command_line(scratch):
+    """The demo project of `make demo`, when it was made: opened at start-up, for the picture."""
+    demo = os.path.abspath(os.path.join(BIN, "..", "demo", "demo.xqm"))
+    if not os.path.exists(demo):
+        print(f"  (no {demo}: run `make demo` for this walkthrough)")
+        return
+    kelvane = start(scratch, demo)
+    main = kelvane.main_window("demo.xqm - Kelvane")
+    screenshot(os.path.join(SCREENSHOTS, "main-window-demo.png"), main)
+    open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
+    expect(kelvane.wait_exit() == 0, "exit status")
+
+
 if __name__ == "__main__":
     run([title_menus_panes_and_states, save_as_open_and_recent_files, about_box,
-         unreadable_project_on_the_command_line_ends_with_status_1])
+         unreadable_project_on_the_command_line_ends_with_status_1, exit_asks_to_save_changes,
+         demo_project_on_the_command_line])
