@@ -209,6 +209,11 @@ def press_key(name):
     Atspi.generate_keyboard_event(KEYSYMS[name], None, Atspi.KeySynthType.SYM)
 
 
+def press_keycode(code):
+    """A key press and release by X key code, as the keyboard sends it (66 is Caps Lock)."""
+    Atspi.generate_keyboard_event(code, None, Atspi.KeySynthType.PRESSRELEASE)
+
+
 def set_text(acc, text):
     acc.queryEditableText().setTextContents(text)
 

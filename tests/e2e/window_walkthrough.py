@@ -6,11 +6,12 @@ import struct
 import subprocess
 
 from kelvane_atspi import (WalkthroughError, children, choose_file, click, menu_items,
-                           open_menu, press_key, read_ini, run, screenshot, set_text, start, wait_enabled, wait_for,
+                           open_menu, press_key, press_keycode, read_ini, run, screenshot, set_text, start, wait_enabled, wait_for,
                            BIN, SCREENSHOTS)
 import pyatspi
 
 NEW_TITLE = "新規プロジェクト - Kelvane"
+CAPS_LOCK = 66  # the X key code of Caps Lock
 
 
 def expect(condition, message):
@@ -56,6 +57,14 @@ def title_menus_panes_and_states(scratch):
     file_list = kelvane.find(main, None, "ファイル一覧")
     wait_for(lambda: file_list.getState().contains(pyatspi.STATE_FOCUSED), "F6 to focus the file list")
     screenshot(os.path.join(SCREENSHOTS, "main-window-new-project.png"), main)
+
+    # The lock indicators follow the keyboard (XKB): Caps Lock lights "CAP" and puts it out again.
+    cap = kelvane.find(main, "label", "CAP")
+    wait_enabled(kelvane, cap, False)
+    press_keycode(CAPS_LOCK)
+    wait_enabled(kelvane, cap, True)
+    press_keycode(CAPS_LOCK)
+    wait_enabled(kelvane, cap, False)
 
     open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
     expect(kelvane.wait_exit() == 0, "exit status")
