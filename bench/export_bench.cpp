@@ -51,6 +51,10 @@ class ConsoleErrors : public UserPrompt {
         ShowError(message);
         return false;
     }
+    PromptAnswer AskYesNoCancel(const std::string& message) override {
+        ShowError(message);
+        return PromptAnswer::Cancel;
+    }
 };
 
 struct Clock {
