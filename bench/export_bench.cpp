@@ -159,7 +159,7 @@ int Run(const std::string& projectPath, const std::string& out, const std::strin
     }
     writer.Close();
     const Clock f = Clock::Now();
-    Report("compose alone (into memory, one thread)", settings.length, c, d);
+    Report("compose alone (into memory, no writer)", settings.length, c, d);
     Report("encoder alone (pre-rendered frames)", settings.length, e, f);
     std::printf("export / encoder alone: %.3f (wall clock)\n", Seconds(a, b) / Seconds(e, f));
     return 0;
