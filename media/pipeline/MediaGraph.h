@@ -89,6 +89,7 @@ class MediaGraph {
     // as far as its budget allows; 0 keeps none, and pictures before the start that no later
     // picture needs are then not decoded at all.
     FrameCache& Cache() { return cache_; }
+    const FrameCache& Cache() const { return cache_; }
     void SetCacheBehind(int64_t frames) { cacheBehind_.store(std::max<int64_t>(frames, 0)); }
 
     // How often positions were set, and the last start; for diagnostics and tests.

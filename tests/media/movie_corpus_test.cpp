@@ -50,7 +50,7 @@ const CorpusEntry kCorpus[] = {
     {"ogg_theora.ogv", "-c:v libtheora -g 12 -q:v 8"},
     {"asf_wmv2.wmv", "-c:v wmv2 -g 12 -q:v 3"},
     {"flv_flv1.flv", "-c:v flv -g 12 -q:v 3"},
-    {"dv.dv", "-c:v dvvideo", 720,
+    {"dv.dv", "-c:v dvvideo -pix_fmt yuv411p", 720,
      0},  // the height follows the rate: 576 lines at 25, 480 at 29.97
 };
 
