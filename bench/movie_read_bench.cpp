@@ -205,7 +205,7 @@ void BackwardSteps(benchmark::State& state, int cacheMegabytes) {
 void RandomFrameProcesses(benchmark::State& state, const std::string& self) {
     std::mt19937 random(20261207);
     std::uniform_int_distribution<int> pick(0, kFrames - 1);
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, oursCpu, theirsCpu;
     const std::string out = "/tmp/kelvane_bench_frame.bmp";
     for (auto _ : state) {
         for (int i = 0; i < 12; ++i) {
@@ -217,6 +217,7 @@ void RandomFrameProcesses(benchmark::State& state, const std::string& self) {
             const std::string b = "ffmpeg -nostdin -loglevel error -y -ss " + std::string(seconds) +
                                   " -i " + Quoted(MoviePath()) + " -frames:v 1 " + Quoted(out);
             for (int which = 0; which < 2; ++which) {
+                const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
                 const auto t0 = Clock::now();
                 if (std::system((which ? b : a).c_str()) != 0) {
                     state.SkipWithError("a frame command failed");
@@ -225,6 +226,8 @@ void RandomFrameProcesses(benchmark::State& state, const std::string& self) {
                 (which ? theirs : ours)
                     .push_back(
                         std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                (which ? theirsCpu : oursCpu)
+                    .push_back((CpuSeconds(RUSAGE_CHILDREN) - cpu0) * 1000.0);
             }
         }
     }
@@ -238,6 +241,10 @@ void RandomFrameProcesses(benchmark::State& state, const std::string& self) {
     state.counters["ffmpeg_p90_ms"] = at(theirs, 0.9);
     state.counters["speedup_p50"] = at(theirs, 0.5) / at(ours, 0.5);
     state.counters["speedup_p90"] = at(theirs, 0.9) / at(ours, 0.9);
+    // CPU time (user + system) of each command: steadier than wall time on a shared machine.
+    state.counters["ours_cpu_p50_ms"] = at(oursCpu, 0.5);
+    state.counters["ffmpeg_cpu_p50_ms"] = at(theirsCpu, 0.5);
+    state.counters["cpu_speedup_p50"] = at(theirsCpu, 0.5) / at(oursCpu, 0.5);
 }
 
 // The --frame mode: one frame of a movie into a 32-bit BMP file, as a process of its own.
@@ -324,7 +331,7 @@ int main(int argc, char** argv) {
         ->UseRealTime()
         ->Iterations(100)
         ->Repetitions(1);
-    for (int megabytes : {256, 0}) {
+    for (int megabytes : {512, 256, 0}) {
         benchmark::RegisterBenchmark(
             ("movie/backward_steps/cache_mb" + std::to_string(megabytes)).c_str(), BackwardSteps,
             megabytes)
