@@ -2,45 +2,50 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 
-#include "model/VelmoDoc.h"
-#include "ui/shell/QtUserPrompt.h"
+#include "model/Document.h"
+#include "platform/UserPrompt.h"
 #include "ui/shell/RecentFileList.h"
 
-DocumentSession::DocumentSession(UiDocument& document, RecentFileList& recentFiles)
-    : document_(document), recentFiles_(recentFiles) {
-    observer_ = document_.AddView(this, [this](const void*, uint32_t) { emit documentUpdated(); });
+DocumentSession::DocumentSession(UiDocument& document, kelvane::UserPrompt& prompt,
+                                 RecentFileList& recentFiles)
+    : document_(document), prompt_(prompt), recentFiles_(recentFiles) {
+    kelvane::DocumentObservers& observers = document_.Observers();
+    updates_ = observers.OnUpdate(
+        this, [this](const void*, kelvane::UpdateHint) { emit documentUpdated(); });
+    history_ = observers.OnUndoRedoChanged([this](bool, bool) { emit documentUpdated(); });
+    title_ = observers.OnTitleChanged([this](const std::u16string& title) {
+        emit titleChanged(QString::fromStdU16String(title));
+    });
 }
 
 DocumentSession::~DocumentSession() {
     document_.SetRebuildViewsHandler({});
-    document_.RemoveView(observer_);
 }
 
 void DocumentSession::setRebuildPanes(std::function<void()> rebuild) {
     document_.SetRebuildViewsHandler(std::move(rebuild));
 }
 
+QString DocumentSession::path() const {
+    return QString::fromStdU16String(document_.PathName());
+}
+
 QString DocumentSession::name() const {
-    return path_.isEmpty() ? kNewDocumentName : QFileInfo(path_).fileName();
+    const QString file = path();
+    return file.isEmpty() ? kNewDocumentName : QFileInfo(file).fileName();
+}
+
+QString DocumentSession::title() const {
+    return QString::fromStdU16String(document_.Title());
 }
 
 bool DocumentSession::isModified() const {
     return document_.IsModified();
 }
 
-void DocumentSession::setPath(const QString& path) {
-    path_ = path;
-    emit nameChanged(name());
-}
-
 bool DocumentSession::newDocument() {
-    if (!saveModified() || !document_.OnNewDocument()) {
-        return false;
-    }
-    setPath(QString());
-    return true;
+    return saveModified() && document_.NewDocument();
 }
 
 bool DocumentSession::openDocument(const QString& path) {
@@ -48,10 +53,9 @@ bool DocumentSession::openDocument(const QString& path) {
         return false;
     }
     const QString full = QFileInfo(path).absoluteFilePath();
-    if (!document_.OnOpenDocument(full.toStdU16String())) {
+    if (!document_.OpenDocument(full.toStdU16String())) {
         return false;
     }
-    setPath(full);
     recentFiles_.add(full);
     return true;
 }
@@ -71,18 +75,18 @@ bool DocumentSession::openRecent(int index) {
     if (!saveModified()) {
         return false;
     }
-    if (!QFileInfo::exists(path) || !document_.OnOpenDocument(path.toStdU16String())) {
+    if (!QFileInfo::exists(path) || !document_.OpenDocument(path.toStdU16String())) {
         // Gone or unreadable: the entry would only fail again.
         recentFiles_.remove(index);
         return false;
     }
-    setPath(path);
     recentFiles_.add(path);
     return true;
 }
 
 bool DocumentSession::save() {
-    return path_.isEmpty() ? saveAs() : saveTo(path_);
+    const QString file = path();
+    return file.isEmpty() ? saveAs() : saveTo(file);
 }
 
 bool DocumentSession::saveAs() {
@@ -91,8 +95,8 @@ bool DocumentSession::saveAs() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(kFileFilter);
     dialog.setDefaultSuffix(QStringLiteral("xqm"));
-    if (!path_.isEmpty()) {
-        dialog.selectFile(path_);
+    if (!path().isEmpty()) {
+        dialog.selectFile(path());
     } else {
         dialog.selectFile(kNewDocumentName + QStringLiteral(".xqm"));
     }
@@ -103,31 +107,28 @@ bool DocumentSession::saveAs() {
     if (!saveTo(path)) {
         return false;
     }
-    setPath(path);
     recentFiles_.add(path);
     return true;
 }
 
 bool DocumentSession::saveTo(const QString& path) {
-    return document_.OnSaveDocument(path.toStdU16String());
+    return document_.SaveDocument(path.toStdU16String());
 }
 
 bool DocumentSession::saveModified() {
     if (!document_.IsModified()) {
         return true;
     }
-    QMessageBox box(QMessageBox::Warning, QtUserPrompt::kConfirmCaption,
-                    QStringLiteral("%1 への変更を保存しますか?").arg(name()),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, window_);
-    box.setDefaultButton(QMessageBox::Yes);
-    switch (box.exec()) {
-        case QMessageBox::Yes:
+    const QString question = QStringLiteral("%1 への変更を保存しますか?").arg(name());
+    switch (prompt_.AskYesNoCancel(question.toStdString())) {
+        case kelvane::PromptAnswer::Yes:
             return save();
-        case QMessageBox::No:
+        case kelvane::PromptAnswer::No:
             return true;
-        default:
+        case kelvane::PromptAnswer::Cancel:
             return false;
     }
+    return false;
 }
 
 bool DocumentSession::commandState(CommandId id, CommandState& state) const {
@@ -162,10 +163,10 @@ void DocumentSession::runCommand(CommandId id) {
             saveAs();
             break;
         case CommandId::EditUndo:
-            document_.OnEditUndo();
+            document_.Undo();
             break;
         case CommandId::EditRedo:
-            document_.OnEditRedo();
+            document_.Redo();
             break;
         case CommandId::ProjectSettings:
             if (projectSettings_) {
