@@ -247,6 +247,53 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
     }
 }
 
+// Sources past 32,767 pixels a row, where the offsets no longer fit 16-bit arithmetic, and a
+// rotated full-size layer whose rows end in blocks of every length.
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
+    JobGenerator gen(31);
+    struct Case {
+        int32_t srcW, srcH, dstW, dstH;
+    } cases[] = {{40000, 3, 301, 7}, {333, 257, 517, 263}};
+    for (const Case& k : cases) {
+        Bitmap src(k.srcW, k.srcH), frame(k.dstW, k.dstH);
+        gen.Fill(src);
+        gen.Fill(frame);
+        const float a = 0.31f, sc = 0.93f;
+        float forward[9] = {
+            sc * std::cos(a), -sc * std::sin(a), 0, sc * std::sin(a), sc * std::cos(a), 0, 0, 0, 1};
+        // Centre the source on the frame; the wide one is shifted so that its far columns show.
+        forward[2] = float(k.dstW) / 2 -
+                     forward[0] * float(k.srcW) * (k.srcW > 1000 ? 0.9f : 0.5f) -
+                     forward[1] * float(k.srcH) / 2;
+        forward[5] = float(k.dstH) / 2 -
+                     forward[3] * float(k.srcW) * (k.srcW > 1000 ? 0.9f : 0.5f) -
+                     forward[4] * float(k.srcH) / 2;
+        float inverse[9];
+        InvertMatrix(forward, inverse);
+        for (int32_t method : {2, 3}) {
+            for (int32_t mode : {0, 4}) {
+                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u}) {
+                    test::Draw d;
+                    d.method = method;
+                    d.mode = mode;
+                    d.colour = colour;
+                    d.forward = forward;
+                    d.inverse = inverse;
+                    d.region = {0, 0, k.srcW, k.srcH};
+                    Bitmap plain = frame, vector = frame;
+                    d.tier = 0;
+                    test::Run(plain, src, d);
+                    d.tier = 1;
+                    test::Run(vector, src, d);
+                    EXPECT_NE(plain.words, frame.words) << k.srcW << " method " << method;
+                    ASSERT_EQ(plain.words, vector.words)
+                        << k.srcW << " method " << method << " mode " << mode << " " << colour;
+                }
+            }
+        }
+    }
+}
+
 // Pixels outside the region never influence the result, on either tier.
 TEST_P(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
     JobGenerator gen(99);
