@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -20,9 +21,9 @@ struct ExportSettings {
     uint32_t backgroundBgr = 0;  // 0x00BBGGRR
 };
 
-// The run-time state of an AVI export, kept with the project: the writer, two frame images that
-// alternate so that the previous frame stays intact while the next one is drawn, the count of
-// frames written and the flags that end the run.
+// The run-time state of an AVI export, kept by the export command for the open project: the
+// writer, two frame images that alternate so that the previous frame stays intact while the next
+// one is drawn, the count of frames written and the flags that end the run.
 class ExportJob {
   public:
     // Creates and fills both frame images, opens the writer on `path` (native, UTF-8) with the
@@ -38,14 +39,13 @@ class ExportJob {
     const PixelImage* LastWrittenImage() const;
 
     uint32_t FramesWritten() const { return n_; }
-    // The project's frame counter goes back to 0 when its settings change.
-    void ResetFrameCounter() { n_ = 0; }
 
     AviWriter writer;
     bool stopped = false;  // ended by an error or a cancel
     bool done = false;     // every frame written and the file closed
-    // Stop the export when an event fails to draw. Kept from one export to the next.
-    bool abortOnDrawError = false;
+    // Stop the export when an event fails to draw. Kept from one export to the next; the progress
+    // window's check box may change it while a frame is drawn.
+    std::atomic<bool> abortOnDrawError{false};
 
   private:
     PixelImage images_[2];

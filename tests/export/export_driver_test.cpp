@@ -319,10 +319,10 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
     const ExportSettings s = SmallProject(4);
     ASSERT_TRUE(job.Setup(dir.File("t.avi"), s, composer));
     ExportDriver driver(job, s, composer, clock.Get());
-    driver.timeoutIsError = true;
-    driver.showCurrentImage = false;
+    driver.SetTimeoutIsError(true);
+    driver.SetShowCurrentImage(false);
     driver.Start();
-    EXPECT_TRUE(driver.showCurrentImage);  // the window opens with the image shown
+    EXPECT_TRUE(driver.ShowCurrentImage());  // the window opens with the image shown
     EXPECT_FALSE(driver.AnswerTimeoutQuestion());
 
     ExportTick tick = driver.Tick();
@@ -344,7 +344,7 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
               "現在位置 00:00.066\t進捗度 50%\n経過時間 00:00.500\t推定残り時間 00:00.500");
     ASSERT_NE(tick.preview, nullptr);
     EXPECT_EQ(tick.preview->Row32(0)[0], 1u);  // the frame written last
-    driver.showCurrentImage = false;
+    driver.SetShowCurrentImage(false);
     EXPECT_EQ(driver.Tick().preview, nullptr);
 
     // A step that outlasts several periods is followed by one tick, then the period resumes.
@@ -356,7 +356,7 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
     clock.now += 1ms;  // at 2500 ms
     EXPECT_TRUE(driver.TimerDue());
 
-    driver.timeoutIsError = true;
+    driver.SetTimeoutIsError(true);
     EXPECT_TRUE(driver.AnswerTimeoutQuestion());
     driver.SetAbortOnDrawError(true);
     EXPECT_TRUE(job.abortOnDrawError);
@@ -365,7 +365,8 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
     driver.Step();
     EXPECT_FALSE(driver.Ended());
     EXPECT_TRUE(job.writer.StreamOpen());
-    driver.Step();  // past the last frame: the file is closed
+    EXPECT_EQ(tick.preview->Row32(0)[0], 1u);  // the tick's copy outlives the frames after it
+    driver.Step();                             // past the last frame: the file is closed
     EXPECT_TRUE(job.done);
     EXPECT_FALSE(job.writer.Initialised());
     driver.Step();  // nothing more happens
@@ -378,6 +379,31 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
 
 TEST(ExportDriverTimer, CancelAndAFailedThreadStartCloseTheFile) {
     TempDir dir;
+    {
+        // "中断" pressed inside a step (a message box's nested event loop): the frame is still
+        // written whole, then the run stops; nothing writes into a closed file.
+        FakeClock clock;
+        FakeComposer composer;
+        ExportJob job;
+        const ExportSettings s = SmallProject(50);
+        const std::string path = dir.File("nested.avi");
+        ASSERT_TRUE(job.Setup(path, s, composer));
+        ExportDriver driver(job, s, composer, clock.Get());
+        composer.afterFrame = [&](uint32_t frame) {
+            if (frame == 2) {
+                driver.Cancel();
+                driver.Step();  // a re-entrant step does nothing
+                EXPECT_TRUE(job.writer.StreamOpen());
+            }
+        };
+        driver.Start();
+        for (int i = 0; i < 5; ++i) {
+            driver.Step();
+        }
+        EXPECT_TRUE(job.stopped);
+        EXPECT_EQ(driver.Tick().action, ExportTick::Action::EndCancel);
+        EXPECT_EQ(FramesInFile(path), Iota(3));
+    }
     for (const bool threadFails : {false, true}) {
         FakeClock clock;
         FakeComposer composer;
