@@ -25,7 +25,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 constexpr RefTime kFrame = 400000;  // 25 frames per second
 
-const char* const kEffectSource = R"(#include "kelvane_effect.h"
+const char* const kEffectSource = R"(#include "kelvane/kelvane_effect.h"
 #include <string.h>
 static int32_t result = 1;
 static int32_t calls = 0;
@@ -67,7 +67,7 @@ struct CompiledEffect {
 
     CompiledEffect() {
         const std::filesystem::path include =
-            std::filesystem::path(__FILE__).parent_path() / "../../plugins/include";
+            std::filesystem::path(__FILE__).parent_path() / "../../include";
         const std::string source = folder.File("fill_effect.c");
         std::ofstream(source) << kEffectSource;
         const std::string out = folder.File("fill_effect.so");

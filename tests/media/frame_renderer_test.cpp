@@ -1,6 +1,7 @@
 // Composition of one output frame: background, tracks in order, sources that cannot be drawn,
 // failures that stop the tracks above, and movie frames chosen by the playback position.
 #include "media/FrameRenderer.h"
+#include "settings/AppSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -170,7 +171,7 @@ TEST_F(Composition, AnEffectIsToldTheFrameItMayDrawIn) {
     project_->CopyDefaultMethodToTracks();
     for (Track& track : project_->tracks) {
         ResetTrackEvalState(track);
-        EvaluateTrack(track, 0);
+        EvaluateTrack(track, 0, Settings().pixelQuality);
     }
     frame_.Fill(kBackgroundBgr);
     // A clip rectangle reaching beyond the frame is cut to it before the module sees it.

@@ -4,9 +4,9 @@
 #include <deque>
 #include <string>
 
-#include "app/settings/AppSettings.h"
 #include "platform/UserPrompt.h"
 #include "render/PixelImage.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane::movietest {
 

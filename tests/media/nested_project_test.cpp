@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <string>
 
-#include "app/settings/AppSettings.h"
 #include "composition_test_support.h"
 #include "media/FrameRenderer.h"
 #include "media/MediaSource.h"
 #include "media/ProjectLoader.h"
 #include "model/ProjectFile.h"
 #include "picture_test_tools.h"
+#include "settings/AppSettings.h"
 #include "support/ScriptedPrompt.h"
 
 namespace kelvane {
