@@ -10,7 +10,7 @@
 
 #include "media/TimeoutQuery.h"
 
-namespace kelvane::movietest {
+namespace kelvane::testing {
 
 namespace {
 
@@ -58,10 +58,6 @@ struct TempFolder {
 std::string TempPath(const std::string& name) {
     static const TempFolder folder;
     return (folder.path / name).string();
-}
-
-std::u16string U16(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
 }
 
 std::string MakeMovie(const MovieSpec& recipe) {
@@ -116,16 +112,6 @@ int DecodeIndex(const PixelImage& image) {
     return index;
 }
 
-bool ScriptedPrompt::AskYesNo(const std::string& message) {
-    ++asked;
-    lastMessage = message;
-    if (answers.empty())
-        return false;
-    const bool a = answers.front();
-    answers.pop_front();
-    return a;
-}
-
 SettingsGuard::SettingsGuard() : saved_(Settings()) {}
 
 SettingsGuard::~SettingsGuard() {
@@ -133,4 +119,4 @@ SettingsGuard::~SettingsGuard() {
     SetTimeoutQuery(nullptr);
 }
 
-}  // namespace kelvane::movietest
+}  // namespace kelvane::testing

@@ -18,14 +18,14 @@
 namespace kelvane {
 namespace {
 
-using comptest::AddEvent;
-using comptest::At;
-using comptest::NewProject;
-using comptest::PlacedEvent;
-using comptest::TestEffect;
-using comptest::WriteSolidBmp;
-using test::TempFolder;
-using test::U16;
+using testing::AddEvent;
+using testing::At;
+using testing::NewProject;
+using testing::PlacedEvent;
+using testing::ScratchFolder;
+using testing::TestEffect;
+using testing::U16;
+using testing::WriteSolidBmp;
 using Prompt = kelvane::testing::ScriptedPrompt;
 
 constexpr uint32_t kRed = 0x00FF0000, kGreen = 0x0000FF00, kBlue = 0x000000FF, kWhite = 0x00FFFFFF,
@@ -52,7 +52,7 @@ class NestedProjects : public ::testing::Test {
         ASSERT_TRUE(frame_.Create(32, 32, 32));
         outer_ = NewProject(32, 32);
         std::memset(outer_->projectFolder, 0, sizeof(outer_->projectFolder));
-        ASSERT_TRUE(CopyPath(outer_->projectFolder, U16(folder_.Path())));
+        ASSERT_TRUE(CopyPath(outer_->projectFolder, U16(folder_.Native())));
     }
     void TearDown() override {
         Settings() = savedSettings_;
@@ -71,7 +71,7 @@ class NestedProjects : public ::testing::Test {
     uint32_t Pixel(int x, int y) const { return At(frame_, x, y); }
 
     AppSettings savedSettings_ = Settings();
-    TempFolder folder_;
+    ScratchFolder folder_;
     Prompt prompt_{false};
     ProjectLoader loader_{prompt_};
     std::unique_ptr<Project> outer_;

@@ -11,15 +11,15 @@ namespace kelvane {
 namespace {
 
 TEST(PreviewSource, AFileAndAnEventSourceShowTheirImageAtTheRightFrame) {
-    const std::string movie = movietest::MakeMovie({"preview_clip.avi", "-c:v mjpeg -q:v 3"});
+    const std::string movie = testing::MakeMovie({"preview_clip.avi", "-c:v mjpeg -q:v 3"});
     if (movie.empty()) {
         GTEST_SKIP() << "ffmpeg cannot write the test movie";
     }
-    const std::string picture = movietest::TempPath("preview_still.bmp");
-    comptest::WriteSolidBmp(picture, 5, 3, 0x0000FF00);
-    auto project = comptest::NewProject(16, 16);
-    ASSERT_TRUE(MediaSource::OpenMovie(project->files[2], movietest::U16(movie), *project));
-    ASSERT_TRUE(MediaSource::OpenPicture(project->files[7], movietest::U16(picture), *project));
+    const std::string picture = testing::TempPath("preview_still.bmp");
+    testing::WriteSolidBmp(picture, 5, 3, 0x0000FF00);
+    auto project = testing::NewProject(16, 16);
+    ASSERT_TRUE(MediaSource::OpenMovie(project->files[2], testing::U16(movie), *project));
+    ASSERT_TRUE(MediaSource::OpenPicture(project->files[7], testing::U16(picture), *project));
 
     PreviewSource still = FilePreview(*project, 7, 99, true);
     ASSERT_NE(still.image, nullptr);
@@ -27,23 +27,23 @@ TEST(PreviewSource, AFileAndAnEventSourceShowTheirImageAtTheRightFrame) {
     EXPECT_EQ(still.image->Width(), 5);
 
     ASSERT_NE(FilePreview(*project, 2, 11, true).image, nullptr);
-    EXPECT_EQ(movietest::DecodeIndex(*FilePreview(*project, 2, 11, true).image), 11);
+    EXPECT_EQ(testing::DecodeIndex(*FilePreview(*project, 2, 11, true).image), 11);
 
     // The event shows its source at position / frame duration; a repaint fetches nothing.
-    TrackEvent event = comptest::PlacedEvent(2, 40, 16, 16);
+    TrackEvent event = testing::PlacedEvent(2, 40, 16, 16);
     event.position = 3 * MediaSource::GetFrameDuration(project->files[2]) + 1;
     PreviewSource source = EventSourcePreview(*project, event, true);
     ASSERT_NE(source.image, nullptr);
     EXPECT_TRUE(source.ok);
-    EXPECT_EQ(movietest::DecodeIndex(*source.image), 3);
+    EXPECT_EQ(testing::DecodeIndex(*source.image), 3);
     event.position = 0;
-    EXPECT_EQ(movietest::DecodeIndex(*EventSourcePreview(*project, event, false).image), 3);
+    EXPECT_EQ(testing::DecodeIndex(*EventSourcePreview(*project, event, false).image), 3);
 
     // A position before the source's start fails, and the image stays what it was.
     event.position = -MediaSource::GetFrameDuration(project->files[2]);
     source = EventSourcePreview(*project, event, true);
     EXPECT_FALSE(source.ok);
-    EXPECT_EQ(movietest::DecodeIndex(*source.image), 3);
+    EXPECT_EQ(testing::DecodeIndex(*source.image), 3);
 
     // Nothing to show: an unused event, an empty slot, an ID outside the table.
     event.flags = 0;

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "TrackTestSupport.h"
 #include "model/EventColour.h"
 #include "model/EventDefaults.h"
 #include "model/EventTemplate.h"
+#include "support/EventBuilders.h"
 
 namespace kelvane {
 namespace {
