@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/AppSettings.h"
 #include "media/MovieReader.h"
 #include "media/TimeoutQuery.h"
 #include "platform/Path.h"
 #include "render/PixelImage.h"
+#include "settings/AppSettings.h"
 #include "support/ScriptedPrompt.h"
 
 namespace {

@@ -252,7 +252,7 @@ TEST_F(NestedProjects, AFailedNestedFrameFailsTheEventLikeAMovie) {
 // files ask for a thousand million loads. The read stops at the budget of nested loads, with one
 // message and no question per slot, before memory grows.
 TEST(NestedProjectBudget, ABreadthBombFailsFastInBoundedMemory) {
-    TempFolder folder;
+    ScratchFolder folder;
     auto leaf = NewProject(4, 4);
     ASSERT_TRUE(ProjectFile::Write(U16(folder.File("d.xqm")), *leaf));
     const char* const names[] = {"c.xqm", "b.xqm", "a.xqm"};
