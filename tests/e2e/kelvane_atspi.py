@@ -190,6 +190,12 @@ class Kelvane:
         self.log.close()
 
 
+def hover(acc):
+    """Moves the mouse pointer over the middle of the object."""
+    x, y = centre(acc)
+    pyatspi.Registry.generateMouseEvent(x, y, "abs")
+
+
 def centre(acc):
     extents = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     return extents.x + extents.width // 2, extents.y + extents.height // 2
@@ -261,7 +267,7 @@ def menu_items(program, main, menu):
     return {acc.name: acc for acc in children(popup) if role(acc) == "menu item" and is_showing(acc)}
 
 
-def wait_enabled(program, acc, enabled=True, timeout=5.0):
+def wait_enabled(program, acc, enabled=True, timeout=10.0):
     """Waits until the object's enabled state is `enabled`: state changes reach the bus a little
     after the program made them."""
     def settled():

@@ -5,7 +5,7 @@ import os
 import struct
 import subprocess
 
-from kelvane_atspi import (WalkthroughError, children, choose_file, click, menu_items,
+from kelvane_atspi import (WalkthroughError, children, choose_file, click, hover, menu_items,
                            open_menu, press_key, press_keycode, read_ini, run, screenshot, set_text, start, wait_enabled, wait_for,
                            BIN, SCREENSHOTS)
 import pyatspi
@@ -33,6 +33,12 @@ def title_menus_panes_and_states(scratch):
         kelvane.find(main, "label", label)
     wait_enabled(kelvane, kelvane.find(main, "push button", "印刷"), False)
     wait_enabled(kelvane, kelvane.find(main, "push button", "新規作成"))
+
+    # The status bar shows the prompt of the command under the mouse, and "レディ" again after.
+    hover(kelvane.find(main, "push button", "バージョン情報"))
+    kelvane.find(main, "label", "プログラムの情報とバージョンを表示します")
+    hover(kelvane.find(main, None, "タイムライン"))
+    kelvane.find(main, "label", "レディ")
 
     items = menu_items(kelvane, main, "ファイル(F)")
     expect(list(items) == ["新規作成(N)", "開く(O)...", "上書き保存(S)", "名前を付けて保存(A)...",
