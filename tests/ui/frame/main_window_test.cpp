@@ -129,6 +129,16 @@ class MainWindowTest : public QObject {
         QVERIFY(fixture.window().commandAction(CommandId::EditCut)->isEnabled());
     }
 
+    void withThePreviewActiveTheEditCommandsAreDisabled() {
+        frame::ShellFixture fixture;
+        MainWindow& window = fixture.window();
+        window.activatePane(0);
+        for (CommandId id : {CommandId::EditCut, CommandId::EditCopy, CommandId::EditPaste,
+                             CommandId::EditClear, CommandId::Properties, CommandId::FilePrint}) {
+            QVERIFY2(!window.commandAction(id)->isEnabled(), qPrintable(QString::number(int(id))));
+        }
+    }
+
     void statusBarShowsPromptsThenReadyAndHasLockIndicators() {
         frame::ShellFixture fixture;
         MainWindow& window = fixture.window();
