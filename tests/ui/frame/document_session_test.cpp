@@ -67,9 +67,10 @@ class DocumentSessionTest : public QObject {
         answerFileDialog(path);
         QVERIFY(fixture.session().saveAs());
         fixture.restart(false);
-        QWidget* pane = fixture.window().paneGrid()->pane(0);
+        const QPointer<QWidget> pane = fixture.window().paneGrid()->pane(0);
         QVERIFY(fixture.shell().openStartupProject(path));
-        QCOMPARE(fixture.window().paneGrid()->pane(0), pane);
+        QVERIFY(!pane.isNull());
+        QCOMPARE(fixture.window().paneGrid()->pane(0), pane.data());
         QCOMPARE(fixture.window().windowTitle(), QStringLiteral("start.xqm - Kelvane"));
         fixture.shell().show();
         QVERIFY(fixture.session().newDocument());
