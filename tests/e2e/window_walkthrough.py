@@ -148,7 +148,8 @@ def change_the_project(kelvane, main):
 def answer_save_question(kelvane, button):
     box = kelvane.window_named("Kelvane")
     kelvane.find(box, "label", "新規プロジェクト への変更を保存しますか?")
-    for name in ["はい", "いいえ", "キャンセル"]:
+    # Qt's Japanese translation names the buttons with their mnemonics: はい(&Y), いいえ(&N).
+    for name in ["はい(Y)", "いいえ(N)", "キャンセル"]:
         kelvane.find(box, "push button", name)
     click(kelvane.find(box, "push button", button))
     kelvane.no_window("Kelvane")
@@ -165,7 +166,7 @@ def exit_asks_to_save_changes(scratch):
     expect(kelvane.process.poll() is None, "Cancel ended the program")
     kelvane.main_window(NEW_TITLE)
     open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
-    answer_save_question(kelvane, "いいえ")
+    answer_save_question(kelvane, "いいえ(N)")
     expect(kelvane.wait_exit() == 0, "exit status after いいえ")
 
     # はい saves through the save dialog before the program ends; the file renders 640 wide.
@@ -174,7 +175,7 @@ def exit_asks_to_save_changes(scratch):
     main = kelvane.main_window(NEW_TITLE)
     expect(change_the_project(kelvane, main), "project settings went away")
     open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
-    answer_save_question(kelvane, "はい")
+    answer_save_question(kelvane, "はい(Y)")
     choose_file(kelvane, "名前を付けて保存", project, "保存(S)")
     expect(kelvane.wait_exit() == 0, "exit status after はい")
     frame = os.path.join(scratch, "frame.bmp")
