@@ -276,6 +276,18 @@ def wait_enabled(program, acc, enabled=True, timeout=10.0):
     wait_for(settled, f"'{acc.name}' to be {'enabled' if enabled else 'disabled'}", timeout)
 
 
+def close_menu(program, main, menu):
+    """Closes an open menu with Esc and waits until it is gone, so that the next key reaches the
+    window and not the closing menu."""
+    press_key("Escape")
+    bar_item = program.find(main, "menu item", menu)
+
+    def closed():
+        program.refresh()
+        return not any(is_showing(child) for child in children(bar_item))
+    wait_for(closed, f"menu {menu} to close")
+
+
 def choose_file(program, dialog_title, path, button):
     """Answers Qt's own file dialog: types the path into its name field and presses `button`."""
     dialog = program.window_named(dialog_title)

@@ -5,7 +5,8 @@ import os
 import struct
 import subprocess
 
-from kelvane_atspi import (WalkthroughError, children, choose_file, click, hover, menu_items,
+from kelvane_atspi import (WalkthroughError, children, choose_file, click, close_menu, hover,
+                           menu_items,
                            open_menu, press_key, press_keycode, read_ini, run, screenshot, set_text, start, wait_enabled, wait_for,
                            BIN, SCREENSHOTS)
 import pyatspi
@@ -45,18 +46,18 @@ def title_menus_panes_and_states(scratch):
                            "AVIファイルの作成(V)...", "プロジェクトの設定(P)...", "最近使ったファイル",
                            "アプリケーションの終了(X)"], f"file menu: {list(items)}")
     wait_enabled(kelvane, items["最近使ったファイル"], False)  # the empty list's placeholder
-    press_key("Escape")
+    close_menu(kelvane, main, "ファイル(F)")
 
     # The preview pane is active at start: none of its neighbours' edit commands apply.
     items = menu_items(kelvane, main, "編集(E)")
     for name in ["プロパティ(S)...", "切り取り(T)", "コピー(C)", "貼り付け(P)", "消去(D)",
                  "元に戻す(U)", "やり直し(R)"]:
         wait_enabled(kelvane, items[name], False)
-    press_key("Escape")
+    close_menu(kelvane, main, "編集(E)")
 
     items = menu_items(kelvane, main, "表示(V)")
     expect(items["ツール バー(T)"].getState().contains(pyatspi.STATE_CHECKED), "toolbar unchecked")
-    press_key("Escape")
+    close_menu(kelvane, main, "表示(V)")
 
     # The keys reach the window: F6 moves the focus from the preview to the file list.
     press_key("F6")
@@ -135,7 +136,7 @@ def change_the_project(kelvane, main):
     try:
         wait_enabled(kelvane, items["プロジェクトの設定(P)..."], True, timeout=2.0)
     except WalkthroughError:
-        press_key("Escape")
+        close_menu(kelvane, main, "ファイル(F)")
         return False
     click(items["プロジェクトの設定(P)..."])
     dialog = kelvane.window_named("プロジェクトのプロパティ")
