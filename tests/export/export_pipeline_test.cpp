@@ -15,7 +15,7 @@ namespace {
 
 using testing::DecodeAvi;
 using testing::DecodedVideo;
-using testing::TempDir;
+using TempDir = testing::ScratchFolder;
 
 BitmapInfoHeader Header(int32_t width, int32_t height) {
     PixelImage image;
