@@ -49,18 +49,34 @@ bool CVelmoDoc::LoadFileInto(FileEntry& entry, std::u16string_view path) {
     return true;
 }
 
-bool CVelmoDoc::AddDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection) {
+bool CVelmoDoc::AddDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection,
+                                const FileProgress& progress) {
     if (paths.empty()) {
         return true;
     }
     BeginEdit();
     bool ok = true;
-    for (const std::u16string& path : paths) {
-        const int32_t id = AllocateFileId(selection.cursor);
-        if (id < 0 || !LoadFileInto(project_->files[size_t(id)], path)) {
+    std::string failures;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (progress && !progress(i, paths.size())) {
             ok = false;
             break;
         }
+        const int32_t id = AllocateFileId(selection.cursor);
+        if (id < 0) {
+            ok = false;
+            break;
+        }
+        // A failed file leaves its slot unused, so the next file takes it.
+        const std::u16string_view path = paths[i];
+        if (path.size() >= kPathUnits ||
+            !services_.DetectAndOpen(*project_, project_->files[size_t(id)], path)) {
+            failures += (failures.empty() ? "" : "\n") + FileLoadFailedText(path);
+            ok = false;
+        }
+    }
+    if (!failures.empty()) {
+        prompt_.ShowError(failures);
     }
     UpdateAllViews(nullptr, kHintAll);
     return ok;
