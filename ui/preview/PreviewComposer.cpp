@@ -1,0 +1,108 @@
+#include "ui/preview/PreviewComposer.h"
+
+#include <limits>
+
+#include "media/FrameRenderer.h"
+#include "media/MediaSource.h"
+
+namespace kelvane {
+namespace {
+
+QString effectField(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
+
+int32_t clampIndex(int64_t index) {
+    if (index < 0) {
+        return 0;
+    }
+    return index > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                       : int32_t(index);
+}
+
+}  // namespace
+
+PreviewPicture PreviewComposer::serve(Project& project, const PreviewRequest& request,
+                                      const TrackEvent& workEvent) {
+    switch (int32_t(request.kind)) {
+        case 1:  // one file: the track field holds its ID
+            return sourceImage(project, request.track, request.pending, request.frame, false);
+        case int32_t(PreviewKind::SingleEvent):
+            if ((workEvent.flags & kEventUsed) == 0) {
+                return {};
+            }
+            return sourceImage(project, workEvent.fileId, request.pending, workEvent.position,
+                               true);
+        case int32_t(PreviewKind::TrackAtFrame):
+        case int32_t(PreviewKind::AllTracksAtFrame):
+            return composition(project, request);
+        default:
+            return {};
+    }
+}
+
+PreviewPicture PreviewComposer::sourceImage(Project& project, int64_t fileId, bool fetch,
+                                            int64_t frame, bool frameIsTime) {
+    PreviewPicture picture;
+    if (fileId < 0 || fileId >= int64_t(kFileSlots)) {
+        return picture;
+    }
+    FileEntry& entry = project.files[size_t(fileId)];
+    switch (entry.kind) {
+        case FileKind::Effect:
+            if (const MediaSource* source = MediaSource::Of(entry); source && source->effect) {
+                const EffectInfo& info = source->effect->Info();
+                picture.content = PreviewPicture::Content::EffectTexts;
+                picture.texts = {effectField(EffectText(info.name)),
+                                 effectField(EffectText(info.text)),
+                                 effectField(EffectText(info.description))};
+            }
+            return picture;
+        case FileKind::Movie:
+        case FileKind::Project:
+            if (fetch) {
+                int64_t index = frame;
+                if (frameIsTime) {
+                    // An event's playback position, in source frames.
+                    const RefTime duration = MediaSource::GetFrameDuration(entry);
+                    index = duration > 0 ? frame / duration : 0;
+                }
+                picture.failed = !MediaSource::GetFrame(entry, clampIndex(index));
+            }
+            [[fallthrough]];
+        case FileKind::Image:
+        case FileKind::Text:
+            picture.image = MediaSource::Image(entry);
+            if (picture.image != nullptr && !picture.image->Empty()) {
+                picture.content = PreviewPicture::Content::Image;
+            }
+            return picture;
+        default:
+            return picture;
+    }
+}
+
+PreviewPicture PreviewComposer::composition(Project& project, const PreviewRequest& request) {
+    PreviewPicture picture;
+    const ProjectSettings& settings = project.settings;
+    const bool sized = settings.width <= uint32_t(std::numeric_limits<int32_t>::max()) &&
+                       settings.height <= uint32_t(std::numeric_limits<int32_t>::max());
+    if (!sized || (frame_.Width() != int32_t(settings.width) ||
+                   frame_.Height() != int32_t(settings.height) || frame_.Empty())) {
+        if (!sized || !frame_.Create(int32_t(settings.width), int32_t(settings.height), 32)) {
+            frame_.Release();
+            picture.noFrame = true;
+            return picture;
+        }
+    }
+    const bool drawn = request.kind == PreviewKind::TrackAtFrame
+                           ? RenderTrack(project, request.track, request.frame, frame_)
+                           : RenderFrame(project, request.frame, frame_, true);
+    picture.content = PreviewPicture::Content::Image;
+    picture.image = &frame_;
+    picture.failed = !drawn;
+    picture.composed = true;
+    return picture;
+}
+
+}  // namespace kelvane
