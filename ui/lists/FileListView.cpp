@@ -7,9 +7,9 @@
 #include <QMouseEvent>
 #include <QUrl>
 
-#include "ui/dragdrop/MimeTypes.h"
 #include "ui/lists/FileDropProgress.h"
 #include "ui/lists/FileListModel.h"
+#include "ui/lists/ListDrags.h"
 #include "ui/lists/PaneMenu.h"
 
 namespace kelvane {
@@ -212,10 +212,8 @@ void FileListView::contextMenuEvent(QContextMenuEvent* event) {
 
 void FileListView::startRowDrag(int row) {
     const uint32_t id = model_->idAt(row);
-    auto* data = new QMimeData;
-    data->setData(mime::kFileEntry, QByteArray::number(id));
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(fileEntryMime(id));
     doc_.beginDrag(DragSource::File, int32_t(id), nullptr);
     drag->exec(Qt::CopyAction);
     doc_.endDrag();

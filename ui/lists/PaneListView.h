@@ -36,6 +36,9 @@ class PaneListView : public QListView, public CommandTarget {
                           const QItemSelection& deselected) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // Typing selects by key in the template list; searching rows by their text (which all begin
+    // with a space) would only move the current row away.
+    void keyboardSearch(const QString&) override {}
 
   private:
     bool showing_ = false;

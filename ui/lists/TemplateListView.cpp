@@ -6,23 +6,15 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
-#include "ui/dragdrop/MimeTypes.h"
+#include "ui/lists/ListDrags.h"
 #include "ui/lists/PaneMenu.h"
 #include "ui/lists/TemplateListModel.h"
 
 namespace kelvane {
 namespace {
 
-// The file ID a file entry drag carries; -1 for anything else. Only drags that started in this
-// program count: another instance's IDs name another project's files.
 int32_t draggedFileId(const QDropEvent* event) {
-    const QMimeData* data = event->mimeData();
-    if (event->source() == nullptr || data == nullptr || !data->hasFormat(mime::kFileEntry)) {
-        return -1;
-    }
-    bool ok = false;
-    const uint id = data->data(mime::kFileEntry).toUInt(&ok);
-    return ok && id < kFileSlots ? int32_t(id) : -1;
+    return fileEntryOf(event->mimeData());
 }
 
 }  // namespace
@@ -204,10 +196,8 @@ void TemplateListView::startRowDrag(int row) {
     if (!TemplateInUse(slot)) {
         return;
     }
-    auto* data = new QMimeData;
-    data->setData(mime::kTemplateSlot, QByteArray::number(row));
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(templateSlotMime(uint32_t(row)));
     doc_.beginDrag(DragSource::Template, 0, &slot);
     drag->exec(Qt::CopyAction);
     doc_.endDrag();
