@@ -87,7 +87,7 @@ void FileListFill(benchmark::State& state) {
     const bool paint = state.range(1) != 0;
     for (auto _ : state) {
         // What every change of the table does: the rows again, then (shown) one paint.
-        PaneDocument(world.doc).updateAllViews(nullptr, kHintFileList);
+        PaneDocument(world.doc).updateAllViews(nullptr, UpdateHint::FileList);
         if (paint) {
             benchmark::DoNotOptimize(view.grab());
         }
@@ -136,7 +136,7 @@ void PreviewPanePaint(benchmark::State& state) {
     PreviewView view(world.doc, world.prompt, world.profile);
     view.resize(640, 360);
     QImage pane(640, 360, QImage::Format_RGB32);
-    world.doc.Preview() = PreviewRequest{true, PreviewKind(1), 0, 0};
+    world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
     for (auto _ : state) {
         view.render(&pane);
     }
@@ -154,7 +154,7 @@ Reference& TheReference() {
     static Reference reference;
     if (!reference.open) {
         const char* path = std::getenv("KELVANE_REFERENCE_PROJECT");
-        reference.open = path != nullptr && reference.world.doc.OnOpenDocument(FromUtf8(path));
+        reference.open = path != nullptr && reference.world.doc.OpenDocument(FromUtf8(path));
     }
     return reference;
 }
@@ -184,8 +184,10 @@ void CursorToPreview(benchmark::State& state) {
     uint32_t cursor = 0;
     for (auto _ : state) {
         // What the timeline does when the cursor moves with its "Preview" on.
-        ref.world.doc.Preview() = PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, cursor};
-        PaneDocument(ref.world.doc).updateAllViews(nullptr, kHintPreview | kHintTimeline);
+        ref.world.doc.Views().preview =
+            PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, cursor};
+        PaneDocument(ref.world.doc)
+            .updateAllViews(nullptr, UpdateHint::Preview | UpdateHint::Timeline);
         view.repaint();
         cursor = (cursor + 1) % length;
     }
@@ -217,9 +219,10 @@ void PairedReference(benchmark::State& state) {
             if (cursor % 2 == 0) {
                 RenderFrame(project, cursor, frame, true);
             } else {
-                ref.world.doc.Preview() =
+                ref.world.doc.Views().preview =
                     PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, cursor};
-                PaneDocument(ref.world.doc).updateAllViews(nullptr, kHintPreview | kHintTimeline);
+                PaneDocument(ref.world.doc)
+                    .updateAllViews(nullptr, UpdateHint::Preview | UpdateHint::Timeline);
                 view.repaint();
             }
             const double ms =

@@ -5,7 +5,7 @@
 
 #include <QAbstractListModel>
 
-#include "model/DocumentState.h"
+#include "model/DocumentForms.h"
 #include "model/Project.h"
 
 namespace kelvane {

@@ -42,8 +42,8 @@ FileListView::FileListView(UiDocument& document, ProfileFile& profile, QWidget* 
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
-    updates_ = doc_.watch(this, [this](uint32_t hint) {
-        if (hint & kHintFileList) {
+    updates_ = doc_.watch(this, [this](UpdateHint hint) {
+        if (HasHint(hint, UpdateHint::FileList)) {
             layoutRows();
         }
     });

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "model/DocumentState.h"
+#include "model/DocumentForms.h"
 #include "ui/lists/PaneDocument.h"
 #include "ui/lists/PaneListView.h"
 #include "ui/lists/PreviewFlag.h"

@@ -29,8 +29,8 @@ TemplateListView::TemplateListView(UiDocument& document, ProfileFile& profile, Q
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
-    updates_ = doc_.watch(this, [this](uint32_t hint) {
-        if (hint & kHintEventList) {
+    updates_ = doc_.watch(this, [this](UpdateHint hint) {
+        if (HasHint(hint, UpdateHint::Templates)) {
             model_->slotsChanged();
             showFlags();
         }

@@ -24,17 +24,17 @@ int32_t clampIndex(int64_t index) {
 
 PreviewPicture PreviewComposer::serve(Project& project, const PreviewRequest& request,
                                       const TrackEvent& workEvent) {
-    switch (int32_t(request.kind)) {
-        case 1:  // one file: the track field holds its ID
+    switch (request.kind) {
+        case PreviewKind::FileImage:  // the track field holds the file ID
             return sourceImage(project, request.track, request.pending, request.frame, false);
-        case int32_t(PreviewKind::SingleEvent):
+        case PreviewKind::SingleEvent:
             if ((workEvent.flags & kEventUsed) == 0) {
                 return {};
             }
             return sourceImage(project, workEvent.fileId, request.pending, workEvent.position,
                                true);
-        case int32_t(PreviewKind::TrackAtFrame):
-        case int32_t(PreviewKind::AllTracksAtFrame):
+        case PreviewKind::TrackAtFrame:
+        case PreviewKind::AllTracksAtFrame:
             return composition(project, request);
         default:
             return {};

@@ -2,8 +2,8 @@
 
 #include <QStringList>
 
-#include "model/DocumentState.h"
 #include "model/Project.h"
+#include "model/ViewState.h"
 #include "render/PixelImage.h"
 
 namespace kelvane {

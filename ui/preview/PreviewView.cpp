@@ -26,8 +26,8 @@ PreviewView::PreviewView(UiDocument& document, UserPrompt& prompt, ProfileFile& 
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(listFont());
-    updates_ = doc_.watch(this, [this](uint32_t hint) {
-        if (hint & kHintPreview) {
+    updates_ = doc_.watch(this, [this](UpdateHint hint) {
+        if (HasHint(hint, UpdateHint::Preview)) {
             update();
         }
     });

@@ -9,7 +9,7 @@
 
 #include "media/MediaDocumentServices.h"
 #include "model/Clipboard.h"
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "platform/ProfileFile.h"
 #include "render/PixelImage.h"
 #include "support/ScriptedPrompt.h"
@@ -50,14 +50,14 @@ struct PaneTestWorld {
             paths.push_back(picture(QStringLiteral("p%1.bmp").arg(i)));
         }
         kelvane::FileSelection selection;
-        doc.AddDroppedFiles(paths, selection);
+        doc.Files().AddDroppedFiles(paths, selection);
     }
 
     QTemporaryDir dir;
     kelvane::testing::ScriptedPrompt prompt{false};
     kelvane::MediaDocumentServices services{prompt};
     kelvane::MemoryClipboard clipboard;
-    kelvane::CVelmoDoc doc{services, prompt, clipboard};
+    kelvane::Document doc{services, prompt, clipboard};
     kelvane::ProfileFile profile{u16(dir.filePath(QStringLiteral("kelvane.INI")))};
 };
 

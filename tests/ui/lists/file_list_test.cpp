@@ -83,9 +83,9 @@ class FileListTest : public QObject {
         QCOMPARE(QString::fromStdString(world.prompt.errors[0]),
                  QStringLiteral("ファイル\"%1/missing.bmp\"の読み込みに失敗しました。").arg(base));
         // The whole drop is one step of the history.
-        world.doc.OnEditUndo();
+        world.doc.Undo();
         QCOMPARE(view.model()->rowCount(), 0);
-        world.doc.OnEditRedo();
+        world.doc.Redo();
         QCOMPARE(view.model()->rowCount(), 2);
     }
 
@@ -99,9 +99,9 @@ class FileListTest : public QObject {
 
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rowCentre(view, 1));
         QCOMPARE(marked(view), std::vector<uint32_t>({1}));
-        QCOMPARE(world.doc.Preview().kind, PreviewKind(1));
-        QCOMPARE(world.doc.Preview().track, 1u);
-        QVERIFY(world.doc.Preview().pending);
+        QCOMPARE(world.doc.Views().preview.kind, PreviewKind::FileImage);
+        QCOMPARE(world.doc.Views().preview.track, 1u);
+        QVERIFY(world.doc.Views().preview.pending);
         // Shift changes the state of the files strictly between, then of the one clicked.
         QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, rowCentre(view, 4));
         QCOMPARE(marked(view), std::vector<uint32_t>({1, 2, 3, 4}));
@@ -118,8 +118,9 @@ class FileListTest : public QObject {
                                       QItemSelectionModel::ClearAndSelect);
         QCOMPARE(marked(view), std::vector<uint32_t>({0}));
         // Up and Down step over empty slots.
-        world.doc.GetProject().files[3].Release();
-        world.doc.UpdateAllViews(nullptr, kHintFileList);
+        FileSelection gone;
+        gone.marks.set(3);
+        world.doc.Files().Delete(gone);
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rowCentre(view, 2));  // ID 2
         QTest::keyClick(&view, Qt::Key_Down);
         QCOMPARE(view.selection().cursor, 4u);
@@ -127,11 +128,11 @@ class FileListTest : public QObject {
         QTest::keyClick(&view, Qt::Key_Up);
         QCOMPARE(view.selection().cursor, 2u);
         // With "Preview" off nothing is requested; the flag is in the INI file at once.
-        world.doc.Preview() = PreviewRequest{};
+        world.doc.Views().preview = PreviewRequest{};
         view.runCommand(CommandId::PreviewToggle);
         QCOMPARE(world.profile.ReadInt("FileView", "Preview", 1), 0);
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rowCentre(view, 0));
-        QCOMPARE(world.doc.Preview().kind, PreviewKind::None);
+        QCOMPARE(world.doc.Views().preview.kind, PreviewKind::None);
         FileListView rebuilt(world.doc, world.profile);
         QVERIFY(!rebuilt.previewOn());
     }
@@ -152,9 +153,9 @@ class FileListTest : public QObject {
         view.runCommand(CommandId::EditClear);
         QCOMPARE(rows(view).size(), 2);
         QVERIFY(!world.doc.GetProject().files[1].Used());
-        world.doc.OnEditUndo();
+        world.doc.Undo();
         QCOMPARE(rows(view).size(), 3);
-        world.doc.OnEditRedo();
+        world.doc.Redo();
         QCOMPARE(rows(view).size(), 2);
 
         // Duplicates go to the free slots from the current file on and are not selected.
@@ -165,7 +166,7 @@ class FileListTest : public QObject {
         QVERIFY(world.doc.GetProject().files[1].Used());
         QVERIFY(world.doc.GetProject().files[3].Used());
         QCOMPARE(marked(view), std::vector<uint32_t>({0, 2}));
-        world.doc.OnEditUndo();
+        world.doc.Undo();
         QCOMPARE(rows(view).size(), 2);
     }
 
@@ -181,9 +182,9 @@ class FileListTest : public QObject {
             if (!accept) {
                 return false;
             }
-            FilePropertiesForm form = world.doc.FilePropertiesForDialog(id);
+            FilePropertiesForm form = world.doc.Files().FormForDialog(id);
             form.path = added;
-            return world.doc.ApplyFileProperties(id, form, selection);
+            return world.doc.Files().ApplyProperties(id, form, selection);
         });
         view.runCommand(CommandId::AddFile);
         QCOMPARE(asked, std::vector<uint32_t>({2}));
@@ -191,7 +192,7 @@ class FileListTest : public QObject {
         QCOMPARE(marked(view), std::vector<uint32_t>({2}));
         CommandState state;
         QVERIFY(view.commandState(CommandId::Properties, state) && state.enabled);
-        world.doc.OnEditUndo();
+        world.doc.Undo();
         QCOMPARE(rows(view).size(), 2);
         // Cancelled: the slot stays free and is not marked.
         accept = false;

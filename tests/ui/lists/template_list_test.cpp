@@ -18,7 +18,7 @@ class TemplateListTest : public QObject {
     static QPoint rowCentre(QListView& view, int row) {
         return view.visualRect(view.model()->index(row, 0)).center();
     }
-    static std::vector<uint32_t> selected(const CVelmoDoc& doc) {
+    static std::vector<uint32_t> selected(const Document& doc) {
         std::vector<uint32_t> chosen;
         for (uint32_t i = 0; i < kTemplateSlots; ++i) {
             if (doc.GetProject().templates[i].flags & kEventSelected) {
@@ -37,11 +37,13 @@ class TemplateListTest : public QObject {
         QCOMPARE(row(view, 0), QStringLiteral(" 1 未設定"));
         QCOMPARE(row(view, 10), QStringLiteral(" A 未設定"));
         QCOMPARE(row(view, 26), QStringLiteral("   未設定"));
-        QVERIFY(world.doc.DropFileOnTemplate(10, 0));
+        QVERIFY(world.doc.Templates().DropFile(10, 0));
         QCOMPARE(row(view, 10), QStringLiteral(" A ID:0000 画像"));
 
         // Movies and nested projects show the start position and the speed.
-        Project& project = world.doc.GetProject();
+        auto made = Project::Create();
+        Project& project = *made;
+        project.ApplyDefaults();
         project.files[5].kind = FileKind::Movie;
         EventTemplate& t = project.templates[3];
         t.flags = kEventUsed;
@@ -57,7 +59,7 @@ class TemplateListTest : public QObject {
     void clicksAndKeysSelectTemplatesAndPreviewOne() {
         lists::PaneTestWorld world;
         world.addPictures(1);
-        QVERIFY(world.doc.DropFileOnTemplate(2, 0));
+        QVERIFY(world.doc.Templates().DropFile(2, 0));
         TemplateListView view(world.doc, world.profile);
         view.resize(300, 600);
         view.show();
@@ -65,8 +67,8 @@ class TemplateListTest : public QObject {
 
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rowCentre(view, 2));
         QCOMPARE(selected(world.doc), std::vector<uint32_t>({2}));
-        QCOMPARE(world.doc.Preview().kind, PreviewKind::SingleEvent);
-        QCOMPARE(world.doc.WorkEvent().fileId, 0);
+        QCOMPARE(world.doc.Views().preview.kind, PreviewKind::SingleEvent);
+        QCOMPARE(world.doc.Views().workEvent.fileId, 0);
         QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, rowCentre(view, 5));
         QCOMPARE(selected(world.doc), std::vector<uint32_t>({2, 3, 4, 5}));
         QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(view, 3));
@@ -79,10 +81,10 @@ class TemplateListTest : public QObject {
         QCOMPARE(view.currentSlot(), 11u);
         QTest::keyClick(&view, Qt::Key_Up);
         QCOMPARE(view.currentSlot(), 10u);
-        world.doc.Drag() = DragState{true, DragSource::File, 0};
+        world.doc.Views().drag = DragState{true, DragSource::File, 0};
         QTest::keyClick(&view, Qt::Key_1);
         QCOMPARE(view.currentSlot(), 10u);
-        world.doc.Drag() = DragState{};
+        world.doc.Views().drag = DragState{};
         QTest::keyClick(&view, Qt::Key_Space);
         QCOMPARE(view.currentSlot(), 10u);
 
@@ -94,8 +96,8 @@ class TemplateListTest : public QObject {
     void clipboardCommandsGoThroughTheDocument() {
         lists::PaneTestWorld world;
         world.addPictures(2);
-        QVERIFY(world.doc.DropFileOnTemplate(0, 0));
-        QVERIFY(world.doc.DropFileOnTemplate(1, 1));
+        QVERIFY(world.doc.Templates().DropFile(0, 0));
+        QVERIFY(world.doc.Templates().DropFile(1, 1));
         TemplateListView view(world.doc, world.profile);
         view.runCommand(CommandId::EditSelectAll);
         view.runCommand(CommandId::EditCopy);
@@ -109,15 +111,15 @@ class TemplateListTest : public QObject {
         QCOMPARE(selected(world.doc), std::vector<uint32_t>({4, 5}));
         view.runCommand(CommandId::EditClear);
         QCOMPARE(row(view, 4), QStringLiteral(" 5 未設定"));
-        world.doc.OnEditUndo();
+        world.doc.Undo();
         QCOMPARE(row(view, 4), QStringLiteral(" 5 ID:0000 画像"));
-        world.doc.OnEditUndo();
+        world.doc.Undo();
         QCOMPARE(row(view, 5), QStringLiteral(" 6 未設定"));
 
         // Properties go to the editor only with a selection.
         int edits = 0;
         view.setPropertiesEditor([&edits](QWidget*) { return ++edits > 0; });
-        world.doc.GetProject().templates.fill(EventTemplate{});
+        world.doc.Templates().Select([](uint32_t, const EventTemplate&) { return false; });
         view.runCommand(CommandId::Properties);
         QCOMPARE(edits, 0);
     }
@@ -143,7 +145,7 @@ class TemplateListTest : public QObject {
         // A used slot is replaced.
         QVERIFY(dropOn(7, fileEntryMime(1)));
         QCOMPARE(row(view, 7), QStringLiteral(" 8 ID:0001 画像"));
-        world.doc.OnEditUndo();
+        world.doc.Undo();
         QCOMPARE(row(view, 7), QStringLiteral(" 8 ID:0002 画像"));
         // Other drags are refused.
         auto* odd = new QMimeData;

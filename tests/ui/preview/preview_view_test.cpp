@@ -82,12 +82,12 @@ class PreviewViewTest : public QObject {
         world.addPictures(1);  // 4 x 2, pixel (x, y) = x * 0x10 + y
         PreviewView view(world.doc, world.prompt, world.profile);
         view.resize(8, 4);
-        world.doc.Preview() = PreviewRequest{true, PreviewKind(1), 0, 0};
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
         QImage image = shown(view);
         QCOMPARE(at(image, 0, 0), 0x00u);
         QCOMPARE(at(image, 7, 3), 0x31u);
         QCOMPARE(at(image, 2, 2), 0x11u);
-        QVERIFY(!world.doc.Preview().pending);
+        QVERIFY(!world.doc.Views().preview.pending);
         // Resizing stretches again, without keeping the aspect ratio.
         view.resize(4, 8);
         image = shown(view);
@@ -109,9 +109,9 @@ class PreviewViewTest : public QObject {
         lists::PaneTestWorld world;
         PreviewView view(world.doc, world.prompt, world.profile);
         view.resize(200, 40);
-        world.doc.Preview() = PreviewRequest{true, PreviewKind::TrackAtFrame, 300, 0};
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::TrackAtFrame, 300, 0};
         const QImage failed = shown(view);
-        QCOMPARE(world.doc.Preview().kind, PreviewKind::None);
+        QCOMPARE(world.doc.Views().preview.kind, PreviewKind::None);
         const QImage blank = shown(view);
         QVERIFY(failed != blank);  // the message was drawn once
         QCOMPARE(blank.pixel(10, 10), view.palette().color(QPalette::Base).rgb());
@@ -120,11 +120,11 @@ class PreviewViewTest : public QObject {
     void theSavedImageIsTheOutputFrameAsTheRendererWritesIt() {
         lists::PaneTestWorld world;
         world.addPictures(1);
-        CVelmoDoc& doc = world.doc;
-        QVERIFY(doc.DropFileOnTrack(2, 0, 0, true));
+        Document& doc = world.doc;
+        QVERIFY(doc.Timeline().DropFile(2, 0, 0, true));
         PreviewView view(doc, world.prompt, world.profile);
         view.resize(64, 48);
-        doc.Preview() = PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, 0};
+        doc.Views().preview = PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, 0};
         shown(view);
 
         const QString saved = world.file("saved.bmp");
@@ -141,7 +141,7 @@ class PreviewViewTest : public QObject {
             QSKIP("kelvane-render is not built beside the tests");
         }
         const QString projectPath = world.file("p.xqm");
-        QVERIFY(doc.OnSaveDocument(lists::u16(projectPath)));
+        QVERIFY(doc.SaveDocument(lists::u16(projectPath)));
         const QString rendered = world.file("rendered.bmp");
         QProcess render;
         render.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
@@ -157,17 +157,17 @@ class PreviewViewTest : public QObject {
         world.addPictures(1);
         PreviewView view(world.doc, world.prompt, world.profile);
         view.resize(50, 50);
-        world.doc.Preview() = PreviewRequest{false, PreviewKind(1), 0, 0};
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::FileImage, 0, 0};
         const QString saved = world.file("source.bmp");
         answerSaveDialog(saved);
         view.runCommand(CommandId::SavePreviewImage);
         QCOMPARE(bytes(saved), bytes(world.file("p0.bmp")));
 
         // An unused work event, an empty slot: nothing to save. A cancelled dialog: no message.
-        world.doc.Preview() = PreviewRequest{false, PreviewKind::SingleEvent, 0, 0};
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::SingleEvent, 0, 0};
         answerSaveDialog(world.file("event.bmp"));
         view.runCommand(CommandId::SavePreviewImage);
-        world.doc.Preview() = PreviewRequest{false, PreviewKind(1), 7, 0};
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::FileImage, 7, 0};
         answerSaveDialog(world.file("empty.bmp"));
         view.runCommand(CommandId::SavePreviewImage);
         answerSaveDialog(QString());
@@ -175,7 +175,7 @@ class PreviewViewTest : public QObject {
         QCOMPARE(world.prompt.errors,
                  std::vector<std::string>(2, "保存可能なデータがありません。"));
         // A composition that fails is not saved.
-        world.doc.Preview() = PreviewRequest{false, PreviewKind::TrackAtFrame, 300, 0};
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::TrackAtFrame, 300, 0};
         answerSaveDialog(world.file("none.bmp"));
         view.runCommand(CommandId::SavePreviewImage);
         QCOMPARE(world.prompt.errors.back(), std::string("保存に失敗しました。"));
