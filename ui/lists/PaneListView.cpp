@@ -34,6 +34,9 @@ void PaneListView::showSelection(const std::vector<int>& rows, int currentRow) {
     }
     showing_ = false;
     viewport()->update();
+    if (commandsChanged_) {
+        commandsChanged_();
+    }
 }
 
 void PaneListView::selectionChanged(const QItemSelection& selected,
@@ -48,6 +51,9 @@ void PaneListView::selectionChanged(const QItemSelection& selected,
     }
     selectionChangedFromView(rows);
     viewport()->update();
+    if (commandsChanged_) {
+        commandsChanged_();
+    }
 }
 
 void PaneListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -20,6 +20,11 @@ class PaneListView : public QListView, public CommandTarget {
   public:
     explicit PaneListView(QWidget* parent);
 
+    // Called when the pane's selection changed, so the menus follow (cut, copy, properties).
+    void setCommandsChanged(std::function<void()> changed) {
+        commandsChanged_ = std::move(changed);
+    }
+
   protected:
     // The rows that are selected in the pane, and its current row (-1: none).
     void showSelection(const std::vector<int>& rows, int currentRow);
@@ -41,6 +46,7 @@ class PaneListView : public QListView, public CommandTarget {
     void keyboardSearch(const QString&) override {}
 
   private:
+    std::function<void()> commandsChanged_;
     bool showing_ = false;
     int dragRow_ = -1;
     QPoint dragFrom_;

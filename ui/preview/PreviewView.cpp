@@ -23,7 +23,7 @@ PreviewView::PreviewView(UiDocument& document, UserPrompt& prompt, ProfileFile& 
                          QWidget* parent)
     : QWidget(parent), doc_(document), prompt_(prompt), preview_(profile, "ImageView") {
     setAccessibleName(QStringLiteral("プレビュー"));
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(listFont());
     updates_ = doc_.watch(this, [this](UpdateHint hint) {
