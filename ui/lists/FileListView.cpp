@@ -293,8 +293,7 @@ void FileListView::runCommand(CommandId id) {
             addFile();
             break;
         case CommandId::DuplicateFile:
-            doc_.duplicateFiles(selection_);
-            layoutRows();
+            doc_.duplicateFiles(selection_);  // the document's update lays the rows out
             break;
         case CommandId::PreviewToggle:
             preview_.toggle();
