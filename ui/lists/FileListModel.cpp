@@ -7,9 +7,9 @@
 
 namespace kelvane {
 
-FileListModel::FileListModel(const Project& project, const FileSelection& selection,
+FileListModel::FileListModel(const PaneDocument& document, const FileSelection& selection,
                              QObject* parent)
-    : QAbstractListModel(parent), project_(project), selection_(selection) {
+    : QAbstractListModel(parent), doc_(document), selection_(selection) {
     ids_.reserve(kFileSlots);
 }
 
@@ -17,7 +17,7 @@ void FileListModel::reload() {
     beginResetModel();
     ids_.clear();
     for (uint32_t id = 0; id < kFileSlots; ++id) {
-        if (project_.files[id].Used()) {
+        if (doc_.project().files[id].Used()) {
             ids_.push_back(id);
         }
     }
@@ -48,7 +48,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
-            return fileRowText(project_, id);
+            return fileRowText(doc_.project(), id);
         case kRowSelectedRole:
             return selection_.marks.test(id);
         case kRowCurrentRole:

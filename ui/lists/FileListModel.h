@@ -7,17 +7,18 @@
 
 #include "model/DocumentForms.h"
 #include "model/Project.h"
+#include "ui/lists/PaneDocument.h"
 
 namespace kelvane {
 
 // The used slots of the file table in ID order, one row each, with the list's marks and current
 // file. Row texts are made when a row is shown, so filling the list costs one pass over the
-// table.
+// table. The project is asked of the document every time: new and open replace it.
 class FileListModel : public QAbstractListModel {
     Q_OBJECT
 
   public:
-    FileListModel(const Project& project, const FileSelection& selection, QObject* parent);
+    FileListModel(const PaneDocument& document, const FileSelection& selection, QObject* parent);
 
     // Takes the table as it is now.
     void reload();
@@ -33,7 +34,7 @@ class FileListModel : public QAbstractListModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
-    const Project& project_;
+    const PaneDocument& doc_;
     const FileSelection& selection_;
     std::vector<uint32_t> ids_;
 };

@@ -36,7 +36,7 @@ FileListView::FileListView(UiDocument& document, ProfileFile& profile, QWidget* 
     : PaneListView(parent),
       doc_(document),
       preview_(profile, "FileView"),
-      model_(new FileListModel(doc_.project(), selection_, this)) {
+      model_(new FileListModel(doc_, selection_, this)) {
     setAccessibleName(QStringLiteral("ファイル一覧"));
     setModel(model_);
     setAcceptDrops(true);

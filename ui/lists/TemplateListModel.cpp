@@ -5,10 +5,9 @@
 
 namespace kelvane {
 
-TemplateListModel::TemplateListModel(const Project& project,
-                                     const std::array<char16_t, kTemplateSlots>& keys,
-                                     const uint32_t& current, QObject* parent)
-    : QAbstractListModel(parent), project_(project), keys_(keys), current_(current) {}
+TemplateListModel::TemplateListModel(const PaneDocument& document, const uint32_t& current,
+                                     QObject* parent)
+    : QAbstractListModel(parent), doc_(document), current_(current) {}
 
 void TemplateListModel::slotsChanged() {
     emit dataChanged(index(0), index(int(kTemplateSlots) - 1));
@@ -26,9 +25,9 @@ QVariant TemplateListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
-            return templateRowText(project_, slot, keys_[slot]);
+            return templateRowText(doc_.project(), slot, doc_.templateKeys()[slot]);
         case kRowSelectedRole:
-            return (project_.templates[slot].flags & kEventSelected) != 0;
+            return (doc_.project().templates[slot].flags & kEventSelected) != 0;
         case kRowCurrentRole:
             return slot == current_;
         case kRowItemRole:

@@ -6,17 +6,17 @@
 #include <QAbstractListModel>
 
 #include "model/Project.h"
+#include "ui/lists/PaneDocument.h"
 
 namespace kelvane {
 
 // The 64 template slots, one row each, labelled with their keys. The selection is the templates'
-// own Selected flag.
+// own Selected flag. The project is asked of the document every time: new and open replace it.
 class TemplateListModel : public QAbstractListModel {
     Q_OBJECT
 
   public:
-    TemplateListModel(const Project& project, const std::array<char16_t, kTemplateSlots>& keys,
-                      const uint32_t& current, QObject* parent);
+    TemplateListModel(const PaneDocument& document, const uint32_t& current, QObject* parent);
 
     // Texts, flags or the current slot changed: every row repaints.
     void slotsChanged();
@@ -26,8 +26,7 @@ class TemplateListModel : public QAbstractListModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
-    const Project& project_;
-    const std::array<char16_t, kTemplateSlots>& keys_;
+    const PaneDocument& doc_;
     const uint32_t& current_;
 };
 

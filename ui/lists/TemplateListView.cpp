@@ -23,7 +23,7 @@ TemplateListView::TemplateListView(UiDocument& document, ProfileFile& profile, Q
     : PaneListView(parent),
       doc_(document),
       preview_(profile, "EventView"),
-      model_(new TemplateListModel(doc_.project(), doc_.templateKeys(), current_, this)) {
+      model_(new TemplateListModel(doc_, current_, this)) {
     setAccessibleName(QStringLiteral("イベント一覧"));
     setModel(model_);
     setAcceptDrops(true);

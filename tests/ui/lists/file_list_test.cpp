@@ -6,6 +6,7 @@
 #include "tests/ui/lists/PaneTestWorld.h"
 #include "ui/lists/FileListView.h"
 #include "ui/lists/ListRowTexts.h"
+#include "ui/lists/TemplateListView.h"
 
 using namespace kelvane;
 
@@ -168,6 +169,23 @@ class FileListTest : public QObject {
         QCOMPARE(marked(view), std::vector<uint32_t>({0, 2}));
         world.doc.Undo();
         QCOMPARE(rows(view).size(), 2);
+    }
+
+    void panesFollowTheProjectThatNewAndOpenInstall() {
+        lists::PaneTestWorld world;
+        world.addPictures(2);
+        QVERIFY(world.doc.Templates().DropFile(0, 1));
+        const std::u16string saved = lists::u16(world.file("two.xqm"));
+        QVERIFY(world.doc.SaveDocument(saved));
+        FileListView files(world.doc, world.profile);
+        TemplateListView templates(world.doc, world.profile);
+        QVERIFY(world.doc.NewDocument());
+        QCOMPARE(files.model()->rowCount(), 0);
+        QCOMPARE(templates.model()->index(0, 0).data().toString(), QStringLiteral(" 1 未設定"));
+        QVERIFY(world.doc.OpenDocument(saved));
+        QCOMPARE(files.model()->rowCount(), 2);
+        QCOMPARE(templates.model()->index(0, 0).data().toString(),
+                 QStringLiteral(" 1 ID:0001 画像"));
     }
 
     void addFileOpensThePropertiesOnAFreeSlot() {
