@@ -47,6 +47,7 @@ class QuietPrompt : public UserPrompt {
     }
     bool AskYesNo(const std::string&) override { return true; }
     bool AskOkCancel(const std::string&) override { return true; }
+    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::No; }
 };
 
 std::u16string U16(const QString& text) {
