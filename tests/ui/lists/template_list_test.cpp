@@ -115,6 +115,13 @@ class TemplateListTest : public QObject {
         QCOMPARE(row(view, 4), QStringLiteral(" 5 ID:0000 画像"));
         world.doc.Undo();
         QCOMPARE(row(view, 5), QStringLiteral(" 6 未設定"));
+        // Cut takes the selected templates away and can be undone.
+        view.runCommand(CommandId::EditSelectAll);
+        view.runCommand(CommandId::EditCut);
+        QCOMPARE(row(view, 0), QStringLiteral(" 1 未設定"));
+        QCOMPARE(row(view, 1), QStringLiteral(" 2 未設定"));
+        world.doc.Undo();
+        QCOMPARE(row(view, 1), QStringLiteral(" 2 ID:0001 画像"));
 
         // Properties go to the editor only with a selection.
         int edits = 0;
