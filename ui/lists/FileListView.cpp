@@ -256,12 +256,15 @@ bool FileListView::commandState(CommandId id, CommandState& state) const {
     switch (id) {
         case CommandId::EditClear:
         case CommandId::EditSelectAll:
-        case CommandId::AddFile:
         case CommandId::DuplicateFile:
             state = CommandState{true, false};
             return true;
+        // Both need the property dialog.
+        case CommandId::AddFile:
+            state = CommandState{bool(editProperties_), false};
+            return true;
         case CommandId::Properties:
-            state = CommandState{selection_.marks.test(selection_.cursor) &&
+            state = CommandState{editProperties_ && selection_.marks.test(selection_.cursor) &&
                                      doc_.project().files[selection_.cursor].Used(),
                                  false};
             return true;

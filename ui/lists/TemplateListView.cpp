@@ -244,7 +244,7 @@ bool TemplateListView::commandState(CommandId id, CommandState& state) const {
             for (uint32_t i = 0; i < kTemplateSlots && !any; ++i) {
                 any = selected(i);
             }
-            state = CommandState{any, false};
+            state = CommandState{any && editProperties_, false};
             return true;
         }
         case CommandId::PreviewToggle:
