@@ -181,6 +181,26 @@ class PreviewViewTest : public QObject {
         QCOMPARE(world.prompt.errors.back(), std::string("保存に失敗しました。"));
         QVERIFY(!QFile::exists(world.file("none.bmp")));
     }
+
+    void anEffectShowsItsTextsAndCannotBeSaved() {
+        const QString module = QCoreApplication::applicationDirPath() + "/effect.so";
+        if (!QFile::exists(module)) {
+            QSKIP("the shipped effect module is not built beside the tests");
+        }
+        lists::PaneTestWorld world;
+        FileSelection selection;
+        const std::vector<std::u16string> paths = {lists::u16(module)};
+        QVERIFY(world.doc.Files().AddDroppedFiles(paths, selection));
+        QCOMPARE(world.doc.GetProject().files[0].kind, FileKind::Effect);
+        PreviewView view(world.doc, world.prompt, world.profile);
+        view.resize(300, 200);
+        const QImage blank = shown(view);
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
+        QVERIFY(shown(view) != blank);  // the texts
+        answerSaveDialog(world.file("effect.bmp"));
+        view.runCommand(CommandId::SavePreviewImage);
+        QCOMPARE(world.prompt.errors, std::vector<std::string>{"保存可能なデータがありません。"});
+    }
 };
 
 QTEST_MAIN(PreviewViewTest)
