@@ -1,4 +1,4 @@
-#include "tests/ui/lists/PaneTestWorld.h"
+#include "ui/lists/PaneTestWorld.h"
 
 #include "render/PixelTables.h"
 #include "render/SamplingMatrix.h"

@@ -3,9 +3,9 @@
 #include <QTest>
 #include <QUrl>
 
-#include "tests/ui/lists/PaneTestWorld.h"
 #include "ui/lists/FileListView.h"
 #include "ui/lists/ListRowTexts.h"
+#include "ui/lists/PaneTestWorld.h"
 #include "ui/lists/TemplateListView.h"
 
 using namespace kelvane;

@@ -1,9 +1,9 @@
 #include <QMimeData>
 #include <QTest>
 
-#include "tests/ui/lists/PaneTestWorld.h"
 #include "ui/lists/ListDrags.h"
 #include "ui/lists/ListRowTexts.h"
+#include "ui/lists/PaneTestWorld.h"
 #include "ui/lists/TemplateListView.h"
 
 using namespace kelvane;

@@ -9,7 +9,7 @@
 
 #include "model/ProjectFile.h"
 #include "render/PixelImage.h"
-#include "tests/ui/lists/PaneTestWorld.h"
+#include "ui/lists/PaneTestWorld.h"
 #include "ui/preview/PreviewView.h"
 #include "ui/preview/StretchedImage.h"
 
