@@ -1,9 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
-#include "export/AviWriter.h"
+#include "export/ExportPipeline.h"
 #include "export/FrameComposer.h"
 #include "model/TrackEvent.h"
 #include "render/PixelImage.h"
@@ -20,9 +21,10 @@ struct ExportSettings {
     uint32_t backgroundBgr = 0;  // 0x00BBGGRR
 };
 
-// The run-time state of an AVI export, kept with the project: the writer, two frame images that
-// alternate so that the previous frame stays intact while the next one is drawn, the count of
-// frames written and the flags that end the run.
+// The run-time state of an AVI export, kept by the export command for the open project: the
+// writer, two frame images that alternate, the count of frames written and the flags that end the
+// run. The writer works on a thread of its own: frame n + 1 is composed into one image while
+// frame n is encoded and written from the other.
 class ExportJob {
   public:
     // Creates and fills both frame images, opens the writer on `path` (native, UTF-8) with the
@@ -30,26 +32,32 @@ class ExportJob {
     // starts at frame 0.
     bool Setup(const std::string& path, const ExportSettings& settings, FrameComposer& composer);
 
-    // Composes frame n into its image and writes it. False when the frame could not be written,
-    // or when a track failed to draw and abortOnDrawError is set.
+    // Composes frame n into its image and hands it to the writer. False when a frame could not
+    // be written (this one or, as the writer runs behind, the one before), or when a track failed
+    // to draw and abortOnDrawError is set. The last frame of the project is written before the
+    // step returns, so that a failure to write it fails its own step.
     bool ExportStep(FrameComposer& composer);
 
-    // The image that holds the last frame written; nullptr before the first.
+    // The image that holds the last frame handed to the writer; nullptr before the first. It
+    // stays unchanged until the next step.
     const PixelImage* LastWrittenImage() const;
 
-    uint32_t FramesWritten() const { return n_; }
-    // The project's frame counter goes back to 0 when its settings change.
-    void ResetFrameCounter() { n_ = 0; }
+    // Frames handed to the writer. Once the writer is closed, no more than the file holds.
+    uint32_t FramesWritten() const;
 
-    AviWriter writer;
+    ExportPipeline writer;
+    // Where the time of each frame goes (may be null; not owned), for the benchmarks.
+    ExportTimeline* timeline = nullptr;
     bool stopped = false;  // ended by an error or a cancel
     bool done = false;     // every frame written and the file closed
-    // Stop the export when an event fails to draw. Kept from one export to the next.
-    bool abortOnDrawError = false;
+    // Stop the export when an event fails to draw. Kept from one export to the next; the progress
+    // window's check box may change it while a frame is drawn.
+    std::atomic<bool> abortOnDrawError{false};
 
   private:
     PixelImage images_[2];
     uint32_t n_ = 0;
+    uint32_t length_ = 0;
     uint32_t backgroundBgr_ = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "media/FrameRenderer.h"
 #include "media/MediaSource.h"
+#include "media/PreviewSource.h"
 
 namespace kelvane {
 namespace {
@@ -25,14 +26,22 @@ int32_t clampIndex(int64_t index) {
 PreviewPicture PreviewComposer::serve(Project& project, const PreviewRequest& request,
                                       const TrackEvent& workEvent) {
     switch (request.kind) {
-        case PreviewKind::FileImage:  // the track field holds the file ID
-            return sourceImage(project, request.track, request.pending, request.frame, false);
-        case PreviewKind::SingleEvent:
+        case PreviewKind::FileImage: {  // the track field holds the file ID
+            PreviewPicture texts = effectTexts(project, int64_t(request.track));
+            return texts.content != PreviewPicture::Content::Nothing
+                       ? texts
+                       : sourceImage(
+                             FilePreview(project, request.track, request.frame, request.pending));
+        }
+        case PreviewKind::SingleEvent: {
             if ((workEvent.flags & kEventUsed) == 0) {
                 return {};
             }
-            return sourceImage(project, workEvent.fileId, request.pending, workEvent.position,
-                               true);
+            PreviewPicture texts = effectTexts(project, workEvent.fileId);
+            return texts.content != PreviewPicture::Content::Nothing
+                       ? texts
+                       : sourceImage(EventSourcePreview(project, workEvent, request.pending));
+        }
         case PreviewKind::TrackAtFrame:
         case PreviewKind::AllTracksAtFrame:
             return composition(project, request);
@@ -41,45 +50,30 @@ PreviewPicture PreviewComposer::serve(Project& project, const PreviewRequest& re
     }
 }
 
-PreviewPicture PreviewComposer::sourceImage(Project& project, int64_t fileId, bool fetch,
-                                            int64_t frame, bool frameIsTime) {
+PreviewPicture PreviewComposer::effectTexts(Project& project, int64_t fileId) {
     PreviewPicture picture;
     if (fileId < 0 || fileId >= int64_t(kFileSlots)) {
         return picture;
     }
-    FileEntry& entry = project.files[size_t(fileId)];
-    switch (entry.kind) {
-        case FileKind::Effect:
-            if (const MediaSource* source = MediaSource::Of(entry); source && source->effect) {
-                const EffectInfo& info = source->effect->Info();
-                picture.content = PreviewPicture::Content::EffectTexts;
-                picture.texts = {effectField(EffectText(info.name)),
-                                 effectField(EffectText(info.text)),
-                                 effectField(EffectText(info.description))};
-            }
-            return picture;
-        case FileKind::Movie:
-        case FileKind::Project:
-            if (fetch) {
-                int64_t index = frame;
-                if (frameIsTime) {
-                    // An event's playback position, in source frames.
-                    const RefTime duration = MediaSource::GetFrameDuration(entry);
-                    index = duration > 0 ? frame / duration : 0;
-                }
-                picture.failed = !MediaSource::GetFrame(entry, clampIndex(index));
-            }
-            [[fallthrough]];
-        case FileKind::Image:
-        case FileKind::Text:
-            picture.image = MediaSource::Image(entry);
-            if (picture.image != nullptr && !picture.image->Empty()) {
-                picture.content = PreviewPicture::Content::Image;
-            }
-            return picture;
-        default:
-            return picture;
+    const FileEntry& entry = project.files[size_t(fileId)];
+    const MediaSource* source = MediaSource::Of(entry);
+    if (entry.kind == FileKind::Effect && source != nullptr && source->effect) {
+        const EffectInfo& info = source->effect->Info();
+        picture.content = PreviewPicture::Content::EffectTexts;
+        picture.texts = {effectField(EffectText(info.name)), effectField(EffectText(info.text)),
+                         effectField(EffectText(info.description))};
     }
+    return picture;
+}
+
+PreviewPicture PreviewComposer::sourceImage(const PreviewSource& source) {
+    PreviewPicture picture;
+    picture.failed = !source.ok;
+    picture.image = source.image;
+    if (source.image != nullptr && !source.image->Empty()) {
+        picture.content = PreviewPicture::Content::Image;
+    }
+    return picture;
 }
 
 PreviewPicture PreviewComposer::composition(Project& project, const PreviewRequest& request) {

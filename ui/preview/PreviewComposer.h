@@ -8,6 +8,8 @@
 
 namespace kelvane {
 
+struct PreviewSource;
+
 // What one preview request shows.
 struct PreviewPicture {
     enum class Content {
@@ -35,8 +37,8 @@ class PreviewComposer {
                          const TrackEvent& workEvent);
 
   private:
-    PreviewPicture sourceImage(Project& project, int64_t fileId, bool fetch, int64_t frame,
-                               bool frameIsTime);
+    static PreviewPicture effectTexts(Project& project, int64_t fileId);
+    static PreviewPicture sourceImage(const PreviewSource& source);
     PreviewPicture composition(Project& project, const PreviewRequest& request);
 
     PixelImage frame_;

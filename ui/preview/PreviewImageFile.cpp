@@ -1,15 +1,11 @@
 #include "ui/preview/PreviewImageFile.h"
 
-#include "cli/PreviewBmpFile.h"
-
-// kelvane-render builds the BMP writer into itself; the window builds the same source, so that
-// both write the same bytes.
-#include "cli/PreviewBmpFile.cpp"  // NOLINT(bugprone-suspicious-include)
+#include "media/BmpWriter.h"
 
 namespace kelvane {
 
 bool writePreviewImage(std::u16string_view path, const PixelImage& image) {
-    return cli::WritePreviewBmp(path, image);
+    return WritePreviewBmp(path, image);
 }
 
 }  // namespace kelvane
