@@ -4,9 +4,12 @@
 
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 
+#include "cli/Console.h"
 #include "cli/ProgressReport.h"
 #include "export/Compressor.h"
+#include "export/AviPartRecord.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
 #include "export/ProjectFrameComposer.h"
@@ -50,12 +53,39 @@ class InterruptCatcher {
 }  // namespace
 
 int RunExportMode(const CliOptions& options, Project& project, UserPrompt& prompt) {
-    const ExportSettings settings = ExportSettingsOf(project);
+    ExportSettings settings = ExportSettingsOf(project);
+    const uint32_t projectLength = settings.length;
+    if (options.frames) {
+        if (options.frames->last >= projectLength) {
+            ConsoleMessage("kelvane-render: --frames の範囲 " +
+                           std::to_string(options.frames->first) + "-" +
+                           std::to_string(options.frames->last) + " がプロジェクトの長さ (" +
+                           std::to_string(projectLength) + " フレーム) を超えています。\n");
+            return kExitUsage;
+        }
+        settings.first = options.frames->first;
+        settings.length = options.frames->last - options.frames->first + 1;
+    }
+    const std::string codec =
+        options.codec.empty() ? std::string(kUncompressedName) : options.codec;
     ProjectFrameComposer composer(project);
-    NamedCompressorChooser chooser(options.codec.empty() ? std::string(kUncompressedName)
-                                                         : options.codec);
+    NamedCompressorChooser chooser(codec);
     ExportJob job;
     job.abortOnDrawError = options.abortOnDrawError;
+    // The file records what it holds, so that files of consecutive ranges can be joined and
+    // checked against each other.
+    if (settings.length > 0) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(options.project, ec);
+        AviPartRecord record;
+        record.project = ec ? options.project : absolute.lexically_normal().string();
+        record.projectSha256 = FileSha256(options.project);
+        record.first = settings.first;
+        record.last = settings.first + settings.length - 1;
+        record.length = projectLength;
+        record.codec = codec;
+        job.writer.SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
+    }
     ProgressReport progress(job, settings.length, settings.frameDuration,
                             ::isatty(STDERR_FILENO) == 1);
 

@@ -16,7 +16,10 @@ struct ExportSettings {
     int32_t height = 0;
     double frameRate = 30.0;
     RefTime frameDuration = 333333;
-    uint32_t length = 0;         // frames
+    uint32_t length = 0;         // frames to write
+    // The output frame written first: the file holds frames first to first + length - 1, each
+    // composed exactly as an export from frame 0 composes it.
+    uint32_t first = 0;
     uint32_t backgroundBgr = 0;  // 0x00BBGGRR
 };
 
@@ -27,10 +30,10 @@ class ExportJob {
   public:
     // Creates and fills both frame images, opens the writer on `path` (native, UTF-8) with the
     // compressor chosen before (uncompressed output when none was), resets the composition and
-    // starts at frame 0.
+    // starts at the settings' first frame.
     bool Setup(const std::string& path, const ExportSettings& settings, FrameComposer& composer);
 
-    // Composes frame n into its image and writes it. False when the frame could not be written,
+    // Composes output frame first + n into its image and writes it as the file's frame n. False when the frame could not be written,
     // or when a track failed to draw and abortOnDrawError is set.
     bool ExportStep(FrameComposer& composer);
 
@@ -50,6 +53,7 @@ class ExportJob {
   private:
     PixelImage images_[2];
     uint32_t n_ = 0;
+    uint32_t first_ = 0;
     uint32_t backgroundBgr_ = 0;
 };
 
