@@ -120,7 +120,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
             }
             FrameRange range;
             if (!ParseFrameRange(value, range)) {
-                error = "--frames には A-B (A ≤ B) の形でフレームの範囲を指定してください: " + value;
+                error =
+                    "--frames には A-B (A ≤ B) の形でフレームの範囲を指定してください: " + value;
                 return false;
             }
             out.frames = range;

@@ -22,8 +22,8 @@ struct FrameRange {
 struct CliOptions {
     enum class Mode { Help, ListCodecs, Frame, Export, Join };
     Mode mode = Mode::Help;
-    std::string project;  // native path as given
-    std::string output;  // with --join: the joined file
+    std::string project;             // native path as given
+    std::string output;              // with --join: the joined file
     std::vector<std::string> parts;  // --join: the files to join
     uint32_t frame = 0;
     std::optional<FrameRange> frames;

@@ -8,8 +8,8 @@
 
 #include "cli/Console.h"
 #include "cli/ProgressReport.h"
-#include "export/Compressor.h"
 #include "export/AviPartRecord.h"
+#include "export/Compressor.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
 #include "export/ProjectFrameComposer.h"

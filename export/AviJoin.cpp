@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <numeric>
 #include <system_error>
 
 #include "media/FfmpegHandles.h"
@@ -67,9 +66,6 @@ bool OpenPart(const std::string& path, Part& part, std::string& error) {
 std::string Difference(const Part& a, const Part& b) {
     const AviPartRecord& r = a.record;
     const AviPartRecord& s = b.record;
-    if (r.projectSha256 != s.projectSha256 || r.length != s.length) {
-        return "別のプロジェクトから書き出されています (" + r.project + " と " + s.project + ")";
-    }
     const AVCodecParameters* p = a.Stream()->codecpar;
     const AVCodecParameters* q = b.Stream()->codecpar;
     if (p->width != q->width || p->height != q->height) {
@@ -88,17 +84,10 @@ std::string Difference(const Part& a, const Part& b) {
         (p->extradata_size > 0 && std::memcmp(p->extradata, q->extradata, p->extradata_size))) {
         return "圧縮の設定が違います (" + r.codec + ")";
     }
-    return {};
-}
-
-// The writer's stream runs at rate / 10000 frames per second and the demuxer reduces that
-// fraction; scaling it back keeps the joined file's header as an export writes it.
-AVRational WriterTimeBase(AVRational tb) {
-    constexpr int kScale = 10000;
-    if (tb.num > 0 && kScale % tb.num == 0 && int64_t(tb.den) * (kScale / tb.num) <= INT32_MAX) {
-        return AVRational{kScale, tb.den * (kScale / tb.num)};
+    if (r.projectSha256 != s.projectSha256 || r.length != s.length) {
+        return "別のプロジェクトから書き出されています (" + r.project + " と " + s.project + ")";
     }
-    return tb;
+    return {};
 }
 
 class JoinedFile {
@@ -126,7 +115,7 @@ class JoinedFile {
         // The demuxer estimates a bit rate from the part; the muxer would size its header and
         // index reservations from it, where an export knows none.
         st->codecpar->bit_rate = 0;
-        st->time_base = WriterTimeBase(first.Stream()->time_base);
+        st->time_base = first.Stream()->time_base;
         st->avg_frame_rate = av_inv_q(st->time_base);
         if (avio_open(&raw->pb, path_.c_str(), AVIO_FLAG_WRITE) < 0) {
             return false;
@@ -207,9 +196,8 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
             return false;
         }
     }
-    std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) {
-        return a.record.first < b.record.first;
-    });
+    std::stable_sort(parts.begin(), parts.end(),
+                     [](const Part& a, const Part& b) { return a.record.first < b.record.first; });
     for (size_t i = 1; i < parts.size(); ++i) {
         const std::string why = Difference(parts[0], parts[i]);
         if (!why.empty()) {

@@ -16,7 +16,7 @@ struct ExportSettings {
     int32_t height = 0;
     double frameRate = 30.0;
     RefTime frameDuration = 333333;
-    uint32_t length = 0;         // frames to write
+    uint32_t length = 0;  // frames to write
     // The output frame written first: the file holds frames first to first + length - 1, each
     // composed exactly as an export from frame 0 composes it.
     uint32_t first = 0;
@@ -33,8 +33,9 @@ class ExportJob {
     // starts at the settings' first frame.
     bool Setup(const std::string& path, const ExportSettings& settings, FrameComposer& composer);
 
-    // Composes output frame first + n into its image and writes it as the file's frame n. False when the frame could not be written,
-    // or when a track failed to draw and abortOnDrawError is set.
+    // Composes output frame first + n into its image and writes it as the file's frame n. False
+    // when the frame could not be written, or when a track failed to draw and abortOnDrawError is
+    // set.
     bool ExportStep(FrameComposer& composer);
 
     // The image that holds the last frame written; nullptr before the first.
