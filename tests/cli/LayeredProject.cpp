@@ -55,6 +55,7 @@ void WriteNested(const std::filesystem::path& folder, const std::string& movie) 
 }  // namespace
 
 std::filesystem::path WriteLayeredProject(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
     const std::string movie = (folder / "movie.avi").string();
     // Key frames every 10 pictures and B-frames: a part that starts inside a group must decode
     // from the key frame before it.
