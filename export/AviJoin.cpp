@@ -100,7 +100,8 @@ class JoinedFile {
         }
     }
 
-    bool Open(const Part& first, const AviPartRecord& record) {
+    // `bytes`: about how large the file becomes.
+    bool Open(const Part& first, const AviPartRecord& record, uint64_t bytes) {
         AVFormatContext* raw = nullptr;
         if (avformat_alloc_output_context2(&raw, nullptr, "avi", path_.c_str()) < 0 ||
             raw == nullptr) {
@@ -120,7 +121,17 @@ class JoinedFile {
         if (avio_open(&raw->pb, path_.c_str(), AVIO_FLAG_WRITE) < 0) {
             return false;
         }
-        headerWritten_ = avformat_write_header(raw, nullptr) >= 0;
+        // The header keeps room for 256 entries of the OpenDML master index, one per gigabyte
+        // of frames; beyond that the muxer chains further indexes, which not every reader
+        // follows. A join knows its size beforehand and keeps room for all of them.
+        constexpr uint64_t kRiffSize = uint64_t(1) << 30;
+        constexpr uint64_t kDefaultEntries = 256;
+        const uint64_t entries = bytes / kRiffSize + 2;
+        av::Dictionary options;
+        if (entries > kDefaultEntries) {
+            options.Set("reserve_index_space", std::to_string(32 + 16 * entries).c_str());
+        }
+        headerWritten_ = avformat_write_header(raw, options.Address()) >= 0;
         return headerWritten_;
     }
 
@@ -225,8 +236,13 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
     // Written beside the output and renamed over it when complete, so that a failed join leaves
     // any earlier file of that name as it was.
     const std::string partial = output + ".joining";
+    uint64_t bytes = 0;
+    for (const std::string& path : paths) {
+        std::error_code ec;
+        bytes += std::filesystem::file_size(path, ec);
+    }
     JoinedFile file(partial);
-    if (!file.Open(parts[0], joined)) {
+    if (!file.Open(parts[0], joined, bytes)) {
         error = partial + " を作成できません。";
         return false;
     }

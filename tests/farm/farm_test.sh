@@ -83,7 +83,7 @@ step "one-machine export written"
 # --- a 4-part export joins into the one-machine export's frames -----------------------------
 submitted=$(timeout 60 "$FARM" submit "$project" -o "$SCRATCH/farm.avi" --parts 4 --codec ffv1 2>&1) ||
     fail "submit failed: $submitted"
-array=$(sed -n 's/^parts: job \([0-9]*\).*/\1/p' <<<"$submitted")
+array=$(sed -n 's/^部分のジョブ: \([0-9]*\).*/\1/p' <<<"$submitted")
 [[ -n $array ]] || fail "submit printed no job id: $submitted"
 step "submitted: job $array"
 wait_for_job "$array" 45 || fail "the farm export failed:"$'\n'"$STATUS_TEXT"
@@ -119,19 +119,19 @@ WRAPPER
 chmod +x "$SCRATCH/failing-render"
 submitted=$(KELVANE_RENDER=$SCRATCH/failing-render timeout 60 "$FARM" submit "$project" \
     -o "$SCRATCH/failing.avi" --parts 4 2>&1) || fail "submit failed: $submitted"
-array=$(sed -n 's/^parts: job \([0-9]*\).*/\1/p' <<<"$submitted")
-join=$(sed -n 's/^join: *job \([0-9]*\).*/\1/p' <<<"$submitted")
+array=$(sed -n 's/^部分のジョブ: \([0-9]*\).*/\1/p' <<<"$submitted")
+join=$(sed -n 's/^結合のジョブ: \([0-9]*\).*/\1/p' <<<"$submitted")
 wait_for_job "$array" 45
 rc=$?
 ((rc == 1)) || fail "status answered $rc, not 1, for an export with a failed part:"$'\n'"$STATUS_TEXT"
 wait_until_gone "$array" "$join"
 timeout 30 "$FARM" status "$array" >"$SCRATCH/failing.status" 2>&1
 cat "$SCRATCH/failing.status"
-grep -q '^part 2 (frames 12-17) failed' "$SCRATCH/failing.status" || fail "status does not name part 2"
+grep -q '^部分 2 (フレーム 12-17) が終了コード 1 で失敗しました' "$SCRATCH/failing.status" || fail "status does not name part 2"
 grep -q 'simulated failure: frames 12-17' "$SCRATCH/failing.status" || fail "status does not quote the part's log"
-grep -q '^parts: 4: 3 done, 0 running, 0 pending, 1 failed' "$SCRATCH/failing.status" ||
+grep -q '^部分 4 個: 完了 3、実行中 0、待機中 0、失敗 1' "$SCRATCH/failing.status" ||
     fail "status does not count 3 parts done and 1 failed"
-grep -q '^join: not run' "$SCRATCH/failing.status" || fail "status does not say the join did not run"
+grep -q '^結合: 実行されませんでした' "$SCRATCH/failing.status" || fail "status does not say the join did not run"
 [[ ! -e $SCRATCH/failing.avi && ! -e $SCRATCH/failing.avi.farm/join.status ]] ||
     fail "the join ran although a part failed"
 step "a failed part keeps the join from running and is named by status"
