@@ -54,7 +54,7 @@ cluster_node_idle() {
 cluster_report() {
     local log
     echo "cluster: $CLUSTER_ERROR" >&2
-    for log in "$CLUSTER_DIR"/log/*.log; do
+    for log in "$CLUSTER_DIR"/log/*; do
         [[ -f $log ]] || continue
         echo "--- last lines of $log" >&2
         tail -n 15 "$log" >&2
@@ -63,6 +63,11 @@ cluster_report() {
 
 cluster_start() {
     CLUSTER_DIR=$(realpath -m "$1")
+    if [[ $CLUSTER_DIR == *[[:space:]]* ]]; then
+        CLUSTER_ERROR="slurm.conf cannot hold paths with spaces: $CLUSTER_DIR"
+        echo "cluster: $CLUSTER_ERROR" >&2
+        return 1
+    fi
     local tool
     for tool in munged mungekey slurmctld slurmd sbatch squeue scontrol sinfo ss; do
         if ! command -v "$tool" >/dev/null; then
