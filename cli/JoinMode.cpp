@@ -1,5 +1,9 @@
 #include "cli/JoinMode.h"
 
+#include <unistd.h>
+
+#include <chrono>
+
 #include "cli/Console.h"
 #include "export/AviJoin.h"
 
@@ -8,7 +12,23 @@ namespace kelvane::cli {
 int RunJoinMode(const CliOptions& options) {
     AviJoinSummary summary;
     std::string error;
-    if (!JoinAviParts(options.parts, options.output, summary, error)) {
+    // A join of hours of uncompressed frames copies for many minutes: the count of frames
+    // copied, on a terminal twice a second, in a log every few seconds.
+    const bool onTerminal = ::isatty(STDERR_FILENO) == 1;
+    const auto period = onTerminal ? std::chrono::milliseconds(500) : std::chrono::seconds(5);
+    auto next = std::chrono::steady_clock::now() + period;
+    const auto progress = [&](uint32_t copied, uint32_t total) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= next) {
+            ConsoleProgress("フレーム " + std::to_string(copied) + "/" + std::to_string(total) +
+                                "  進捗度 " + std::to_string(uint64_t(copied) * 100 / total) + "%",
+                            onTerminal);
+            next = now + period;
+        }
+    };
+    const bool joined = JoinAviParts(options.parts, options.output, summary, error, progress);
+    ConsoleEndProgress();
+    if (!joined) {
         ConsoleMessage("kelvane-render: " + error + "\n");
         return kExitFailure;
     }

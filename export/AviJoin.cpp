@@ -137,7 +137,8 @@ class JoinedFile {
 
     // Copies every packet of the part; false on a read or write failure or when the part holds
     // other than the frames its record claims.
-    bool Copy(const Part& part, std::string& error) {
+    bool Copy(const Part& part, std::string& error,
+              const std::function<void(uint32_t, uint32_t)>& onFrame, uint32_t total) {
         av::PacketPtr packet(av_packet_alloc());
         if (!packet) {
             return false;
@@ -161,6 +162,9 @@ class JoinedFile {
                 return false;
             }
             ++copied;
+            if (onFrame) {
+                onFrame(uint32_t(next_), total);
+            }
         }
         if (got != AVERROR_EOF || copied != part.record.Frames()) {
             error = part.path + " を最後まで読めません。";
@@ -192,7 +196,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 bool JoinAviParts(const std::vector<std::string>& paths, const std::string& output,
-                  AviJoinSummary& summary, std::string& error) {
+                  AviJoinSummary& summary, std::string& error,
+                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame) {
     if (paths.empty()) {
         error = "つなぐファイルが指定されていません。";
         return false;
@@ -247,7 +252,7 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
         return false;
     }
     for (const Part& part : parts) {
-        if (!file.Copy(part, error)) {
+        if (!file.Copy(part, error, onFrame, joined.Frames())) {
             return false;
         }
     }

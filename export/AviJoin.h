@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,10 @@ struct AviJoinSummary {
 // ranges must follow each other without a gap or an overlap. Every check runs before anything
 // is written: a refused join writes nothing, and a join that fails on the way (a full disk)
 // removes what it wrote; an existing output file is replaced only by a complete join. False with
-// a message that names the offending part in `error`.
+// a message that names the offending part in `error`. `onFrame` (may be empty) is called after
+// each frame copied with the count so far and the total.
 bool JoinAviParts(const std::vector<std::string>& parts, const std::string& output,
-                  AviJoinSummary& summary, std::string& error);
+                  AviJoinSummary& summary, std::string& error,
+                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame = {});
 
 }  // namespace kelvane
