@@ -59,6 +59,17 @@ TEST_F(FrameRangeTest, PartsJoinIntoTheWholeExport) {
         }
         const DecodedVideo single = Decode(codec + "-7-7.avi");
         EXPECT_EQ(single.frames.size(), 1u);
+        // The part says what it holds in the INFO list.
+        std::string comment;
+        for (const RiffChunk& chunk : ReadRiffChunks(Path(codec + "-7-7.avi"))) {
+            if (chunk.id == "ICMT") {
+                const std::vector<uint8_t> data = ReadChunkData(Path(codec + "-7-7.avi"), chunk);
+                comment.assign(data.begin(), data.end());
+            }
+        }
+        EXPECT_NE(comment.find("project: " + project_ + "\n"), std::string::npos) << comment;
+        EXPECT_NE(comment.find("frames: 7-7 of 24\n"), std::string::npos) << comment;
+        EXPECT_NE(comment.find("codec: " + codec + "\n"), std::string::npos) << comment;
         std::swap(parts[0], parts[2]);
         const ToolRun run = Join(codec + "-joined.avi", parts);
         ASSERT_EQ(run.status, 0) << run.err;
