@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 
 #include "cli/Console.h"
+#include "cli/InterruptCatcher.h"
 #include "export/AviJoin.h"
 
 namespace kelvane::cli {
@@ -26,7 +28,10 @@ int RunJoinMode(const CliOptions& options) {
             next = now + period;
         }
     };
-    const bool joined = JoinAviParts(options.parts, options.output, summary, error, progress);
+    // Ctrl+C, or the batch system ending the job, stops the copy and removes the partial file.
+    InterruptCatcher catcher({SIGINT, SIGTERM});
+    const bool joined = JoinAviParts(options.parts, options.output, summary, error, progress,
+                                     &InterruptCatcher::Flag());
     ConsoleEndProgress();
     if (!joined) {
         ConsoleMessage("kelvane-render: " + error + "\n");

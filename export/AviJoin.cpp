@@ -138,7 +138,8 @@ class JoinedFile {
     // Copies every packet of the part; false on a read or write failure or when the part holds
     // other than the frames its record claims.
     bool Copy(const Part& part, std::string& error,
-              const std::function<void(uint32_t, uint32_t)>& onFrame, uint32_t total) {
+              const std::function<void(uint32_t, uint32_t)>& onFrame, uint32_t total,
+              const std::atomic<bool>* cancel) {
         av::PacketPtr packet(av_packet_alloc());
         if (!packet) {
             return false;
@@ -147,6 +148,11 @@ class JoinedFile {
         uint32_t copied = 0;
         int got;
         while ((got = av_read_frame(part.input.get(), pkt)) >= 0) {
+            if (cancel != nullptr && cancel->load()) {
+                av_packet_unref(pkt);
+                error = "中断されました。";
+                return false;
+            }
             if (copied == 0 && !(pkt->flags & AV_PKT_FLAG_KEY)) {
                 error = part.path + " の最初のフレームがキーフレームではありません。";
                 return false;
@@ -197,7 +203,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 bool JoinAviParts(const std::vector<std::string>& paths, const std::string& output,
                   AviJoinSummary& summary, std::string& error,
-                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame) {
+                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame,
+                  const std::atomic<bool>* cancel) {
     if (paths.empty()) {
         error = "つなぐファイルが指定されていません。";
         return false;
@@ -252,7 +259,7 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
         return false;
     }
     for (const Part& part : parts) {
-        if (!file.Copy(part, error, onFrame, joined.Frames())) {
+        if (!file.Copy(part, error, onFrame, joined.Frames(), cancel)) {
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,9 +25,11 @@ struct AviJoinSummary {
 // is written: a refused join writes nothing, and a join that fails on the way (a full disk)
 // removes what it wrote; an existing output file is replaced only by a complete join. False with
 // a message that names the offending part in `error`. `onFrame` (may be empty) is called after
-// each frame copied with the count so far and the total.
+// each frame copied with the count so far and the total; `cancel` (may be null) stops the join
+// between two frames, as a failure that leaves nothing behind.
 bool JoinAviParts(const std::vector<std::string>& parts, const std::string& output,
                   AviJoinSummary& summary, std::string& error,
-                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame = {});
+                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame = {},
+                  const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace kelvane
