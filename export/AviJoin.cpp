@@ -131,8 +131,7 @@ class JoinedFile {
         if (entries > kDefaultEntries) {
             options.Set("reserve_index_space", std::to_string(32 + 16 * entries).c_str());
         }
-        headerWritten_ = avformat_write_header(raw, options.Address()) >= 0;
-        return headerWritten_;
+        return avformat_write_header(raw, options.Address()) >= 0;
     }
 
     // Copies every packet of the part; false on a read or write failure or when the part holds
@@ -189,7 +188,6 @@ class JoinedFile {
   private:
     std::string path_;
     av::OutputContextPtr out_;
-    bool headerWritten_ = false;
     bool kept_ = false;
     int64_t next_ = 0;
 };
