@@ -141,6 +141,7 @@ class JoinedFile {
               const std::atomic<bool>* cancel) {
         av::PacketPtr packet(av_packet_alloc());
         if (!packet) {
+            error = "メモリが足りません。";
             return false;
         }
         AVPacket* pkt = packet.get();
