@@ -147,9 +147,32 @@ CONF
     cluster_wait 30 "the node becoming idle" cluster_node_idle || { cluster_report; return 1; }
 }
 
-# Stops the daemons started above, by their process ids: TERM, then KILL after 10 s.
+# The processes that this cluster's slurmd started for jobs: the step daemons and the jobs'
+# own processes, told by the configuration in their environment.
+cluster_job_pids() {
+    local dir pid environ
+    for dir in /proc/[0-9]*; do
+        pid=${dir#/proc/}
+        environ=$({ tr '\0' '\n' <"$dir/environ"; } 2>/dev/null) || continue
+        grep -qx "SLURM_CONF=$CLUSTER_DIR/slurm.conf" <<<"$environ" || continue
+        if [[ $(cat "$dir/comm" 2>/dev/null) == slurmstepd ]] || grep -q '^SLURM_JOB_ID=' <<<"$environ"; then
+            echo "$pid"
+        fi
+    done
+}
+
+# Cancels every job, stops the daemons started above by their process ids (TERM, then KILL after
+# 10 s), and ends what is left of the jobs' processes, so that a test that fails while jobs run
+# leaves nothing behind.
 cluster_stop() {
     local pid deadline=$((SECONDS + 10))
+    if ((${#CLUSTER_PIDS[@]} > 0)) && cluster_alive; then
+        timeout 10 scancel --user="$(id -un)" 2>/dev/null
+        while timeout 5 squeue -h 2>/dev/null | grep -q . && ((SECONDS < deadline)); do
+            sleep 0.2
+        done
+    fi
+    deadline=$((SECONDS + 10))
     for pid in "${CLUSTER_PIDS[@]}"; do
         kill -TERM "$pid" 2>/dev/null
     done
@@ -161,4 +184,10 @@ cluster_stop() {
         wait "$pid" 2>/dev/null
     done
     CLUSTER_PIDS=()
+    if [[ -n ${CLUSTER_DIR:-} ]]; then
+        # Step daemons block TERM.
+        for pid in $(cluster_job_pids); do
+            kill -KILL "$pid" 2>/dev/null
+        done
+    fi
 }
