@@ -48,7 +48,7 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
         record.last = settings.first + settings.length - 1;
         record.length = projectLength;
         record.codec = codec;
-        job.writer.SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
+        job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
     }
     ProgressReport progress(job, settings.length, settings.frameDuration,
                             ::isatty(STDERR_FILENO) == 1);

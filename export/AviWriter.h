@@ -59,6 +59,9 @@ class AviWriter {
     bool StreamOpen() const { return streamOpen_; }
     // The chosen compressor; nullptr for uncompressed output.
     const CompressorInfo* Compressor() const { return compressor_; }
+    // When the last WriteFrame had its frame converted and encoded and began writing it (steady
+    // clock, nanoseconds); for the export's timeline.
+    int64_t LastEncodeEndNs() const { return lastEncodeEndNs_; }
 
   private:
     struct Output;
@@ -75,6 +78,7 @@ class AviWriter {
     BitmapInfoHeader input_{};
     uint32_t nextIndex_ = 0;
     std::vector<std::pair<std::string, std::string>> info_;
+    int64_t lastEncodeEndNs_ = 0;
     std::unique_ptr<Output> out_;
 };
 
