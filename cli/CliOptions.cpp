@@ -56,6 +56,19 @@ class ArgumentReader {
     int index_ = 0;
 };
 
+// "A-B" with A <= B.
+bool ParseFrameRange(std::string_view text, FrameRange& out) {
+    const size_t dash = text.find('-');
+    uint64_t first = 0;
+    uint64_t last = 0;
+    if (dash == std::string_view::npos || !ParseUnsigned(text.substr(0, dash), UINT32_MAX, first) ||
+        !ParseUnsigned(text.substr(dash + 1), UINT32_MAX, last) || first > last) {
+        return false;
+    }
+    out = FrameRange{uint32_t(first), uint32_t(last)};
+    return true;
+}
+
 // The option name of an argument: "--frame=3" is "--frame".
 std::string_view OptionName(std::string_view arg) {
     if (arg.starts_with("--")) {
@@ -85,6 +98,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     bool haveCodec = false;
     bool listCodecs = false;
     bool onlyPositional = false;
+    bool join = false;
+    std::vector<std::string> positional;
     std::string_view arg;
     std::string value;
     while (args.Next(arg)) {
@@ -94,11 +109,36 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
         }
         const std::string_view name = OptionName(arg);
         if (onlyPositional || arg.empty() || arg.front() != '-' || arg == "-") {
-            if (!out.project.empty()) {
-                error = "プロジェクトファイルは一つだけ指定してください: " + std::string(arg);
+            positional.emplace_back(arg);
+        } else if (name == "--frames") {
+            if (out.frames) {
+                error = "--frames が二度指定されています。";
                 return false;
             }
-            out.project = std::string(arg);
+            if (!args.Value(name, arg, value, error)) {
+                return false;
+            }
+            FrameRange range;
+            if (!ParseFrameRange(value, range)) {
+                error =
+                    "--frames には A-B (A ≤ B) の形でフレームの範囲を指定してください: " + value;
+                return false;
+            }
+            out.frames = range;
+        } else if (name == "--join") {
+            if (join || haveOutput) {
+                error = "出力ファイルが二度指定されています。";
+                return false;
+            }
+            if (!args.Value(name, arg, value, error)) {
+                return false;
+            }
+            if (value.empty()) {
+                error = "出力ファイル名が空です。";
+                return false;
+            }
+            out.output = value;
+            join = true;
         } else if (name == "--frame") {
             uint64_t frame = 0;
             if (haveFrame) {
@@ -130,7 +170,7 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
             }
             out.track = uint32_t(track);
         } else if (name == "-o" || name == "--output") {
-            if (haveOutput) {
+            if (haveOutput || join) {
                 error = "出力ファイルが二度指定されています。";
                 return false;
             }
@@ -182,6 +222,27 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
         out.mode = CliOptions::Mode::ListCodecs;
         return true;
     }
+    if (join) {
+        if (haveFrame || out.track || out.frames || haveCodec || out.keepGoing ||
+            out.abortOnDrawError || !out.settings.empty()) {
+            error = "--join は他のオプションと一緒には指定できません。";
+            return false;
+        }
+        if (positional.empty()) {
+            error = "つなぐファイルが指定されていません。";
+            return false;
+        }
+        out.parts = std::move(positional);
+        out.mode = CliOptions::Mode::Join;
+        return true;
+    }
+    if (positional.size() > 1) {
+        error = "プロジェクトファイルは一つだけ指定してください: " + positional[1];
+        return false;
+    }
+    if (!positional.empty()) {
+        out.project = positional.front();
+    }
     if (out.project.empty()) {
         error = "プロジェクトファイルが指定されていません。";
         return false;
@@ -191,6 +252,10 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
         return false;
     }
     if (haveFrame) {
+        if (out.frames) {
+            error = "--frame と --frames は一緒には指定できません。";
+            return false;
+        }
         if (haveCodec || out.abortOnDrawError) {
             error = "--codec と --abort-on-draw-error は AVI ファイルの作成にだけ使えます。";
             return false;
@@ -209,8 +274,9 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
 const char* HelpText() {
     return R"(使い方:
   kelvane-render PROJECT.xqm --frame N [--track T] -o OUT.bmp [--keep-going] [--set KEY=VALUE]...
-  kelvane-render PROJECT.xqm -o OUT.avi [--codec NAME] [--keep-going] [--abort-on-draw-error]
-                 [--set KEY=VALUE]...
+  kelvane-render PROJECT.xqm -o OUT.avi [--frames A-B] [--codec NAME] [--keep-going]
+                 [--abort-on-draw-error] [--set KEY=VALUE]...
+  kelvane-render --join OUT.avi PART.avi...
   kelvane-render --list-codecs
   kelvane-render --help
 
@@ -220,7 +286,18 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
                        同じ形式: 32 ビット、下の行から）。トラックは描画の前にリセットされます。
   --track T            --frame と一緒に: トラック T (0-255) だけを描画します。
   -o, --output PATH    出力ファイル。--frame がなければ、フレーム 0 から長さ - 1 までを
-                       AVI ファイルに書き出します。
+                       AVI ファイルに書き出します。AVI ファイルの INFO (ICMT) には、
+                       プロジェクトのパスとその SHA-256、書き出した範囲と圧縮形式を記録します。
+  --frames A-B         出力フレーム A から B まで（両端を含む）だけを書き出します。各フレームは
+                       全体を書き出したときのその位置のフレームと同じで（補間、動画の位置、
+                       ネストしたプロジェクトを含む）、すべてキーフレームなので、続いた範囲の
+                       ファイルは --join でつなぎ目なくつなげます。
+  --join OUT.avi PART.avi...
+                       同じプロジェクトから書き出した続いた範囲のファイルを、圧縮された
+                       フレームをそのままコピーして一つの AVI ファイルにつなぎます（範囲の順に
+                       並べ替えます）。大きさ、フレームレート、圧縮形式とその設定、
+                       プロジェクトが違うファイルや、範囲に抜けや重なりがあるファイルは、
+                       何も書かずに理由を表示して拒否します。
   --codec NAME         AVI の圧縮形式（既定: uncompressed）。名前は --list-codecs で確認できます。
   --abort-on-draw-error
                        イベントの描画でエラーが発生したら書き出しを中断します（既定では

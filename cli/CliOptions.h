@@ -13,12 +13,20 @@ struct SettingOverride {
     std::string value;
 };
 
+// --frames A-B: output frames A to B, inclusive.
+struct FrameRange {
+    uint32_t first = 0;
+    uint32_t last = 0;
+};
+
 struct CliOptions {
-    enum class Mode { Help, ListCodecs, Frame, Export };
+    enum class Mode { Help, ListCodecs, Frame, Export, Join };
     Mode mode = Mode::Help;
-    std::string project;  // native path as given
-    std::string output;
+    std::string project;             // native path as given
+    std::string output;              // with --join: the joined file
+    std::vector<std::string> parts;  // --join: the files to join
     uint32_t frame = 0;
+    std::optional<FrameRange> frames;
     std::optional<uint32_t> track;
     std::string codec;  // empty: uncompressed
     bool keepGoing = false;

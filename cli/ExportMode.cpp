@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
+#include <filesystem>
 
+#include "cli/Console.h"
+#include "cli/InterruptCatcher.h"
 #include "cli/ProgressReport.h"
+#include "export/AviPartRecord.h"
 #include "export/Compressor.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
@@ -13,56 +16,48 @@
 
 namespace kelvane::cli {
 
-namespace {
-
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
-extern "C" void OnInterrupt(int) {
-    interrupted.store(true);
-}
-
-// Ctrl+C sets the flag that the export loop polls between frames. The handler is reset by its
-// first call, so a second Ctrl+C ends the process at once.
-class InterruptCatcher {
-  public:
-    InterruptCatcher() {
-        interrupted.store(false);
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
-        installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
-    }
-    ~InterruptCatcher() {
-        if (installed_) {
-            ::sigaction(SIGINT, &previous_, nullptr);
-        }
-    }
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
-  private:
-    struct sigaction previous_ {};
-    bool installed_ = false;
-};
-
-}  // namespace
-
 int RunExportMode(const CliOptions& options, Project& project, UserPrompt& prompt) {
-    const ExportSettings settings = ExportSettingsOf(project);
+    ExportSettings settings = ExportSettingsOf(project);
+    const uint32_t projectLength = settings.length;
+    if (options.frames) {
+        if (options.frames->last >= projectLength) {
+            ConsoleMessage("kelvane-render: --frames の範囲 " +
+                           std::to_string(options.frames->first) + "-" +
+                           std::to_string(options.frames->last) + " がプロジェクトの長さ (" +
+                           std::to_string(projectLength) + " フレーム) を超えています。\n");
+            return kExitUsage;
+        }
+        settings.first = options.frames->first;
+        settings.length = options.frames->last - options.frames->first + 1;
+    }
+    const std::string codec =
+        options.codec.empty() ? std::string(kUncompressedName) : options.codec;
     ProjectFrameComposer composer(project);
-    NamedCompressorChooser chooser(options.codec.empty() ? std::string(kUncompressedName)
-                                                         : options.codec);
+    NamedCompressorChooser chooser(codec);
     ExportJob job;
     job.abortOnDrawError = options.abortOnDrawError;
+    // The file records what it holds, so that files of consecutive ranges can be joined and
+    // checked against each other.
+    if (settings.length > 0) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(options.project, ec);
+        AviPartRecord record;
+        record.project = ec ? options.project : absolute.lexically_normal().string();
+        record.projectSha256 = FileSha256(options.project);
+        record.first = settings.first;
+        record.last = settings.first + settings.length - 1;
+        record.length = projectLength;
+        record.codec = codec;
+        job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
+    }
     ProgressReport progress(job, settings.length, settings.frameDuration,
                             ::isatty(STDERR_FILENO) == 1);
 
-    InterruptCatcher catcher;
-    const bool ok =
-        RunExportCommand(job, settings, composer, options.output, chooser, prompt, &interrupted,
-                         [&](const ExportTick& tick) { progress.OnTick(tick); });
+    // Ctrl+C acts as the "中断" button between frames.
+    InterruptCatcher catcher({SIGINT});
+    const bool ok = RunExportCommand(job, settings, composer, options.output, chooser, prompt,
+                                     &InterruptCatcher::Flag(),
+                                     [&](const ExportTick& tick) { progress.OnTick(tick); });
     return ok ? kExitSuccess : kExitFailure;
 }
 

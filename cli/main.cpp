@@ -11,6 +11,7 @@
 #include "cli/ConsolePrompt.h"
 #include "cli/ExportMode.h"
 #include "cli/FrameMode.h"
+#include "cli/JoinMode.h"
 #include "cli/ProjectLoading.h"
 #include "cli/QtMessages.h"
 #include "cli/SettingsOverrides.h"
@@ -81,6 +82,10 @@ int main(int argc, char** argv) {
             break;
         case CliOptions::Mode::Frame:
             break;
+        case CliOptions::Mode::Join:
+            // Copies encoded frames: no project, no settings, no rendering.
+            av_log_set_level(AV_LOG_ERROR);
+            return RunJoinMode(options);
     }
     // Text images need Qt's fonts but never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

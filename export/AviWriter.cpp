@@ -115,6 +115,10 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
         return false;
     }
     out_->format.reset(raw);
+    // The muxer writes the entries whose ids it knows as the INFO list after the headers.
+    for (const auto& [id, text] : info_) {
+        av_dict_set(&raw->metadata, id.c_str(), text.c_str(), 0);
+    }
     AVStream* st = avformat_new_stream(raw, nullptr);
     if (st == nullptr) {
         return false;
@@ -344,6 +348,7 @@ void AviWriter::Release() {
         out_.reset();
     }
     compressor_ = nullptr;
+    info_.clear();
     initialised_ = false;
     streamOpen_ = false;
     nextIndex_ = 0;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "export/Compressor.h"
 #include "render/PixelImage.h"
@@ -37,6 +39,12 @@ class AviWriter {
     bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
               uint32_t scale);
 
+    // Text entries for the file's INFO list, each a four-character id ("ICMT", "INAM", ...) and
+    // its text, written with the headers by the next Open. Close forgets them.
+    void SetInfo(std::vector<std::pair<std::string, std::string>> entries) {
+        info_ = std::move(entries);
+    }
+
     // Writes frame `index`; indices ascend from 0. `size` is the byte size of the pixels and must
     // be the input format's image size. `previous` holds the frame before (the encoders keep
     // their own reference frames, so it is not read).
@@ -69,6 +77,7 @@ class AviWriter {
     const CompressorInfo* compressor_ = nullptr;
     BitmapInfoHeader input_{};
     uint32_t nextIndex_ = 0;
+    std::vector<std::pair<std::string, std::string>> info_;
     int64_t lastEncodeEndNs_ = 0;
     std::unique_ptr<Output> out_;
 };

@@ -28,7 +28,10 @@ bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
         return false;
     }
 
+    // The tracks are evaluated at frame 0 and then at the first frame of the range: evaluation
+    // depends only on the frame asked, so the range starts where a whole export would be.
     composer.ResetForExport();
+    first_ = settings.first;
     n_ = 0;
     return true;
 }
@@ -40,7 +43,7 @@ bool ExportJob::ExportStep(FrameComposer& composer) {
     const PixelImage& previous = images_[(n_ & 1) ^ 1];
     const int64_t begin = timeline != nullptr ? ExportTimeline::Now() : 0;
     image.Fill(backgroundBgr_);
-    const bool drawn = composer.Compose(n_, image);
+    const bool drawn = composer.Compose(first_ + n_, image);
     if (timeline != nullptr) {
         timeline->Add(n_, ExportStage::Compose, begin, ExportTimeline::Now());
     }

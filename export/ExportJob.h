@@ -17,7 +17,10 @@ struct ExportSettings {
     int32_t height = 0;
     double frameRate = 30.0;
     RefTime frameDuration = 333333;
-    uint32_t length = 0;         // frames
+    uint32_t length = 0;  // frames to write
+    // The output frame written first: the file holds frames first to first + length - 1, each
+    // composed exactly as an export from frame 0 composes it.
+    uint32_t first = 0;
     uint32_t backgroundBgr = 0;  // 0x00BBGGRR
 };
 
@@ -29,13 +32,14 @@ class ExportJob {
   public:
     // Creates and fills both frame images, opens the writer on `path` (native, UTF-8) with the
     // compressor chosen before (uncompressed output when none was), resets the composition and
-    // starts at frame 0.
+    // starts at the settings' first frame.
     bool Setup(const std::string& path, const ExportSettings& settings, FrameComposer& composer);
 
-    // Composes frame n into its image and hands it to the writer. False when a frame could not
-    // be written (this one or, as the writer runs behind, the one before), or when a track failed
-    // to draw and abortOnDrawError is set. The last frame of the project is written before the
-    // step returns, so that a failure to write it fails its own step.
+    // Composes output frame first + n into its image and hands it to the writer as the file's
+    // frame n. False when a frame could not be written (this one or, as the writer runs behind,
+    // the one before), or when a track failed to draw and abortOnDrawError is set. The last frame
+    // of the range is written before the step returns, so that a failure to write it fails its
+    // own step.
     bool ExportStep(FrameComposer& composer);
 
     // The image that holds the last frame handed to the writer; nullptr before the first. It
@@ -57,6 +61,7 @@ class ExportJob {
   private:
     PixelImage images_[2];
     uint32_t n_ = 0;
+    uint32_t first_ = 0;
     uint32_t length_ = 0;
     uint32_t backgroundBgr_ = 0;
 };

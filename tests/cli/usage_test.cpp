@@ -13,8 +13,9 @@ class UsageTest : public CliTest {};
 TEST_F(UsageTest, HelpAndCodecListGoToStdoutAndSucceed) {
     const ToolRun help = Tool().Run({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--frame", "--track", "--codec", "--keep-going",
-                               "--abort-on-draw-error", "--set", "--list-codecs", "kelvane.INI"}) {
+    for (const char* option :
+         {"--frame", "--track", "--codec", "--keep-going", "--abort-on-draw-error", "--set",
+          "--list-codecs", "--frames", "--join", "kelvane.INI"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     // --help wins over whatever else stands on the line.
@@ -65,6 +66,14 @@ TEST_F(UsageTest, MalformedCommandLinesExitWithTwoAndWriteNothing) {
         {p, "-o", avi, "--set", "DrawFrameThread=99999999999"},
         {p, "-o", avi, "--keep-going=yes"},
         {"--list-codecs", p},
+        {p, "-o", avi, "--frames", "3"},
+        {p, "-o", avi, "--frames", "3-2"},
+        {p, "-o", avi, "--frames", "0-1", "--frames", "0-1"},
+        {p, "--frame", "0", "--frames", "0-1", "-o", bmp},
+        {"--join", avi},
+        {"--join", avi, p, "-o", bmp},
+        {"--join", avi, p, "--codec", "ffv1"},
+        {"--join", avi, p, "--frames", "0-1"},
     };
     for (const auto& args : cases) {
         std::string line;

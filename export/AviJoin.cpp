@@ -1,0 +1,281 @@
+#include "export/AviJoin.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "media/FfmpegHandles.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace kelvane {
+
+namespace {
+
+struct Part {
+    std::string path;
+    av::InputContextPtr input;
+    AviPartRecord record;
+
+    const AVStream* Stream() const { return input->streams[0]; }
+};
+
+std::string RangeText(const AviPartRecord& r) {
+    return std::to_string(r.first) + "-" + std::to_string(r.last);
+}
+
+bool OpenPart(const std::string& path, Part& part, std::string& error) {
+    part.path = path;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), av_find_input_format("avi"), nullptr) < 0) {
+        error = path + " を AVI ファイルとして開けません。";
+        return false;
+    }
+    part.input.reset(raw);
+    if (raw->nb_streams != 1 || raw->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
+        error = path + " は映像ストリームを一つだけ持つ AVI ファイルではありません。";
+        return false;
+    }
+    // The demuxer gives the INFO comment under its common name.
+    const AVDictionaryEntry* comment = av_dict_get(raw->metadata, "comment", nullptr, 0);
+    if (comment == nullptr) {
+        comment = av_dict_get(raw->metadata, kAviPartRecordInfoId, nullptr, 0);
+    }
+    if (comment == nullptr || !ParseAviPartRecord(comment->value, part.record)) {
+        error = path +
+                " には書き出した範囲の記録がありません（kelvane-render で書き出したファイルでは"
+                "ありません）。";
+        return false;
+    }
+    // A part whose export stopped early is a valid file with fewer frames than its range.
+    const int64_t frames = raw->streams[0]->nb_frames;
+    if (frames != int64_t(part.record.Frames())) {
+        error = path + " のフレーム数 (" + std::to_string(frames) + ") が記録された範囲 " +
+                RangeText(part.record) + " (" + std::to_string(part.record.Frames()) +
+                " フレーム) と合いません。書き出しが途中で止まった可能性があります。";
+        return false;
+    }
+    return true;
+}
+
+// Why two parts cannot be joined; empty when they agree.
+std::string Difference(const Part& a, const Part& b) {
+    const AviPartRecord& r = a.record;
+    const AviPartRecord& s = b.record;
+    const AVCodecParameters* p = a.Stream()->codecpar;
+    const AVCodecParameters* q = b.Stream()->codecpar;
+    if (p->width != q->width || p->height != q->height) {
+        return "画像の大きさが違います (" + std::to_string(p->width) + "x" +
+               std::to_string(p->height) + " と " + std::to_string(q->width) + "x" +
+               std::to_string(q->height) + ")";
+    }
+    if (av_cmp_q(a.Stream()->time_base, b.Stream()->time_base) != 0) {
+        return "フレームレートが違います";
+    }
+    if (r.codec != s.codec || p->codec_id != q->codec_id || p->codec_tag != q->codec_tag) {
+        return "圧縮形式が違います (" + r.codec + " と " + s.codec + ")";
+    }
+    if (p->bits_per_coded_sample != q->bits_per_coded_sample ||
+        p->extradata_size != q->extradata_size ||
+        (p->extradata_size > 0 && std::memcmp(p->extradata, q->extradata, p->extradata_size))) {
+        return "圧縮の設定が違います (" + r.codec + ")";
+    }
+    if (r.projectSha256 != s.projectSha256 || r.length != s.length) {
+        return "別のプロジェクトから書き出されています (" + r.project + " と " + s.project + ")";
+    }
+    return {};
+}
+
+class JoinedFile {
+  public:
+    explicit JoinedFile(std::string path) : path_(std::move(path)) {}
+    ~JoinedFile() {
+        out_.reset();
+        if (!kept_) {
+            std::remove(path_.c_str());
+        }
+    }
+
+    // `bytes`: about how large the file becomes.
+    bool Open(const Part& first, const AviPartRecord& record, uint64_t bytes) {
+        AVFormatContext* raw = nullptr;
+        if (avformat_alloc_output_context2(&raw, nullptr, "avi", path_.c_str()) < 0 ||
+            raw == nullptr) {
+            return false;
+        }
+        out_.reset(raw);
+        av_dict_set(&raw->metadata, kAviPartRecordInfoId, FormatAviPartRecord(record).c_str(), 0);
+        AVStream* st = avformat_new_stream(raw, nullptr);
+        if (st == nullptr || avcodec_parameters_copy(st->codecpar, first.Stream()->codecpar) < 0) {
+            return false;
+        }
+        // The demuxer estimates a bit rate from the part; the muxer would size its header and
+        // index reservations from it, where an export knows none.
+        st->codecpar->bit_rate = 0;
+        st->time_base = first.Stream()->time_base;
+        st->avg_frame_rate = av_inv_q(st->time_base);
+        if (avio_open(&raw->pb, path_.c_str(), AVIO_FLAG_WRITE) < 0) {
+            return false;
+        }
+        // The header keeps room for 256 entries of the OpenDML master index, one per gigabyte
+        // of frames; beyond that the muxer chains further indexes, which not every reader
+        // follows. A join knows its size beforehand and keeps room for all of them.
+        constexpr uint64_t kRiffSize = uint64_t(1) << 30;
+        constexpr uint64_t kDefaultEntries = 256;
+        const uint64_t entries = bytes / kRiffSize + 2;
+        av::Dictionary options;
+        if (entries > kDefaultEntries) {
+            options.Set("reserve_index_space", std::to_string(32 + 16 * entries).c_str());
+        }
+        return avformat_write_header(raw, options.Address()) >= 0;
+    }
+
+    // Copies every packet of the part; false on a read or write failure or when the part holds
+    // other than the frames its record claims.
+    bool Copy(const Part& part, std::string& error,
+              const std::function<void(uint32_t, uint32_t)>& onFrame, uint32_t total,
+              const std::atomic<bool>* cancel) {
+        av::PacketPtr packet(av_packet_alloc());
+        if (!packet) {
+            error = "メモリが足りません。";
+            return false;
+        }
+        AVPacket* pkt = packet.get();
+        uint32_t copied = 0;
+        int got;
+        while ((got = av_read_frame(part.input.get(), pkt)) >= 0) {
+            if (cancel != nullptr && cancel->load()) {
+                av_packet_unref(pkt);
+                error = "中断されました。";
+                return false;
+            }
+            if (copied == 0 && !(pkt->flags & AV_PKT_FLAG_KEY)) {
+                error = part.path + " の最初のフレームがキーフレームではありません。";
+                return false;
+            }
+            pkt->stream_index = 0;
+            pkt->pts = pkt->dts = next_++;
+            pkt->duration = 1;
+            pkt->pos = -1;
+            const int written = av_write_frame(out_.get(), pkt);
+            av_packet_unref(pkt);
+            if (written < 0 || out_->pb->error < 0) {
+                error = path_ + " に書き込めません。";
+                return false;
+            }
+            ++copied;
+            if (onFrame) {
+                onFrame(uint32_t(next_), total);
+            }
+        }
+        if (got != AVERROR_EOF || copied != part.record.Frames()) {
+            error = part.path + " を最後まで読めません。";
+            return false;
+        }
+        return true;
+    }
+
+    bool Finish() {
+        const bool ok = av_write_trailer(out_.get()) >= 0 && out_->pb->error >= 0;
+        out_.reset();
+        return ok;
+    }
+    void Keep() { kept_ = true; }
+
+  private:
+    std::string path_;
+    av::OutputContextPtr out_;
+    bool kept_ = false;
+    int64_t next_ = 0;
+};
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+bool JoinAviParts(const std::vector<std::string>& paths, const std::string& output,
+                  AviJoinSummary& summary, std::string& error,
+                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame,
+                  const std::atomic<bool>* cancel) {
+    if (paths.empty()) {
+        error = "つなぐファイルが指定されていません。";
+        return false;
+    }
+    std::vector<Part> parts(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (SameFile(paths[i], output)) {
+            error = "出力ファイルがつなぐファイルの一つと同じです: " + output;
+            return false;
+        }
+        if (!OpenPart(paths[i], parts[i], error)) {
+            return false;
+        }
+    }
+    std::stable_sort(parts.begin(), parts.end(),
+                     [](const Part& a, const Part& b) { return a.record.first < b.record.first; });
+    for (size_t i = 1; i < parts.size(); ++i) {
+        const std::string why = Difference(parts[0], parts[i]);
+        if (!why.empty()) {
+            error = parts[i].path + " は " + parts[0].path + " とつなげません: " + why + "。";
+            return false;
+        }
+        const AviPartRecord& before = parts[i - 1].record;
+        const AviPartRecord& after = parts[i].record;
+        if (after.first <= before.last) {
+            error = parts[i - 1].path + " (フレーム " + RangeText(before) + ") と " +
+                    parts[i].path + " (フレーム " + RangeText(after) + ") の範囲が重なっています。";
+            return false;
+        }
+        if (after.first != before.last + 1) {
+            error = parts[i - 1].path + " (フレーム " + RangeText(before) + ") と " +
+                    parts[i].path + " (フレーム " + RangeText(after) + ") の間のフレーム " +
+                    std::to_string(before.last + 1) + "-" + std::to_string(after.first - 1) +
+                    " がありません。";
+            return false;
+        }
+    }
+
+    AviPartRecord joined = parts[0].record;
+    joined.last = parts.back().record.last;
+    // Written beside the output and renamed over it when complete, so that a failed join leaves
+    // any earlier file of that name as it was.
+    const std::string partial = output + ".joining";
+    uint64_t bytes = 0;
+    for (const std::string& path : paths) {
+        std::error_code ec;
+        bytes += std::filesystem::file_size(path, ec);
+    }
+    JoinedFile file(partial);
+    if (!file.Open(parts[0], joined, bytes)) {
+        error = partial + " を作成できません。";
+        return false;
+    }
+    for (const Part& part : parts) {
+        if (!file.Copy(part, error, onFrame, joined.Frames(), cancel)) {
+            return false;
+        }
+    }
+    if (!file.Finish()) {
+        error = partial + " に書き込めません。";
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(partial, output, ec);
+    if (ec) {
+        error = output + " を作成できません: " + ec.message();
+        return false;
+    }
+    file.Keep();
+    summary.record = joined;
+    summary.bytes = std::filesystem::file_size(output, ec);
+    return true;
+}
+
+}  // namespace kelvane

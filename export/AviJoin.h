@@ -1,0 +1,35 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "export/AviPartRecord.h"
+
+namespace kelvane {
+
+// What a join wrote.
+struct AviJoinSummary {
+    AviPartRecord record;  // the joined range, recorded in the output as in each part
+    uint64_t bytes = 0;    // size of the output file
+};
+
+// Joins AVI files exported as frame ranges of one project into one AVI file at `output`, by
+// copying their encoded frames in the order of their ranges; the output is an AVI file like the
+// one a single export of the whole range writes (in OpenDML form past the first gigabyte), and
+// it records the joined range in turn. The parts must come from the same project file, agree in
+// frame size, rate, compressor and its settings, hold every frame their record claims, and their
+// ranges must follow each other without a gap or an overlap. Every check runs before anything
+// is written: a refused join writes nothing, and a join that fails on the way (a full disk)
+// removes what it wrote; an existing output file is replaced only by a complete join. False with
+// a message that names the offending part in `error`. `onFrame` (may be empty) is called after
+// each frame copied with the count so far and the total; `cancel` (may be null) stops the join
+// between two frames, as a failure that leaves nothing behind.
+bool JoinAviParts(const std::vector<std::string>& parts, const std::string& output,
+                  AviJoinSummary& summary, std::string& error,
+                  const std::function<void(uint32_t copied, uint32_t total)>& onFrame = {},
+                  const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace kelvane
