@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QAbstractScrollArea>
+
+#include "model/TrackEvent.h"
+#include "ui/commands/CommandTarget.h"
+#include "ui/timeline/RulerDrag.h"
+#include "ui/timeline/TimelineDocument.h"
+#include "ui/timeline/TimelinePainter.h"
+#include "ui/timeline/TimelineState.h"
+#include "ui/timeline/TrackDrop.h"
+
+class QMenu;
+
+namespace kelvane {
+class CVelmoDoc;
+class ProfileFile;
+}  // namespace kelvane
+
+// The timeline pane: the project's 256 tracks against a frame axis, with the ruler, the cursor,
+// the selection range and the scale marks, either all tracks at once or the current track in
+// detail. One painted area: no widget or item per event, and a paint touches only the events in
+// the exposed rectangle, so it costs the same however long the project is.
+class TimelineView : public QAbstractScrollArea, public CommandTarget {
+    Q_OBJECT
+  public:
+    // The event properties dialog: given the one selected event, or null for several, it returns
+    // the change to apply to each of them, or nothing when the user cancelled.
+    using EventDialog = std::function<std::optional<std::function<void(kelvane::TrackEvent&)>>(
+        const kelvane::TrackEvent* single)>;
+
+    // `profile` keeps "Preview" and "AutoExtend" of section "TrackView"; null keeps them in the
+    // view only.
+    TimelineView(kelvane::CVelmoDoc& doc, kelvane::ProfileFile* profile, QWidget* parent = nullptr);
+    ~TimelineView() override;
+
+    const timeline::TimelineState& state() const { return state_; }
+    void setEventDialog(EventDialog dialog) { eventDialog_ = std::move(dialog); }
+
+    bool commandState(CommandId id, CommandState& state) const override;
+    void runCommand(CommandId id) override;
+    // The menu of a right click, with each item's state as of now.
+    QMenu* createContextMenu(QWidget* parent);
+
+    // Where the window's top-left corner lies in the document.
+    int64_t scrollX() const;
+    int64_t scrollY() const;
+    // Paints the given window rectangle (for benchmarks and screenshots).
+    void paintInto(QPainter& painter, const QRect& exposed);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    // layout and scrolling
+    void relayout();
+    void onDocumentUpdate(uint32_t hint);
+    void keepVisible(int64_t x);
+    void scrollToLeft(int64_t x);
+    int64_t documentWidth() const;
+    uint32_t frameUnder(int clientX) const;
+    int64_t documentY(int clientY) const;
+    void invalidateCursorArea();
+
+    // editing
+    void pressEvents(QMouseEvent* event);
+    void startEventDrag(uint32_t event, uint32_t frame, Qt::KeyboardModifiers modifiers);
+    void selectByClick(uint32_t event, Qt::KeyboardModifiers modifiers);
+    void postFramePreview();
+    void postEventPreview(uint32_t event);
+    void postSoleSelectedPreview();
+    bool handleTemplateKey(QKeyEvent* event);
+    void moveCursorBy(int delta, bool extend);
+    void stepEvent(int delta);
+    std::optional<uint32_t> dropTrack(const timeline::TrackDrop& drop, QPoint client) const;
+    void autoScrollDuringDrag(int clientX);
+
+    // commands
+    void editProperties();
+    void editScaleMarks();
+    void zoomIn();
+    void zoomOut();
+    void setPreview(bool on);
+    void setAutoExtend(bool on);
+
+    timeline::TimelineDocument doc_;
+    kelvane::ProfileFile* profile_;
+    timeline::TimelineState state_;
+    timeline::TimelinePainter painter_;
+    std::optional<timeline::RulerDrag> rulerDrag_;
+    std::optional<timeline::EventDrag> eventDrag_;
+    uint32_t dragFrame_ = 0;  // the frame under the pointer during a drag
+    EventDialog eventDialog_;
+};

@@ -1,0 +1,27 @@
+#include "ui/timeline/TrackBars.h"
+
+namespace timeline {
+
+size_t lastStartingBy(std::span<const kelvane::TrackEvent> events, size_t from, uint64_t limit) {
+    const size_t n = events.size();
+    size_t known = from;  // start <= limit
+    size_t step = 1;
+    while (known + step < n && events[known + step].start <= limit) {
+        known += step;
+        step *= 2;
+    }
+    const auto end = events.begin() + std::min(known + step, n);
+    const auto after = std::upper_bound(
+        events.begin() + known + 1, end, limit,
+        [](uint64_t value, const kelvane::TrackEvent& event) { return value < event.start; });
+    return size_t(after - events.begin()) - 1;
+}
+
+size_t firstStartingAfter(std::span<const kelvane::TrackEvent> events, uint64_t frame) {
+    const auto after = std::upper_bound(
+        events.begin(), events.end(), frame,
+        [](uint64_t value, const kelvane::TrackEvent& event) { return value < event.start; });
+    return size_t(after - events.begin());
+}
+
+}  // namespace timeline
