@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QtTest>
+
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "model/Clipboard.h"
+#include "model/DocumentServices.h"
+#include "model/EditHistory.h"
+#include "model/VelmoDoc.h"
+#include "support/ScriptedPrompt.h"
+#include "ui/timeline/TimelineView.h"
+
+namespace timeline::testing {
+
+// Media that never loads and project files kept in memory by path.
+class MemoryServices : public kelvane::DocumentServices {
+  public:
+    bool ReadProject(std::u16string_view path, kelvane::Project& project) override {
+        auto it = saved.find(std::u16string(path));
+        return it != saved.end() && kelvane::CopyProjectSnapshot(*it->second, project);
+    }
+    bool WriteProject(std::u16string_view path, kelvane::Project& project) override {
+        auto copy = kelvane::Project::Create();
+        if (!copy || !kelvane::CopyProjectSnapshot(project, *copy)) {
+            return false;
+        }
+        saved[std::u16string(path)] = std::move(copy);
+        return true;
+    }
+    bool OpenFile(const kelvane::Project&, kelvane::FileEntry&, kelvane::FileKind,
+                  std::u16string_view) override {
+        return false;
+    }
+    bool MakeText(kelvane::FileEntry&, std::u16string_view, uint32_t,
+                  const kelvane::LogFont&) override {
+        return false;
+    }
+    std::map<std::u16string, std::unique_ptr<kelvane::Project>> saved;
+};
+
+inline kelvane::TrackEvent usedEvent(uint32_t start, int32_t fileId = 1) {
+    kelvane::TrackEvent event{};
+    event.flags = kelvane::kEventUsed | kelvane::kEventParametric;
+    event.start = start;
+    event.fileId = fileId;
+    event.scale = 1.0f;
+    return event;
+}
+
+// A document with a length of 1000 frames at 30 frames per second, and a timeline over it in a
+// shown window of 800 x 600.
+struct TimelineFixture {
+    MemoryServices services;
+    kelvane::testing::ScriptedPrompt prompt;
+    kelvane::MemoryClipboard clipboard;
+    kelvane::CVelmoDoc doc{services, prompt, clipboard};
+    std::unique_ptr<TimelineView> view;
+
+    explicit TimelineFixture(QSize size = QSize(800, 600)) {
+        doc.GetProject().settings.length = 1000;
+        view = std::make_unique<TimelineView>(doc, nullptr);
+        view->resize(size);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    }
+
+    kelvane::Track& track(uint32_t i) { return doc.GetProject().tracks[i]; }
+
+    void setEvents(uint32_t i, std::initializer_list<uint32_t> starts) {
+        std::vector<kelvane::TrackEvent> events;
+        for (uint32_t start : starts) {
+            events.push_back(usedEvent(start, int32_t(events.size())));
+        }
+        QVERIFY(track(i).Reset(0));
+        QVERIFY(track(i).InsertSorted(events.data(), uint32_t(events.size())));
+        doc.UpdateAllViews(nullptr, kelvane::kHintTimeline);
+    }
+
+    std::vector<uint32_t> starts(uint32_t i) {
+        std::vector<uint32_t> result;
+        for (const auto& event : track(i).EventSpan()) {
+            result.push_back(event.start);
+        }
+        return result;
+    }
+
+    std::vector<uint32_t> selected(uint32_t i) {
+        std::vector<uint32_t> result;
+        const auto events = track(i).EventSpan();
+        for (uint32_t k = 0; k < events.size(); ++k) {
+            if (events[k].flags & kelvane::kEventSelected) {
+                result.push_back(k);
+            }
+        }
+        return result;
+    }
+
+    QWidget* viewport() { return view->viewport(); }
+
+    // The window point over a frame on a track's row (all-tracks mode, not scrolled vertically).
+    QPoint at(uint32_t frame, uint32_t trackIndex) {
+        const int x = int(timeline::frameToX(frame, view->state().zoom) - view->scrollX());
+        return QPoint(x, int(timeline::trackRowTop(int(trackIndex)) + 8 - view->scrollY()));
+    }
+    QPoint onRuler(uint32_t frame) {
+        return QPoint(int(timeline::frameToX(frame, view->state().zoom) - view->scrollX()), 30);
+    }
+
+    void click(QPoint p, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseClick(viewport(), Qt::LeftButton, modifiers, p);
+    }
+    void drag(QPoint from, QPoint to, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mousePress(viewport(), Qt::LeftButton, modifiers, from);
+        QTest::mouseMove(viewport(), (from + to) / 2);
+        QTest::mouseMove(viewport(), to);
+        QTest::mouseRelease(viewport(), Qt::LeftButton, Qt::NoModifier, to);
+    }
+    uint32_t checkpoints() const { return doc.History().Position(); }
+};
+
+}  // namespace timeline::testing
