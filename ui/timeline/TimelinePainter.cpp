@@ -242,7 +242,7 @@ void TimelinePainter::paintDetail(QPainter& p, const Area& a) {
                 const QRect clip = QRect(a.client(l, t), QSize(int(r - l), int(b - t)))
                                        .intersected(QRect(QPoint(0, 0), a.request.client));
                 p.save();
-                p.setClipRect(clip);
+                p.setClipRect(clip, Qt::IntersectClip);
                 p.drawStaticText(a.client(l, t + (b - t - kRowHeight) / 2 + textOffset_),
                                  numberText(uint32_t(event.fileId), 4));
                 p.restore();
