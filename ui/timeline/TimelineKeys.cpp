@@ -21,11 +21,11 @@ void TimelineView::keyPressEvent(QKeyEvent* event) {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     switch (event->key()) {
         case Qt::Key_Left:
-            moveCursorBy(-1, shift);
-            break;
         case Qt::Key_Right:
-            moveCursorBy(1, shift);
-            break;
+            moveCursorBy(event->key() == Qt::Key_Left ? -1 : 1, shift);
+            event->accept();
+            invalidateCursorArea();
+            return;
         case Qt::Key_Up:
             if (shift) {
                 state_.currentTrack = state_.currentTrack == 0 ? 0 : state_.currentTrack - 1;

@@ -27,10 +27,8 @@ void TimelineView::mousePressEvent(QMouseEvent* event) {
     if (pos.y() >= kLabelBandBottom && pos.y() < kRulerHeight) {
         dragFrame_ = frameUnder(pos.x());
         rulerDrag_.emplace(state_, dragFrame_);
-        if (state_.preview) {
-            postFramePreview();
-        }
-        viewport()->update();
+        postFramePreview();
+        invalidateCursorArea();
     } else if (pos.y() >= kRulerHeight) {
         pressEvents(event);
     }
@@ -149,7 +147,7 @@ void TimelineView::mouseReleaseEvent(QMouseEvent* event) {
         if (state_.hasSelectionRange()) {
             postFramePreview();
         }
-        viewport()->update();
+        invalidateCursorArea();
     } else if (eventDrag_) {
         const EventDrag drag = *eventDrag_;
         eventDrag_.reset();

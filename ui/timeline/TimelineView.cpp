@@ -149,7 +149,11 @@ void TimelineView::scrollToLeft(int64_t x) {
 }
 
 void TimelineView::invalidateCursorArea() {
-    viewport()->update();
+    if (state_.mode == Mode::AllTracks) {
+        viewport()->update(0, 0, viewport()->width(), kRulerHeight);
+    } else {
+        viewport()->update();
+    }
 }
 
 void TimelineView::focusInEvent(QFocusEvent* event) {

@@ -78,6 +78,8 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     int64_t documentWidth() const;
     uint32_t frameUnder(int clientX) const;
     int64_t documentY(int clientY) const;
+    // With all tracks shown the cursor and the range live in the ruler alone; the detail mode
+    // lists the events from the cursor on, so all of it changes.
     void invalidateCursorArea();
 
     // editing
