@@ -127,17 +127,52 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
             continue;
         }
         const bool current = uint32_t(i) == a.state.currentTrack;
-        a.fill(p, a.left, barTop, a.right, barBottom,
-               current ? colours::kCurrentRow : colours::kRow);
+        const QColor& background = current ? colours::kCurrentRow : colours::kRow;
+        spans_.clear();
         forEachBarSpan(a.doc.track(uint32_t(i)).EventSpan(), a.state.zoom, a.exLeft, a.exRight,
-                       [&](const BarSpan& span) {
-                           a.fill(p, span.left, barTop, span.right, barBottom,
-                                  span.selected ? colours::kSelectedBar : colours::kBar);
-                       });
+                       [&](const BarSpan& span) { spans_.push_back(span); });
+        if (spans_.size() <= kRectSpanLimit) {
+            a.fill(p, a.left, barTop, a.right, barBottom, background);
+            for (const BarSpan& span : spans_) {
+                a.fill(p, span.left, barTop, span.right, barBottom,
+                       span.selected ? colours::kSelectedBar : colours::kBar);
+            }
+        } else {
+            paintRowStrip(p, a, barTop, barBottom, background);
+        }
         if (numbersExposed) {
             p.drawStaticText(a.client(a.left + 4, top + textOffset_), numberText(uint32_t(i), 3));
         }
     }
+}
+
+// Zoomed out, a row breaks into hundreds of spans: one pixel row is coloured in memory, repeated
+// down the bar's height and blitted in one piece, which leaves the same pixels as filling each
+// span.
+void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, int64_t barTop, int64_t barBottom,
+                                    const QColor& background) {
+    const int64_t top = std::max(barTop, a.exTop);
+    const int64_t bottom = std::min(barBottom, a.exBottom);
+    const int width = int(a.exRight - a.exLeft);
+    if (top >= bottom || width <= 0) {
+        return;
+    }
+    const int height = int(bottom - top);
+    if (strip_.width() < width || strip_.height() < height) {
+        strip_ = QImage(std::max(width, strip_.width()), kRowHeight, QImage::Format_RGB32);
+    }
+    auto* line = reinterpret_cast<QRgb*>(strip_.scanLine(0));
+    std::fill(line, line + width, background.rgb());
+    const QRgb selected = colours::kSelectedBar.rgb();
+    const QRgb plain = colours::kBar.rgb();
+    for (const BarSpan& span : spans_) {
+        std::fill(line + (span.left - a.exLeft), line + (span.right - a.exLeft),
+                  span.selected ? selected : plain);
+    }
+    for (int y = 1; y < height; ++y) {
+        std::copy(line, line + width, reinterpret_cast<QRgb*>(strip_.scanLine(y)));
+    }
+    p.drawImage(a.client(a.exLeft, top), strip_, QRect(0, 0, width, height));
 }
 
 void TimelinePainter::paintCurrentTrackFrame(QPainter& p, const Area& a) {

@@ -6,12 +6,14 @@
 
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QStaticText>
 
 #include "ui/timeline/DetailLayout.h"
 #include "ui/timeline/TimelineDocument.h"
 #include "ui/timeline/TimelineState.h"
+#include "ui/timeline/TrackBars.h"
 
 namespace timeline {
 
@@ -47,6 +49,8 @@ class TimelinePainter {
   private:
     struct Area;
     void paintRows(QPainter& p, const Area& a);
+    void paintRowStrip(QPainter& p, const Area& a, int64_t barTop, int64_t barBottom,
+                       const QColor& background);
     void paintCurrentTrackFrame(QPainter& p, const Area& a);
     void paintRuler(QPainter& p, const Area& a);
     void paintDetail(QPainter& p, const Area& a);
@@ -54,7 +58,12 @@ class TimelinePainter {
     const QStaticText& labelText(uint32_t frame, double frameRate);
     const QStaticText& numberText(uint32_t number, int digits);
 
+    // Up to this many spans a row is filled span by span, beyond it through the strip.
+    static constexpr size_t kRectSpanLimit = 32;
+
     QFont font_;
+    std::vector<BarSpan> spans_;
+    QImage strip_;
     int textOffset_ = 0;  // from a 16-pixel row's top to the text's top, centring it
     int numberStripWidth_ = 32;
     double labelRate_ = 0;

@@ -106,6 +106,14 @@ class TimelinePaintingTest : public QObject {
         f.setEvents(2, {10, 20});
         f.setEvents(40, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
         f.track(0).Events()[3].flags |= kelvane::kEventSelected;
+        // Zoomed out, 160 spans across the window but fewer than 32 in a tile: the whole paint
+        // takes the row-strip path, the tiles fill span by span, and both must agree.
+        std::vector<kelvane::TrackEvent> dense;
+        for (uint32_t i = 0; i < 400; ++i) {
+            dense.push_back(usedEvent(i * 128));
+            dense.back().flags |= i % 2 ? kelvane::kEventSelected : 0;
+        }
+        QVERIFY(f.track(3).InsertSorted(dense.data(), uint32_t(dense.size())));
         f.drag(f.onRuler(12), f.onRuler(30));
         for (uint32_t zoom : {4u, 1024u}) {
             while (f.view->state().zoom < zoom) {
