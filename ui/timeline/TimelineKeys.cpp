@@ -1,21 +1,10 @@
-// The timeline pane's keyboard: the cursor, the events and tracks, templates by their keys, and the
-// keys of the pane's commands when no menu took them first.
+// The timeline pane's keyboard: the cursor, the events and tracks, and templates by their keys.
 #include <QKeyEvent>
-#include <QKeySequence>
 
 #include "ui/timeline/TimelineSelection.h"
 #include "ui/timeline/TimelineView.h"
 
 using namespace timeline;
-
-namespace {
-
-struct KeyCommand {
-    QKeySequence::StandardKey key;
-    CommandId command;
-};
-
-}  // namespace
 
 void TimelineView::keyPressEvent(QKeyEvent* event) {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
@@ -41,40 +30,8 @@ void TimelineView::keyPressEvent(QKeyEvent* event) {
             }
             break;
         default: {
-            static const KeyCommand commands[] = {
-                {QKeySequence::Cut, CommandId::EditCut},
-                {QKeySequence::Copy, CommandId::EditCopy},
-                {QKeySequence::Paste, CommandId::EditPaste},
-                {QKeySequence::Delete, CommandId::EditClear},
-                {QKeySequence::SelectAll, CommandId::EditSelectAll},
-            };
-            for (const KeyCommand& command : commands) {
-                if (event->matches(command.key)) {
-                    runCommand(command.command);
-                    event->accept();
-                    return;
-                }
-            }
-            const auto plain = event->modifiers() & ~(Qt::KeypadModifier);
-            if (plain == Qt::NoModifier) {
-                switch (event->key()) {
-                    case Qt::Key_I:
-                        runCommand(CommandId::ZoomIn);
-                        return;
-                    case Qt::Key_O:
-                        runCommand(CommandId::ZoomOut);
-                        return;
-                    case Qt::Key_Escape:
-                        runCommand(CommandId::AllTracks);
-                        return;
-                    case Qt::Key_Return:
-                    case Qt::Key_Enter:
-                        runCommand(CommandId::Properties);
-                        return;
-                    default:
-                        break;
-                }
-            }
+            // The pane's command keys (Delete, Enter, I, O, Esc, Ctrl+C, ...) are the window's
+            // accelerators and arrive as commands; here only the template keys remain.
             if (!handleTemplateKey(event)) {
                 QAbstractScrollArea::keyPressEvent(event);
                 return;

@@ -230,11 +230,11 @@ class TimelineEditingTest : public QObject {
     void zoomKeepsTheLeftFrameWithinItsLimits() {
         TimelineFixture f;
         f.view->horizontalScrollBar()->setValue(800);  // frame 100 at zoom 4
-        QTest::keyClick(f.view.get(), Qt::Key_I);
+        f.view->runCommand(CommandId::ZoomIn);
         QCOMPARE(f.view->state().zoom, 2u);
         QCOMPARE(f.view->scrollX(), 1600);
-        QTest::keyClick(f.view.get(), Qt::Key_I);
-        QTest::keyClick(f.view.get(), Qt::Key_I);
+        f.view->runCommand(CommandId::ZoomIn);
+        f.view->runCommand(CommandId::ZoomIn);
         QCOMPARE(f.view->state().zoom, 1u);
         CommandState state;
         QVERIFY(f.view->commandState(CommandId::ZoomIn, state));
@@ -263,7 +263,7 @@ class TimelineEditingTest : public QObject {
         QCOMPARE(menu->actions().size(), 15);
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("プロパティ(&S)..."));
 
-        QTest::keyClick(f.view.get(), Qt::Key_Escape);
+        f.view->runCommand(CommandId::AllTracks);
         QCOMPARE(f.view->state().mode, Mode::TrackDetail);
     }
 };
