@@ -6,6 +6,7 @@
 #include <QScrollBar>
 
 #include "TimelineTestSupport.h"
+#include "platform/ProfileFile.h"
 #include "ui/dragdrop/MimeTypes.h"
 
 using timeline::Mode;
@@ -265,6 +266,26 @@ class TimelineEditingTest : public QObject {
 
         f.view->runCommand(CommandId::AllTracks);
         QCOMPARE(f.view->state().mode, Mode::TrackDetail);
+    }
+
+    void optionsAreWrittenBackAtOnce() {
+        QTemporaryDir dir;
+        kelvane::ProfileFile profile(dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        QVERIFY(profile.WriteInt("TrackView", "AutoExtend", 0));
+        TimelineFixture f;
+        TimelineView view(f.doc, &profile);
+        QVERIFY(view.state().preview);
+        QVERIFY(!view.state().autoExtend);
+        view.runCommand(CommandId::PreviewToggle);
+        view.runCommand(CommandId::AutoExtend);
+        // A view built now, while the first one still lives, finds what the user set.
+        TimelineView rebuilt(f.doc, &profile);
+        QVERIFY(!rebuilt.state().preview);
+        QVERIFY(rebuilt.state().autoExtend);
+        CommandState state;
+        QVERIFY(rebuilt.commandState(CommandId::PreviewToggle, state));
+        QVERIFY(!state.checked);
+        QVERIFY(!rebuilt.commandState(CommandId::FileSave, state));
     }
 };
 
