@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QScrollBar>
 
 #include "model/Clipboard.h"
@@ -110,6 +111,33 @@ Scene& scene(uint32_t perTrack) {
     return *slot;
 }
 
+// Counts the paints of a widget, and the area they covered, so that a benchmark shows what it
+// repainted.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* target) : target_(target) { target->installEventFilter(this); }
+    ~PaintCounter() override { target_->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            const QRect r = static_cast<QPaintEvent*>(event)->rect();
+            pixels += double(r.width()) * r.height();
+        }
+        return false;
+    }
+    int paints = 0;
+    double pixels = 0;
+
+  private:
+    QWidget* target_;
+};
+
+void report(benchmark::State& state, const PaintCounter& counter) {
+    state.counters["paints"] =
+        benchmark::Counter(counter.paints, benchmark::Counter::kAvgIterations);
+    state.counters["px"] = benchmark::Counter(counter.pixels, benchmark::Counter::kAvgIterations);
+}
+
 void send(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
     QMouseEvent event(type, at, target->mapToGlobal(at),
                       type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
@@ -121,9 +149,11 @@ void send(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons button
 void BM_FullRepaint(benchmark::State& state) {
     Scene& s = scene(uint32_t(state.range(0)));
     s.setZoom(uint32_t(state.range(1)));
+    PaintCounter counter(s.viewport());
     for (auto _ : state) {
         s.viewport()->repaint();
     }
+    report(state, counter);
 }
 
 // One pointer move while dragging events: the hit, the move and the repaint of the dragged row.
@@ -132,12 +162,15 @@ void BM_DragMove(benchmark::State& state) {
     s.setZoom(4);
     const QPoint press = s.onTrack(960);
     send(s.viewport(), QEvent::MouseButtonPress, press, Qt::LeftButton);
+    QApplication::processEvents();
+    PaintCounter counter(s.viewport());
     int step = 0;
     for (auto _ : state) {
         send(s.viewport(), QEvent::MouseMove, press + QPoint(8 + 8 * (step++ % 50), 0),
              Qt::LeftButton);
         QApplication::processEvents();
     }
+    report(state, counter);
     send(s.viewport(), QEvent::MouseButtonRelease, press, Qt::LeftButton);
     QApplication::processEvents();
 }
@@ -167,6 +200,8 @@ void BM_CursorStep(benchmark::State& state) {
     Scene& s = scene(10'000);
     s.setZoom(4);
     s.view->setFocus();
+    QApplication::processEvents();
+    PaintCounter counter(s.viewport());
     int step = 0;
     for (auto _ : state) {
         QKeyEvent key(QEvent::KeyPress, (step++ % 2) ? Qt::Key_Left : Qt::Key_Right,
@@ -174,6 +209,7 @@ void BM_CursorStep(benchmark::State& state) {
         QApplication::sendEvent(s.view.get(), &key);
         QApplication::processEvents();
     }
+    report(state, counter);
     if (!s.doc.Preview().pending) {
         state.SkipWithError("no preview request was posted");
     }
