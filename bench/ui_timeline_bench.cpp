@@ -13,8 +13,8 @@
 #include <QScrollBar>
 
 #include "model/Clipboard.h"
+#include "model/Document.h"
 #include "model/DocumentServices.h"
-#include "model/VelmoDoc.h"
 #include "platform/UserPrompt.h"
 #include "ui/timeline/TimelineView.h"
 
@@ -39,6 +39,7 @@ class SilentPrompt : public UserPrompt {
     void ShowError(const std::string&) override {}
     bool AskYesNo(const std::string&) override { return true; }
     bool AskOkCancel(const std::string&) override { return true; }
+    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::No; }
 };
 
 constexpr uint32_t kSpacing = 10;  // frames between events: 8 pixels at zoom 4
@@ -49,11 +50,11 @@ struct Scene {
     NoServices services;
     SilentPrompt prompt;
     MemoryClipboard clipboard;
-    CVelmoDoc doc{services, prompt, clipboard};
+    Document doc{services, prompt, clipboard};
     std::unique_ptr<TimelineView> view;
 
     explicit Scene(uint32_t perTrack) {
-        Project& project = doc.GetProject();
+        Project& project = doc.ProjectForRendering();  // setting up, before the view exists
         for (uint32_t t = 0; t < kTrackCount; ++t) {
             Track& track = project.tracks[t];
             if (!track.Reset(perTrack)) {
@@ -190,7 +191,7 @@ void BM_DragDrop(benchmark::State& state) {
         QApplication::processEvents();
         direction = -direction;
     }
-    s.doc.OnNewDocument();  // drops the snapshots
+    s.doc.NewDocument();  // drops the snapshots
     scene(0);
 }
 
@@ -210,7 +211,7 @@ void BM_CursorStep(benchmark::State& state) {
         QApplication::processEvents();
     }
     report(state, counter);
-    if (!s.doc.Preview().pending) {
+    if (!s.doc.Views().preview.pending) {
         state.SkipWithError("no preview request was posted");
     }
 }

@@ -57,7 +57,7 @@ void TimelineView::runCommand(CommandId id) {
             doc_.erase(track);
             break;
         case CommandId::EditSelectAll:
-            doc_.selectAll(track);
+            doc_.selectAll(track, this);
             break;
         case CommandId::Properties:
             editProperties();
@@ -155,8 +155,7 @@ void TimelineView::editScaleMarks() {
 }
 
 void TimelineView::editProperties() {
-    const kelvane::Track& track = doc_.track(state_.currentTrack);
-    const auto events = track.EventSpan();
+    const auto events = doc_.track(state_.currentTrack).EventSpan();
     std::optional<uint32_t> single;
     size_t selected = 0;
     for (uint32_t i = 0; i < events.size(); ++i) {
@@ -166,15 +165,11 @@ void TimelineView::editProperties() {
             ++selected;
         }
     }
-    if (selected == 0 || !eventDialog_) {
-        return;
-    }
-    const auto apply = eventDialog_(selected == 1 ? &events[*single] : nullptr);
-    if (!apply) {
+    if (selected == 0) {
         return;
     }
     if (selected == 1) {
-        state_.currentEvent = *single;
+        state_.currentEvent = *single;  // the edited event becomes the current one
     }
-    doc_.editSelected(state_.currentTrack, *apply, state_.autoExtend);
+    doc_.editProperties(this, state_.currentTrack, state_.autoExtend);
 }

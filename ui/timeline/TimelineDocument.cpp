@@ -1,25 +1,29 @@
 #include "ui/timeline/TimelineDocument.h"
 
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 
 namespace timeline {
 
 using kelvane::PreviewKind;
+using kelvane::UpdateHint;
 
-TimelineDocument::TimelineDocument(kelvane::CVelmoDoc& doc) : doc_(doc) {}
+TimelineDocument::TimelineDocument(kelvane::Document& doc) : doc_(doc) {}
 
-TimelineDocument::~TimelineDocument() {
-    if (observerId_ != 0) {
-        doc_.RemoveView(observerId_);
-    }
-}
-
-void TimelineDocument::observe(const void* owner, Observer observer) {
-    if (observerId_ != 0) {
-        doc_.RemoveView(observerId_);
-    }
-    observerId_ = doc_.AddView(
-        owner, [observer = std::move(observer)](const void*, uint32_t hint) { observer(hint); });
+void TimelineDocument::observe(const void* owner, std::function<void()> onUpdate,
+                               std::function<void(uint32_t track)> onSelection) {
+    updates_ = doc_.Observers().OnUpdate(
+        owner, [onUpdate = std::move(onUpdate)](const void*, UpdateHint hint) {
+            if (kelvane::HasHint(hint, UpdateHint::Timeline)) {
+                onUpdate();
+            }
+        });
+    selections_ = doc_.Observers().OnSelectionChanged(
+        owner, [onSelection = std::move(onSelection)](const void*,
+                                                      const kelvane::SelectionChange& change) {
+            if (change.scope == kelvane::SelectionChange::Scope::TrackEvents) {
+                onSelection(change.track);
+            }
+        });
 }
 
 const kelvane::Project& TimelineDocument::project() const {
@@ -27,10 +31,6 @@ const kelvane::Project& TimelineDocument::project() const {
 }
 
 const kelvane::Track& TimelineDocument::track(uint32_t index) const {
-    return doc_.GetProject().tracks[index % kelvane::kTrackCount];
-}
-
-kelvane::Track& TimelineDocument::trackForSelection(uint32_t index) {
     return doc_.GetProject().tracks[index % kelvane::kTrackCount];
 }
 
@@ -50,7 +50,7 @@ int TimelineDocument::templateForKey(int keyCode) const {
     if (keyCode == u' ') {
         return -1;
     }
-    const auto& keys = doc_.TemplateKeys();
+    const auto& keys = doc_.Views().templateKeys;
     for (size_t k = 0; k < keys.size(); ++k) {
         if (int(keys[k]) == keyCode) {
             return int(k);
@@ -63,55 +63,60 @@ const kelvane::EventTemplate& TimelineDocument::templateSlot(uint32_t slot) cons
     return doc_.GetProject().templates[slot % kelvane::kTemplateSlots];
 }
 
+void TimelineDocument::select(uint32_t track, const EventPredicate& selected, const void* sender) {
+    doc_.Timeline().Select(track, selected, sender);
+}
+
+void TimelineDocument::selectAll(uint32_t track, const void* sender) {
+    doc_.Timeline().SelectAll(track, sender);
+}
+
 bool TimelineDocument::insertEvent(uint32_t track, const kelvane::TrackEvent& event,
                                    bool autoExtend) {
-    return doc_.InsertEvent(track, event, autoExtend);
+    return doc_.Timeline().Insert(track, event, autoExtend);
 }
 
 bool TimelineDocument::dropFile(uint32_t track, int32_t fileId, uint32_t frame, bool autoExtend) {
-    return doc_.DropFileOnTrack(track, fileId, frame, autoExtend);
+    return doc_.Timeline().DropFile(track, fileId, frame, autoExtend);
 }
 
 bool TimelineDocument::moveSelected(uint32_t track, uint32_t anchor, uint32_t frame,
                                     bool autoExtend) {
-    return doc_.MoveSelectedEvents(track, anchor, frame, autoExtend);
-}
-
-bool TimelineDocument::editSelected(uint32_t track,
-                                    const std::function<void(kelvane::TrackEvent&)>& apply,
-                                    bool autoExtend) {
-    return doc_.EditSelectedEvents(track, apply, autoExtend);
+    return doc_.Timeline().MoveSelected(track, anchor, frame, autoExtend);
 }
 
 bool TimelineDocument::copy(uint32_t track) {
-    return doc_.CopyTrackEvents(track);
+    return doc_.Timeline().Copy(track);
 }
 
 bool TimelineDocument::cut(uint32_t track) {
-    return doc_.CutTrackEvents(track);
+    return doc_.Timeline().Cut(track);
 }
 
 bool TimelineDocument::paste(uint32_t track, uint32_t frame, bool autoExtend) {
-    return doc_.PasteTrackEvents(track, frame, autoExtend);
+    return doc_.Timeline().Paste(track, frame, autoExtend);
 }
 
 bool TimelineDocument::erase(uint32_t track) {
-    return doc_.DeleteTrackEvents(track);
+    return doc_.Timeline().Delete(track);
 }
 
-void TimelineDocument::selectAll(uint32_t track) {
-    doc_.SelectAllTrackEvents(track);
+bool TimelineDocument::editProperties(QWidget* parent, uint32_t track, bool autoExtend) {
+    (void)parent;
+    (void)track;
+    (void)autoExtend;
+    return false;
 }
 
 void TimelineDocument::previewAllTracks(uint32_t frame, const void* sender) {
-    kelvane::PreviewRequest& request = doc_.Preview();
+    kelvane::PreviewRequest& request = doc_.Views().preview;
     request.kind = PreviewKind::AllTracksAtFrame;
     request.frame = frame;
     post(sender);
 }
 
 void TimelineDocument::previewTrack(uint32_t track, uint32_t frame, const void* sender) {
-    kelvane::PreviewRequest& request = doc_.Preview();
+    kelvane::PreviewRequest& request = doc_.Views().preview;
     request.kind = PreviewKind::TrackAtFrame;
     request.track = track;
     request.frame = frame;
@@ -119,18 +124,18 @@ void TimelineDocument::previewTrack(uint32_t track, uint32_t frame, const void* 
 }
 
 void TimelineDocument::previewEvent(const kelvane::TrackEvent& event, const void* sender) {
-    doc_.WorkEvent() = event;
-    doc_.Preview().kind = PreviewKind::SingleEvent;
+    doc_.Views().workEvent = event;
+    doc_.Views().preview.kind = PreviewKind::SingleEvent;
     post(sender);
 }
 
 void TimelineDocument::post(const void* sender) {
-    doc_.Preview().pending = true;
-    doc_.UpdateAllViews(sender, kelvane::kHintPreview | kelvane::kHintTimeline);
+    doc_.Views().preview.pending = true;
+    doc_.UpdateAllViews(sender, UpdateHint::Preview | UpdateHint::Timeline);
 }
 
 void TimelineDocument::clearDrag() {
-    doc_.Drag() = kelvane::DragState{};
+    doc_.Views().drag = kelvane::DragState{};
 }
 
 }  // namespace timeline

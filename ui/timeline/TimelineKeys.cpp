@@ -83,7 +83,7 @@ void TimelineView::moveCursorBy(int delta, bool extend) {
 }
 
 void TimelineView::stepEvent(int delta) {
-    kelvane::Track& track = doc_.trackForSelection(state_.currentTrack);
+    const kelvane::Track& track = doc_.track(state_.currentTrack);
     const uint32_t count = track.Count();
     if (count == 0) {
         return;
@@ -94,8 +94,7 @@ void TimelineView::stepEvent(int delta) {
     } else {
         index = std::min(index + 1, count - 1);
     }
-    clearSelection(track);
-    track.Events()[index].flags |= kelvane::kEventSelected;
+    select(onlyEvent(index));
     state_.currentEvent = index;
     keepVisible(frameToX(track.Events()[index].start, state_.zoom));
     postEventPreview(index);

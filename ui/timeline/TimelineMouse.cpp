@@ -51,11 +51,11 @@ void TimelineView::pressEvents(QMouseEvent* event) {
     } else if (y >= kDetailLaneBottom) {
         const QRect visible(int(scrollX()), int(scrollY()), viewport()->width(),
                             viewport()->height());
-        kelvane::Track& track = doc_.trackForSelection(state_.currentTrack);
-        const int hit = hitDetailBox(layoutDetailBoxes(track, state_, visible),
-                                     QPoint(int(scrollX()) + pos.x(), int(y)));
+        const int hit =
+            hitDetailBox(layoutDetailBoxes(doc_.track(state_.currentTrack), state_, visible),
+                         QPoint(int(scrollX()) + pos.x(), int(y)));
         if (hit < 0) {
-            clearSelection(track);
+            select(nullptr);
         } else {
             selectByClick(uint32_t(hit), event->modifiers());
             postSoleSelectedPreview();
@@ -63,19 +63,28 @@ void TimelineView::pressEvents(QMouseEvent* event) {
         viewport()->update();
         return;
     }
-    kelvane::Track& track = doc_.trackForSelection(state_.currentTrack);
-    if (const auto hit = eventAtFrame(track, frame)) {
+    if (const auto hit = eventAtFrame(doc_.track(state_.currentTrack), frame)) {
         startEventDrag(*hit, frame, event->modifiers());
     } else {
-        clearSelection(track);
+        select(nullptr);
     }
     viewport()->update();
 }
 
 void TimelineView::selectByClick(uint32_t event, Qt::KeyboardModifiers modifiers) {
-    applyClickSelection(doc_.trackForSelection(state_.currentTrack), event, state_.currentEvent,
-                        modifiers);
+    select(clickSelection(event, state_.currentEvent, modifiers));
     state_.currentEvent = event;
+}
+
+void TimelineView::select(const TimelineDocument::EventPredicate& selected) {
+    // Clearing selects nothing: a track with no events in use stays as it is.
+    static const TimelineDocument::EventPredicate none = [](uint32_t, const kelvane::TrackEvent&) {
+        return false;
+    };
+    doc_.select(state_.currentTrack, selected ? selected : none, this);
+    if (commandsChanged_) {
+        commandsChanged_();
+    }
 }
 
 void TimelineView::startEventDrag(uint32_t event, uint32_t frame, Qt::KeyboardModifiers modifiers) {
@@ -165,12 +174,10 @@ void TimelineView::mouseDoubleClickEvent(QMouseEvent* event) {
         documentY(event->position().toPoint().y()) < kRulerHeight) {
         return;
     }
-    kelvane::Track& track = doc_.trackForSelection(state_.currentTrack);
-    const auto events = track.EventSpan();
+    const auto events = doc_.track(state_.currentTrack).EventSpan();
     if (state_.currentEvent < events.size() &&
         (events[state_.currentEvent].flags & kelvane::kEventSelected)) {
-        clearSelection(track);
-        events[state_.currentEvent].flags |= kelvane::kEventSelected;
+        select(onlyEvent(state_.currentEvent));
         viewport()->update();
         runCommand(CommandId::Properties);
     }

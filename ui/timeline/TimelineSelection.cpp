@@ -18,32 +18,29 @@ std::optional<uint32_t> eventAtFrame(const kelvane::Track& track, uint32_t frame
     return uint32_t(after - 1);
 }
 
-void applyClickSelection(kelvane::Track& track, uint32_t clicked, uint32_t anchor,
-                         Qt::KeyboardModifiers modifiers) {
-    const auto events = track.EventSpan();
-    if (clicked >= events.size()) {
-        return;
-    }
+TimelineDocument::EventPredicate clickSelection(uint32_t clicked, uint32_t anchor,
+                                                Qt::KeyboardModifiers modifiers) {
+    const auto isSelected = [](const kelvane::TrackEvent& event) {
+        return (event.flags & kEventSelected) != 0;
+    };
     if (modifiers & Qt::ControlModifier) {
-        events[clicked].flags ^= kEventSelected;
-    } else if (modifiers & Qt::ShiftModifier) {
+        return [=](uint32_t index, const kelvane::TrackEvent& event) {
+            return index == clicked ? !isSelected(event) : isSelected(event);
+        };
+    }
+    if (modifiers & Qt::ShiftModifier) {
         // Toggles anchor + 1 .. clicked going right, clicked .. anchor - 1 going left.
         const uint32_t from = clicked > anchor ? anchor + 1 : clicked;
-        const uint32_t last = clicked > anchor ? clicked : anchor;  // exclusive going left
-        const uint32_t end = clicked > anchor ? last + 1 : last;
-        for (uint32_t i = from; i < end && i < events.size(); ++i) {
-            events[i].flags ^= kEventSelected;
-        }
-    } else {
-        clearSelection(track);
-        events[clicked].flags |= kEventSelected;
+        const uint32_t end = clicked > anchor ? clicked + 1 : anchor;
+        return [=](uint32_t index, const kelvane::TrackEvent& event) {
+            return (index >= from && index < end) ? !isSelected(event) : isSelected(event);
+        };
     }
+    return onlyEvent(clicked);
 }
 
-void clearSelection(kelvane::Track& track) {
-    for (kelvane::TrackEvent& event : track.EventSpan()) {
-        event.flags &= ~uint32_t(kEventSelected);
-    }
+TimelineDocument::EventPredicate onlyEvent(uint32_t index) {
+    return [index](uint32_t i, const kelvane::TrackEvent&) { return i == index; };
 }
 
 std::optional<uint32_t> soleSelected(const kelvane::Track& track) {

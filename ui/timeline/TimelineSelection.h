@@ -6,6 +6,7 @@
 #include <Qt>
 
 #include "model/Track.h"
+#include "ui/timeline/TimelineDocument.h"
 
 namespace timeline {
 
@@ -13,12 +14,14 @@ namespace timeline {
 // ever). None for a track without events in use, or before its first event.
 std::optional<uint32_t> eventAtFrame(const kelvane::Track& track, uint32_t frame);
 
-// A click on event `clicked` with `anchor` the current event: Ctrl toggles it, Shift toggles the
-// events from the anchor (exclusive) to it, otherwise it becomes the only selected event.
-void applyClickSelection(kelvane::Track& track, uint32_t clicked, uint32_t anchor,
-                         Qt::KeyboardModifiers modifiers);
+// The selection after a click on event `clicked` with `anchor` the current event: Ctrl toggles
+// it, Shift toggles the events from the anchor (exclusive) to it, otherwise it becomes the only
+// selected event.
+TimelineDocument::EventPredicate clickSelection(uint32_t clicked, uint32_t anchor,
+                                                Qt::KeyboardModifiers modifiers);
 
-void clearSelection(kelvane::Track& track);
+// Only event `index` selected.
+TimelineDocument::EventPredicate onlyEvent(uint32_t index);
 
 // The only selected event of the track, or none when no event or several are selected.
 std::optional<uint32_t> soleSelected(const kelvane::Track& track);

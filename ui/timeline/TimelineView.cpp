@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
-#include "model/DocumentState.h"
+#include "model/Document.h"
 #include "platform/ProfileFile.h"
 
 using namespace timeline;
@@ -29,7 +29,7 @@ QFont viewFont() {
 
 }  // namespace
 
-TimelineView::TimelineView(kelvane::CVelmoDoc& doc, kelvane::ProfileFile* profile, QWidget* parent)
+TimelineView::TimelineView(kelvane::Document& doc, kelvane::ProfileFile* profile, QWidget* parent)
     : QAbstractScrollArea(parent), doc_(doc), profile_(profile), painter_(viewFont()) {
     if (profile_) {
         state_.preview = profile_->ReadInt(kSection, "Preview", 1) != 0;
@@ -43,7 +43,13 @@ TimelineView::TimelineView(kelvane::CVelmoDoc& doc, kelvane::ProfileFile* profil
     viewport()->setMouseTracking(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    doc_.observe(this, [this](uint32_t hint) { onDocumentUpdate(hint); });
+    doc_.observe(
+        this, [this] { onDocumentUpdate(); },
+        [this](uint32_t track) {
+            if (track == state_.currentTrack) {
+                viewport()->update();
+            }
+        });
     relayout();
 }
 
@@ -83,10 +89,7 @@ void TimelineView::relayout() {
     viewport()->update();
 }
 
-void TimelineView::onDocumentUpdate(uint32_t hint) {
-    if ((hint & kelvane::kHintTimeline) == 0) {
-        return;
-    }
+void TimelineView::onDocumentUpdate() {
     const uint32_t count = doc_.track(state_.currentTrack).Count();
     state_.currentEvent = count == 0 ? 0 : std::min(state_.currentEvent, count - 1);
     relayout();

@@ -18,7 +18,7 @@
 class QMenu;
 
 namespace kelvane {
-class CVelmoDoc;
+class Document;
 class ProfileFile;
 }  // namespace kelvane
 
@@ -29,18 +29,16 @@ class ProfileFile;
 class TimelineView : public QAbstractScrollArea, public CommandTarget {
     Q_OBJECT
   public:
-    // The event properties dialog: given the one selected event, or null for several, it returns
-    // the change to apply to each of them, or nothing when the user cancelled.
-    using EventDialog = std::function<std::optional<std::function<void(kelvane::TrackEvent&)>>(
-        const kelvane::TrackEvent* single)>;
-
     // `profile` keeps "Preview" and "AutoExtend" of section "TrackView"; null keeps them in the
     // view only.
-    TimelineView(kelvane::CVelmoDoc& doc, kelvane::ProfileFile* profile, QWidget* parent = nullptr);
+    TimelineView(kelvane::Document& doc, kelvane::ProfileFile* profile, QWidget* parent = nullptr);
     ~TimelineView() override;
 
     const timeline::TimelineState& state() const { return state_; }
-    void setEventDialog(EventDialog dialog) { eventDialog_ = std::move(dialog); }
+    // Called when a command's state changed without a document update (the selection, say).
+    void setCommandsChanged(std::function<void()> changed) {
+        commandsChanged_ = std::move(changed);
+    }
 
     bool commandState(CommandId id, CommandState& state) const override;
     void runCommand(CommandId id) override;
@@ -72,7 +70,7 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
   private:
     // layout and scrolling
     void relayout();
-    void onDocumentUpdate(uint32_t hint);
+    void onDocumentUpdate();
     void keepVisible(int64_t x);
     void scrollToLeft(int64_t x);
     int64_t documentWidth() const;
@@ -86,6 +84,7 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     void pressEvents(QMouseEvent* event);
     void startEventDrag(uint32_t event, uint32_t frame, Qt::KeyboardModifiers modifiers);
     void selectByClick(uint32_t event, Qt::KeyboardModifiers modifiers);
+    void select(const timeline::TimelineDocument::EventPredicate& selected);
     void postFramePreview();
     void postEventPreview(uint32_t event);
     void postSoleSelectedPreview();
@@ -110,5 +109,5 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     std::optional<timeline::RulerDrag> rulerDrag_;
     std::optional<timeline::EventDrag> eventDrag_;
     uint32_t dragFrame_ = 0;  // the frame under the pointer during a drag
-    EventDialog eventDialog_;
+    std::function<void()> commandsChanged_;
 };

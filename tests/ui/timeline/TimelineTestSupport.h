@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "model/Clipboard.h"
+#include "model/Document.h"
 #include "model/DocumentServices.h"
 #include "model/EditHistory.h"
-#include "model/VelmoDoc.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/timeline/TimelineView.h"
 
@@ -57,18 +57,21 @@ struct TimelineFixture {
     MemoryServices services;
     kelvane::testing::ScriptedPrompt prompt;
     kelvane::MemoryClipboard clipboard;
-    kelvane::CVelmoDoc doc{services, prompt, clipboard};
+    kelvane::Document doc{services, prompt, clipboard};
     std::unique_ptr<TimelineView> view;
 
     explicit TimelineFixture(QSize size = QSize(800, 600)) {
-        doc.GetProject().settings.length = 1000;
+        arrange().settings.length = 1000;
         view = std::make_unique<TimelineView>(doc, nullptr);
         view->resize(size);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
     }
 
-    kelvane::Track& track(uint32_t i) { return doc.GetProject().tracks[i]; }
+    // Sets up the project as a test needs it; the view under test changes it only through the
+    // document.
+    kelvane::Project& arrange() { return doc.ProjectForRendering(); }
+    kelvane::Track& track(uint32_t i) { return arrange().tracks[i]; }
 
     void setEvents(uint32_t i, std::initializer_list<uint32_t> starts) {
         std::vector<kelvane::TrackEvent> events;
@@ -77,7 +80,7 @@ struct TimelineFixture {
         }
         QVERIFY(track(i).Reset(0));
         QVERIFY(track(i).InsertSorted(events.data(), uint32_t(events.size())));
-        doc.UpdateAllViews(nullptr, kelvane::kHintTimeline);
+        doc.UpdateAllViews(nullptr, kelvane::UpdateHint::Timeline);
     }
 
     std::vector<uint32_t> starts(uint32_t i) {

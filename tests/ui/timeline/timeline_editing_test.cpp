@@ -65,11 +65,11 @@ class TimelineEditingTest : public QObject {
         QCOMPARE(f.track(1).Events()[0].fileId, 0);
         QCOMPARE(f.checkpoints(), 2u);
 
-        f.doc.OnEditUndo();
+        f.doc.Undo();
         QCOMPARE(f.starts(1), Starts({0, 55, 80}));
-        f.doc.OnEditUndo();
+        f.doc.Undo();
         QCOMPARE(f.starts(1), Starts({0, 40, 80}));
-        f.doc.OnEditRedo();
+        f.doc.Redo();
         QCOMPARE(f.starts(1), Starts({0, 55, 80}));
 
         // A press and release on the same frame is a click, not an edit.
@@ -84,9 +84,9 @@ class TimelineEditingTest : public QObject {
         QCOMPARE(f.view->state().cursor, 10u);
         QCOMPARE(f.view->state().selectionStart, 10u);
         QCOMPARE(f.view->state().selectionEnd, 40u);
-        QVERIFY(f.doc.Preview().pending);
-        QCOMPARE(f.doc.Preview().kind, kelvane::PreviewKind::AllTracksAtFrame);
-        QCOMPARE(f.doc.Preview().frame, 10u);
+        QVERIFY(f.doc.Views().preview.pending);
+        QCOMPARE(f.doc.Views().preview.kind, kelvane::PreviewKind::AllTracksAtFrame);
+        QCOMPARE(f.doc.Views().preview.frame, 10u);
         // Pressing on the start lets the drag carry that end; the other end stays.
         f.drag(f.onRuler(10), f.onRuler(60));
         QCOMPARE(f.view->state().selectionStart, 40u);
@@ -94,14 +94,14 @@ class TimelineEditingTest : public QObject {
 
         // In detail mode the request names the current track; with preview off nothing is asked.
         f.view->runCommand(CommandId::AllTracks);
-        f.doc.Preview() = {};
+        f.doc.Views().preview = {};
         QTest::keyClick(f.view.get(), Qt::Key_Right);
-        QCOMPARE(f.doc.Preview().kind, kelvane::PreviewKind::TrackAtFrame);
+        QCOMPARE(f.doc.Views().preview.kind, kelvane::PreviewKind::TrackAtFrame);
         f.view->runCommand(CommandId::PreviewToggle);
-        f.doc.Preview() = {};
+        f.doc.Views().preview = {};
         f.click(f.onRuler(20));
         QTest::keyClick(f.view.get(), Qt::Key_Left);
-        QVERIFY(!f.doc.Preview().pending);
+        QVERIFY(!f.doc.Views().preview.pending);
     }
 
     void keysMoveCursorEventsAndTracks() {
@@ -128,8 +128,8 @@ class TimelineEditingTest : public QObject {
         QTest::keyClick(f.view.get(), Qt::Key_Down);
         QTest::keyClick(f.view.get(), Qt::Key_Down);  // not past the last event
         QCOMPARE(f.selected(0), Starts({2}));
-        QVERIFY(f.doc.Preview().kind == kelvane::PreviewKind::SingleEvent);
-        QCOMPARE(f.doc.WorkEvent().start, 9u);
+        QVERIFY(f.doc.Views().preview.kind == kelvane::PreviewKind::SingleEvent);
+        QCOMPARE(f.doc.Views().workEvent.start, 9u);
         QTest::keyClick(f.view.get(), Qt::Key_Up);
         QCOMPARE(f.selected(0), Starts({1}));
         QTest::keyClick(f.view.get(), Qt::Key_Up, Qt::ShiftModifier);  // not above track 0
@@ -141,7 +141,7 @@ class TimelineEditingTest : public QObject {
 
     void templateKeysInsertAtTheCursor() {
         TimelineFixture f;
-        kelvane::EventTemplate& slot = f.doc.GetProject().templates[0];
+        kelvane::EventTemplate& slot = f.arrange().templates[0];
         slot = timeline::testing::usedEvent(0, 42);
         slot.flags |= kelvane::kEventSelected;
         for (int i = 0; i < 7; ++i) {
@@ -158,7 +158,7 @@ class TimelineEditingTest : public QObject {
         QTest::keyClick(f.view.get(), Qt::Key_Q);      // the upper letter row is not used
         QCOMPARE(f.starts(1), Starts({7}));
         QCOMPARE(f.checkpoints(), 1u);
-        f.doc.OnEditUndo();
+        f.doc.Undo();
         QCOMPARE(f.starts(1), Starts{});
     }
 
@@ -182,9 +182,9 @@ class TimelineEditingTest : public QObject {
         f.view->runCommand(CommandId::EditCut);
         QCOMPARE(f.starts(0), Starts{});
         QCOMPARE(f.checkpoints(), 2u);
-        f.doc.OnEditUndo();
+        f.doc.Undo();
         QCOMPARE(f.starts(0), Starts({0, 10, 20, 60, 70}));
-        f.doc.OnEditUndo();
+        f.doc.Undo();
         QCOMPARE(f.starts(0), Starts({0, 10, 20}));
     }
 
@@ -211,8 +211,8 @@ class TimelineEditingTest : public QObject {
         QVERIFY(!drop(mime::kFileEntry, "1024", f.at(50, 3)));  // no such entry
         QCOMPARE(f.checkpoints(), 1u);
 
-        f.doc.GetProject().templates[2] = timeline::testing::usedEvent(0, 7);
-        f.doc.GetProject().templates[2].flags |= kelvane::kEventSelected;
+        f.arrange().templates[2] = timeline::testing::usedEvent(0, 7);
+        f.arrange().templates[2].flags |= kelvane::kEventSelected;
         QVERIFY(drop(mime::kTemplateSlot, "2", f.at(20, 3)));
         QCOMPARE(f.starts(3), Starts({20, 50}));
         QCOMPARE(f.track(3).Events()[0].fileId, 7);
