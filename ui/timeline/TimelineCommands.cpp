@@ -84,6 +84,10 @@ void TimelineView::runCommand(CommandId id) {
             return;
     }
     viewport()->update();
+    // Zoom limits, checks and the selection may have changed the state of other commands.
+    if (commandsChanged_) {
+        commandsChanged_();
+    }
 }
 
 QMenu* TimelineView::createContextMenu(QWidget* parent) {
