@@ -194,8 +194,7 @@ void TimelineView::contextMenuEvent(QContextMenuEvent* event) {
     menu->popup(event->globalPos());
 }
 
-std::optional<uint32_t> TimelineView::dropTrack(const TrackDrop& drop, QPoint client) const {
-    (void)drop;
+std::optional<uint32_t> TimelineView::dropTrack(QPoint client) const {
     // Nothing lands on the ruler, pinned at the top or not.
     if (client.y() < kRulerHeight) {
         return std::nullopt;
@@ -218,7 +217,7 @@ void TimelineView::dragEnterEvent(QDragEnterEvent* event) {
 
 void TimelineView::dragMoveEvent(QDragMoveEvent* event) {
     const auto drop = TrackDrop::fromMime(event->mimeData());
-    if (drop && dropTrack(*drop, event->position().toPoint())) {
+    if (drop && dropTrack(event->position().toPoint())) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -228,7 +227,7 @@ void TimelineView::dragMoveEvent(QDragMoveEvent* event) {
 void TimelineView::dropEvent(QDropEvent* event) {
     const QPoint pos = event->position().toPoint();
     const auto drop = TrackDrop::fromMime(event->mimeData());
-    const auto track = drop ? dropTrack(*drop, pos) : std::nullopt;
+    const auto track = drop ? dropTrack(pos) : std::nullopt;
     doc_.clearDrag();
     if (!track) {
         event->ignore();

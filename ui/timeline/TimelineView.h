@@ -91,7 +91,9 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     bool handleTemplateKey(QKeyEvent* event);
     void moveCursorBy(int delta, bool extend);
     void stepEvent(int delta);
-    std::optional<uint32_t> dropTrack(const timeline::TrackDrop& drop, QPoint client) const;
+    // The track a drop at this window point lands on, or none (the ruler, below the last track,
+    // below the lane in detail mode).
+    std::optional<uint32_t> dropTrack(QPoint client) const;
     void autoScrollDuringDrag(int clientX);
 
     // commands
