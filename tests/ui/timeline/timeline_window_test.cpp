@@ -53,6 +53,10 @@ class TimelineWindowTest : public QObject {
         QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, onTrack(*view, 22, 2));
         QCOMPARE(window.activePaneIndex(), 3);  // the click made the timeline the active pane
         QCOMPARE(startsOf(doc, 2), (std::vector<uint32_t>{20, 30}));
+        const QString shots =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../screenshots");
+        QDir().mkpath(shots);
+        window.grab().save(shots + QStringLiteral("/timeline_in_window.png"));
         QVERIFY(window.executeCommand(CommandId::EditUndo));
         QCOMPARE(startsOf(doc, 2), (std::vector<uint32_t>{10, 30}));
         QVERIFY(window.executeCommand(CommandId::EditRedo));
