@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 
 #include "ui/timeline/DetailLayout.h"
+#include "ui/timeline/DragCursors.h"
 #include "ui/timeline/TimelineSelection.h"
 #include "ui/timeline/TimelineView.h"
 
@@ -91,7 +92,7 @@ void TimelineView::startEventDrag(uint32_t event, uint32_t frame, Qt::KeyboardMo
     selectByClick(event, modifiers);
     eventDrag_.emplace(state_.currentTrack, frame);
     dragFrame_ = frame;
-    viewport()->setCursor(Qt::SizeAllCursor);
+    viewport()->setCursor(moveEventsCursor());
     postSoleSelectedPreview();
 }
 
