@@ -3,34 +3,22 @@
 #include <QtTest>
 
 #include <initializer_list>
-#include <map>
 #include <memory>
 #include <vector>
 
 #include "model/Clipboard.h"
 #include "model/Document.h"
 #include "model/DocumentServices.h"
-#include "model/EditHistory.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/timeline/TimelineView.h"
 
 namespace timeline::testing {
 
-// Media that never loads and project files kept in memory by path.
-class MemoryServices : public kelvane::DocumentServices {
+// No media and no project files: the timeline's tests need neither.
+class NoServices : public kelvane::DocumentServices {
   public:
-    bool ReadProject(std::u16string_view path, kelvane::Project& project) override {
-        auto it = saved.find(std::u16string(path));
-        return it != saved.end() && kelvane::CopyProjectSnapshot(*it->second, project);
-    }
-    bool WriteProject(std::u16string_view path, kelvane::Project& project) override {
-        auto copy = kelvane::Project::Create();
-        if (!copy || !kelvane::CopyProjectSnapshot(project, *copy)) {
-            return false;
-        }
-        saved[std::u16string(path)] = std::move(copy);
-        return true;
-    }
+    bool ReadProject(std::u16string_view, kelvane::Project&) override { return false; }
+    bool WriteProject(std::u16string_view, kelvane::Project&) override { return false; }
     bool OpenFile(const kelvane::Project&, kelvane::FileEntry&, kelvane::FileKind,
                   std::u16string_view) override {
         return false;
@@ -39,7 +27,6 @@ class MemoryServices : public kelvane::DocumentServices {
                   const kelvane::LogFont&) override {
         return false;
     }
-    std::map<std::u16string, std::unique_ptr<kelvane::Project>> saved;
 };
 
 inline kelvane::TrackEvent usedEvent(uint32_t start, int32_t fileId = 1) {
@@ -54,7 +41,7 @@ inline kelvane::TrackEvent usedEvent(uint32_t start, int32_t fileId = 1) {
 // A document with a length of 1000 frames at 30 frames per second, and a timeline over it in a
 // shown window of 800 x 600.
 struct TimelineFixture {
-    MemoryServices services;
+    NoServices services;
     kelvane::testing::ScriptedPrompt prompt;
     kelvane::MemoryClipboard clipboard;
     kelvane::Document doc{services, prompt, clipboard};
