@@ -9,6 +9,7 @@
 
 #include "model/TrackEvent.h"
 #include "ui/commands/CommandTarget.h"
+#include "ui/timeline/EventDrag.h"
 #include "ui/timeline/RulerDrag.h"
 #include "ui/timeline/TimelineDocument.h"
 #include "ui/timeline/TimelinePainter.h"
