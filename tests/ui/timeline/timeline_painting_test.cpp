@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QScrollBar>
 
 #include "TimelineTestSupport.h"
@@ -129,6 +130,34 @@ class TimelinePaintingTest : public QObject {
             QCOMPARE(paintView(*f.view, QSize(61, 29)), detail);
             keepScreenshot(detail, QStringLiteral("timeline_detail_zoom%1").arg(zoom));
             f.view->runCommand(CommandId::AllTracks);
+        }
+    }
+
+    void scrollingShowsWhatAFreshPaintShows() {
+        // What scrolling leaves on screen (moved pixels plus the repainted strips: new content,
+        // the pinned ruler, the pinned track numbers) must equal a paint from scratch.
+        TimelineFixture f(QSize(640, 480));
+        f.setEvents(0, {0, 3, 50, 52, 400});
+        f.setEvents(5, {10, 20, 200});
+        f.track(5).Events()[1].flags |= kelvane::kEventSelected;
+        f.drag(f.onRuler(12), f.onRuler(30));
+        QScrollBar* h = f.view->horizontalScrollBar();
+        QScrollBar* v = f.view->verticalScrollBar();
+        const auto onScreen = [&] {
+            QApplication::processEvents();
+            const QPoint origin = f.viewport()->mapTo(f.view->window(), QPoint(0, 0));
+            return f.view->window()
+                ->screen()
+                ->grabWindow(f.view->window()->winId(), origin.x(), origin.y(),
+                             f.viewport()->width(), f.viewport()->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        for (const QPoint step : {QPoint(13, 0), QPoint(0, 37), QPoint(-5, 0), QPoint(200, 3),
+                                  QPoint(0, -20), QPoint(-150, 0)}) {
+            h->setValue(h->value() + step.x());
+            v->setValue(v->value() + step.y());
+            QCOMPARE(onScreen(), paintView(*f.view, f.viewport()->size()));
         }
     }
 
