@@ -51,6 +51,9 @@ class AviWriter {
     bool StreamOpen() const { return streamOpen_; }
     // The chosen compressor; nullptr for uncompressed output.
     const CompressorInfo* Compressor() const { return compressor_; }
+    // When the last WriteFrame had its frame converted and encoded and began writing it (steady
+    // clock, nanoseconds); for the export's timeline.
+    int64_t LastEncodeEndNs() const { return lastEncodeEndNs_; }
 
   private:
     struct Output;
@@ -66,6 +69,7 @@ class AviWriter {
     const CompressorInfo* compressor_ = nullptr;
     BitmapInfoHeader input_{};
     uint32_t nextIndex_ = 0;
+    int64_t lastEncodeEndNs_ = 0;
     std::unique_ptr<Output> out_;
 };
 
