@@ -1,8 +1,9 @@
 #include "ui/frame/PaneContext.h"
 #include "ui/frame/PaneFactories.h"
-#include "ui/frame/PanePlaceholder.h"
+#include "ui/timeline/TimelineView.h"
 
 QWidget* makeTimelinePane(const PaneContext& context, QWidget* parent) {
-    (void)context;
-    return new PanePlaceholder(QStringLiteral("タイムライン"), parent);
+    auto* view = new TimelineView(context.document, &context.profile, parent);
+    view->setCommandsChanged(context.commandsChanged);
+    return view;
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+
+// The timeline's palette.
+namespace timeline::colours {
+
+inline const QColor kWindow(255, 255, 255);
+inline const QColor kRulerTop(255, 255, 255);
+inline const QColor kRulerTicks(192, 192, 192);
+inline const QColor kRow(192, 192, 192);
+inline const QColor kCurrentRow(128, 128, 255);
+inline const QColor kSelectedBar(0, 0, 192);
+inline const QColor kBar(128, 128, 128);
+inline const QColor kDetailLane(224, 224, 224);
+inline const QColor kCursor(255, 0, 0);
+inline const QColor kTick(0, 0, 0);
+inline const QColor kSelectionRange(0, 0, 192);
+inline const QColor kScaleMark(128, 0, 128);
+inline const QColor kBoxFill(255, 255, 255);
+inline const QColor kBoxOutline(192, 192, 192);
+inline const QColor kSelectedBoxFill(192, 192, 192);
+inline const QColor kSelectedBoxOutline(128, 128, 128);
+inline const QColor kDragGhost(255, 128, 0);
+
+}  // namespace timeline::colours
