@@ -1,7 +1,9 @@
 #include "export/AviWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "export/CompressorChooser.h"
 #include "media/FfmpegHandles.h"
@@ -77,6 +79,7 @@ bool AviWriter::ChooseCompressor(CompressorChooser& chooser) {
         return false;
     }
     compressor_ = info->encoder.empty() ? nullptr : info;
+    quality_ = std::clamp(chooser.Quality(), -1, 100);
     return true;
 }
 
@@ -197,9 +200,13 @@ bool AviWriter::OpenEncoder(uint32_t rate, uint32_t scale) {
     const std::string_view name = codec->name;
     if (name == "mjpeg" || name == "mpeg4") {
         enc->flags |= AV_CODEC_FLAG_QSCALE;
-        enc->global_quality = FF_QP2LAMBDA * 2;
+        // Quality 100 is the finest quantiser 2, quality 0 the coarsest 31.
+        const int qscale = quality_ < 0 ? 2 : 2 + (100 - quality_) * 29 / 100;
+        enc->global_quality = FF_QP2LAMBDA * qscale;
     } else if (name == "libx264") {
-        options.Set("crf", "18");
+        // Quality 100 is constant rate factor 18 (visually lossless), quality 0 is 51.
+        const int crf = quality_ < 0 ? 18 : 51 - quality_ * 33 / 100;
+        options.Set("crf", std::to_string(crf).c_str());
         options.Set("tune", "zerolatency");
         options.Set("forced-idr", "1");
     }
@@ -334,6 +341,7 @@ void AviWriter::Release() {
         out_.reset();
     }
     compressor_ = nullptr;
+    quality_ = -1;
     initialised_ = false;
     streamOpen_ = false;
     nextIndex_ = 0;

@@ -1,0 +1,74 @@
+#include "ui/export/ExportCommand.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+
+#include "export/CompressorChooser.h"
+#include "export/ExportDriver.h"
+#include "export/ExportMessages.h"
+#include "export/ProjectFrameComposer.h"
+#include "ui/dialogs/DialogControls.h"
+#include "ui/export/CompressorDialog.h"
+#include "ui/export/ExportProgressDialog.h"
+
+namespace kelvane {
+
+QString askExportPath(QWidget* parent) {
+    QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"), QString(),
+                       QStringLiteral("AVIファイル (*.avi)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("avi"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().first();
+}
+
+bool exportAvi(QWidget* parent, CVelmoDoc& doc, ProfileFile& profile) {
+    // The preview pane draws afresh after the export.
+    doc.Preview() = PreviewRequest{};
+    doc.Preview().pending = true;
+    const QString path = askExportPath(parent);
+    if (path.isEmpty()) {
+        return false;
+    }
+    DialogCompressorChooser chooser(parent, profile);
+    return exportAviTo(parent, doc, path, chooser);
+}
+
+bool exportAviTo(QWidget* parent, CVelmoDoc& doc, const QString& path, CompressorChooser& chooser,
+                 bool showPreview) {
+    Project& project = doc.GetProject();
+    ExportJob job;
+    // The abort-on-draw-error choice stays with the project from one export to the next.
+    job.abortOnDrawError = project.exportState.abortOnDrawError;
+    if (!job.writer.ChooseCompressor(chooser)) {
+        return false;  // cancelled: no file, no message
+    }
+    const ExportSettings settings = ExportSettingsOf(project);
+    ProjectFrameComposer composer(project);
+    if (!job.Setup(QFile::encodeName(path).toStdString(), settings, composer)) {
+        job.writer.Close();
+        showError(parent, QString::fromUtf8(kExportCannotOpenFile));
+        return false;
+    }
+    job.stopped = false;
+    job.done = false;
+    int result = QDialog::Rejected;
+    {
+        ExportProgressDialog dialog(parent, job, settings, composer);
+        dialog.showImageCheck()->setChecked(showPreview);
+        result = dialog.exec();
+    }
+    job.writer.Close();  // already closed on every way out; kept for safety
+    project.exportState.abortOnDrawError = job.abortOnDrawError;
+    if (result != QDialog::Accepted) {
+        showError(parent, QString::fromUtf8(kExportStopped));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,222 @@
+#include "ui/export/ExportProgressDialog.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "media/TimeoutQuery.h"
+#include "ui/dialogs/DialogControls.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr QSize kPreviewSize(320, 240);
+
+// The text has a tab between its two columns; a label shows it as a wide gap.
+QString displayText(const std::string& text) {
+    return QString::fromStdString(text).replace(u'\t', QStringLiteral("　　"));
+}
+
+}  // namespace
+
+ExportPreviewArea::ExportPreviewArea(QWidget* parent) : QWidget(parent) {
+    setFixedSize(kPreviewSize);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(QStringLiteral("現在の画像"));
+}
+
+void ExportPreviewArea::setFrame(QImage frame) {
+    frame_ = std::move(frame);
+    update();
+}
+
+void ExportPreviewArea::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (frame_.isNull()) {
+        painter.fillRect(rect(), palette().window());
+        return;
+    }
+    painter.drawImage(rect(), frame_);
+}
+
+QImage previewImageOf(const PixelImage& image, QSize size) {
+    if (image.Pixels() == nullptr || image.Width() <= 0 || image.Height() <= 0 ||
+        image.BitsPerPixel() != 32) {
+        return {};
+    }
+    // Rows are stored bottom-up: the last stored row is the top one, read with a negative pitch.
+    const int pitch = int(image.Pitch());
+    const uchar* top = image.Pixels() + size_t(image.Height() - 1) * size_t(pitch);
+    const QImage view(top, image.Width(), image.Height(), -pitch, QImage::Format_RGB32);
+    // A plain stretch, pixel for pixel, as the frame is shown elsewhere.
+    return view.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+ExportProgressDialog::ExportProgressDialog(QWidget* parent, ExportJob& job,
+                                           const ExportSettings& settings, FrameComposer& composer)
+    : QDialog(parent), job_(job), driver_(job, settings, composer) {
+    setWindowTitle(QStringLiteral("AVIファイル作成状況"));
+    setAccessibleName(windowTitle());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 8, 12, 12);
+    preview_ = new ExportPreviewArea(this);
+    layout->addWidget(preview_, 0, Qt::AlignHCenter | Qt::AlignTop);
+    text_ = new QLabel(this);
+    text_->setAccessibleName(QStringLiteral("進捗状況"));
+    text_->setMinimumHeight(text_->fontMetrics().lineSpacing() * 2 + 4);
+    layout->addWidget(text_);
+    bar_ = new QProgressBar(this);
+    bar_->setAccessibleName(QStringLiteral("進捗度"));
+    bar_->setRange(0, int(std::min<uint32_t>(settings.length, INT32_MAX)));
+    bar_->setValue(0);
+    layout->addWidget(bar_);
+    showImage_ = makeCheck(this, QStringLiteral("現在の画像を表示する"));
+    timeoutIsError_ = makeCheck(this, QStringLiteral("タイムアウトをエラーにする"));
+    abortOnError_ =
+        makeCheck(this, QStringLiteral("イベント描画時にエラーが発生した場合は中断する"));
+    layout->addWidget(showImage_);
+    layout->addWidget(timeoutIsError_);
+    layout->addWidget(abortOnError_);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    abort_ = makeButton(this, QStringLiteral("中断"));
+    row->addWidget(abort_);
+    layout->addLayout(row);
+
+    showImage_->setChecked(true);
+    timeoutIsError_->setChecked(false);
+    abortOnError_->setChecked(job_.abortOnDrawError);
+    connect(showImage_, &QCheckBox::toggled, this, [this](bool on) {
+        driver_.showCurrentImage = on;
+        if (!on) {
+            preview_->setFrame(QImage());
+        }
+    });
+    connect(timeoutIsError_, &QCheckBox::toggled, this,
+            [this](bool on) { driver_.timeoutIsError = on; });
+    connect(abortOnError_, &QCheckBox::toggled, this,
+            [this](bool on) { driver_.SetAbortOnDrawError(on); });
+    connect(abort_, &QPushButton::clicked, this, &ExportProgressDialog::reject);
+
+    // A zero-interval timer fires once per turn of the event loop: one frame, then input,
+    // painting and the other timers get their turn.
+    pump_.setInterval(0);
+    connect(&pump_, &QTimer::timeout, this, &ExportProgressDialog::pump);
+}
+
+ExportProgressDialog::~ExportProgressDialog() {
+    pump_.stop();
+    if (TimeoutQuery() == this) {
+        SetTimeoutQuery(previousTimeoutTarget_);
+    }
+}
+
+int ExportProgressDialog::exec() {
+    previousTimeoutTarget_ = TimeoutQuery();
+    SetTimeoutQuery(this);
+    driver_.Start();
+    driver_.showCurrentImage = showImage_->isChecked();
+    driver_.timeoutIsError = timeoutIsError_->isChecked();
+    applyTick(driver_.Tick());
+    pump_.start();
+    return QDialog::exec();
+}
+
+void ExportProgressDialog::pump() {
+    // A question asked inside a step runs a nested event loop; the timer must not step again
+    // until the first step has returned.
+    if (stepping_ || finished_) {
+        return;
+    }
+    stepping_ = true;
+    const uint32_t before = job_.FramesWritten();
+    driver_.Step();
+    stepping_ = false;
+    if (job_.FramesWritten() != before) {
+        emit frameWritten(job_.FramesWritten());
+    }
+    if (driver_.Ended() || driver_.TimerDue()) {
+        // A run that has ended ticks at once rather than when the timer comes round.
+        applyTick(driver_.Tick());
+    }
+}
+
+void ExportProgressDialog::applyTick(const ExportTick& tick) {
+    switch (tick.action) {
+        case ExportTick::Action::EndOk:
+            finish(Accepted);
+            return;
+        case ExportTick::Action::EndCancel:
+            finish(Rejected);
+            return;
+        case ExportTick::Action::Refresh:
+            break;
+    }
+    bar_->setValue(int(std::min<uint32_t>(tick.position, uint32_t(bar_->maximum()))));
+    if (tick.hasText) {
+        text_->setText(displayText(tick.text));
+    }
+    if (tick.preview != nullptr) {
+        preview_->setFrame(previewImageOf(*tick.preview, kPreviewSize));
+    }
+}
+
+void ExportProgressDialog::finish(int result) {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    pump_.stop();
+    SetTimeoutQuery(previousTimeoutTarget_);
+    done(result);
+}
+
+void ExportProgressDialog::reject() {
+    if (finished_) {
+        QDialog::reject();
+        return;
+    }
+    driver_.Cancel();
+    finish(Rejected);
+}
+
+QString ExportProgressDialog::progressText() const {
+    return text_->text();
+}
+
+int ExportProgressDialog::progressValue() const {
+    return bar_->value();
+}
+
+bool ExportProgressDialog::askTimeoutContinue() {
+    if (driver_.AnswerTimeoutQuestion()) {
+        return false;  // "タイムアウトをエラーにする": the fetch gives up at once
+    }
+    return QMessageBox::question(this, QStringLiteral("確認"), QString::fromUtf8(kTimeoutQuestion),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void ExportProgressDialog::ShowError(const std::string& message) {
+    showError(this, QString::fromStdString(message));
+}
+
+bool ExportProgressDialog::AskYesNo(const std::string& message) {
+    if (message == kTimeoutQuestion) {
+        return askTimeoutContinue();
+    }
+    return QMessageBox::question(this, QStringLiteral("確認"), QString::fromStdString(message),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool ExportProgressDialog::AskOkCancel(const std::string& message) {
+    return QMessageBox::question(this, QStringLiteral("確認"), QString::fromStdString(message),
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+}  // namespace kelvane

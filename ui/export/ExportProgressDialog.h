@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QTimer>
+
+#include "export/ExportDriver.h"
+#include "platform/UserPrompt.h"
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kelvane {
+
+// The 320 x 240 area that shows the frame written last, stretched to fit.
+class ExportPreviewArea : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ExportPreviewArea(QWidget* parent);
+    void setFrame(QImage frame);
+    const QImage& frame() const { return frame_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QImage frame_;
+};
+
+// A bottom-up 32-bit frame as a top-down image of the preview's size.
+QImage previewImageOf(const PixelImage& image, QSize size);
+
+// "AVIファイル作成状況": runs a set-up export to its end. One frame is composed and written per
+// turn of the event loop, on the thread that owns the project, so the window repaints, the timer
+// text moves on and "中断" is served between any two frames. While it is open it answers the
+// movie reader's timeout question: No at once when "タイムアウトをエラーにする" is checked, else
+// the user is asked. Ends with Accepted when every frame was written, Rejected otherwise.
+class ExportProgressDialog : public QDialog, private UserPrompt {
+    Q_OBJECT
+  public:
+    ExportProgressDialog(QWidget* parent, ExportJob& job, const ExportSettings& settings,
+                         FrameComposer& composer);
+    ~ExportProgressDialog() override;
+
+    int exec() override;
+    void reject() override;  // "中断", Escape and closing the window
+
+    // The texts and controls, for the tests.
+    QString progressText() const;
+    int progressValue() const;
+    const ExportPreviewArea* previewArea() const { return preview_; }
+    QCheckBox* showImageCheck() const { return showImage_; }
+    QCheckBox* timeoutCheck() const { return timeoutIsError_; }
+    QCheckBox* abortCheck() const { return abortOnError_; }
+    QPushButton* abortButton() const { return abort_; }
+    // Asked when a movie's fetch timed out: true goes on waiting.
+    bool askTimeoutContinue();
+
+  signals:
+    // After every frame handed to the writer (tests wait on it).
+    void frameWritten(uint32_t written);
+
+  private:
+    void pump();
+    void applyTick(const ExportTick& tick);
+    void finish(int result);
+
+    // UserPrompt for the movie reader's timeout question while the dialog is open.
+    void ShowError(const std::string& message) override;
+    bool AskYesNo(const std::string& message) override;
+    bool AskOkCancel(const std::string& message) override;
+
+    ExportJob& job_;
+    ExportDriver driver_;
+    QTimer pump_;
+    bool stepping_ = false;
+    bool finished_ = false;
+    UserPrompt* previousTimeoutTarget_ = nullptr;
+
+    QLabel* text_;
+    QProgressBar* bar_;
+    QCheckBox* showImage_;
+    QCheckBox* timeoutIsError_;
+    QCheckBox* abortOnError_;
+    ExportPreviewArea* preview_;
+    QPushButton* abort_;
+};
+
+}  // namespace kelvane
