@@ -6,14 +6,14 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "ui/dialogs/ModalAnswer.h"
 #include "media/MediaDocumentServices.h"
 #include "model/Clipboard.h"
 #include "model/VelmoDoc.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/dialogs/FilePropertiesDialog.h"
-#include "ui/dialogs/PropertyDialogs.h"
+#include "ui/dialogs/ModalAnswer.h"
 #include "ui/dialogs/ProjectPropertiesDialog.h"
+#include "ui/dialogs/PropertyDialogs.h"
 
 using namespace kelvane;
 using dialogs::answerModal;
@@ -106,7 +106,8 @@ class ProjectAndFileDialogsTest : public QObject {
                 messages << messageText(box);
                 static_cast<QMessageBox*>(box)->accept();
                 QTimer::singleShot(0, dialog, [&, dialog] {
-                    focusAfter = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
+                    focusAfter =
+                        dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
                     QVERIFY(dialog->isVisible());  // still open after the message
                     static_cast<QDialog*>(dialog)->reject();
                 });
@@ -114,7 +115,8 @@ class ProjectAndFileDialogsTest : public QObject {
             dialog->findChild<QPushButton*>(QStringLiteral("OK"))->click();
         });
         QVERIFY(!editProjectSettings(nullptr, f.doc));
-        QCOMPARE(messages, QStringList{QStringLiteral("1 から 4096 までの整数を入力してください。")});
+        QCOMPARE(messages,
+                 QStringList{QStringLiteral("1 から 4096 までの整数を入力してください。")});
         QCOMPARE(focusAfter, QStringLiteral("出力の高さ"));
         QCOMPARE(f.doc.GetProject().settings.width, 320u);
         QVERIFY(!f.doc.IsModified());
@@ -168,7 +170,8 @@ class ProjectAndFileDialogsTest : public QObject {
         QCOMPARE(script->currentText(), QStringLiteral("Japanese"));  // same character set
         QCOMPARE(face->currentText(), QStringLiteral("Serif JP"));
         QCOMPARE(weight->currentText(), QStringLiteral("4（標準）"));
-        QVERIFY(!dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->isEnabled());
+        QVERIFY(
+            !dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->isEnabled());
         QVERIFY(dialog.findChild<QLineEdit*>(QStringLiteral("色(RGB) R"))->isEnabled());
 
         script->setCurrentText(QStringLiteral("Latin"));
@@ -205,7 +208,8 @@ class ProjectAndFileDialogsTest : public QObject {
         QVERIFY(red->isEnabled());
         dialog.findChild<QCheckBox*>(QStringLiteral("ファイルではなくテキストを使用する"))->click();
         QVERIFY(!transparent->isEnabled());
-        QVERIFY(!dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->isEnabled());
+        QVERIFY(
+            !dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->isEnabled());
     }
 
     void aMissingEffectModuleLeavesThePathAsItWas() {
