@@ -50,12 +50,11 @@ QImage previewImageOf(const PixelImage& image, QSize size) {
         image.BitsPerPixel() != 32) {
         return {};
     }
-    // Rows are stored bottom-up: the last stored row is the top one, read with a negative pitch.
-    const int pitch = int(image.Pitch());
-    const uchar* top = image.Pixels() + size_t(image.Height() - 1) * size_t(pitch);
-    const QImage view(top, image.Width(), image.Height(), -pitch, QImage::Format_RGB32);
+    // Rows are stored bottom-up: stretched as they lie, then turned the right way up.
+    const QImage view(image.Pixels(), image.Width(), image.Height(), qsizetype(image.Pitch()),
+                      QImage::Format_RGB32);
     // A plain stretch, pixel for pixel, as the frame is shown elsewhere.
-    return view.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return view.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation).mirrored();
 }
 
 ExportProgressDialog::ExportProgressDialog(QWidget* parent, ExportJob& job,
