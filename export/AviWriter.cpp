@@ -284,6 +284,8 @@ bool AviWriter::WriteEncoded(const uint8_t* pixels, uint32_t index) {
         return false;
     }
     frame->pts = index;
+    // A fixed quantiser is taken from each frame, not from the context.
+    frame->quality = out_->encoder->global_quality;
     if (avcodec_send_frame(out_->encoder.get(), frame) < 0) {
         return false;
     }
