@@ -13,7 +13,8 @@ class EffectSelectionTest : public QObject {
   private slots:
     void theListPicksByPrefixAndWritesTheChosenName() {
         // The effect module the build puts beside the programs.
-        const QString module = QCoreApplication::applicationDirPath() + QStringLiteral("/effect.so");
+        const QString module =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/effect.so");
         if (!QFileInfo::exists(module)) {
             QSKIP("the effect module is not built");
         }
