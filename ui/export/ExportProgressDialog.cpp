@@ -197,7 +197,8 @@ bool ExportProgressDialog::askTimeoutContinue() {
     if (driver_.AnswerTimeoutQuestion()) {
         return false;  // "タイムアウトをエラーにする": the fetch gives up at once
     }
-    return QMessageBox::question(this, QStringLiteral("確認"), QString::fromUtf8(kTimeoutQuestion),
+    return QMessageBox::question(this, QStringLiteral("エラー"),
+                                 QString::fromUtf8(kTimeoutQuestion),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -209,7 +210,7 @@ bool ExportProgressDialog::AskYesNo(const std::string& message) {
     if (message == kTimeoutQuestion) {
         return askTimeoutContinue();
     }
-    return QMessageBox::question(this, QStringLiteral("確認"), QString::fromStdString(message),
+    return QMessageBox::question(this, QStringLiteral("エラー"), QString::fromStdString(message),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 

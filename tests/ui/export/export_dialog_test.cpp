@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -154,11 +155,19 @@ class ExportDialogTest : public QObject {
     void checkBoxesSteerTheRunAndTheTimeoutAnswer() {
         ExportFixture f;
         bool askedWhileChecked = true;
+        bool answeredWhileClear = false;
+        QString question;
         bool targetWasDialog = false;
         onProgressDialog([&](ExportProgressDialog* dialog) {
             QVERIFY(dialog->showImageCheck()->isChecked());
             QVERIFY(!dialog->timeoutCheck()->isChecked());
             QVERIFY(!dialog->abortCheck()->isChecked());
+            // Clear: the user is asked, and says go on waiting.
+            dialogs::answerModal(QStringLiteral("エラー"), [&](QWidget* box) {
+                question = dialogs::messageText(box);
+                static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+            });
+            answeredWhileClear = AskTimeoutContinue();
             dialog->abortCheck()->click();
             dialog->timeoutCheck()->click();
             targetWasDialog = TimeoutQuery() != nullptr;
@@ -171,6 +180,8 @@ class ExportDialogTest : public QObject {
         QVERIFY(exportAviTo(nullptr, f.doc, path, chooser));
         QVERIFY(targetWasDialog);
         QVERIFY(!askedWhileChecked);
+        QVERIFY(answeredWhileClear);
+        QCOMPARE(question, QString::fromUtf8(kTimeoutQuestion));
         QCOMPARE(TimeoutQuery(), before);  // given back when the dialog closes
         QVERIFY(f.doc.GetProject().exportState.abortOnDrawError);  // kept for the next export
     }
