@@ -3,6 +3,9 @@
 //
 //   ui_export_bench PROJECT.xqm KELVANE_RENDER [RUNS=3] [CODEC=uncompressed] [OUT_DIR=/tmp]
 //
+// PROJECT "tiny:N" makes (in OUT_DIR) a 64 x 48 project of N frames of background only, whose
+// frames cost next to nothing, so that what the window adds per frame shows.
+//
 // Each round runs, in this order: kelvane-render as a separate process (whole command, wall
 // clock, including its start-up and project load), the window's export with the preview off and
 // with it on, and the same export without a window in this process (RunExportCommand, what
@@ -63,7 +66,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    const QString project = QString::fromLocal8Bit(argv[1]);
+    QString project = QString::fromLocal8Bit(argv[1]);
     const QString render = QString::fromLocal8Bit(argv[2]);
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     const std::string codec = argc > 4 ? argv[4] : std::string(kUncompressedName);
@@ -80,6 +83,17 @@ int main(int argc, char** argv) {
     MediaDocumentServices services(prompt);
     MemoryClipboard clipboard;
     CVelmoDoc doc(services, prompt, clipboard);
+    if (project.startsWith(QStringLiteral("tiny:"))) {
+        ProjectSettingsForm form = doc.ProjectSettingsForDialog();
+        form.width = 64;
+        form.height = 48;
+        form.length = project.mid(5).toStdU16String();
+        doc.OnProjectSettings(form);
+        project = outDir + QStringLiteral("/ui_export_bench_tiny.xqm");
+        if (!doc.OnSaveDocument(project.toStdU16String())) {
+            return 1;
+        }
+    }
     if (!doc.OnOpenDocument(project.toStdU16String())) {
         return 1;
     }
