@@ -42,6 +42,7 @@ class KeepWaiting : public UserPrompt {
     }
     bool AskYesNo(const std::string&) override { return true; }
     bool AskOkCancel(const std::string&) override { return true; }
+    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Yes; }
 };
 
 std::string Quoted(const std::string& path) {

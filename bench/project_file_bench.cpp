@@ -44,6 +44,7 @@ class SilentPrompt : public UserPrompt {
     void ShowError(const std::string&) override {}
     bool AskYesNo(const std::string&) override { return true; }
     bool AskOkCancel(const std::string&) override { return true; }
+    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Yes; }
 };
 
 const std::vector<uint8_t>& LargeFile() {

@@ -18,4 +18,9 @@ bool ConsolePrompt::AskOkCancel(const std::string& message) {
     return answer_;
 }
 
+PromptAnswer ConsolePrompt::AskYesNoCancel(const std::string& message) {
+    ConsoleMessage(message + (answer_ ? " → はい\n" : " → キャンセル\n"));
+    return answer_ ? PromptAnswer::Yes : PromptAnswer::Cancel;
+}
+
 }  // namespace kelvane::cli

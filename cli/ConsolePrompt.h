@@ -17,6 +17,8 @@ class ConsolePrompt final : public UserPrompt {
     void ShowError(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
     bool AskOkCancel(const std::string& message) override;
+    // Yes when the options answer yes, otherwise Cancel, which loses nothing.
+    PromptAnswer AskYesNoCancel(const std::string& message) override;
 
   private:
     bool answer_;

@@ -4,6 +4,8 @@
 #include <exception>
 #include <limits>
 
+#include "model/Clipboard.h"
+
 namespace kelvane {
 namespace {
 
@@ -60,6 +62,24 @@ bool EventClipboardBlock::Decode(std::span<const uint8_t> block, std::vector<Tra
         std::memcpy(events.data(), block.data() + kHeaderBytes, size_t(count) * sizeof(TrackEvent));
     }
     return true;
+}
+
+bool PutEventsOnClipboard(Clipboard& clipboard, std::vector<TrackEvent> events,
+                          bool relativeStarts) {
+    if (relativeStarts && !events.empty()) {
+        const uint32_t first = events.front().start;
+        for (TrackEvent& event : events) {
+            event.start -= first;  // 32-bit: the starts are in ascending order
+        }
+    }
+    std::vector<uint8_t> block;
+    return EventClipboardBlock::Encode(events, block) && clipboard.Put(block);
+}
+
+bool TakeEventsFromClipboard(Clipboard& clipboard, std::vector<TrackEvent>& events) {
+    events.clear();
+    std::vector<uint8_t> block;
+    return clipboard.Get(block) && EventClipboardBlock::Decode(block, events) && !events.empty();
 }
 
 }  // namespace kelvane

@@ -9,6 +9,8 @@
 
 namespace kelvane {
 
+class Clipboard;
+
 // The block of events that copy and paste exchange: kind, count, the records as they lie in
 // memory, then 16 zero bytes. Blocks copied from a track and from the template list have the
 // same layout, so either can be pasted into the other.
@@ -24,5 +26,17 @@ struct EventClipboardBlock {
     // zero bytes are not required: another writer may leave them off, and no record is lost.
     static bool Decode(std::span<const uint8_t> block, std::vector<TrackEvent>& events);
 };
+
+// Puts the events on the clipboard, with starts made relative to the first event's when asked;
+// false when the clipboard refused them.
+bool PutEventsOnClipboard(Clipboard& clipboard, std::vector<TrackEvent> events,
+                          bool relativeStarts);
+// The events of the clipboard's block; false (and none) without a usable block.
+bool TakeEventsFromClipboard(Clipboard& clipboard, std::vector<TrackEvent>& events);
+
+// An event that the copy, cut, delete and properties commands act on.
+inline bool IsUsedAndSelected(const TrackEvent& event) {
+    return (event.flags & (kEventUsed | kEventSelected)) == (kEventUsed | kEventSelected);
+}
 
 }  // namespace kelvane

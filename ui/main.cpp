@@ -1,10 +1,5 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "ui/shell/StartUp.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("新規プロジェクト - Kelvane"));
-    window.show();
-    return app.exec();
+    return runKelvane(argc, argv);
 }

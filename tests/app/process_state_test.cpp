@@ -28,6 +28,10 @@ class ScriptedPrompt : public UserPrompt {
         asked.push_back("okcancel:" + message);
         return ok_;
     }
+    PromptAnswer AskYesNoCancel(const std::string& message) override {
+        asked.push_back("yesnocancel:" + message);
+        return PromptAnswer::Cancel;
+    }
     std::vector<std::string> asked;
 
   private:

@@ -50,6 +50,7 @@ class RecordingPrompt : public UserPrompt {
     void ShowError(const std::string& message) override { errors.push_back(message); }
     bool AskYesNo(const std::string&) override { return false; }
     bool AskOkCancel(const std::string&) override { return false; }
+    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Cancel; }
     std::vector<std::string> errors;
 };
 

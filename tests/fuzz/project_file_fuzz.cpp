@@ -50,6 +50,7 @@ class MessagePrompt : public UserPrompt {
     void ShowError(const std::string&) override {}
     bool AskYesNo(const std::string& message) override { return message.size() % 2 == 0; }
     bool AskOkCancel(const std::string& message) override { return message.size() % 2 == 0; }
+    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Cancel; }
 };
 
 bool ReadInto(const uint8_t* data, size_t size, std::unique_ptr<Project>& project) {

@@ -11,8 +11,8 @@
 #include "media/MediaDocumentServices.h"
 #include "media/MediaSource.h"
 #include "model/Clipboard.h"
+#include "model/Document.h"
 #include "model/ProjectFile.h"
-#include "model/VelmoDoc.h"
 #include "movie_test_support.h"
 #include "picture_test_tools.h"
 #include "support/ScriptedPrompt.h"
@@ -50,38 +50,38 @@ TEST(MediaDocument, OpenDropUndoAndRedoOverRealFiles) {
     kelvane::testing::ScriptedPrompt prompt(false);
     MediaDocumentServices services(prompt);
     MemoryClipboard clipboard;
-    CVelmoDoc doc(services, prompt, clipboard);
-    ASSERT_TRUE(doc.OnOpenDocument(U16(folder.File("project.xqm"))));
+    Document doc(services, prompt, clipboard);
+    ASSERT_TRUE(doc.OpenDocument(U16(folder.File("project.xqm"))));
     const Project& project = doc.GetProject();
     const MediaSource* stored = MediaSource::Of(project.files[0]);
     ASSERT_NE(stored, nullptr);
 
     FileSelection selection;
     const std::vector<std::u16string> dropped = {U16(folder.File("dropped.bmp")), U16(movie)};
-    ASSERT_TRUE(doc.AddDroppedFiles(dropped, selection));
+    ASSERT_TRUE(doc.Files().AddDroppedFiles(dropped, selection));
     ASSERT_EQ(project.files[1].kind, FileKind::Image);
     ASSERT_EQ(project.files[2].kind, FileKind::Movie);
     const MediaSource* picture = MediaSource::Of(project.files[1]);
-    ASSERT_TRUE(doc.DropFileOnTrack(1, 1, 0, false));
+    ASSERT_TRUE(doc.Timeline().DropFile(1, 1, 0, false));
     // The new event covers the picture as loaded.
     EXPECT_EQ(project.tracks[1].Events()[0].right, 6);
     EXPECT_EQ(project.tracks[1].Events()[0].bottom, 3);
 
     // Undoing the event touches no media.
-    doc.OnEditUndo();
+    doc.Undo();
     EXPECT_EQ(project.tracks[1].Count(), 0u);
     EXPECT_EQ(MediaSource::Of(project.files[0]), stored);
     EXPECT_EQ(MediaSource::Of(project.files[1]), picture);
 
     // Undoing the drop empties the two slots and leaves the stored one.
-    doc.OnEditUndo();
+    doc.Undo();
     EXPECT_EQ(project.files[1].kind, FileKind::None);
     EXPECT_EQ(project.files[2].kind, FileKind::None);
     EXPECT_EQ(MediaSource::Of(project.files[1]), nullptr);
     EXPECT_EQ(MediaSource::Of(project.files[0]), stored);
 
     // Redo loads them again from their paths.
-    doc.OnEditRedo();
+    doc.Redo();
     ASSERT_EQ(project.files[1].kind, FileKind::Image);
     ASSERT_EQ(project.files[2].kind, FileKind::Movie);
     ASSERT_NE(MediaSource::Image(project.files[1]), nullptr);
@@ -89,13 +89,13 @@ TEST(MediaDocument, OpenDropUndoAndRedoOverRealFiles) {
     EXPECT_EQ(MediaSource::FrameCount(project.files[2]), 10u);
     EXPECT_EQ(MediaSource::Of(project.files[0]), stored);
     const MediaSource* reloaded = MediaSource::Of(project.files[1]);
-    doc.OnEditRedo();
+    doc.Redo();
     EXPECT_EQ(project.tracks[1].Count(), 1u);
     EXPECT_EQ(MediaSource::Of(project.files[1]), reloaded);
 
     PixelImage frame;
     ASSERT_TRUE(frame.Create(16, 16, 32));
-    ASSERT_TRUE(RenderFrame(doc.GetProject(), 0, frame, true));
+    ASSERT_TRUE(RenderFrame(doc.ProjectForRendering(), 0, frame, true));
     EXPECT_EQ(At(frame, 5, 1), 0x000000FFu);  // the dropped picture over the stored one
     EXPECT_EQ(At(frame, 1, 3), 0x00FF0000u);
     EXPECT_TRUE(prompt.errors.empty());
@@ -108,10 +108,10 @@ TEST(MediaDocument, AFileNoLoaderTakesIsReportedAndNothingIsAdded) {
     kelvane::testing::ScriptedPrompt prompt(false);
     MediaDocumentServices services(prompt);
     MemoryClipboard clipboard;
-    CVelmoDoc doc(services, prompt, clipboard);
+    Document doc(services, prompt, clipboard);
     FileSelection selection;
     const std::vector<std::u16string> dropped = {U16(folder.File("notes.txt"))};
-    EXPECT_FALSE(doc.AddDroppedFiles(dropped, selection));
+    EXPECT_FALSE(doc.Files().AddDroppedFiles(dropped, selection));
     ASSERT_EQ(prompt.errors.size(), 1u);
     EXPECT_EQ(prompt.errors[0],
               "ファイル\"" + folder.File("notes.txt") + "\"の読み込みに失敗しました。");

@@ -38,6 +38,7 @@ class ScriptedPrompt : public UserPrompt {
     void ShowError(const std::string&) override {}
     bool AskYesNo(const std::string& message) override;
     bool AskOkCancel(const std::string&) override { return false; }
+    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Cancel; }
 
     std::deque<bool> answers;
     int asked = 0;

@@ -7,8 +7,8 @@
 #include "FailingAllocation.h"
 #include "TrackTestSupport.h"
 #include "model/Clipboard.h"
+#include "model/Document.h"
 #include "model/EventClipboard.h"
-#include "model/VelmoDoc.h"
 
 namespace kelvane {
 namespace {
@@ -87,7 +87,7 @@ class ClipboardCommandsTest : public ::testing::Test {
         project().tracks[5].InsertSorted(existing.data(), 2);
     }
 
-    Project& project() { return doc.GetProject(); }
+    Project& project() { return doc.ProjectForRendering(); }  // setting the scene
     std::vector<uint32_t> Starts(const Track& track) {
         std::vector<uint32_t> starts;
         for (const TrackEvent& e : track.EventSpan()) {
@@ -99,18 +99,18 @@ class ClipboardCommandsTest : public ::testing::Test {
     testing::FakeServices services;
     testing::ScriptedPrompt prompt;
     MemoryClipboard clipboard;
-    CVelmoDoc doc{services, prompt, clipboard};
+    Document doc{services, prompt, clipboard};
 };
 
 TEST_F(ClipboardCommandsTest, CopyAndPasteAtTheCursorAfterEqualStarts) {
-    ASSERT_TRUE(doc.CopyTrackEvents(3));
+    ASSERT_TRUE(doc.Timeline().Copy(3));
     EXPECT_FALSE(doc.CanUndo());  // copying changes nothing
     std::vector<TrackEvent> onClipboard;
     ASSERT_TRUE(EventClipboardBlock::Decode(clipboard.Data(), onClipboard));
     ASSERT_EQ(onClipboard.size(), 3u);
     EXPECT_EQ(onClipboard[1].start, 30u);
 
-    ASSERT_TRUE(doc.PasteTrackEvents(5, 40, false));
+    ASSERT_TRUE(doc.Timeline().Paste(5, 40, false));
     EXPECT_EQ(Labels(project().tracks[5]), (std::vector<int32_t>{1, 10, 11, 2, 12}));
     EXPECT_EQ(Starts(project().tracks[5]), (std::vector<uint32_t>{40, 40, 70, 100, 100}));
     EXPECT_EQ(project().tracks[5].Events()[1].flags & kPicked, kPicked);
@@ -121,20 +121,20 @@ TEST_F(ClipboardCommandsTest, CopyAndPasteAtTheCursorAfterEqualStarts) {
 }
 
 TEST_F(ClipboardCommandsTest, PasteExtendsTheLengthUpToTheLimit) {
-    ASSERT_TRUE(doc.CopyTrackEvents(3));
-    ASSERT_TRUE(doc.PasteTrackEvents(7, 500, true));
+    ASSERT_TRUE(doc.Timeline().Copy(3));
+    ASSERT_TRUE(doc.Timeline().Paste(7, 500, true));
     EXPECT_EQ(project().settings.length, 560u);
-    ASSERT_TRUE(doc.PasteTrackEvents(8, kMaxProjectLength - 10, true));
+    ASSERT_TRUE(doc.Timeline().Paste(8, kMaxProjectLength - 10, true));
     EXPECT_EQ(project().settings.length, kMaxProjectLength);
 }
 
 TEST_F(ClipboardCommandsTest, PasteIgnoresForeignAndMissingData) {
-    EXPECT_FALSE(doc.PasteTrackEvents(5, 0, false));  // empty clipboard
+    EXPECT_FALSE(doc.Timeline().Paste(5, 0, false));  // empty clipboard
     const char text[] = "plain text";
     clipboard.Put(std::span(reinterpret_cast<const uint8_t*>(text), sizeof(text)));
-    EXPECT_FALSE(doc.PasteTrackEvents(5, 0, false));
+    EXPECT_FALSE(doc.Timeline().Paste(5, 0, false));
     uint32_t cursor = 0;
-    EXPECT_FALSE(doc.PasteTemplates(cursor));
+    EXPECT_FALSE(doc.Templates().Paste(cursor));
     EXPECT_EQ(project().tracks[5].Count(), 2u);
     EXPECT_FALSE(doc.CanUndo());
     EXPECT_TRUE(prompt.errors.empty());
@@ -146,35 +146,35 @@ TEST_F(ClipboardCommandsTest, PasteOfAnUnorderedBlockKeepsTheTrackSorted) {
     std::vector<uint8_t> block;
     ASSERT_TRUE(EventClipboardBlock::Encode(unordered, block));
     clipboard.Put(block);
-    ASSERT_TRUE(doc.PasteTrackEvents(5, 0, false));
+    ASSERT_TRUE(doc.Timeline().Paste(5, 0, false));
     EXPECT_EQ(Labels(project().tracks[5]), (std::vector<int32_t>{22, 1, 21, 23, 2}));
 }
 
 TEST_F(ClipboardCommandsTest, CutAndDeleteRemoveTheSelectedEvents) {
-    ASSERT_TRUE(doc.CutTrackEvents(3));
+    ASSERT_TRUE(doc.Timeline().Cut(3));
     EXPECT_EQ(Labels(project().tracks[3]), std::vector<int32_t>{99});
     EXPECT_TRUE(clipboard.HasData());
-    doc.OnEditUndo();
+    doc.Undo();
     EXPECT_EQ(project().tracks[3].Count(), 4u);
 
-    doc.SelectAllTrackEvents(5);
-    ASSERT_TRUE(doc.DeleteTrackEvents(5));
+    doc.Timeline().SelectAll(5);
+    ASSERT_TRUE(doc.Timeline().Delete(5));
     EXPECT_EQ(project().tracks[5].Count(), 0u);
     EXPECT_TRUE(testing::HasSentinel(project().tracks[5]));
 }
 
 TEST_F(ClipboardCommandsTest, NothingSelectedOrNoArrayTellsOrDoesNothing) {
-    EXPECT_FALSE(doc.CopyTrackEvents(5));
-    EXPECT_FALSE(doc.CutTrackEvents(5));
-    EXPECT_FALSE(doc.DeleteTrackEvents(5));
+    EXPECT_FALSE(doc.Timeline().Copy(5));
+    EXPECT_FALSE(doc.Timeline().Cut(5));
+    EXPECT_FALSE(doc.Timeline().Delete(5));
     EXPECT_EQ(prompt.errors,
               (std::vector<std::string>{kNothingToCopy, kNothingToCopy, kNothingToErase}));
     EXPECT_FALSE(clipboard.HasData());
     prompt.errors.clear();
     // A track that never had events says nothing.
-    EXPECT_FALSE(doc.CopyTrackEvents(9));
-    EXPECT_FALSE(doc.DeleteTrackEvents(9));
-    EXPECT_FALSE(doc.CopyTrackEvents(256));
+    EXPECT_FALSE(doc.Timeline().Copy(9));
+    EXPECT_FALSE(doc.Timeline().Delete(9));
+    EXPECT_FALSE(doc.Timeline().Copy(256));
     EXPECT_TRUE(prompt.errors.empty());
     EXPECT_FALSE(doc.CanUndo());
 }
@@ -183,20 +183,20 @@ TEST(ClipboardCommands, CutRemovesNothingWhenTheClipboardRefuses) {
     testing::FakeServices services;
     testing::ScriptedPrompt prompt;
     testing::RefusingClipboard clipboard;
-    CVelmoDoc doc(services, prompt, clipboard);
+    Document doc(services, prompt, clipboard);
     TrackEvent e = LabelledEvent(10, 1, kEventSelected);
-    doc.GetProject().tracks[0].InsertSorted(&e, 1);
-    EXPECT_FALSE(doc.CutTrackEvents(0));
+    doc.ProjectForRendering().tracks[0].InsertSorted(&e, 1);
+    EXPECT_FALSE(doc.Timeline().Cut(0));
     EXPECT_EQ(doc.GetProject().tracks[0].Count(), 1u);
     EXPECT_FALSE(doc.CanUndo());
     EXPECT_TRUE(prompt.errors.empty());
 }
 
 TEST_F(ClipboardCommandsTest, FailedPasteShowsBothMemoryMessages) {
-    ASSERT_TRUE(doc.CopyTrackEvents(3));
+    ASSERT_TRUE(doc.Timeline().Copy(3));
     {
         testing::ScopedAllocationFailure failing;
-        EXPECT_FALSE(doc.PasteTrackEvents(5, 0, false));
+        EXPECT_FALSE(doc.Timeline().Paste(5, 0, false));
     }
     EXPECT_EQ(prompt.errors,
               (std::vector<std::string>{
@@ -213,11 +213,11 @@ class TemplateClipboardTest : public ClipboardCommandsTest {
 };
 
 TEST_F(TemplateClipboardTest, PasteFillsSlotsFromTheCursorWrapping) {
-    ASSERT_TRUE(doc.CopyTrackEvents(3));
+    ASSERT_TRUE(doc.Timeline().Copy(3));
     SetTemplate(63, 63, kEventUsed);
     SetTemplate(1, 1, kPicked);
     uint32_t cursor = 63;
-    ASSERT_TRUE(doc.PasteTemplates(cursor));
+    ASSERT_TRUE(doc.Templates().Paste(cursor));
     EXPECT_EQ(cursor, 2u);
     EXPECT_EQ(project().templates[63].fileId, 63);
     for (size_t slot = 0; slot < 3; ++slot) {
@@ -230,7 +230,7 @@ TEST_F(TemplateClipboardTest, PasteFillsSlotsFromTheCursorWrapping) {
 
     // A free cursor slot takes the first event itself.
     cursor = 20;
-    ASSERT_TRUE(doc.PasteTemplates(cursor));
+    ASSERT_TRUE(doc.Templates().Paste(cursor));
     EXPECT_EQ(project().templates[20].fileId, 10);
     EXPECT_EQ(cursor, 22u);
 }
@@ -240,29 +240,33 @@ TEST_F(TemplateClipboardTest, CopyCutDeleteAndSelectAll) {
     SetTemplate(9, 9, kEventUsed);
     SetTemplate(12, 12, kPicked);
     SetTemplate(13, 13, kEventSelected);  // selected but unused: not copied
-    ASSERT_TRUE(doc.CutTemplates());
-    EXPECT_FALSE(doc.CanUndo());  // cutting templates cannot be undone
+    ASSERT_TRUE(doc.Templates().Cut());
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(project().templates[4].flags, 0u);
     EXPECT_EQ(project().templates[4].fileId, 4);  // the other bytes stay
     EXPECT_EQ(project().templates[13].flags, kEventSelected);
+    // Like delete and paste, the cut can be undone.
+    doc.Undo();
+    EXPECT_EQ(project().templates[4].flags, kPicked);
+    doc.Redo();
+    EXPECT_EQ(project().templates[4].flags, 0u);
 
     // Templates pasted into a track all land at the cursor.
-    ASSERT_TRUE(doc.PasteTrackEvents(6, 25, false));
+    ASSERT_TRUE(doc.Timeline().Paste(6, 25, false));
     EXPECT_EQ(Starts(project().tracks[6]), (std::vector<uint32_t>{25, 25}));
     EXPECT_EQ(Labels(project().tracks[6]), (std::vector<int32_t>{4, 12}));
 
-    EXPECT_FALSE(doc.DeleteTemplates());
+    EXPECT_FALSE(doc.Templates().Delete());
     EXPECT_EQ(prompt.errors, std::vector<std::string>{kNothingToErase});
-    doc.SelectAllTemplates();
+    doc.Templates().SelectAll();
     for (const EventTemplate& slot : project().templates) {
         ASSERT_TRUE(slot.flags & kEventSelected);
     }
-    ASSERT_TRUE(doc.DeleteTemplates());
+    ASSERT_TRUE(doc.Templates().Delete());
     for (const EventTemplate& slot : project().templates) {
         ASSERT_EQ(slot.flags, 0u);
     }
-    doc.OnEditUndo();
+    doc.Undo();
     EXPECT_EQ(project().templates[9].flags, kEventUsed | kEventSelected);
 }
 

@@ -9,7 +9,10 @@ enum class CommandId : int {
     FileSave = 57603,
     FileSaveAs = 57604,
     FilePrint = 57607,
-    RecentFile = 57616,
+    RecentFile = 57616,  // the first of the four entries of the recent-file list
+    RecentFile2 = 57617,
+    RecentFile3 = 57618,
+    RecentFile4 = 57619,
     AppExit = 57665,
     ExportAvi = 32772,
     SavePreviewImage = 32773,
@@ -43,3 +46,9 @@ enum class CommandId : int {
 
 // The command's name as the status bar and the tool tip show it; empty for commands without one.
 QString commandPrompt(CommandId id);
+
+// The recent-file entry of a command (0 to 3), or -1 for any other command.
+inline int recentFileIndex(CommandId id) {
+    const int index = int(id) - int(CommandId::RecentFile);
+    return index >= 0 && index < 4 ? index : -1;
+}

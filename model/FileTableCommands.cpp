@@ -1,12 +1,13 @@
-// The file-table commands of the document: what the file list and the file dialog call.
+#include "model/FileTableCommands.h"
+
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "model/Document.h"
 #include "model/DocumentMessages.h"
 #include "model/DocumentServices.h"
 #include "model/TypedTime.h"
-#include "model/VelmoDoc.h"
 #include "platform/Path.h"
 #include "platform/UserPrompt.h"
 
@@ -27,72 +28,73 @@ std::string FileLoadFailedText(std::u16string_view path) {
 
 }  // namespace
 
-int32_t CVelmoDoc::AllocateFileId(uint32_t& cursor) {
+int32_t FileTableCommands::AllocateFileId(uint32_t& cursor) {
     const uint32_t start = cursor % kFileSlots;
     for (uint32_t n = 0; n < kFileSlots; ++n) {
         const uint32_t id = (start + n) % kFileSlots;
-        if (!project_->files[id].Used()) {
+        if (!doc_.Model().files[id].Used()) {
             cursor = id;
             return int32_t(id);
         }
     }
-    prompt_.ShowError(messages::kTooManyFiles);
+    doc_.Prompt().ShowError(messages::kTooManyFiles);
     return -1;
 }
 
-bool CVelmoDoc::LoadFileInto(FileEntry& entry, std::u16string_view path) {
+bool FileTableCommands::LoadFileInto(FileEntry& entry, std::u16string_view path) {
     // A path that cannot be stored in the slot cannot be loaded either.
-    if (path.size() >= kPathUnits || !services_.DetectAndOpen(*project_, entry, path)) {
-        prompt_.ShowError(FileLoadFailedText(path));
+    if (path.size() >= kPathUnits || !doc_.Services().DetectAndOpen(doc_.Model(), entry, path)) {
+        doc_.Prompt().ShowError(FileLoadFailedText(path));
         return false;
     }
     return true;
 }
 
-bool CVelmoDoc::AddDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection) {
+bool FileTableCommands::AddDroppedFiles(std::span<const std::u16string> paths,
+                                        FileSelection& selection) {
     if (paths.empty()) {
         return true;
     }
-    BeginEdit();
+    doc_.BeginEdit();
     bool ok = true;
     for (const std::u16string& path : paths) {
         const int32_t id = AllocateFileId(selection.cursor);
-        if (id < 0 || !LoadFileInto(project_->files[size_t(id)], path)) {
+        if (id < 0 || !LoadFileInto(doc_.Model().files[size_t(id)], path)) {
             ok = false;
             break;
         }
     }
-    UpdateAllViews(nullptr, kHintAll);
+    doc_.UpdateAllViews(nullptr, UpdateHint::All);
     return ok;
 }
 
-bool CVelmoDoc::AddFile(FileSelection& selection,
-                        const std::function<void(uint32_t id)>& properties) {
+bool FileTableCommands::AddFile(FileSelection& selection,
+                                const std::function<void(uint32_t id)>& properties) {
     const int32_t id = AllocateFileId(selection.cursor);
     if (id < 0) {
         return false;
     }
     // An entry without a transparent colour, until the dialog says otherwise.
-    project_->files[size_t(id)].colour = 0xFFFFFFFF;
+    doc_.Model().files[size_t(id)].colour = 0xFFFFFFFF;
     selection.marks.set(size_t(id));
     if (properties) {
         properties(uint32_t(id));
     }
-    if (!project_->files[size_t(id)].Used()) {
-        project_->files[size_t(id)].colour = 0;  // an unused slot is all cleared
+    if (!doc_.Model().files[size_t(id)].Used()) {
+        doc_.Model().files[size_t(id)].colour = 0;  // an unused slot is all cleared
         selection.marks.reset(size_t(id));
         return false;
     }
     return true;
 }
 
-FilePropertiesForm CVelmoDoc::FilePropertiesForDialog(uint32_t id) const {
+FilePropertiesForm FileTableCommands::FormForDialog(uint32_t id) const {
     FilePropertiesForm form;
     form.id = id;
     if (id >= kFileSlots) {
         return form;
     }
-    const FileEntry& entry = project_->files[id];
+    const FileEntry& entry = doc_.GetProject().files[id];
     uint32_t colour = entry.colour;
     if (entry.kind == FileKind::Text) {
         form.useText = true;
@@ -115,25 +117,25 @@ FilePropertiesForm CVelmoDoc::FilePropertiesForDialog(uint32_t id) const {
     return form;
 }
 
-bool CVelmoDoc::ApplyFileProperties(uint32_t id, const FilePropertiesForm& form,
-                                    FileSelection& selection) {
+bool FileTableCommands::ApplyProperties(uint32_t id, const FilePropertiesForm& form,
+                                        FileSelection& selection) {
     if (id >= kFileSlots || form.id >= kFileSlots) {
         return false;
     }
-    if (form.id != id && project_->files[form.id].Used()) {
-        prompt_.ShowError(messages::kIdInUse);
+    if (form.id != id && doc_.Model().files[form.id].Used()) {
+        doc_.Prompt().ShowError(messages::kIdInUse);
         return false;
     }
-    BeginEdit();
+    doc_.BeginEdit();
     if (form.id != id) {
         // Events keep their IDs: those that named the old ID now name an unused slot.
-        std::swap(project_->files[id], project_->files[form.id]);
+        std::swap(doc_.Model().files[id], doc_.Model().files[form.id]);
         selection.marks.reset(id);
         selection.marks.set(form.id);
         selection.cursor = form.id;
         id = form.id;
     }
-    FileEntry& entry = project_->files[id];
+    FileEntry& entry = doc_.Model().files[id];
     RefTime reference = entry.referenceDuration;
     ParseReferenceRate(form.referenceRate, reference);  // unreadable text keeps the old value
 
@@ -142,8 +144,8 @@ bool CVelmoDoc::ApplyFileProperties(uint32_t id, const FilePropertiesForm& form,
         uint32_t(form.red) | uint32_t(form.green) << 8 | uint32_t(form.blue) << 16;
     if (form.useText) {
         entry.Release();
-        if (!services_.MakeText(entry, form.text, colour, form.font)) {
-            prompt_.ShowError(messages::kTextFailed);
+        if (!doc_.Services().MakeText(entry, form.text, colour, form.font)) {
+            doc_.Prompt().ShowError(messages::kTextFailed);
             ok = false;
         }
     } else {
@@ -159,11 +161,11 @@ bool CVelmoDoc::ApplyFileProperties(uint32_t id, const FilePropertiesForm& form,
             entry.colour = form.useTransparent ? colour : kNoTransparentColour;
         }
     }
-    UpdateAllViews(nullptr, kHintAll);
+    doc_.UpdateAllViews(nullptr, UpdateHint::All);
     return ok;
 }
 
-bool CVelmoDoc::DuplicateSlot(const FileEntry& source, FileEntry& target) {
+bool FileTableCommands::DuplicateSlot(const FileEntry& source, FileEntry& target) {
     const std::u16string_view path = PathView(source.path);
     switch (source.kind) {
         case FileKind::Movie:
@@ -171,31 +173,31 @@ bool CVelmoDoc::DuplicateSlot(const FileEntry& source, FileEntry& target) {
             [[fallthrough]];
         case FileKind::Image:
         case FileKind::Project:
-            if (!services_.OpenFile(*project_, target, source.kind, path)) {
+            if (!doc_.Services().OpenFile(doc_.Model(), target, source.kind, path)) {
                 return false;
             }
             target.colour = source.colour;
             return true;
         case FileKind::Effect:
-            return services_.OpenFile(*project_, target, source.kind, path);
+            return doc_.Services().OpenFile(doc_.Model(), target, source.kind, path);
         case FileKind::Text:
-            return services_.MakeText(target, source.text, source.TextColour(), source.font);
+            return doc_.Services().MakeText(target, source.text, source.TextColour(), source.font);
         default:
             return false;
     }
 }
 
-bool CVelmoDoc::DuplicateFiles(FileSelection& selection) {
+bool FileTableCommands::Duplicate(FileSelection& selection) {
     std::vector<uint32_t> sources;
     for (uint32_t id = 0; id < kFileSlots; ++id) {
-        if (selection.marks.test(id) && project_->files[id].Used()) {
+        if (selection.marks.test(id) && doc_.Model().files[id].Used()) {
             sources.push_back(id);
         }
     }
     if (sources.empty()) {
         return true;
     }
-    BeginEdit();
+    doc_.BeginEdit();
     bool ok = true;
     for (uint32_t id : sources) {
         const int32_t target = AllocateFileId(selection.cursor);
@@ -203,29 +205,29 @@ bool CVelmoDoc::DuplicateFiles(FileSelection& selection) {
             ok = false;
             break;
         }
-        if (!DuplicateSlot(project_->files[id], project_->files[size_t(target)])) {
-            prompt_.ShowError(messages::kDuplicateFailed);
+        if (!DuplicateSlot(doc_.Model().files[id], doc_.Model().files[size_t(target)])) {
+            doc_.Prompt().ShowError(messages::kDuplicateFailed);
             ok = false;
             break;
         }
     }
-    UpdateAllViews(nullptr, kHintAll);
+    doc_.UpdateAllViews(nullptr, UpdateHint::All);
     return ok;
 }
 
-bool CVelmoDoc::DeleteFiles(FileSelection& selection) {
+bool FileTableCommands::Delete(FileSelection& selection) {
     if (selection.marks.none()) {
-        prompt_.ShowError(messages::kNothingToErase);
+        doc_.Prompt().ShowError(messages::kNothingToErase);
         return false;
     }
-    BeginEdit();
+    doc_.BeginEdit();
     for (uint32_t id = 0; id < kFileSlots; ++id) {
         if (selection.marks.test(id)) {
-            project_->files[id].Release();
-            project_->files[id].referenceDuration = 0;
+            doc_.Model().files[id].Release();
+            doc_.Model().files[id].referenceDuration = 0;
         }
     }
-    UpdateAllViews(nullptr, kHintAll);
+    doc_.UpdateAllViews(nullptr, UpdateHint::All);
     return true;
 }
 

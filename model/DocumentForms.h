@@ -5,47 +5,9 @@
 #include <string>
 
 #include "model/Project.h"
-#include "model/TrackEvent.h"
 #include "platform/LogFont.h"
 
 namespace kelvane {
-
-// What an update of all views says has changed; views combine the bits.
-enum UpdateHint : uint32_t {
-    kHintPreview = 1,
-    kHintFileList = 2,
-    kHintEventList = 4,
-    kHintTimeline = 8,
-    kHintAll = 0xFFFFFFFF,  // after new, open, undo, redo, settings and file-table changes
-};
-
-// What the preview pane shows on its next paint.
-enum class PreviewKind : int32_t {
-    None = 0,
-    SingleEvent = 2,       // the document's WorkEvent
-    TrackAtFrame = 3,      // one track at a frame
-    AllTracksAtFrame = 4,  // the whole output frame
-};
-
-struct PreviewRequest {
-    bool pending = false;
-    PreviewKind kind = PreviewKind::None;
-    uint32_t track = 0;
-    uint32_t frame = 0;
-};
-
-// An item being dragged from one view to another.
-enum class DragSource : int32_t {
-    None = 0,
-    File = 2,      // a file from the file list
-    Template = 4,  // a template from the event list (the WorkEvent holds a copy)
-};
-
-struct DragState {
-    bool active = false;
-    DragSource source = DragSource::None;
-    int32_t fileId = 0;
-};
 
 // The file list's current ID and its marked IDs: the file commands act on the marks and move the
 // cursor as the list shows it.

@@ -1,0 +1,183 @@
+#include "model/Document.h"
+
+#include <new>
+
+#include "model/DocumentMessages.h"
+#include "model/DocumentServices.h"
+#include "model/FileTableCommands.h"
+#include "model/ProjectSettingsCommands.h"
+#include "model/TemplateCommands.h"
+#include "model/TimelineCommands.h"
+#include "platform/Path.h"
+#include "platform/UserPrompt.h"
+
+namespace kelvane {
+namespace {
+
+std::unique_ptr<Project> NewDefaultProject() {
+    std::unique_ptr<Project> project = Project::Create();
+    if (project) {
+        project->ApplyDefaults();
+        CopyPath(project->projectFolder, ExecutableFolder());  // a folder too long stays empty
+    }
+    return project;
+}
+
+// The project folder follows the file: its path up to the last separator.
+void SetProjectFolder(Project& project, std::u16string_view path) {
+    if (!CopyPath(project.projectFolder, FolderOf(path))) {
+        project.projectFolder[0] = 0;
+    }
+}
+
+}  // namespace
+
+Document::Document(DocumentServices& services, UserPrompt& prompt, Clipboard& clipboard)
+    : services_(services), prompt_(prompt), clipboard_(clipboard) {
+    project_ = NewDefaultProject();
+    if (!project_) {
+        throw std::bad_alloc();
+    }
+    files_ = std::make_unique<FileTableCommands>(*this);
+    timeline_ = std::make_unique<TimelineCommands>(*this);
+    templates_ = std::make_unique<TemplateCommands>(*this);
+    settings_ = std::make_unique<ProjectSettingsCommands>(*this);
+}
+
+Document::~Document() = default;
+
+std::u16string Document::Title() const {
+    std::u16string title = u"新規プロジェクト";
+    if (!path_.empty()) {
+        const size_t cut = path_.find_last_of(u"\\/");
+        title = cut == std::u16string::npos ? path_ : path_.substr(cut + 1);
+    }
+    return title + u" - Kelvane";
+}
+
+void Document::SetPath(std::u16string_view path) {
+    const std::u16string before = Title();
+    path_ = std::u16string(path);
+    const std::u16string after = Title();
+    if (after != before) {
+        observers_.title_.Notify(nullptr, after);
+    }
+}
+
+void Document::SetModified(bool modified) {
+    if (modified_ != modified) {
+        modified_ = modified;
+        observers_.modified_.Notify(nullptr, modified);
+    }
+}
+
+void Document::NotifyHistory() {
+    if (CanUndo() != reportedUndo_ || CanRedo() != reportedRedo_) {
+        reportedUndo_ = CanUndo();
+        reportedRedo_ = CanRedo();
+        observers_.undoRedo_.Notify(nullptr, reportedUndo_, reportedRedo_);
+    }
+}
+
+void Document::InstallProject(std::unique_ptr<Project> project, std::u16string_view path) {
+    views_.preview = PreviewRequest{};
+    views_.preview.pending = true;
+    views_.drag = DragState{};
+    history_.Clear();
+    project_ = std::move(project);
+    SetModified(false);
+    SetPath(path);
+    NotifyHistory();
+    if (rebuildViews_) {
+        rebuildViews_();
+    }
+    UpdateAllViews(nullptr, UpdateHint::All);
+}
+
+bool Document::NewDocument() {
+    // The old project and its snapshots go first, so that both never need memory at once.
+    history_.Clear();
+    NotifyHistory();
+    std::unique_ptr<Project> project = NewDefaultProject();
+    if (!project) {
+        return false;
+    }
+    InstallProject(std::move(project), u"");
+    return true;
+}
+
+bool Document::OpenDocument(std::u16string_view path) {
+    std::unique_ptr<Project> project = Project::Create();
+    if (!project) {
+        return false;
+    }
+    project->ApplyDefaults();
+    if (!services_.ReadProject(path, *project)) {
+        prompt_.ShowError(messages::kLoadFailed);
+        return false;
+    }
+    SetProjectFolder(*project, path);
+    project->CopyDefaultMethodToTracks();
+    InstallProject(std::move(project), path);
+    return true;
+}
+
+bool Document::SaveDocument(std::u16string_view path) {
+    if (!services_.WriteProject(path, *project_)) {
+        prompt_.ShowError(messages::kSaveFailed);
+        return false;
+    }
+    SetProjectFolder(*project_, path);
+    SetPath(path);
+    SetModified(false);
+    UpdateAllViews(nullptr, UpdateHint::All);
+    return true;
+}
+
+void Document::UpdateAllViews(const void* sender, UpdateHint hint) {
+    observers_.updates_.Notify(sender, sender, hint);
+}
+
+void Document::NotifySelection(const void* sender, const SelectionChange& change) {
+    observers_.selection_.Notify(sender, sender, change);
+}
+
+bool Document::Checkpoint() {
+    const bool kept = history_.Checkpoint(*project_);
+    if (!kept) {
+        prompt_.ShowError(messages::kCheckpointFailed);
+    } else {
+        SetModified(true);
+    }
+    NotifyHistory();
+    return kept;
+}
+
+Project& Document::BeginEdit() {
+    Checkpoint();
+    SetModified(true);
+    return *project_;
+}
+
+void Document::ShowMemoryLost() {
+    prompt_.ShowError(messages::kMemoryLost);
+}
+
+void Document::Undo() {
+    // A restore that fails part way is not reported: the project stays as far as it got.
+    if (history_.Undo(*project_, services_)) {
+        SetModified(true);
+        NotifyHistory();
+        UpdateAllViews(nullptr, UpdateHint::All);
+    }
+}
+
+void Document::Redo() {
+    if (history_.Redo(*project_, services_)) {
+        SetModified(true);
+        NotifyHistory();
+        UpdateAllViews(nullptr, UpdateHint::All);
+    }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,140 @@
+#include "model/TemplateCommands.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "model/Document.h"
+#include "model/DocumentMessages.h"
+#include "model/DocumentServices.h"
+#include "model/EventClipboard.h"
+#include "model/EventDefaults.h"
+#include "platform/UserPrompt.h"
+
+namespace kelvane {
+namespace {
+
+bool IsSelected(const EventTemplate& slot) {
+    return (slot.flags & kEventSelected) != 0;
+}
+
+}  // namespace
+
+bool TemplateCommands::DropFile(uint32_t slot, int32_t fileId) {
+    if (slot >= kTemplateSlots || fileId < 0 || size_t(fileId) >= kFileSlots) {
+        return false;
+    }
+    Project& project = doc_.BeginEdit();
+    int32_t width = 0;
+    int32_t height = 0;
+    doc_.Services().ImageSize(project.files[size_t(fileId)], width, height);
+    StoreTemplate(project.templates[slot], NewEventDefaults(project, fileId, 0, width, height));
+    doc_.UpdateAllViews(nullptr, UpdateHint::Templates);
+    return true;
+}
+
+bool TemplateCommands::EditSelected(const std::function<void(EventTemplate&)>& apply) {
+    const auto& slots = doc_.GetProject().templates;
+    if (!apply || std::none_of(slots.begin(), slots.end(), IsSelected)) {
+        return false;
+    }
+    for (EventTemplate& slot : doc_.BeginEdit().templates) {
+        if (IsSelected(slot)) {
+            apply(slot);
+            slot.start = 0;
+        }
+    }
+    doc_.UpdateAllViews(nullptr, UpdateHint::Templates);
+    return true;
+}
+
+bool TemplateCommands::Copy() {
+    std::vector<TrackEvent> events;
+    for (const EventTemplate& slot : doc_.GetProject().templates) {
+        if (IsUsedAndSelected(slot)) {
+            events.push_back(slot);
+        }
+    }
+    if (events.empty()) {
+        doc_.Prompt().ShowError(messages::kNothingToCopy);
+        return false;
+    }
+    return PutEventsOnClipboard(doc_.SystemClipboard(), std::move(events), false);
+}
+
+bool TemplateCommands::Cut() {
+    // Like delete and paste, the cut takes a checkpoint: the clipboard is no copy the user can
+    // count on to get the templates back (the next copy replaces it). Nothing goes unless the
+    // clipboard took the templates.
+    if (!Copy()) {
+        return false;
+    }
+    for (EventTemplate& slot : doc_.BeginEdit().templates) {
+        if (IsUsedAndSelected(slot)) {
+            slot.flags = 0;
+        }
+    }
+    doc_.UpdateAllViews(nullptr, UpdateHint::Templates);
+    return true;
+}
+
+bool TemplateCommands::Paste(uint32_t& cursor) {
+    std::vector<TrackEvent> events;
+    if (!TakeEventsFromClipboard(doc_.SystemClipboard(), events)) {
+        return false;
+    }
+    auto& slots = doc_.BeginEdit().templates;
+    for (EventTemplate& slot : slots) {
+        slot.flags &= ~uint32_t(kEventSelected);
+    }
+    uint32_t at = cursor % kTemplateSlots;
+    for (const TrackEvent& event : events) {
+        // Only a used slot is stepped over; after the first event, the slot just written is.
+        if (TemplateInUse(slots[at])) {
+            at = (at + 1) % kTemplateSlots;
+        }
+        StoreTemplate(slots[at], event);
+        slots[at].flags |= kEventUsed | kEventSelected;
+    }
+    cursor = at;
+    doc_.UpdateAllViews(nullptr, UpdateHint::Templates);
+    return true;
+}
+
+bool TemplateCommands::Delete() {
+    const auto& slots = doc_.GetProject().templates;
+    if (std::none_of(slots.begin(), slots.end(), IsUsedAndSelected)) {
+        doc_.Prompt().ShowError(messages::kNothingToErase);
+        return false;
+    }
+    for (EventTemplate& slot : doc_.BeginEdit().templates) {
+        if (IsSelected(slot)) {
+            slot.flags = 0;
+        }
+    }
+    doc_.UpdateAllViews(nullptr, UpdateHint::Templates);
+    return true;
+}
+
+void TemplateCommands::Select(const SlotPredicate& selected, const void* sender) {
+    if (!selected) {
+        return;
+    }
+    bool changed = false;
+    auto& slots = doc_.Model().templates;
+    for (uint32_t i = 0; i < kTemplateSlots; ++i) {
+        const uint32_t flags = selected(i, slots[i]) ? slots[i].flags | kEventSelected
+                                                     : slots[i].flags & ~uint32_t(kEventSelected);
+        changed |= flags != slots[i].flags;
+        slots[i].flags = flags;
+    }
+    if (changed) {
+        doc_.NotifySelection(sender, {SelectionChange::Scope::Templates, 0});
+    }
+}
+
+void TemplateCommands::SelectAll(const void* sender) {
+    Select([](uint32_t, const EventTemplate&) { return true; }, sender);
+}
+
+}  // namespace kelvane

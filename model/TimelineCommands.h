@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "model/TrackEvent.h"
+
+namespace kelvane {
+
+class Document;
+class Track;
+
+// The commands on the events of one track (the timeline), clipboard included. Edits update the
+// views with UpdateHint::Timeline; with `autoExtend` the project's length grows to the last
+// event's start. Selection changes are no edits: no checkpoint, no modified flag, a selection
+// notification only.
+class TimelineCommands {
+  public:
+    using EventPredicate = std::function<bool(uint32_t index, const TrackEvent& event)>;
+
+    explicit TimelineCommands(Document& document) : doc_(document) {}
+
+    // A copy of `event` at its own start, without Selected: a template key or a dropped template.
+    bool Insert(uint32_t track, const TrackEvent& event, bool autoExtend);
+    // A file dropped on a track at `frame`, as a new event with the defaults.
+    bool DropFile(uint32_t track, int32_t fileId, uint32_t frame, bool autoExtend);
+    // The end of dragging the selected events from frame `anchor` to frame `frame`.
+    bool MoveSelected(uint32_t track, uint32_t anchor, uint32_t frame, bool autoExtend);
+    // The event property dialog ended with OK: `apply` changes each selected event.
+    bool EditSelected(uint32_t track, const std::function<void(TrackEvent&)>& apply,
+                      bool autoExtend);
+    bool Copy(uint32_t track);
+    bool Cut(uint32_t track);
+    bool Paste(uint32_t track, uint32_t cursorFrame, bool autoExtend);
+    bool Delete(uint32_t track);
+
+    // Every used event of the track becomes selected exactly when `selected` says so.
+    void Select(uint32_t track, const EventPredicate& selected, const void* sender = nullptr);
+    void SelectAll(uint32_t track, const void* sender = nullptr);
+
+  private:
+    Track* EditableTrack(uint32_t track);
+    void AutoExtend(uint32_t start);
+    void AutoExtendToLast(const Track& track);
+    // Inserts the work event into a track after the checkpoint, then extends and updates.
+    bool InsertWorkEvent(Track& track, bool autoExtend);
+
+    Document& doc_;
+};
+
+}  // namespace kelvane

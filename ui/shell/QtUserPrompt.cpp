@@ -1,0 +1,34 @@
+#include "ui/shell/QtUserPrompt.h"
+
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::StandardButton ask(QWidget* window, QMessageBox::Icon icon, const QString& caption,
+                                const std::string& message, QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, caption, QString::fromStdString(message), buttons, window);
+    box.setDefaultButton(defaultButton);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+}  // namespace
+
+void QtUserPrompt::ShowError(const std::string& message) {
+    ask(window_, QMessageBox::Warning, kErrorCaption, message, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool QtUserPrompt::AskYesNo(const std::string& message) {
+    return ask(window_, QMessageBox::Warning, kErrorCaption, message,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+bool QtUserPrompt::AskOkCancel(const std::string& message) {
+    return ask(window_, QMessageBox::Question, kConfirmCaption, message,
+               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+bool TimeoutQuestionPrompt::AskYesNo(const std::string& message) {
+    return ask(messages_.window(), QMessageBox::Warning, QtUserPrompt::kErrorCaption, message,
+               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+}

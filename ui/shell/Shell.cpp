@@ -1,0 +1,55 @@
+#include "ui/shell/Shell.h"
+
+#include "app/ProcessState.h"
+#include "media/TimeoutQuery.h"
+#include "model/VelmoDoc.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/shell/AboutDialog.h"
+#include "ui/shell/ApplicationCommands.h"
+#include "ui/shell/DocumentDialogs.h"
+#include "ui/shell/DocumentSession.h"
+
+Shell::Shell(kelvane::ProcessState& process)
+    : process_(process),
+      document_(std::make_unique<UiDocument>(services_, prompt_, clipboard_)),
+      recentFiles_(process.Profile()) {
+    session_ = std::make_unique<DocumentSession>(*document_, recentFiles_);
+    application_ =
+        std::make_unique<ApplicationCommands>(*session_, recentFiles_, process_, prompt_);
+    const PaneContext context{*document_, prompt_, clipboard_, process_.Profile(), {}};
+    window_ = std::make_unique<MainWindow>(context);
+    window_->setWindowIcon(applicationIcon());
+    window_->setDocumentCommands(session_.get());
+    window_->setApplicationCommands(application_.get());
+    window_->setCloseGuard([this] { return session_->saveModified(); });
+    window_->setRecentFiles([this] { return recentFiles_.files(); });
+    window_->setProjectDropHandler([this](const QString& path) { session_->openDocument(path); });
+    prompt_.setWindow(window_.get());
+    session_->setWindow(window_.get());
+    application_->setWindow(window_.get());
+    connectDocumentDialogs(*session_, context, window_.get());
+    QObject::connect(session_.get(), &DocumentSession::nameChanged, window_.get(),
+                     &MainWindow::setDocumentName);
+    QObject::connect(session_.get(), &DocumentSession::documentUpdated, window_.get(),
+                     &MainWindow::refreshCommands);
+}
+
+Shell::~Shell() {
+    if (kelvane::TimeoutQuery() == &timeoutPrompt_) {
+        kelvane::SetTimeoutQuery(nullptr);
+    }
+    // The panes leave the document before it goes.
+    window_.reset();
+}
+
+bool Shell::openStartupProject(const QString& path) {
+    return session_->openDocument(path);
+}
+
+void Shell::show() {
+    session_->setRebuildPanes([this] { window_->rebuildPanes(); });
+    kelvane::SetTimeoutQuery(&timeoutPrompt_);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}

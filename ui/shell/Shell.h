@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "media/MediaDocumentServices.h"
+#include "ui/frame/PaneContext.h"
+#include "ui/shell/QtClipboard.h"
+#include "ui/shell/QtUserPrompt.h"
+#include "ui/shell/RecentFileList.h"
+
+namespace kelvane {
+class ProcessState;
+}
+
+class ApplicationCommands;
+class DocumentSession;
+class MainWindow;
+
+// Everything the window's run holds, wired together: the message boxes, the clipboard, the
+// document with its file session and the recent-file list, the application's commands and the
+// main window. Made after the process is up and gone before it shuts down.
+class Shell {
+  public:
+    explicit Shell(kelvane::ProcessState& process);
+    ~Shell();
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
+
+    // The project named on the command line, opened into the panes the window already has.
+    // False, after the document's message, when it cannot be read.
+    bool openStartupProject(const QString& path);
+    // From here on every new or opened project rebuilds the panes and the movie reader asks its
+    // timeout question over the window; the window is shown and takes the keyboard focus.
+    void show();
+
+    MainWindow& window() { return *window_; }
+    DocumentSession& session() { return *session_; }
+    UiDocument& document() { return *document_; }
+    QtUserPrompt& prompt() { return prompt_; }
+    TimeoutQuestionPrompt& timeoutPrompt() { return timeoutPrompt_; }
+    RecentFileList& recentFiles() { return recentFiles_; }
+    ApplicationCommands& applicationCommands() { return *application_; }
+
+  private:
+    kelvane::ProcessState& process_;
+    QtUserPrompt prompt_;
+    TimeoutQuestionPrompt timeoutPrompt_{prompt_};
+    QtClipboard clipboard_;
+    kelvane::MediaDocumentServices services_{prompt_};
+    std::unique_ptr<UiDocument> document_;
+    RecentFileList recentFiles_;
+    std::unique_ptr<DocumentSession> session_;
+    std::unique_ptr<ApplicationCommands> application_;
+    std::unique_ptr<MainWindow> window_;
+};
