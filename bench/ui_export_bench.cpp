@@ -28,7 +28,7 @@
 #include "media/MediaDocumentServices.h"
 #include "media/TimeoutQuery.h"
 #include "model/Clipboard.h"
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "platform/UserPrompt.h"
 #include "ui/export/ExportCommand.h"
 
@@ -47,6 +47,10 @@ class PrintingPrompt : public UserPrompt {
         return false;
     }
     bool AskOkCancel(const std::string& message) override { return AskYesNo(message); }
+    PromptAnswer AskYesNoCancel(const std::string& message) override {
+        std::fprintf(stderr, "question (Cancel): %s\n", message.c_str());
+        return PromptAnswer::Cancel;
+    }
 };
 
 double median(std::vector<double> v) {
@@ -82,19 +86,19 @@ int main(int argc, char** argv) {
     SetTimeoutQuery(&prompt);
     MediaDocumentServices services(prompt);
     MemoryClipboard clipboard;
-    CVelmoDoc doc(services, prompt, clipboard);
+    Document doc(services, prompt, clipboard);
     if (project.startsWith(QStringLiteral("tiny:"))) {
-        ProjectSettingsForm form = doc.ProjectSettingsForDialog();
+        ProjectSettingsForm form = doc.Settings().FormForDialog();
         form.width = 64;
         form.height = 48;
         form.length = project.mid(5).toStdU16String();
-        doc.OnProjectSettings(form);
+        doc.Settings().Apply(form);
         project = outDir + QStringLiteral("/ui_export_bench_tiny.xqm");
-        if (!doc.OnSaveDocument(project.toStdU16String())) {
+        if (!doc.SaveDocument(project.toStdU16String())) {
             return 1;
         }
     }
-    if (!doc.OnOpenDocument(project.toStdU16String())) {
+    if (!doc.OpenDocument(project.toStdU16String())) {
         return 1;
     }
     const uint32_t frames = doc.GetProject().settings.length;
@@ -128,7 +132,7 @@ int main(int argc, char** argv) {
             }));
         }
         headlessSeconds.push_back(timed([&] {
-            Project& p = doc.GetProject();
+            Project& p = doc.ProjectForRendering();
             ProjectFrameComposer composer(p);
             NamedCompressorChooser chooser{codec};
             ExportJob job;

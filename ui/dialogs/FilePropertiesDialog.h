@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "model/DocumentState.h"
+#include "model/DocumentForms.h"
 #include "ui/dialogs/FontChoices.h"
 
 class QCheckBox;

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "model/DocumentState.h"
+#include "model/DocumentForms.h"
 
 class QComboBox;
 class QLineEdit;

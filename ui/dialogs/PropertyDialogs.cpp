@@ -45,7 +45,7 @@ MovieFrameDuration movieFrameDurations(const Project& project) {
 
 }  // namespace
 
-bool editTrackEventProperties(QWidget* parent, CVelmoDoc& doc, uint32_t track, bool autoExtend) {
+bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bool autoExtend) {
     const Project& project = doc.GetProject();
     if (track >= kTrackCount) {
         return false;
@@ -63,13 +63,13 @@ bool editTrackEventProperties(QWidget* parent, CVelmoDoc& doc, uint32_t track, b
         return false;
     }
     const MovieFrameDuration movie = movieFrameDurations(project);
-    return doc.EditSelectedEvents(
+    return doc.Timeline().EditSelected(
         track,
         [&](TrackEvent& event) { applyEventProperties(*values, event, frameDuration, movie); },
         autoExtend);
 }
 
-bool editTemplateProperties(QWidget* parent, CVelmoDoc& doc) {
+bool editTemplateProperties(QWidget* parent, Document& doc) {
     const Project& project = doc.GetProject();
     auto selected = [](const EventTemplate& slot) { return (slot.flags & kEventSelected) != 0; };
     const auto count = std::count_if(project.templates.begin(), project.templates.end(), selected);
@@ -85,32 +85,32 @@ bool editTemplateProperties(QWidget* parent, CVelmoDoc& doc) {
         return false;
     }
     const MovieFrameDuration movie = movieFrameDurations(project);
-    return doc.EditSelectedTemplates(
+    return doc.Templates().EditSelected(
         [&](EventTemplate& slot) { applyEventProperties(*values, slot, frameDuration, movie); });
 }
 
-bool editFileProperties(QWidget* parent, CVelmoDoc& doc, uint32_t id, FileSelection& selection) {
+bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelection& selection) {
     if (id >= kFileSlots) {
         return false;
     }
     const Project& project = doc.GetProject();
     FilePropertiesDialog dialog(
-        parent, doc.FilePropertiesForDialog(id),
+        parent, doc.Files().FormForDialog(id),
         FileDialogPaths{
             QString::fromStdU16String(std::u16string(PathView(project.settings.basePath))),
             QString::fromStdU16String(std::u16string(PathView(project.projectFolder)))});
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
-    return doc.ApplyFileProperties(id, dialog.form(), selection);
+    return doc.Files().ApplyProperties(id, dialog.form(), selection);
 }
 
-bool editProjectSettings(QWidget* parent, CVelmoDoc& doc) {
-    ProjectPropertiesDialog dialog(parent, doc.ProjectSettingsForDialog());
+bool editProjectSettings(QWidget* parent, Document& doc) {
+    ProjectPropertiesDialog dialog(parent, doc.Settings().FormForDialog());
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
-    return doc.OnProjectSettings(dialog.form());
+    return doc.Settings().Apply(dialog.form());
 }
 
 }  // namespace kelvane

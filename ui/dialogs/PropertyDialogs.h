@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
+#include "model/DocumentForms.h"
 
 class QWidget;
 
@@ -13,15 +14,15 @@ namespace kelvane {
 // OK changed the project.
 
 // The events of `track` carrying Used and Selected: one is filled in, several open blank.
-bool editTrackEventProperties(QWidget* parent, CVelmoDoc& doc, uint32_t track, bool autoExtend);
+bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bool autoExtend);
 
 // The templates carrying Selected: one is filled in with an empty start, several open blank.
-bool editTemplateProperties(QWidget* parent, CVelmoDoc& doc);
+bool editTemplateProperties(QWidget* parent, Document& doc);
 
 // File slot `id`; an ID change moves the cursor and its mark in `selection`.
-bool editFileProperties(QWidget* parent, CVelmoDoc& doc, uint32_t id, FileSelection& selection);
+bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelection& selection);
 
 // "プロジェクトの設定": the rate question, rescale and length limit are the document's.
-bool editProjectSettings(QWidget* parent, CVelmoDoc& doc);
+bool editProjectSettings(QWidget* parent, Document& doc);
 
 }  // namespace kelvane

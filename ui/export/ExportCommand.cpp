@@ -26,10 +26,10 @@ QString askExportPath(QWidget* parent) {
     return dialog.selectedFiles().first();
 }
 
-bool exportAvi(QWidget* parent, CVelmoDoc& doc, ProfileFile& profile) {
+bool exportAvi(QWidget* parent, Document& doc, ProfileFile& profile) {
     // The preview pane draws afresh after the export.
-    doc.Preview() = PreviewRequest{};
-    doc.Preview().pending = true;
+    doc.Views().preview = PreviewRequest{};
+    doc.Views().preview.pending = true;
     const QString path = askExportPath(parent);
     if (path.isEmpty()) {
         return false;
@@ -38,9 +38,10 @@ bool exportAvi(QWidget* parent, CVelmoDoc& doc, ProfileFile& profile) {
     return exportAviTo(parent, doc, path, chooser);
 }
 
-bool exportAviTo(QWidget* parent, CVelmoDoc& doc, const QString& path, CompressorChooser& chooser,
+bool exportAviTo(QWidget* parent, Document& doc, const QString& path, CompressorChooser& chooser,
                  bool showPreview) {
-    Project& project = doc.GetProject();
+    // The export composes and keeps its run-time state with the project; it edits nothing.
+    Project& project = doc.ProjectForRendering();
     ExportJob job;
     // The abort-on-draw-error choice stays with the project from one export to the next.
     job.abortOnDrawError = project.exportState.abortOnDrawError;

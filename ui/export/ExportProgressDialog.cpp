@@ -25,6 +25,68 @@ QString displayText(const std::string& text) {
 
 }  // namespace
 
+// Message boxes over the dialog, asked on the UI thread.
+class ExportProgressDialog::BoxPrompt final : public UserPrompt {
+  public:
+    explicit BoxPrompt(ExportProgressDialog& dialog) : dialog_(dialog) {}
+
+    void ShowError(const std::string& message) override {
+        showError(&dialog_, QString::fromStdString(message));
+    }
+    bool AskYesNo(const std::string& message) override {
+        if (message == kTimeoutQuestion) {
+            return dialog_.askTimeoutContinue();
+        }
+        return ask(kErrorCaption, message, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    bool AskOkCancel(const std::string& message) override {
+        return ask(kConfirmCaption, message, QMessageBox::Ok | QMessageBox::Cancel) ==
+               QMessageBox::Ok;
+    }
+    PromptAnswer AskYesNoCancel(const std::string& message) override {
+        switch (ask(kProgramCaption, message,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+            case QMessageBox::Yes:
+                return PromptAnswer::Yes;
+            case QMessageBox::No:
+                return PromptAnswer::No;
+            default:
+                return PromptAnswer::Cancel;
+        }
+    }
+
+  private:
+    int ask(const char* caption, const std::string& message, QMessageBox::StandardButtons buttons) {
+        return QMessageBox::question(&dialog_, QString::fromUtf8(caption),
+                                     QString::fromStdString(message), buttons);
+    }
+
+    ExportProgressDialog& dialog_;
+};
+
+// The timeout target: any thread may ask it.
+class ExportProgressDialog::TimeoutAnswer final : public UserPrompt {
+  public:
+    TimeoutAnswer(const std::atomic<bool>& timeoutIsError, UserPrompt& relay)
+        : timeoutIsError_(timeoutIsError), relay_(relay) {}
+
+    void ShowError(const std::string& message) override { relay_.ShowError(message); }
+    bool AskYesNo(const std::string& message) override {
+        if (message == kTimeoutQuestion && timeoutIsError_.load()) {
+            return false;  // the fetch gives up at once, nobody is asked
+        }
+        return relay_.AskYesNo(message);
+    }
+    bool AskOkCancel(const std::string& message) override { return relay_.AskOkCancel(message); }
+    PromptAnswer AskYesNoCancel(const std::string& message) override {
+        return relay_.AskYesNoCancel(message);
+    }
+
+  private:
+    const std::atomic<bool>& timeoutIsError_;
+    UserPrompt& relay_;
+};
+
 ExportPreviewArea::ExportPreviewArea(QWidget* parent) : QWidget(parent) {
     setFixedSize(kPreviewSize);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -97,8 +159,10 @@ ExportProgressDialog::ExportProgressDialog(QWidget* parent, ExportJob& job,
             preview_->setFrame(QImage());
         }
     });
-    connect(timeoutIsError_, &QCheckBox::toggled, this,
-            [this](bool on) { driver_.timeoutIsError = on; });
+    connect(timeoutIsError_, &QCheckBox::toggled, this, [this](bool on) {
+        driver_.timeoutIsError = on;
+        timeoutGivesUp_.store(on);
+    });
     connect(abortOnError_, &QCheckBox::toggled, this,
             [this](bool on) { driver_.SetAbortOnDrawError(on); });
     connect(abort_, &QPushButton::clicked, this, &ExportProgressDialog::reject);
@@ -111,17 +175,33 @@ ExportProgressDialog::ExportProgressDialog(QWidget* parent, ExportJob& job,
 
 ExportProgressDialog::~ExportProgressDialog() {
     pump_.stop();
-    if (TimeoutQuery() == this) {
+    if (timeoutTarget_ && TimeoutQuery() == timeoutTarget_.get()) {
         SetTimeoutQuery(previousTimeoutTarget_);
     }
+    if (relay_) {
+        relay_->Close();
+    }
+}
+
+UserPrompt& ExportProgressDialog::timeoutTarget() {
+    if (!timeoutTarget_) {
+        boxes_ = std::make_unique<BoxPrompt>(*this);
+        // Questions from other threads are queued into this dialog's event loop.
+        relay_ = std::make_unique<UiThreadPrompt>(*boxes_, [this](UiThreadPrompt::Task task) {
+            QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+        });
+        timeoutTarget_ = std::make_unique<TimeoutAnswer>(timeoutGivesUp_, *relay_);
+    }
+    return *timeoutTarget_;
 }
 
 int ExportProgressDialog::exec() {
     previousTimeoutTarget_ = TimeoutQuery();
-    SetTimeoutQuery(this);
+    SetTimeoutQuery(&timeoutTarget());
     driver_.Start();
     driver_.showCurrentImage = showImage_->isChecked();
     driver_.timeoutIsError = timeoutIsError_->isChecked();
+    timeoutGivesUp_.store(timeoutIsError_->isChecked());
     applyTick(driver_.Tick());
     pump_.start();
     return QDialog::exec();
@@ -173,6 +253,10 @@ void ExportProgressDialog::finish(int result) {
     finished_ = true;
     pump_.stop();
     SetTimeoutQuery(previousTimeoutTarget_);
+    // A question still on its way from another thread gets the safe answer.
+    if (relay_) {
+        relay_->Close();
+    }
     done(result);
 }
 
@@ -200,23 +284,6 @@ bool ExportProgressDialog::askTimeoutContinue() {
     return QMessageBox::question(this, QStringLiteral("エラー"),
                                  QString::fromUtf8(kTimeoutQuestion),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
-void ExportProgressDialog::ShowError(const std::string& message) {
-    showError(this, QString::fromStdString(message));
-}
-
-bool ExportProgressDialog::AskYesNo(const std::string& message) {
-    if (message == kTimeoutQuestion) {
-        return askTimeoutContinue();
-    }
-    return QMessageBox::question(this, QStringLiteral("エラー"), QString::fromStdString(message),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
-bool ExportProgressDialog::AskOkCancel(const std::string& message) {
-    return QMessageBox::question(this, QStringLiteral("確認"), QString::fromStdString(message),
-                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 }  // namespace kelvane

@@ -3,8 +3,11 @@
 #include <QDialog>
 #include <QImage>
 #include <QTimer>
+#include <atomic>
+#include <memory>
 
 #include "export/ExportDriver.h"
+#include "platform/UiThreadPrompt.h"
 #include "platform/UserPrompt.h"
 
 class QCheckBox;
@@ -37,7 +40,7 @@ QImage previewImageOf(const PixelImage& image, QSize size);
 // text moves on and "中断" is served between any two frames. While it is open it answers the
 // movie reader's timeout question: No at once when "タイムアウトをエラーにする" is checked, else
 // the user is asked. Ends with Accepted when every frame was written, Rejected otherwise.
-class ExportProgressDialog : public QDialog, private UserPrompt {
+class ExportProgressDialog : public QDialog {
     Q_OBJECT
   public:
     ExportProgressDialog(QWidget* parent, ExportJob& job, const ExportSettings& settings,
@@ -55,8 +58,10 @@ class ExportProgressDialog : public QDialog, private UserPrompt {
     QCheckBox* timeoutCheck() const { return timeoutIsError_; }
     QCheckBox* abortCheck() const { return abortOnError_; }
     QPushButton* abortButton() const { return abort_; }
-    // Asked when a movie's fetch timed out: true goes on waiting.
+    // Asked on the UI thread when a movie's fetch timed out: true goes on waiting.
     bool askTimeoutContinue();
+    // What the movie reader asks while the dialog is open.
+    UserPrompt& timeoutTarget();
 
   signals:
     // After every frame handed to the writer (tests wait on it).
@@ -67,10 +72,8 @@ class ExportProgressDialog : public QDialog, private UserPrompt {
     void applyTick(const ExportTick& tick);
     void finish(int result);
 
-    // UserPrompt for the movie reader's timeout question while the dialog is open.
-    void ShowError(const std::string& message) override;
-    bool AskYesNo(const std::string& message) override;
-    bool AskOkCancel(const std::string& message) override;
+    class BoxPrompt;
+    class TimeoutAnswer;
 
     ExportJob& job_;
     ExportDriver driver_;
@@ -78,6 +81,12 @@ class ExportProgressDialog : public QDialog, private UserPrompt {
     bool stepping_ = false;
     bool finished_ = false;
     UserPrompt* previousTimeoutTarget_ = nullptr;
+    // The movie reader may ask from any thread: "タイムアウトをエラーにする" is answered at once
+    // wherever the question comes from; otherwise the relay carries it to this dialog's boxes.
+    std::atomic<bool> timeoutGivesUp_{false};
+    std::unique_ptr<BoxPrompt> boxes_;
+    std::unique_ptr<UiThreadPrompt> relay_;
+    std::unique_ptr<TimeoutAnswer> timeoutTarget_;
 
     QLabel* text_;
     QProgressBar* bar_;

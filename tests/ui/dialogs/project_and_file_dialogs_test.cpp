@@ -8,7 +8,7 @@
 
 #include "media/MediaDocumentServices.h"
 #include "model/Clipboard.h"
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/dialogs/FilePropertiesDialog.h"
 #include "ui/dialogs/ModalAnswer.h"
@@ -28,7 +28,7 @@ struct DocumentFixture {
     kelvane::testing::ScriptedPrompt prompt{true};
     MediaDocumentServices services{prompt};
     MemoryClipboard clipboard;
-    CVelmoDoc doc{services, prompt, clipboard};
+    Document doc{services, prompt, clipboard};
 
     DocumentFixture() {
         TrackEvent event{};
@@ -36,11 +36,11 @@ struct DocumentFixture {
         event.start = 300;
         event.step = 333333;
         event.scale = 1;
-        doc.InsertEvent(0, event, false);
-        ProjectSettingsForm form = doc.ProjectSettingsForDialog();
+        doc.Timeline().Insert(0, event, false);
+        ProjectSettingsForm form = doc.Settings().FormForDialog();
         form.length = u"900";
-        doc.OnProjectSettings(form);
-        doc.SetModifiedFlag(false);
+        doc.Settings().Apply(form);
+        doc.SetModified(false);
     }
 };
 
@@ -88,7 +88,7 @@ class ProjectAndFileDialogsTest : public QObject {
         QCOMPARE(f.doc.GetProject().tracks[0].EventSpan()[0].start, 240u);
         QCOMPARE(s.length, 720u);
         QVERIFY(f.doc.IsModified());
-        f.doc.OnEditUndo();
+        f.doc.Undo();
         QCOMPARE(f.doc.GetProject().settings.width, 320u);
         QCOMPARE(f.doc.GetProject().settings.frameRate, 30.0);
         QCOMPARE(f.doc.GetProject().tracks[0].EventSpan()[0].start, 300u);

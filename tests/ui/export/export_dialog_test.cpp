@@ -15,7 +15,7 @@
 #include "media/MediaDocumentServices.h"
 #include "media/TimeoutQuery.h"
 #include "model/Clipboard.h"
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "platform/ProfileFile.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/dialogs/ModalAnswer.h"
@@ -35,7 +35,7 @@ struct ExportFixture {
     kelvane::testing::ScriptedPrompt prompt{true};
     MediaDocumentServices services{prompt};
     MemoryClipboard clipboard;
-    CVelmoDoc doc{services, prompt, clipboard};
+    Document doc{services, prompt, clipboard};
 
     ExportFixture() {
         QImage picture(24, 16, QImage::Format_RGB32);
@@ -48,13 +48,13 @@ struct ExportFixture {
         picture.save(bmp, "BMP");
         FileSelection selection;
         const std::vector<std::u16string> paths = {bmp.toStdU16String()};
-        QVERIFY(doc.AddDroppedFiles(paths, selection));
-        ProjectSettingsForm form = doc.ProjectSettingsForDialog();
+        QVERIFY(doc.Files().AddDroppedFiles(paths, selection));
+        ProjectSettingsForm form = doc.Settings().FormForDialog();
         form.width = 64;
         form.height = 48;
         form.length = u"12";
         form.red = form.green = form.blue = 0x40;
-        QVERIFY(doc.OnProjectSettings(form));
+        QVERIFY(doc.Settings().Apply(form));
         for (uint32_t start : {0u, 11u}) {
             TrackEvent e{};
             e.flags = kEventUsed | kEventParametric | kEventInterpolate;
@@ -64,7 +64,7 @@ struct ExportFixture {
             e.scale = 1;
             e.positionX = start == 0 ? 0.0f : 40.0f;
             e.positionY = start == 0 ? 0.0f : 30.0f;
-            QVERIFY(doc.InsertEvent(0, e, false));
+            QVERIFY(doc.Timeline().Insert(0, e, false));
         }
     }
 
@@ -73,7 +73,7 @@ struct ExportFixture {
         const QString path = dir.filePath(QStringLiteral("reference.avi"));
         ExportSettings settings = ExportSettingsOf(doc.GetProject());
         settings.length = length;
-        ProjectFrameComposer composer(doc.GetProject());
+        ProjectFrameComposer composer(doc.ProjectForRendering());
         NamedCompressorChooser chooser(codec);
         ExportJob job;
         RunExportCommand(job, settings, composer, QFile::encodeName(path).toStdString(), chooser,
