@@ -217,6 +217,12 @@ void ExportProgressDialog::pump() {
     const uint32_t before = job_.FramesWritten();
     driver_.Step();
     stepping_ = false;
+    if (cancelPending_) {
+        // "中断" came while the frame was being made (from inside a question's event loop).
+        driver_.Cancel();
+        finish(Rejected);
+        return;
+    }
     if (job_.FramesWritten() != before) {
         emit frameWritten(job_.FramesWritten());
     }
@@ -263,6 +269,11 @@ void ExportProgressDialog::finish(int result) {
 void ExportProgressDialog::reject() {
     if (finished_) {
         QDialog::reject();
+        return;
+    }
+    if (stepping_) {
+        // The writer must not close under a frame being made; the step's end does it.
+        cancelPending_ = true;
         return;
     }
     driver_.Cancel();

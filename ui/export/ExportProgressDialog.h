@@ -79,6 +79,7 @@ class ExportProgressDialog : public QDialog {
     ExportDriver driver_;
     QTimer pump_;
     bool stepping_ = false;
+    bool cancelPending_ = false;
     bool finished_ = false;
     UserPrompt* previousTimeoutTarget_ = nullptr;
     // The movie reader may ask from any thread: "タイムアウトをエラーにする" is answered at once
