@@ -35,9 +35,12 @@ void addRow(QWidget* parent, QGridLayout* grid, int row, const QString& label,
             std::initializer_list<std::pair<QLineEdit**, QString>> parts) {
     QLineEdit* first = nullptr;
     int column = 1;
+    // A field of its own takes two columns: times such as "00:00.0000000" need the room.
+    const int span = parts.size() == 1 ? 2 : 1;
     for (const auto& [edit, part] : parts) {
         *edit = makeEdit(parent, part.isEmpty() ? label : label + u' ' + part, 8);
-        grid->addWidget(*edit, row, column++);
+        grid->addWidget(*edit, row, column, 1, span);
+        column += span;
         if (first == nullptr) {
             first = *edit;
         }
