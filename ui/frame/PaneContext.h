@@ -3,14 +3,14 @@
 #include <functional>
 
 namespace kelvane {
-class CVelmoDoc;
+class Document;
 class UserPrompt;
 class Clipboard;
 class ProfileFile;
 }  // namespace kelvane
 
 // The document the panes show, under the name the window uses for it.
-using UiDocument = kelvane::CVelmoDoc;
+using UiDocument = kelvane::Document;
 
 // What every pane receives when the frame builds it. All references outlive the panes.
 struct PaneContext {

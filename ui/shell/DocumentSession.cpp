@@ -4,18 +4,18 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "ui/shell/QtUserPrompt.h"
 #include "ui/shell/RecentFileList.h"
 
 DocumentSession::DocumentSession(UiDocument& document, RecentFileList& recentFiles)
     : document_(document), recentFiles_(recentFiles) {
-    observer_ = document_.AddView(this, [this](const void*, uint32_t) { emit documentUpdated(); });
+    observer_ = document_.Observers().OnUpdate(
+        this, [this](const void*, kelvane::UpdateHint) { emit documentUpdated(); });
 }
 
 DocumentSession::~DocumentSession() {
     document_.SetRebuildViewsHandler({});
-    document_.RemoveView(observer_);
 }
 
 void DocumentSession::setRebuildPanes(std::function<void()> rebuild) {
@@ -36,7 +36,7 @@ void DocumentSession::setPath(const QString& path) {
 }
 
 bool DocumentSession::newDocument() {
-    if (!saveModified() || !document_.OnNewDocument()) {
+    if (!saveModified() || !document_.NewDocument()) {
         return false;
     }
     setPath(QString());
@@ -48,7 +48,7 @@ bool DocumentSession::openDocument(const QString& path) {
         return false;
     }
     const QString full = QFileInfo(path).absoluteFilePath();
-    if (!document_.OnOpenDocument(full.toStdU16String())) {
+    if (!document_.OpenDocument(full.toStdU16String())) {
         return false;
     }
     setPath(full);
@@ -71,7 +71,7 @@ bool DocumentSession::openRecent(int index) {
     if (!saveModified()) {
         return false;
     }
-    if (!QFileInfo::exists(path) || !document_.OnOpenDocument(path.toStdU16String())) {
+    if (!QFileInfo::exists(path) || !document_.OpenDocument(path.toStdU16String())) {
         // Gone or unreadable: the entry would only fail again.
         recentFiles_.remove(index);
         return false;
@@ -109,7 +109,7 @@ bool DocumentSession::saveAs() {
 }
 
 bool DocumentSession::saveTo(const QString& path) {
-    return document_.OnSaveDocument(path.toStdU16String());
+    return document_.SaveDocument(path.toStdU16String());
 }
 
 bool DocumentSession::saveModified() {
@@ -162,10 +162,10 @@ void DocumentSession::runCommand(CommandId id) {
             saveAs();
             break;
         case CommandId::EditUndo:
-            document_.OnEditUndo();
+            document_.Undo();
             break;
         case CommandId::EditRedo:
-            document_.OnEditRedo();
+            document_.Redo();
             break;
         case CommandId::ProjectSettings:
             if (projectSettings_) {

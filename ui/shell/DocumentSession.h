@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "model/Subscription.h"
 #include "ui/commands/CommandTarget.h"
 #include "ui/frame/PaneContext.h"
 
@@ -73,7 +74,7 @@ class DocumentSession : public QObject, public CommandTarget {
     RecentFileList& recentFiles_;
     QPointer<QWidget> window_;
     QString path_;
-    uint64_t observer_ = 0;
+    kelvane::Subscription observer_;
     std::function<void()> projectSettings_;
     std::function<void()> exportDialog_;
 };

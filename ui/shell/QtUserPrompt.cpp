@@ -32,3 +32,15 @@ bool TimeoutQuestionPrompt::AskYesNo(const std::string& message) {
     return ask(messages_.window(), QMessageBox::Warning, QtUserPrompt::kErrorCaption, message,
                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
 }
+
+kelvane::PromptAnswer QtUserPrompt::AskYesNoCancel(const std::string& message) {
+    switch (ask(window_, QMessageBox::Warning, QString::fromUtf8(kelvane::kProgramCaption), message,
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
+        case QMessageBox::Yes:
+            return kelvane::PromptAnswer::Yes;
+        case QMessageBox::No:
+            return kelvane::PromptAnswer::No;
+        default:
+            return kelvane::PromptAnswer::Cancel;
+    }
+}

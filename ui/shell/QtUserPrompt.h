@@ -19,6 +19,7 @@ class QtUserPrompt : public kelvane::UserPrompt {
     void ShowError(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
     bool AskOkCancel(const std::string& message) override;
+    kelvane::PromptAnswer AskYesNoCancel(const std::string& message) override;
 
   private:
     QPointer<QWidget> window_;
@@ -33,6 +34,9 @@ class TimeoutQuestionPrompt : public kelvane::UserPrompt {
     void ShowError(const std::string& message) override { messages_.ShowError(message); }
     bool AskYesNo(const std::string& message) override;
     bool AskOkCancel(const std::string& message) override { return AskYesNo(message); }
+    kelvane::PromptAnswer AskYesNoCancel(const std::string& message) override {
+        return messages_.AskYesNoCancel(message);
+    }
 
   private:
     QtUserPrompt& messages_;

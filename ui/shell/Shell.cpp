@@ -2,7 +2,7 @@
 
 #include "app/ProcessState.h"
 #include "media/TimeoutQuery.h"
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/shell/AboutDialog.h"
 #include "ui/shell/ApplicationCommands.h"

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "app/ProcessState.h"
-#include "model/VelmoDoc.h"
+#include "model/Document.h"
 #include "platform/ProfileFile.h"
 #include "ui/frame/FrameTestSupport.h"
 #include "ui/frame/PaneGrid.h"
@@ -80,7 +80,7 @@ class DocumentSessionTest : public QObject {
     void saveQuestionYesNoCancel() {
         frame::ShellFixture fixture;
         DocumentSession& session = fixture.session();
-        session.document().SetModifiedFlag(true);
+        session.document().SetModified(true);
 
         frame::BoxSeen seen;
         frame::answerNextBox(QMessageBox::Cancel, &seen);
@@ -103,7 +103,7 @@ class DocumentSessionTest : public QObject {
         QVERIFY(QFile::exists(path));
         QCOMPARE(session.name(), QStringLiteral("新規プロジェクト"));
 
-        session.document().SetModifiedFlag(true);
+        session.document().SetModified(true);
         frame::answerNextBox(QMessageBox::No);
         QVERIFY(session.newDocument());
         QVERIFY(!session.isModified());
@@ -113,7 +113,7 @@ class DocumentSessionTest : public QObject {
         frame::ShellFixture fixture;
         MainWindow& window = fixture.window();
         window.show();
-        fixture.session().document().SetModifiedFlag(true);
+        fixture.session().document().SetModified(true);
         frame::answerNextBox(QMessageBox::Cancel);
         window.executeCommand(CommandId::AppExit);
         QTest::qWait(0);  // the exit command closes from the event loop
@@ -187,7 +187,7 @@ class DocumentSessionTest : public QObject {
         QAction* redo = window.commandAction(CommandId::EditRedo);
         QVERIFY(!undo->isEnabled() && !redo->isEnabled());
         fixture.session().document().Checkpoint();
-        fixture.session().document().UpdateAllViews(nullptr, 0xFFFFFFFF);
+        fixture.session().document().UpdateAllViews(nullptr, kelvane::UpdateHint::All);
         QVERIFY(undo->isEnabled() && !redo->isEnabled());
         QVERIFY(window.executeCommand(CommandId::EditUndo));
         QVERIFY(!undo->isEnabled() && redo->isEnabled());
