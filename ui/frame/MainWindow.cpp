@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <utility>
 
 #include "ui/frame/CommandMenu.h"
 #include "ui/frame/LockIndicators.h"
@@ -71,11 +72,11 @@ bool isProjectFile(const QUrl& url) {
 
 }  // namespace
 
-MainWindow::MainWindow(PaneContext context, QWidget* parent)
-    : QMainWindow(parent), context_(std::move(context)) {
+MainWindow::MainWindow(PaneContext context, PaneFactory panes, QWidget* parent)
+    : QMainWindow(parent), context_(std::move(context)), paneFactory_(std::move(panes)) {
     context_.commandsChanged = [this] { refreshCommands(); };
     setObjectName(QStringLiteral("MainWindow"));
-    setDocumentName(QStringLiteral("新規プロジェクト"));
+    setDocumentTitle(QStringLiteral("新規プロジェクト - ") + kApplicationTitle);
     setAcceptDrops(true);
     router_.setActivePane([this] { return dynamic_cast<CommandTarget*>(activePane()); });
     router_.setFrame(this);
@@ -106,10 +107,6 @@ void MainWindow::setDocumentCommands(CommandTarget* target) {
 void MainWindow::setApplicationCommands(CommandTarget* target) {
     router_.setApplication(target);
     refreshCommands();
-}
-
-void MainWindow::setDocumentName(const QString& name) {
-    setWindowTitle(name + QStringLiteral(" - ") + kApplicationTitle);
 }
 
 QAction* MainWindow::makeAction(CommandId id, const QString& text, const QString& shownKey) {
@@ -216,26 +213,21 @@ void MainWindow::buildStatusBar() {
 PaneGrid* MainWindow::makePaneGrid() {
     // The grid is the panes' parent from the start, so the factories get a parent that lives.
     auto* holder = new QWidget;
-    std::array<QWidget*, 4> panes = {
-        makePreviewPane(context_, holder),
-        makeFileListPane(context_, holder),
-        makeEventListPane(context_, holder),
-        makeTimelinePane(context_, holder),
-    };
+    const PaneSet panes = paneFactory_(context_, holder);
     auto* grid = new PaneGrid(panes, this);
     delete holder;  // empty now: the grid took every pane
     return grid;
 }
 
 void MainWindow::rebuildPanes() {
-    PaneGrid* fresh = makePaneGrid();
-    PaneGrid* old = grid_;
-    grid_ = fresh;
-    if (old != nullptr) {
+    // The old panes go before the new ones are made: a pane that keeps an option in the INI file
+    // has written it by then, so the new pane reads what the user set last.
+    if (PaneGrid* old = std::exchange(grid_, nullptr)) {
         takeCentralWidget();
         delete old;
     }
-    setCentralWidget(fresh);
+    grid_ = makePaneGrid();
+    setCentralWidget(grid_);
     // The pane in the place of the one that was active becomes active.
     activatePane(activeIndex_);
     refreshCommands();

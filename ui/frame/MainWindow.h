@@ -9,6 +9,7 @@
 #include "ui/commands/CommandRouter.h"
 #include "ui/commands/CommandTarget.h"
 #include "ui/frame/PaneContext.h"
+#include "ui/frame/PaneFactories.h"
 
 class QAction;
 class QLabel;
@@ -27,7 +28,9 @@ class MainWindow : public QMainWindow, public CommandTarget {
     static inline const QString kApplicationTitle = QStringLiteral("Kelvane");
     static inline const QString kReadyText = QStringLiteral("レディ");
 
-    explicit MainWindow(PaneContext context, QWidget* parent = nullptr);
+    // `panes` makes the four panes at start and at every rebuild: the program's own by default.
+    explicit MainWindow(PaneContext context, PaneFactory panes = makeStandardPanes,
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The other links of the command route.
@@ -43,10 +46,12 @@ class MainWindow : public QMainWindow, public CommandTarget {
     void setProjectDropHandler(std::function<void(const QString&)> handler) {
         projectDropped_ = std::move(handler);
     }
-    // The title becomes "NAME - Kelvane".
-    void setDocumentName(const QString& name);
+    // The document's title, "NAME - Kelvane".
+    void setDocumentTitle(const QString& title) { setWindowTitle(title); }
 
-    // New panes for a new or opened project: the new ones are made before the old ones go.
+    // New panes for a new or opened project. The old panes go first, so that whatever they
+    // keep in the INI file is there when the new ones read it: a rebuild never brings back an
+    // option the user has since changed.
     void rebuildPanes();
     PaneGrid* paneGrid() const { return grid_; }
     // The pane that last had the focus: the first link of the command route.
@@ -86,6 +91,7 @@ class MainWindow : public QMainWindow, public CommandTarget {
     void cyclePane(int step);
 
     PaneContext context_;
+    PaneFactory paneFactory_;
     CommandRouter router_;
     QHash<int, QAction*> actions_;
     std::array<QAction*, 4> recentActions_{};

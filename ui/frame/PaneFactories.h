@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <functional>
+
 class QWidget;
 struct PaneContext;
 
@@ -10,3 +13,10 @@ QWidget* makePreviewPane(const PaneContext& context, QWidget* parent);    // row
 QWidget* makeFileListPane(const PaneContext& context, QWidget* parent);   // row 0, column 1
 QWidget* makeEventListPane(const PaneContext& context, QWidget* parent);  // row 1, column 0
 QWidget* makeTimelinePane(const PaneContext& context, QWidget* parent);   // row 1, column 1
+
+// The four panes in the order above, made by whoever builds them.
+using PaneSet = std::array<QWidget*, 4>;
+using PaneFactory = std::function<PaneSet(const PaneContext& context, QWidget* parent)>;
+
+// The program's own four panes, from the factories above.
+PaneSet makeStandardPanes(const PaneContext& context, QWidget* parent);

@@ -2,16 +2,21 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include "model/Document.h"
-#include "ui/shell/QtUserPrompt.h"
+#include "platform/UserPrompt.h"
 #include "ui/shell/RecentFileList.h"
 
-DocumentSession::DocumentSession(UiDocument& document, RecentFileList& recentFiles)
-    : document_(document), recentFiles_(recentFiles) {
-    observer_ = document_.Observers().OnUpdate(
+DocumentSession::DocumentSession(UiDocument& document, kelvane::UserPrompt& prompt,
+                                 RecentFileList& recentFiles)
+    : document_(document), prompt_(prompt), recentFiles_(recentFiles) {
+    kelvane::DocumentObservers& observers = document_.Observers();
+    updates_ = observers.OnUpdate(
         this, [this](const void*, kelvane::UpdateHint) { emit documentUpdated(); });
+    history_ = observers.OnUndoRedoChanged([this](bool, bool) { emit documentUpdated(); });
+    title_ = observers.OnTitleChanged([this](const std::u16string& title) {
+        emit titleChanged(QString::fromStdU16String(title));
+    });
 }
 
 DocumentSession::~DocumentSession() {
@@ -22,25 +27,25 @@ void DocumentSession::setRebuildPanes(std::function<void()> rebuild) {
     document_.SetRebuildViewsHandler(std::move(rebuild));
 }
 
+QString DocumentSession::path() const {
+    return QString::fromStdU16String(document_.PathName());
+}
+
 QString DocumentSession::name() const {
-    return path_.isEmpty() ? kNewDocumentName : QFileInfo(path_).fileName();
+    const QString file = path();
+    return file.isEmpty() ? kNewDocumentName : QFileInfo(file).fileName();
+}
+
+QString DocumentSession::title() const {
+    return QString::fromStdU16String(document_.Title());
 }
 
 bool DocumentSession::isModified() const {
     return document_.IsModified();
 }
 
-void DocumentSession::setPath(const QString& path) {
-    path_ = path;
-    emit nameChanged(name());
-}
-
 bool DocumentSession::newDocument() {
-    if (!saveModified() || !document_.NewDocument()) {
-        return false;
-    }
-    setPath(QString());
-    return true;
+    return saveModified() && document_.NewDocument();
 }
 
 bool DocumentSession::openDocument(const QString& path) {
@@ -51,7 +56,6 @@ bool DocumentSession::openDocument(const QString& path) {
     if (!document_.OpenDocument(full.toStdU16String())) {
         return false;
     }
-    setPath(full);
     recentFiles_.add(full);
     return true;
 }
@@ -76,13 +80,13 @@ bool DocumentSession::openRecent(int index) {
         recentFiles_.remove(index);
         return false;
     }
-    setPath(path);
     recentFiles_.add(path);
     return true;
 }
 
 bool DocumentSession::save() {
-    return path_.isEmpty() ? saveAs() : saveTo(path_);
+    const QString file = path();
+    return file.isEmpty() ? saveAs() : saveTo(file);
 }
 
 bool DocumentSession::saveAs() {
@@ -91,8 +95,8 @@ bool DocumentSession::saveAs() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(kFileFilter);
     dialog.setDefaultSuffix(QStringLiteral("xqm"));
-    if (!path_.isEmpty()) {
-        dialog.selectFile(path_);
+    if (!path().isEmpty()) {
+        dialog.selectFile(path());
     } else {
         dialog.selectFile(kNewDocumentName + QStringLiteral(".xqm"));
     }
@@ -103,7 +107,6 @@ bool DocumentSession::saveAs() {
     if (!saveTo(path)) {
         return false;
     }
-    setPath(path);
     recentFiles_.add(path);
     return true;
 }
@@ -116,18 +119,16 @@ bool DocumentSession::saveModified() {
     if (!document_.IsModified()) {
         return true;
     }
-    QMessageBox box(QMessageBox::Warning, QtUserPrompt::kConfirmCaption,
-                    QStringLiteral("%1 への変更を保存しますか?").arg(name()),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, window_);
-    box.setDefaultButton(QMessageBox::Yes);
-    switch (box.exec()) {
-        case QMessageBox::Yes:
+    const QString question = QStringLiteral("%1 への変更を保存しますか?").arg(name());
+    switch (prompt_.AskYesNoCancel(question.toStdString())) {
+        case kelvane::PromptAnswer::Yes:
             return save();
-        case QMessageBox::No:
+        case kelvane::PromptAnswer::No:
             return true;
-        default:
+        case kelvane::PromptAnswer::Cancel:
             return false;
     }
+    return false;
 }
 
 bool DocumentSession::commandState(CommandId id, CommandState& state) const {

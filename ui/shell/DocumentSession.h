@@ -12,6 +12,10 @@
 
 class RecentFileList;
 
+namespace kelvane {
+class UserPrompt;
+}
+
 // The window's side of the one document: its file path and name, new, open and save with Qt's
 // file dialogs, the question "%1 への変更を保存しますか?" before the project is replaced or the
 // window closes, the recent-file list, and the document's own commands (save, save as, undo,
@@ -23,7 +27,7 @@ class DocumentSession : public QObject, public CommandTarget {
     static inline const QString kNewDocumentName = QStringLiteral("新規プロジェクト");
     static inline const QString kFileFilter = QStringLiteral("プロジェクトファイル (*.xqm)");
 
-    DocumentSession(UiDocument& document, RecentFileList& recentFiles);
+    DocumentSession(UiDocument& document, kelvane::UserPrompt& prompt, RecentFileList& recentFiles);
     ~DocumentSession() override;
 
     // The parent of the dialogs and message boxes.
@@ -39,9 +43,11 @@ class DocumentSession : public QObject, public CommandTarget {
 
     UiDocument& document() { return document_; }
     // Empty for a project never saved.
-    const QString& path() const { return path_; }
+    QString path() const;
     // The file's name with its extension, or "新規プロジェクト".
     QString name() const;
+    // "NAME - Kelvane".
+    QString title() const;
     bool isModified() const;
 
     // The framework's commands. Each returns whether it went through.
@@ -61,20 +67,21 @@ class DocumentSession : public QObject, public CommandTarget {
     void runCommand(CommandId id) override;
 
   signals:
-    // The window title's name changed (new, open, save as).
-    void nameChanged(const QString& name);
-    // The document updated its views: command states may have changed.
+    // The window title changed (new, open, save as): "NAME - Kelvane".
+    void titleChanged(const QString& title);
+    // The document changed in a way that may change command states.
     void documentUpdated();
 
   private:
     bool saveTo(const QString& path);
-    void setPath(const QString& path);
 
     UiDocument& document_;
+    kelvane::UserPrompt& prompt_;
     RecentFileList& recentFiles_;
     QPointer<QWidget> window_;
-    QString path_;
-    kelvane::Subscription observer_;
+    kelvane::Subscription updates_;
+    kelvane::Subscription history_;
+    kelvane::Subscription title_;
     std::function<void()> projectSettings_;
     std::function<void()> exportDialog_;
 };

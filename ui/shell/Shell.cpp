@@ -1,19 +1,26 @@
 #include "ui/shell/Shell.h"
 
+#include <QApplication>
 #include "app/ProcessState.h"
 #include "media/TimeoutQuery.h"
+
 #include "model/Document.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/shell/AboutDialog.h"
 #include "ui/shell/ApplicationCommands.h"
 #include "ui/shell/DocumentDialogs.h"
 #include "ui/shell/DocumentSession.h"
+#include "ui/shell/FirstPaintProbe.h"
 
 Shell::Shell(kelvane::ProcessState& process)
     : process_(process),
+      timeoutRelay_(timeoutPrompt_,
+                    [](kelvane::UiThreadPrompt::Task task) {
+                        QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+                    }),
       document_(std::make_unique<UiDocument>(services_, prompt_, clipboard_)),
       recentFiles_(process.Profile()) {
-    session_ = std::make_unique<DocumentSession>(*document_, recentFiles_);
+    session_ = std::make_unique<DocumentSession>(*document_, prompt_, recentFiles_);
     application_ =
         std::make_unique<ApplicationCommands>(*session_, recentFiles_, process_, prompt_);
     const PaneContext context{*document_, prompt_, clipboard_, process_.Profile(), {}};
@@ -28,16 +35,18 @@ Shell::Shell(kelvane::ProcessState& process)
     session_->setWindow(window_.get());
     application_->setWindow(window_.get());
     connectDocumentDialogs(*session_, context, window_.get());
-    QObject::connect(session_.get(), &DocumentSession::nameChanged, window_.get(),
-                     &MainWindow::setDocumentName);
+    window_->setDocumentTitle(session_->title());
+    QObject::connect(session_.get(), &DocumentSession::titleChanged, window_.get(),
+                     &MainWindow::setDocumentTitle);
     QObject::connect(session_.get(), &DocumentSession::documentUpdated, window_.get(),
                      &MainWindow::refreshCommands);
 }
 
 Shell::~Shell() {
-    if (kelvane::TimeoutQuery() == &timeoutPrompt_) {
+    if (kelvane::TimeoutQuery() == &timeoutRelay_) {
         kelvane::SetTimeoutQuery(nullptr);
     }
+    timeoutRelay_.Close();
     // The panes leave the document before it goes.
     window_.reset();
 }
@@ -48,7 +57,8 @@ bool Shell::openStartupProject(const QString& path) {
 
 void Shell::show() {
     session_->setRebuildPanes([this] { window_->rebuildPanes(); });
-    kelvane::SetTimeoutQuery(&timeoutPrompt_);
+    kelvane::SetTimeoutQuery(&timeoutRelay_);
+    watchFirstPaint(window_.get());
     window_->show();
     window_->raise();
     window_->activateWindow();

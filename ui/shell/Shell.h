@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "media/MediaDocumentServices.h"
+#include "platform/UiThreadPrompt.h"
 #include "ui/frame/PaneContext.h"
 #include "ui/shell/QtClipboard.h"
 #include "ui/shell/QtUserPrompt.h"
@@ -38,7 +39,8 @@ class Shell {
     DocumentSession& session() { return *session_; }
     UiDocument& document() { return *document_; }
     QtUserPrompt& prompt() { return prompt_; }
-    TimeoutQuestionPrompt& timeoutPrompt() { return timeoutPrompt_; }
+    QtClipboard& clipboard() { return clipboard_; }
+    kelvane::UserPrompt& timeoutPrompt() { return timeoutRelay_; }
     RecentFileList& recentFiles() { return recentFiles_; }
     ApplicationCommands& applicationCommands() { return *application_; }
 
@@ -46,6 +48,9 @@ class Shell {
     kelvane::ProcessState& process_;
     QtUserPrompt prompt_;
     TimeoutQuestionPrompt timeoutPrompt_{prompt_};
+    // The movie reader may ask from whichever thread fetches frames: the question is carried to
+    // the UI thread's event loop and asked there.
+    kelvane::UiThreadPrompt timeoutRelay_;
     QtClipboard clipboard_;
     kelvane::MediaDocumentServices services_{prompt_};
     std::unique_ptr<UiDocument> document_;

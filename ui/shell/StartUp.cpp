@@ -1,6 +1,7 @@
 #include "ui/shell/StartUp.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -35,6 +36,8 @@ QString projectArgument(const QStringList& arguments) {
 int runKelvane(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
+    // Outside a desktop that names its icon theme the toolbar still finds its pictures.
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     useJapanese(app);
 
     kelvane::EngineProcess process{kelvane::ProcessOptions{}};
