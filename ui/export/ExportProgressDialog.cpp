@@ -129,7 +129,6 @@ ExportProgressDialog::ExportProgressDialog(QWidget* parent, ExportJob& job,
     preview_ = new ExportPreviewArea(this);
     layout->addWidget(preview_, 0, Qt::AlignHCenter | Qt::AlignTop);
     text_ = new QLabel(this);
-    text_->setAccessibleName(QStringLiteral("進捗状況"));
     text_->setMinimumHeight(text_->fontMetrics().lineSpacing() * 2 + 4);
     layout->addWidget(text_);
     bar_ = new QProgressBar(this);
