@@ -1,9 +1,11 @@
 // Reading a 1080p H.264 movie (300 frames, a key frame every 250) through the MovieReader, with
 // the conversion to 32-bit RGB, beside FFmpeg's own command-line decoder on the same file in the
-// same run: sequential frames per second, and milliseconds per randomly chosen frame.
+// same run: sequential frames per second, milliseconds per randomly chosen frame (in one process,
+// and as whole processes against ffmpeg's accurate seek), and backward stepping.
 //
 //   movie_read_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 //   movie_read_bench --read-all FILE     (one whole sequential read, to time as a command)
+//   movie_read_bench --frame FILE N OUT  (frame N as a 32-bit BMP, to time as a command)
 //
 // The movie is made once with ffmpeg into $TMPDIR (or /tmp) and kept there for later runs.
 
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings/AppSettings.h"
 #include "media/MovieReader.h"
 #include "media/TimeoutQuery.h"
 #include "platform/Path.h"
@@ -167,6 +170,108 @@ void RandomOurs(benchmark::State& state) {
     state.counters["max_ms"] = ms.back();
 }
 
+// Stepping backwards one frame at a time over 100 frames (20 without the cache), as the editor's
+// cursor does, from frame 240 (key frames at 0 and 250): pictures decoded per step and time per
+// step, with the cache of decoded pictures at its setting ("MovieCacheSize", default 256 MB) and
+// turned off.
+void BackwardSteps(benchmark::State& state, int cacheMegabytes, int steps) {
+    const int32_t saved = Settings().movieCacheSize;
+    Settings().movieCacheSize = cacheMegabytes;
+    for (auto _ : state) {
+        MovieReader reader;
+        PixelImage image;
+        if (!reader.Open(FromUtf8(MoviePath()), 0) || !reader.GetFrame(240, image)) {
+            state.SkipWithError("the movie reader failed");
+            break;
+        }
+        const uint64_t decoded0 = reader.Graph()->DecodedFrames();
+        const auto t0 = Clock::now();
+        for (int k = 239; k >= 240 - steps; --k) {
+            if (!reader.GetFrame(k, image)) {
+                state.SkipWithError("the movie reader failed");
+                break;
+            }
+        }
+        const auto t1 = Clock::now();
+        state.counters["decoded_per_step"] =
+            double(reader.Graph()->DecodedFrames() - decoded0) / double(steps);
+        state.counters["ms_per_step"] =
+            std::chrono::duration<double, std::milli>(t1 - t0).count() / double(steps);
+    }
+    Settings().movieCacheSize = saved;
+}
+
+// One random frame as a whole process, start-up included: this program's --frame mode beside
+// ffmpeg's accurate seek writing the frame as BMP, over the same 12 frames, alternating.
+void RandomFrameProcesses(benchmark::State& state, const std::string& self) {
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> pick(0, kFrames - 1);
+    std::vector<double> ours, theirs, oursCpu, theirsCpu;
+    const std::string out = "/tmp/kelvane_bench_frame.bmp";
+    for (auto _ : state) {
+        for (int i = 0; i < 12; ++i) {
+            const int frame = pick(random);
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%.6f", frame / 30.0);
+            const std::string a = Quoted(self) + " --frame " + Quoted(MoviePath()) + " " +
+                                  std::to_string(frame) + " " + Quoted(out);
+            const std::string b = "ffmpeg -nostdin -loglevel error -y -ss " + std::string(seconds) +
+                                  " -i " + Quoted(MoviePath()) + " -frames:v 1 " + Quoted(out);
+            for (int which = 0; which < 2; ++which) {
+                const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
+                const auto t0 = Clock::now();
+                if (std::system((which ? b : a).c_str()) != 0) {
+                    state.SkipWithError("a frame command failed");
+                    return;
+                }
+                (which ? theirs : ours)
+                    .push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                (which ? theirsCpu : oursCpu)
+                    .push_back((CpuSeconds(RUSAGE_CHILDREN) - cpu0) * 1000.0);
+            }
+        }
+    }
+    auto at = [](std::vector<double> v, double q) {
+        std::sort(v.begin(), v.end());
+        return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
+    };
+    state.counters["ours_p50_ms"] = at(ours, 0.5);
+    state.counters["ours_p90_ms"] = at(ours, 0.9);
+    state.counters["ffmpeg_p50_ms"] = at(theirs, 0.5);
+    state.counters["ffmpeg_p90_ms"] = at(theirs, 0.9);
+    state.counters["speedup_p50"] = at(theirs, 0.5) / at(ours, 0.5);
+    state.counters["speedup_p90"] = at(theirs, 0.9) / at(ours, 0.9);
+    // CPU time (user + system) of each command: steadier than wall time on a shared machine.
+    state.counters["ours_cpu_p50_ms"] = at(oursCpu, 0.5);
+    state.counters["ffmpeg_cpu_p50_ms"] = at(theirsCpu, 0.5);
+    state.counters["cpu_speedup_p50"] = at(theirsCpu, 0.5) / at(oursCpu, 0.5);
+}
+
+// The --frame mode: one frame of a movie into a 32-bit BMP file, as a process of its own.
+int WriteOneFrame(const char* path, int frame, const char* out) {
+    MovieReader reader;
+    PixelImage image;
+    if (!reader.Open(FromUtf8(path), 0) || !reader.GetFrame(frame, image))
+        return 1;
+    FILE* f = std::fopen(out, "wb");
+    if (!f)
+        return 1;
+    const uint32_t size = uint32_t(image.ByteSize());
+    uint8_t header[54] = {'B', 'M'};
+    auto put = [&](int at, uint32_t v) { std::memcpy(header + at, &v, 4); };
+    put(2, 54 + size);
+    put(10, 54);
+    put(14, 40);
+    put(18, uint32_t(image.Width()));
+    put(22, uint32_t(image.Height()));
+    put(26, 1 | (32u << 16));
+    put(34, size);
+    const bool ok =
+        std::fwrite(header, 1, 54, f) == 54 && std::fwrite(image.Pixels(), 1, size, f) == size;
+    return std::fclose(f) == 0 && ok ? 0 : 1;
+}
+
 void OpenOurs(benchmark::State& state) {
     for (auto _ : state) {
         MovieReader reader;
@@ -193,6 +298,8 @@ int main(int argc, char** argv) {
         std::printf("%d frames\n", frames);
         return 0;
     }
+    if (argc == 5 && std::strcmp(argv[1], "--frame") == 0)
+        return WriteOneFrame(argv[2], std::atoi(argv[3]), argv[4]);
     std::printf("movie: %s\n", MoviePath().c_str());
     benchmark::RegisterBenchmark("movie/sequential/ours_rgb32", SequentialOurs)
         ->Unit(benchmark::kMillisecond)
@@ -225,6 +332,25 @@ int main(int argc, char** argv) {
         ->UseRealTime()
         ->Iterations(100)
         ->Repetitions(1);
+    // Without the cache every step decodes again from the key frame: 20 steps show it.
+    for (int megabytes : {512, 256, 0}) {
+        const int steps = megabytes ? 100 : 20;
+        benchmark::RegisterBenchmark(("movie/backward_steps/cache_mb" + std::to_string(megabytes) +
+                                      "/steps" + std::to_string(steps))
+                                         .c_str(),
+                                     BackwardSteps, megabytes, steps)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(1);
+    }
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) > 0) {
+        benchmark::RegisterBenchmark("movie/random_frame_process_vs_ffmpeg_ss",
+                                     RandomFrameProcesses, std::string(self))
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(1);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -143,6 +143,7 @@ void MovieReader::Close() {
     frameMode_ = false;
     firstFrame_ = 0;
     lastFrame_ = 0;
+    lastRequest_ = -1;
     open_ = false;
     created_ = false;
 }
@@ -203,8 +204,46 @@ MovieReader::Window MovieReader::WindowFor(uint32_t a, bool step) const {
     return w;
 }
 
+bool MovieReader::ServeFromCache(uint32_t a, uint8_t* destination, size_t size) {
+    FrameCache& cache = graph_->Cache();
+    const RefTime unit = frameMode_ ? format_.avgTimePerFrame : frameDuration_;
+    cache.SetFocus(int64_t(a) * unit);
+    PicturePtr picture;
+    if (frameMode_) {
+        picture = cache.FindIndex(a);
+    } else {
+        const Window w = WindowFor(a, false);
+        picture = cache.FindTime(w.w0, w.w1);
+    }
+    return picture && size <= picture->ConvertedSize() && picture->ConvertInto(destination, size);
+}
+
+int64_t MovieReader::CacheSpan() const {
+    const FrameCache& cache = graph_->Cache();
+    const size_t budget = FrameCache::Budget();
+    const size_t others = FrameCache::ProcessBytes() - cache.Bytes();
+    if (others >= budget)
+        return 0;
+    // A decoded picture is at least its 4:2:0 planes; the cache's own pictures say better.
+    size_t perPicture = size_t(Width()) * size_t(Height()) * 3 / 2;
+    if (cache.Count() > 0)
+        perPicture = std::max(perPicture, cache.Bytes() / cache.Count());
+    return int64_t(std::min<size_t>((budget - others) / std::max<size_t>(perPicture, 1), 4096));
+}
+
 bool MovieReader::ReadFrame(int32_t index, uint8_t* destination, size_t size,
                             bool readEverySample) {
+    if (open_ && uint32_t(index) + firstFrame_ < lastFrame_) {
+        const uint32_t a = uint32_t(index) + firstFrame_;
+        if (ServeFromCache(a, destination, size)) {
+            lastRequest_ = a;
+            return true;
+        }
+        // Stepping backwards: the frames before this one are decoded on the way to it anyway;
+        // kept, they serve the next steps without another seek.
+        graph_->SetCacheBehind(lastRequest_ > int64_t(a) ? CacheSpan() : 0);
+        lastRequest_ = a;
+    }
     bool step = readEverySample;
     for (;;) {
         const Outcome r = Attempt(index, destination, size, step);

@@ -66,6 +66,11 @@ class MovieReader {
     Outcome Attempt(int32_t index, uint8_t* destination, size_t size, bool step);
     Outcome StepForward(const Window& w, uint8_t* destination, size_t size, bool step);
     Window WindowFor(uint32_t a, bool step) const;
+    // Serves frame `a` from the graph's cache of decoded pictures, converting it into the
+    // destination; false when the cache does not hold it.
+    bool ServeFromCache(uint32_t a, uint8_t* destination, size_t size);
+    // How many frames before a seek's start the cache can take.
+    int64_t CacheSpan() const;
     bool CheckEvents();
     // Waits in rounds of "AbortTimeout", asking the TimeoutQuery after each round; false when the
     // answer is to give up.
@@ -84,6 +89,8 @@ class MovieReader {
     bool frameMode_ = false;
     uint32_t firstFrame_ = 0;
     uint32_t lastFrame_ = 0;
+    // The last frame asked for (absolute); a request before it is a step backwards.
+    int64_t lastRequest_ = -1;
 };
 
 }  // namespace kelvane

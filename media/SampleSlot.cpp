@@ -150,9 +150,8 @@ void SampleSlot::Stop() {
 bool SampleSlot::Copy(uint8_t* destination, size_t size) {
     if (!WaitEventFor(slotLock_, CallbackTimeoutMs()))
         return false;
-    const bool ok = held_ && destination && held_->Size() >= size;
-    if (ok)
-        std::memcpy(destination, held_->Data(), size);
+    const bool ok =
+        held_ && destination && held_->Size() >= size && held_->CopyTo(destination, size);
     slotLock_.Set();
     return ok;
 }

@@ -51,7 +51,8 @@ class SampleSlot {
     void Reopen();
     // Releases the held sample, refuses further ones and wakes both sides.
     void Stop();
-    // Copies `size` bytes of the held sample when it has at least that many.
+    // Copies the first `size` bytes of the held sample's rows (converting a decoded picture) when
+    // it has at least that many.
     bool Copy(uint8_t* destination, size_t size);
     // True when a sample is held; its position in `position`.
     bool Peek(int64_t& position);

@@ -48,6 +48,28 @@ class ChainEntry {
     bool entered_;
 };
 
+// Slots of one project may all name the same nested project, whose slots may all name another:
+// each path through the tree is a full copy in memory, so a few small files can ask for millions
+// of loads. One read of a project, with everything nested in it, loads at most this many nested
+// projects; past it the whole read fails at once, with one message and no further questions.
+constexpr size_t kMaxNestedLoads = 128;
+thread_local size_t nestedLoads = 0;
+thread_local bool nestedBudgetExceeded = false;
+
+std::string NestedBudgetMessage() {
+    return "入れ子になったプロジェクトの読み込みが多すぎます（一度の読み込みで " +
+           std::to_string(kMaxNestedLoads) + " 個まで）。";
+}
+
+// Counts a nested read; false once the budget is spent.
+bool TakeNestedLoad() {
+    if (nestedBudgetExceeded || ++nestedLoads > kMaxNestedLoads) {
+        nestedBudgetExceeded = true;
+        return false;
+    }
+    return true;
+}
+
 // The same file under any spelling of its path.
 std::string ChainKey(std::u16string_view path) {
     const std::string native = ToNativePath(path);
@@ -321,6 +343,9 @@ class Reader {
         }
         entry.Release();
         entry.referenceDuration = 0;
+        if (nestedBudgetExceeded) {
+            return false;  // the read as a whole fails; the question would only come again
+        }
         return prompt_.AskYesNo(LoadQuestion(PathView(chunk.path)));
     }
 
@@ -400,8 +425,37 @@ class Reader {
 
 }  // namespace
 
+namespace {
+
+// The outermost read starts a fresh budget and reports when it was spent.
+class NestedBudget {
+  public:
+    explicit NestedBudget(UserPrompt& prompt) : outermost_(readChain.empty()), prompt_(prompt) {
+        if (outermost_) {
+            nestedLoads = 0;
+            nestedBudgetExceeded = false;
+        }
+    }
+    ~NestedBudget() {
+        if (outermost_ && nestedBudgetExceeded) {
+            prompt_.ShowError(NestedBudgetMessage());
+            nestedBudgetExceeded = false;
+        }
+    }
+    NestedBudget(const NestedBudget&) = delete;
+    NestedBudget& operator=(const NestedBudget&) = delete;
+    bool Outermost() const { return outermost_; }
+
+  private:
+    bool outermost_;
+    UserPrompt& prompt_;
+};
+
+}  // namespace
+
 bool ReadFromMemory(const uint8_t* bytes, size_t size, std::u16string_view folder, Project& target,
                     SourceLoader& loader, UserPrompt& prompt) {
+    NestedBudget budget(prompt);
     // Relative paths inside the file are resolved against this folder; one that does not fit
     // would send them elsewhere.
     std::memset(target.projectFolder, 0, sizeof(target.projectFolder));
@@ -412,6 +466,10 @@ bool ReadFromMemory(const uint8_t* bytes, size_t size, std::u16string_view folde
 }
 
 bool Read(std::u16string_view path, Project& target, SourceLoader& loader, UserPrompt& prompt) {
+    NestedBudget budget(prompt);
+    if (!budget.Outermost() && !TakeNestedLoad()) {
+        return false;
+    }
     ChainEntry chain(ChainKey(path));
     if (!chain.Entered()) {
         return false;

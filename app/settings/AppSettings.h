@@ -23,6 +23,10 @@ struct AppSettings {
     char16_t defaultEffectDll[kPathUnits] = u"\\effect.so";
     int32_t instructionLevel = 1;
     int32_t drawFrameThread = 4;
+    // Megabytes of decoded movie pictures kept around the last request, shared by every movie of
+    // the process ("MovieCacheSize"; 0 keeps none). Read, not written back: the file only carries
+    // it when the user sets it.
+    int32_t movieCacheSize = 256;
 };
 
 // The process-wide instance.

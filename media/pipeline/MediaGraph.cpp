@@ -1,6 +1,7 @@
 #include "media/pipeline/MediaGraph.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/Path.h"
 
@@ -56,7 +57,6 @@ bool MediaGraph::Connect(int pin) {
         return false;
     if (!sink_->SetMediaType(offered))
         return false;
-    pool_ = std::make_shared<SamplePool>(offered.format.bmiHeader.sizeImage);
     connectedPin_ = pin;
     std::lock_guard<std::mutex> lock(mutex_);
     start_ = 0;
@@ -116,6 +116,11 @@ bool MediaGraph::SetPositions(int64_t start, int64_t stop) {
         std::unique_lock<std::mutex> lock(mutex_);
         ParkStreamingThread(lock);
         ok = decoder_.Seek(frameUnits, start);
+        const int64_t behind = cacheBehind_.load();
+        const int64_t unit = frameUnits ? 1 : std::max<RefTime>(decoder_.AvgTimePerFrame(), 1);
+        cacheFrom_ = behind > 0 ? start - std::min(behind, start / unit + 1) * unit
+                                : std::numeric_limits<int64_t>::max();
+        decoder_.SetSkipBefore(std::min(start, cacheFrom_));
         start_ = start;
         stop_ = stop;
         frameUnits_ = frameUnits;
@@ -212,8 +217,9 @@ void MediaGraph::StreamLoop() {
         const bool frameUnits = frameUnits_;
         const int64_t start = start_;
         const int64_t stop = stop_;
+        const int64_t cacheFrom = cacheFrom_;
         lock.unlock();
-        const bool more = DeliverOne(frameUnits, start, stop);
+        const bool more = DeliverOne(frameUnits, start, stop, cacheFrom);
         lock.lock();
         busy_ = false;
         if (!more)
@@ -223,8 +229,9 @@ void MediaGraph::StreamLoop() {
 }
 
 // Decodes one picture and hands it to the sink unless it lies before the start (decoded only
-// because decoding begins at a key frame) or at or after the stop. False when the stream has ended.
-bool MediaGraph::DeliverOne(bool frameUnits, int64_t start, int64_t stop) {
+// because decoding begins at a key frame, or to be kept in the cache) or at or after the stop.
+// False when the stream has ended.
+bool MediaGraph::DeliverOne(bool frameUnits, int64_t start, int64_t stop, int64_t cacheFrom) {
     int64_t index = 0;
     RefTime time = 0;
     int32_t error = 0;
@@ -239,10 +246,11 @@ bool MediaGraph::DeliverOne(bool frameUnits, int64_t start, int64_t stop) {
             break;
     }
     RefTime relative;
+    bool before;
+    const int64_t position = frameUnits ? index : time;
     if (frameUnits) {
-        if (index < start)
-            return true;
-        if (index >= stop) {
+        before = index < start;
+        if (!before && index >= stop) {
             PushEvent(GraphEventCode::kComplete);
             return false;
         }
@@ -250,20 +258,29 @@ bool MediaGraph::DeliverOne(bool frameUnits, int64_t start, int64_t stop) {
     } else {
         // A picture belongs to the position it is shown at: within half a frame of its time.
         const RefTime half = decoder_.AvgTimePerFrame() / 2;
-        if (time < start - half)
-            return true;
-        if (time + half >= stop) {
+        before = time < start - half;
+        if (!before && time + half >= stop) {
             PushEvent(GraphEventCode::kComplete);
             return false;
         }
         relative = time - start;
     }
-    SamplePtr sample = pool_->Allocate();
-    if (!sample) {
+    const bool keep = position + (frameUnits ? 0 : decoder_.AvgTimePerFrame() / 2) >= cacheFrom;
+    if (before && !keep)
+        return true;
+    PicturePtr picture = decoder_.TakePicture(index, time);
+    if (!picture) {
         PushEvent(GraphEventCode::kErrorAbort);
         return false;
     }
-    if (!decoder_.Convert(sample->Data(), sample->Size())) {
+    if (keep)
+        cache_.Insert(picture);
+    if (before)
+        return true;
+    SamplePtr sample;
+    try {
+        sample = std::make_shared<MediaSample>(std::move(picture));
+    } catch (const std::bad_alloc&) {
         PushEvent(GraphEventCode::kErrorAbort);
         return false;
     }

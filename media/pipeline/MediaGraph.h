@@ -1,15 +1,18 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 
+#include "media/pipeline/FrameCache.h"
 #include "media/pipeline/MediaSample.h"
 #include "media/pipeline/MovieDecoder.h"
 #include "media/pipeline/RendererBase.h"
@@ -81,13 +84,23 @@ class MediaGraph {
     // error) and nothing more arrives before the next seek.
     bool StreamEnded() const;
 
+    // Decoded pictures around the last request. From the next SetPositions on, the pictures of the
+    // `frames` frames before the start (and those delivered) are decoded in full and kept in it,
+    // as far as its budget allows; 0 keeps none, and pictures before the start that no later
+    // picture needs are then not decoded at all.
+    FrameCache& Cache() { return cache_; }
+    const FrameCache& Cache() const { return cache_; }
+    void SetCacheBehind(int64_t frames) { cacheBehind_.store(std::max<int64_t>(frames, 0)); }
+
     // How often positions were set, and the last start; for diagnostics and tests.
     uint64_t SeekCount() const { return seekCount_.load(); }
     int64_t LastSeekStart() const { return lastSeekStart_.load(); }
+    // Pictures decoded since the file was opened.
+    uint64_t DecodedFrames() const { return decoder_.DecodedCount(); }
 
   private:
     void StreamLoop();
-    bool DeliverOne(bool frameUnits, int64_t start, int64_t stop);
+    bool DeliverOne(bool frameUnits, int64_t start, int64_t stop, int64_t cacheFrom);
     void PushEvent(int32_t code);
     void ParkStreamingThread(std::unique_lock<std::mutex>& lock);
 
@@ -96,7 +109,8 @@ class MediaGraph {
     bool sourceAdded_ = false;
     std::shared_ptr<RendererBase> sink_;
     int connectedPin_ = -1;
-    std::shared_ptr<SamplePool> pool_;
+    FrameCache cache_;
+    std::atomic<int64_t> cacheBehind_{0};
     TimeFormat timeFormat_ = TimeFormat::MediaTime;
 
     mutable std::mutex mutex_;  // guards the fields below
@@ -108,6 +122,8 @@ class MediaGraph {
     bool quit_ = false;
     int64_t start_ = 0;
     int64_t stop_ = 0;
+    // Pictures from here on go into the cache; the largest value: none.
+    int64_t cacheFrom_ = std::numeric_limits<int64_t>::max();
     bool frameUnits_ = false;
     std::thread thread_;
 

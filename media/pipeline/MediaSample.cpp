@@ -1,11 +1,23 @@
 #include "media/pipeline/MediaSample.h"
 
+#include <cstring>
 #include <new>
 
 namespace kelvane {
 
 MediaSample::MediaSample(std::shared_ptr<SamplePool> pool, std::vector<uint8_t> buffer)
     : pool_(std::move(pool)), buffer_(std::move(buffer)) {}
+
+MediaSample::MediaSample(PicturePtr picture) : picture_(std::move(picture)) {}
+
+bool MediaSample::CopyTo(uint8_t* destination, size_t size) const {
+    if (!destination || size > Size())
+        return false;
+    if (picture_)
+        return picture_->ConvertInto(destination, size);
+    std::memcpy(destination, buffer_.data(), size);
+    return true;
+}
 
 MediaSample::~MediaSample() {
     if (pool_)

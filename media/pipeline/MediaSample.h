@@ -6,25 +6,33 @@
 #include <mutex>
 #include <vector>
 
+#include "media/pipeline/DecodedPicture.h"
 #include "model/TrackEvent.h"
 
 namespace kelvane {
 
 class SamplePool;
 
-// One decoded picture as the pipeline hands it to its sink: bottom-up 32-bit rows and the stream
-// time of its start. Shared ownership stands for the sample's reference count; the buffer goes back
-// to its pool when the last reference is released.
+// One picture as the pipeline hands it to its sink, with the stream time of its start: either
+// bottom-up 32-bit rows in a buffer of a pool, or a decoded picture that becomes such rows only
+// when it is copied out. Shared ownership stands for the sample's reference count; a buffer goes
+// back to its pool when the last reference is released.
 class MediaSample {
   public:
     MediaSample(std::shared_ptr<SamplePool> pool, std::vector<uint8_t> buffer);
+    explicit MediaSample(PicturePtr picture);
     ~MediaSample();
     MediaSample(const MediaSample&) = delete;
     MediaSample& operator=(const MediaSample&) = delete;
 
+    // The rows of a pool buffer (empty for a decoded picture).
     uint8_t* Data() { return buffer_.data(); }
     const uint8_t* Data() const { return buffer_.data(); }
-    size_t Size() const { return buffer_.size(); }
+    // Bytes of the sample's 32-bit rows.
+    size_t Size() const { return picture_ ? picture_->ConvertedSize() : buffer_.size(); }
+    // Writes the first `size` bytes of the rows (at most Size()).
+    bool CopyTo(uint8_t* destination, size_t size) const;
+    const PicturePtr& Picture() const { return picture_; }
 
     // Stream start time relative to the last seek start, in 100 ns units; false when the sample
     // carries no stream time, in which case MediaTime is the fallback.
@@ -39,6 +47,7 @@ class MediaSample {
   private:
     std::shared_ptr<SamplePool> pool_;
     std::vector<uint8_t> buffer_;
+    PicturePtr picture_;
     RefTime start_ = 0;
     RefTime mediaTime_ = 0;
     bool hasStart_ = false;

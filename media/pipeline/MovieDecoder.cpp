@@ -1,12 +1,7 @@
 #include "media/pipeline/MovieDecoder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
-
-extern "C" {
-#include <libavutil/imgutils.h>
-}
 
 namespace kelvane {
 
@@ -15,48 +10,28 @@ namespace {
 constexpr AVRational kRefTimeBase{1, 10'000'000};
 constexpr int32_t kEventErrorAbort = 3;
 constexpr int32_t kEventStreamErrorStopped = 6;
+// Seeks that land too late go back further, doubling the step each time; past this many the
+// stream is read from its start.
+constexpr int kMaxBackOffs = 24;
 
 bool Valid(AVRational q) {
     return q.num > 0 && q.den > 0;
 }
 
-// Full-range pixel formats that swscale only accepts with a deprecation warning; the same layout
-// with the range given separately converts identically.
-AVPixelFormat WithoutRange(AVPixelFormat f, int& fullRange) {
-    switch (f) {
-        case AV_PIX_FMT_YUVJ420P:
-            fullRange = 1;
-            return AV_PIX_FMT_YUV420P;
-        case AV_PIX_FMT_YUVJ422P:
-            fullRange = 1;
-            return AV_PIX_FMT_YUV422P;
-        case AV_PIX_FMT_YUVJ444P:
-            fullRange = 1;
-            return AV_PIX_FMT_YUV444P;
-        case AV_PIX_FMT_YUVJ440P:
-            fullRange = 1;
-            return AV_PIX_FMT_YUV440P;
-        case AV_PIX_FMT_YUVJ411P:
-            fullRange = 1;
-            return AV_PIX_FMT_YUV411P;
+// Codecs in which a picture marked as non-reference is, by the codec's definition, never used to
+// predict another: B-pictures of the MPEG family, H.264 pictures with nal_ref_idc 0. Leaving them
+// undecoded changes no later picture. (HEVC's non-reference marks hold within one temporal
+// sub-layer only, and other codecs keep probability state across pictures: not listed.)
+bool NonReferenceSkipIsExact(AVCodecID id) {
+    switch (id) {
+        case AV_CODEC_ID_H264:
+        case AV_CODEC_ID_MPEG1VIDEO:
+        case AV_CODEC_ID_MPEG2VIDEO:
+        case AV_CODEC_ID_MPEG4:
+            return true;
         default:
-            return f;
+            return false;
     }
-}
-
-// Sixteen bytes at a time: this pass touches every pixel of every frame.
-void ClearFourthBytes(uint8_t* pixels, size_t size) {
-    typedef uint32_t Lanes __attribute__((vector_size(16)));
-    const Lanes mask = {0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu, 0x00FFFFFFu};
-    size_t i = 0;
-    for (; i + 16 <= size; i += 16) {
-        Lanes v;
-        std::memcpy(&v, pixels + i, 16);
-        v &= mask;
-        std::memcpy(pixels + i, &v, 16);
-    }
-    for (; i < size; i += 4)
-        pixels[i + 3] = 0;
 }
 
 }  // namespace
@@ -89,11 +64,9 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     if (!format_ || videoStream < 0 || videoStream >= VideoStreamCount())
         return false;
     codec_.reset();
-    sws_.reset();
-    av_packet_unref(packet_.get());
-    packetPending_ = false;
-    inputEnded_ = false;
-    lastTs_ = AV_NOPTS_VALUE;
+    converter_.reset();
+    Reset();
+    packetWithoutPts_ = false;
     // An earlier stream that failed to prepare has read on; measuring starts at the beginning.
     if (prepared_) {
         streamIndex_ = videoStreams_[size_t(videoStream)];
@@ -123,6 +96,7 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     codec_->pkt_timebase = stream_->time_base;
     if (avcodec_open2(codec_.get(), decoder, nullptr) < 0)
         return false;
+    nonReferenceSkippable_ = NonReferenceSkipIsExact(par->codec_id);
 
     width_ = par->width;
     height_ = par->height;
@@ -130,6 +104,11 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     if (width_ <= 0 || height_ <= 0 || width_ > 32768 || height_ > 32768 ||
         uint64_t(width_) * uint64_t(height_) * 4 > std::numeric_limits<uint32_t>::max())
         return false;
+    try {
+        converter_ = std::make_shared<FrameConverter>(width_, height_);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 
     const AVRational avg = stream_->avg_frame_rate;
     const AVRational real = stream_->r_frame_rate;
@@ -151,7 +130,7 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     v.bmiHeader.planes = 1;
     v.bmiHeader.bitCount = 32;
     v.bmiHeader.compression = 0;
-    v.bmiHeader.sizeImage = uint32_t(PixelImage::PitchFor(width_, 32) * size_t(height_));
+    v.bmiHeader.sizeImage = uint32_t(converter_->ConvertedSize());
     if (avgTimePerFrame_ > 0)
         v.bitRate = uint32_t(std::min<int64_t>(
             int64_t(v.bmiHeader.sizeImage) * 8 * kRefTimePerSecond / avgTimePerFrame_,
@@ -165,29 +144,43 @@ bool MovieDecoder::Measure() {
     RefTime time = 0;
     int32_t error = 0;
     originTs_ = stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0;
+    atStart_ = true;
+    verifying_ = false;
     if (Next(index, time, error) != Result::Frame)
         return false;
     if (frame_->best_effort_timestamp != AV_NOPTS_VALUE)
         originTs_ = frame_->best_effort_timestamp;
 
-    const bool originAtStart =
-        stream_->start_time == AV_NOPTS_VALUE || stream_->start_time == originTs_;
+    // A first picture timed by decode times (no presentation time of its own) starts the stream
+    // whatever its time says; one with a presentation time after the stream's start means that
+    // pictures before it cannot be decoded and the container's count would name too many.
+    const bool originAtStart = stream_->start_time == AV_NOPTS_VALUE ||
+                               stream_->start_time == originTs_ || frame_->pts == AV_NOPTS_VALUE;
     if (frameExact_ && stream_->nb_frames > 0 && originAtStart) {
         frameCount_ = stream_->nb_frames;
         duration_ = frameCount_ * avgTimePerFrame_;
         return true;
     }
-    // The container does not say how many pictures it holds: count them from the packets' times,
-    // the same way the pictures themselves are numbered.
+    // The container does not say how many pictures it holds: count them from the packets. Where
+    // every packet has a presentation time the last picture's index follows from the latest one;
+    // where some have none (decode times only, or times on some pictures only) each packet from
+    // the first key frame on carries one picture.
     if (!SeekToStart(0) && !SeekToStart(1) && !SeekToStart(2))
         return false;
     int64_t lastIndex = -1;
+    int64_t packets = 0;
+    bool keySeen = false;
     RefTime end = 0;
     while (av_read_frame(format_.get(), packet_.get()) >= 0) {
         if (packet_->stream_index == streamIndex_) {
+            keySeen = keySeen || (packet_->flags & AV_PKT_FLAG_KEY);
+            if (packet_->pts == AV_NOPTS_VALUE)
+                packetWithoutPts_ = true;
             const int64_t ts = packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts;
+            if (keySeen && (packet_->pts == AV_NOPTS_VALUE || packet_->pts >= originTs_))
+                ++packets;
             if (ts != AV_NOPTS_VALUE && ts >= originTs_) {
-                if (Valid(frameRate_))
+                if (Valid(frameRate_) && packet_->pts != AV_NOPTS_VALUE)
                     lastIndex = std::max(lastIndex, IndexOf(ts));
                 const int64_t duration = std::max<int64_t>(packet_->duration, 0);
                 end = std::max(end, TimeOf(ts + duration));
@@ -195,6 +188,8 @@ bool MovieDecoder::Measure() {
         }
         av_packet_unref(packet_.get());
     }
+    if (packetWithoutPts_)
+        lastIndex = std::max(lastIndex, packets - 1);
     if (Valid(frameRate_)) {
         frameCount_ = lastIndex + 1;
         duration_ = frameExact_ ? frameCount_ * avgTimePerFrame_
@@ -214,6 +209,16 @@ int64_t MovieDecoder::IndexOf(int64_t ts) const {
 
 RefTime MovieDecoder::TimeOf(int64_t ts) const {
     return av_rescale_q(ts - originTs_, stream_->time_base, kRefTimeBase);
+}
+
+// Forgets the decoder's pictures and the packet read ahead.
+void MovieDecoder::Reset() {
+    if (codec_)
+        avcodec_flush_buffers(codec_.get());
+    av_packet_unref(packet_.get());
+    packetPending_ = false;
+    inputEnded_ = false;
+    lastTs_ = AV_NOPTS_VALUE;
 }
 
 bool MovieDecoder::SeekDemuxer(int64_t ts) {
@@ -259,11 +264,14 @@ bool MovieDecoder::ReadKeyPacket(int64_t& keyTs, bool& found) {
 bool MovieDecoder::Seek(bool frameUnits, int64_t position) {
     if (!codec_)
         return false;
-    avcodec_flush_buffers(codec_.get());
-    av_packet_unref(packet_.get());
-    packetPending_ = false;
-    inputEnded_ = false;
-    lastTs_ = AV_NOPTS_VALUE;
+    Reset();
+    seekFrameUnits_ = frameUnits;
+    seekPosition_ = position;
+    skipBefore_ = position;
+    backOffs_ = 0;
+    atStart_ = false;
+    verifying_ = true;
+    keyTs_ = AV_NOPTS_VALUE;
 
     const AVRational tb = stream_->time_base;
     const int64_t target = originTs_ + (frameUnits && Valid(frameRate_)
@@ -278,8 +286,12 @@ bool MovieDecoder::Seek(bool frameUnits, int64_t position) {
     };
     // Demuxers land on a key frame at or before the asked time as well as they can; some land
     // later or on a picture that only decodes with its predecessors. The key frame found is
-    // checked, and the search steps further back until it starts early enough.
+    // checked, and the search steps further back until it starts early enough. What the key
+    // frame's time cannot tell (a decode time before its picture's presentation) the first
+    // decoded picture does: see BackOff.
     const int64_t halfFrame = Valid(frameRate_) ? av_rescale_q(1, av_inv_q(frameRate_), tb) / 2 : 0;
+    if (position <= 0)
+        return SeekStart(acceptable);
     int64_t seekTs = target + halfFrame;
     int64_t back = std::max<int64_t>(av_rescale_q(1, AVRational{1, 1}, tb), 1);
     for (int attempt = 0; attempt < 40; ++attempt) {
@@ -292,8 +304,10 @@ bool MovieDecoder::Seek(bool frameUnits, int64_t position) {
         if (!ReadKeyPacket(keyTs, found))
             return false;
         if (found) {
-            if (acceptable(keyTs))
+            if (acceptable(keyTs)) {
+                keyTs_ = keyTs;
                 return true;
+            }
             av_packet_unref(packet_.get());
             packetPending_ = false;
             seekTs = std::min(seekTs, keyTs);
@@ -308,6 +322,9 @@ bool MovieDecoder::Seek(bool frameUnits, int64_t position) {
 // containers (transport streams seek by decoding times, which start before the first picture's),
 // so each way is checked in turn.
 bool MovieDecoder::SeekStart(const std::function<bool(int64_t)>& acceptable) {
+    atStart_ = true;
+    verifying_ = false;
+    keyTs_ = AV_NOPTS_VALUE;
     int usable = -1;
     for (int method = 0; method < 3; ++method) {
         if (!SeekToStart(method))
@@ -331,25 +348,141 @@ bool MovieDecoder::SeekStart(const std::function<bool(int64_t)>& acceptable) {
     return ReadKeyPacket(keyTs, found);
 }
 
+// Goes to a key frame whose time lies before `limitTs`, or to the start of the stream.
+bool MovieDecoder::SeekKeyBefore(int64_t limitTs) {
+    auto anything = [](int64_t) { return true; };
+    if (limitTs == AV_NOPTS_VALUE)
+        return SeekStart(anything);
+    const AVRational tb = stream_->time_base;
+    int64_t back = std::max<int64_t>(av_rescale_q(1, AVRational{1, 1}, tb), 1) << backOffs_ / 4;
+    int64_t seekTs = limitTs - 1;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        if (seekTs <= originTs_ || !SeekDemuxer(seekTs))
+            return SeekStart(anything);
+        int64_t keyTs = AV_NOPTS_VALUE;
+        bool found = false;
+        if (!ReadKeyPacket(keyTs, found))
+            return false;
+        if (found && keyTs != AV_NOPTS_VALUE && keyTs < limitTs) {
+            keyTs_ = keyTs;
+            return true;
+        }
+        av_packet_unref(packet_.get());
+        packetPending_ = false;
+        seekTs -= back;
+        back *= 2;
+    }
+    return SeekStart(anything);
+}
+
+// The first picture after a seek could not be placed, or lies after the position asked for: the
+// pictures up to that position follow the key frame in decoding order but not in presentation
+// (they need pictures before the key frame), or the key frame's time was a decode time. Decoding
+// starts again from an earlier key frame. False when there is nothing earlier to go to.
+bool MovieDecoder::BackOff() {
+    if (atStart_)
+        return false;
+    Reset();
+    if (++backOffs_ > kMaxBackOffs)
+        return SeekStart([](int64_t) { return true; });
+    const bool ok = SeekKeyBefore(keyTs_);
+    verifying_ = !atStart_;
+    return ok;
+}
+
+bool MovieDecoder::Beyond(int64_t ts) const {
+    if (seekFrameUnits_ && Valid(frameRate_))
+        return IndexOf(ts) > seekPosition_;
+    return TimeOf(ts) - avgTimePerFrame_ / 2 > seekPosition_;
+}
+
+bool MovieDecoder::Skippable(const AVPacket& packet) const {
+    if (!nonReferenceSkippable_ || packetWithoutPts_ || packet.pts == AV_NOPTS_VALUE)
+        return false;
+    // One picture of margin: a picture's own time is never what decides whether it is shown.
+    if (seekFrameUnits_ && Valid(frameRate_))
+        return IndexOf(packet.pts) < skipBefore_ - 1;
+    return TimeOf(packet.pts) < skipBefore_ - std::max<RefTime>(avgTimePerFrame_, 1);
+}
+
+PicturePtr MovieDecoder::TakePicture(int64_t index, RefTime time) {
+    try {
+        auto picture = std::make_shared<DecodedPicture>();
+        picture->frame.reset(av_frame_alloc());
+        if (!picture->frame)
+            return nullptr;
+        av_frame_move_ref(picture->frame.get(), frame_.get());
+        picture->converter = converter_;
+        picture->index = index;
+        picture->time = time;
+        return picture;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+// Reads the next packet of the stream into packet_. False at the end of the input (the decoder
+// is then told to drain) or on a read error (`error` set).
+bool MovieDecoder::ReadPacket(int& error) {
+    for (;;) {
+        const int rr = av_read_frame(format_.get(), packet_.get());
+        if (rr < 0) {
+            if (rr == AVERROR_EOF || !format_->pb || avio_feof(format_->pb)) {
+                avcodec_send_packet(codec_.get(), nullptr);
+                inputEnded_ = true;
+                return false;
+            }
+            error = kEventStreamErrorStopped;
+            return false;
+        }
+        if (packet_->stream_index == streamIndex_)
+            break;
+        av_packet_unref(packet_.get());
+    }
+    if (packet_->pts == AV_NOPTS_VALUE)
+        packetWithoutPts_ = true;
+    packetPending_ = true;
+    return true;
+}
+
 MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& error) {
     int failures = 0;
     for (;;) {
         const int r = avcodec_receive_frame(codec_.get(), frame_.get());
         if (r >= 0) {
+            decoded_.fetch_add(1, std::memory_order_relaxed);
             int64_t ts = frame_->best_effort_timestamp;
             if (ts == AV_NOPTS_VALUE) {
+                // Pictures given out at the end of the stream carry no time; they follow the one
+                // before. Only at the start of the stream is the first one known without it.
                 const int64_t step = Valid(frameRate_)
                                          ? av_rescale_q(1, av_inv_q(frameRate_), stream_->time_base)
                                          : 1;
-                ts = lastTs_ == AV_NOPTS_VALUE ? originTs_ : lastTs_ + step;
+                if (lastTs_ != AV_NOPTS_VALUE)
+                    ts = lastTs_ + step;
+                else if (atStart_)
+                    ts = originTs_;
+            }
+            if (verifying_) {
+                if ((ts == AV_NOPTS_VALUE || Beyond(ts)) && BackOff())
+                    continue;
+                verifying_ = false;
+            }
+            if (ts == AV_NOPTS_VALUE) {
+                av_frame_unref(frame_.get());
+                continue;  // nothing to number it by
             }
             lastTs_ = ts;
             index = IndexOf(ts);
             time = TimeOf(ts);
             return Result::Frame;
         }
-        if (r == AVERROR_EOF)
+        if (r == AVERROR_EOF || (r == AVERROR(EAGAIN) && inputEnded_)) {
+            // A seek whose key frame gave no picture at all before the end went too far.
+            if (verifying_ && BackOff())
+                continue;
             return Result::End;
+        }
         if (r != AVERROR(EAGAIN)) {
             // A damaged picture costs that picture only; memory exhaustion ends the stream.
             if (r == AVERROR(ENOMEM) || ++failures > 1000) {
@@ -358,25 +491,17 @@ MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& 
             }
             continue;
         }
-        if (inputEnded_)
-            return Result::End;
         if (!packetPending_) {
-            const int rr = av_read_frame(format_.get(), packet_.get());
-            if (rr < 0) {
-                if (rr == AVERROR_EOF || !format_->pb || avio_feof(format_->pb)) {
-                    avcodec_send_packet(codec_.get(), nullptr);
-                    inputEnded_ = true;
-                    continue;
+            int readError = 0;
+            if (!ReadPacket(readError)) {
+                if (readError) {
+                    error = readError;
+                    return Result::Error;
                 }
-                error = kEventStreamErrorStopped;
-                return Result::Error;
-            }
-            if (packet_->stream_index != streamIndex_) {
-                av_packet_unref(packet_.get());
                 continue;
             }
-            packetPending_ = true;
         }
+        codec_->skip_frame = Skippable(*packet_) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         const int s = avcodec_send_packet(codec_.get(), packet_.get());
         if (s == AVERROR(EAGAIN))
             continue;  // the decoder gives out pictures first
@@ -387,41 +512,6 @@ MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& 
             return Result::Error;
         }
     }
-}
-
-bool MovieDecoder::Convert(uint8_t* destination, size_t size) {
-    const size_t pitch = PixelImage::PitchFor(width_, 32);
-    if (!destination || size < pitch * size_t(height_))
-        return false;
-    int fullRange = frame_->color_range == AVCOL_RANGE_JPEG ? 1 : 0;
-    const AVPixelFormat source = WithoutRange(AVPixelFormat(frame_->format), fullRange);
-    // Pictures may change size within a stream; they are scaled to the connected size so that
-    // every sample fills the same buffer.
-    SwsContext* previous = sws_.get();
-    sws_.reset(sws_getCachedContext(sws_.release(), frame_->width, frame_->height, source, width_,
-                                    height_, AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr,
-                                    nullptr));
-    if (!sws_)
-        return false;
-    int space = SWS_CS_DEFAULT;
-    if (frame_->colorspace != AVCOL_SPC_UNSPECIFIED && frame_->colorspace != AVCOL_SPC_RGB)
-        space = int(frame_->colorspace);
-    // Setting the colour details rebuilds the converter's tables: only when they change.
-    if (sws_.get() != previous || space != swsSpace_ || fullRange != swsFullRange_) {
-        sws_setColorspaceDetails(sws_.get(), sws_getCoefficients(space), fullRange,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        swsSpace_ = space;
-        swsFullRange_ = fullRange;
-    }
-    // Bottom-up rows: the first converted row is the last one in memory.
-    uint8_t* rows[4] = {destination + (size_t(height_) - 1) * pitch, nullptr, nullptr, nullptr};
-    int strides[4] = {-int(pitch), 0, 0, 0};
-    if (sws_scale(sws_.get(), frame_->data, frame_->linesize, 0, frame_->height, rows, strides) !=
-        height_)
-        return false;
-    // The converter writes 0xFF into the unused fourth byte; images carry 0 there.
-    ClearFourthBytes(destination, pitch * size_t(height_));
-    return true;
 }
 
 }  // namespace kelvane

@@ -1,20 +1,26 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "media/FfmpegHandles.h"
+#include "media/pipeline/DecodedPicture.h"
 #include "media/pipeline/MediaType.h"
 
 namespace kelvane {
 
-// The source and decoder of the pipeline: demultiplexes one video stream of a movie file, decodes
-// it and converts pictures to bottom-up 32-bit rows. Each decoded picture is addressed by its
-// index, derived from its best-effort timestamp relative to the first picture of the stream, so
-// that a frame number names the same picture however it is reached. Not thread-safe: the graph
-// hands it either to its streaming thread or to the thread that seeks, never to both at once.
+// The source and decoder of the pipeline: demultiplexes one video stream of a movie file and
+// decodes it. Each decoded picture is addressed by its index, derived from its timestamp relative
+// to the first picture of the stream, so that a frame number names the same picture however it is
+// reached. Containers that carry decode times only, or presentation times on some pictures only,
+// leave pictures without a usable time: such a picture follows the one before it, and a seek that
+// cannot place its first picture, or lands after the position asked for, goes back to an earlier
+// key frame. Not thread-safe: the graph hands it either to its streaming thread or to the thread
+// that seeks, never to both at once.
 class MovieDecoder {
   public:
     enum class Result { Frame, End, Error };
@@ -27,8 +33,8 @@ class MovieDecoder {
     bool Open(const std::string& nativePath);
     // The video streams (attached cover pictures excepted), best first.
     int VideoStreamCount() const { return int(videoStreams_.size()); }
-    // Opens the decoder of a video stream and a converter to 32-bit RGB, measures the stream and
-    // describes the type it delivers. False when the stream cannot be decoded.
+    // Opens the decoder of a video stream, measures the stream and describes the type it delivers
+    // (bottom-up 32-bit RGB). False when the stream cannot be decoded.
     bool Prepare(int videoStream, MediaType& offered);
 
     // True when frame numbers name pictures exactly (a constant, known frame rate).
@@ -42,28 +48,39 @@ class MovieDecoder {
     // Positions the stream so that decoding starts at a key frame at or before the picture at
     // `position` (a frame number, or media time in 100 ns units from the first picture).
     bool Seek(bool frameUnits, int64_t position);
+    // Pictures before `position` (in the units of the last seek) are not wanted: where the codec
+    // guarantees that a picture marked as non-reference changes no later picture, such pictures
+    // are not decoded at all. Seek sets it to the position sought.
+    void SetSkipBefore(int64_t position) { skipBefore_ = position; }
     // Decodes the next picture. `error` receives the graph event code of a fatal error.
     Result Next(int64_t& index, RefTime& time, int32_t& error);
-    // Converts the last decoded picture to bottom-up 32-bit rows of the delivered size.
-    bool Convert(uint8_t* destination, size_t size);
+    // The picture of the last successful Next with its frame number and media time, ready to be
+    // converted when delivered; null when memory runs out.
+    PicturePtr TakePicture(int64_t index, RefTime time);
 
+    // Pictures the codec has produced since the file was opened (skipped ones do not count).
+    uint64_t DecodedCount() const { return decoded_.load(std::memory_order_relaxed); }
     int Width() const { return width_; }
     int Height() const { return height_; }
 
   private:
     int64_t IndexOf(int64_t ts) const;
     RefTime TimeOf(int64_t ts) const;
+    void Reset();
     bool SeekDemuxer(int64_t ts);
     bool SeekToStart(int method);
     bool SeekStart(const std::function<bool(int64_t)>& acceptable);
+    bool SeekKeyBefore(int64_t limitTs);
+    bool BackOff();
+    bool Beyond(int64_t ts) const;
+    bool Skippable(const AVPacket& packet) const;
     bool ReadKeyPacket(int64_t& keyTs, bool& found);
+    bool ReadPacket(int& error);
     bool Measure();
 
     av::InputContextPtr format_;
     av::CodecContextPtr codec_;
-    av::SwsPtr sws_;
-    int swsSpace_ = -1;
-    int swsFullRange_ = -1;
+    std::shared_ptr<FrameConverter> converter_;
     av::FramePtr frame_;
     av::PacketPtr packet_;
     bool prepared_ = false;
@@ -81,6 +98,24 @@ class MovieDecoder {
     RefTime duration_ = 0;
     int width_ = 0;
     int height_ = 0;
+
+    // The last seek: where it was asked to go, the key frame it went to, whether that is the start
+    // of the stream (where a picture without a time is the first), and whether its first picture
+    // has still to be checked.
+    bool seekFrameUnits_ = false;
+    int64_t seekPosition_ = 0;
+    int64_t keyTs_ = AV_NOPTS_VALUE;
+    bool atStart_ = true;
+    bool verifying_ = false;
+    int backOffs_ = 0;
+
+    // Non-reference pictures may be left undecoded: the codec guarantees it changes nothing, and
+    // every packet so far carried a presentation time (pictures timed by the packet that made the
+    // decoder give them out would be misnumbered if packets went missing).
+    bool nonReferenceSkippable_ = false;
+    bool packetWithoutPts_ = false;
+    int64_t skipBefore_ = 0;
+    std::atomic<uint64_t> decoded_{0};
 };
 
 }  // namespace kelvane

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -75,8 +76,11 @@ std::string MakeMovie(const MovieSpec& recipe) {
     const std::string command =
         "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
         std::to_string(recipe.width) + "x" + std::to_string(recipe.height) + " -r " +
-        std::to_string(recipe.fps) + " -i - " + recipe.codecArgs + " '" + path + "' 2>/dev/null";
+        (recipe.rate ? std::string(recipe.rate) : std::to_string(recipe.fps)) + " -i - " +
+        recipe.codecArgs + " '" + path + "' 2>/dev/null";
     std::string result;
+    // An ffmpeg that refuses the options ends early; writing on must fail, not end the test.
+    signal(SIGPIPE, SIG_IGN);
     if (FILE* pipe = popen(command.c_str(), "w")) {
         std::vector<uint8_t> rgb;
         bool written = true;

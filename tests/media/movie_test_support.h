@@ -19,6 +19,7 @@ struct MovieSpec {
     int height = 64;
     int frames = 60;
     int fps = 25;
+    const char* rate = nullptr;  // a fractional rate such as "30000/1001"; replaces fps
 };
 
 // Writes the movie once per test run into a temporary folder; empty when ffmpeg cannot make it

@@ -1,6 +1,7 @@
 // Project files used as sources: rendered through their own tables and folders, clamped to their
 // own length, refused when they include themselves, and failing like any other fetch.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstring>
 #include <filesystem>
@@ -245,6 +246,48 @@ TEST_F(NestedProjects, AFailedNestedFrameFailsTheEventLikeAMovie) {
     EXPECT_FALSE(MediaSource::GetFrame(nested, 0));
     EXPECT_EQ(nested.currentFrame, -1);
     EXPECT_FALSE(MediaSource::GetFrame(nested, 0));
+}
+
+// Slots that all name the same project, whose slots all name another, and so on: three small
+// files ask for a thousand million loads. The read stops at the budget of nested loads, with one
+// message and no question per slot, before memory grows.
+TEST(NestedProjectBudget, ABreadthBombFailsFastInBoundedMemory) {
+    TempFolder folder;
+    auto leaf = NewProject(4, 4);
+    ASSERT_TRUE(ProjectFile::Write(U16(folder.File("d.xqm")), *leaf));
+    const char* const names[] = {"c.xqm", "b.xqm", "a.xqm"};
+    const char16_t* const inner[] = {u"\\d.xqm", u"\\c.xqm", u"\\b.xqm"};
+    for (int level = 0; level < 3; ++level) {
+        auto wide = NewProject(4, 4);
+        for (size_t id = 0; id < kFileSlots; ++id)
+            Describe(*wide, id, FileKind::Project, inner[level]);
+        ASSERT_TRUE(ProjectFile::Write(U16(folder.File(names[level])), *wide));
+    }
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    Prompt prompt{false};
+    ProjectLoader loader(prompt);
+    auto read = Project::Create();
+    EXPECT_FALSE(ProjectFile::Read(U16(folder.File("a.xqm")), *read, loader, prompt));
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_TRUE(prompt.questions.empty());
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_NE(prompt.errors[0].find("入れ子になったプロジェクトの読み込みが多すぎます"),
+              std::string::npos);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 512 * 1024) << "kilobytes";
+
+    // A project within the budget still reads, and the next read starts a fresh budget.
+    auto small = NewProject(4, 4);
+    for (size_t id = 0; id < 8; ++id)
+        Describe(*small, id, FileKind::Project, u"\\d.xqm");
+    ASSERT_TRUE(ProjectFile::Write(U16(folder.File("small.xqm")), *small));
+    for (int again = 0; again < 2; ++again) {
+        auto ok = Project::Create();
+        EXPECT_TRUE(ProjectFile::Read(U16(folder.File("small.xqm")), *ok, loader, prompt));
+        EXPECT_EQ(ok->files[7].kind, FileKind::Project);
+    }
+    EXPECT_EQ(prompt.errors.size(), 1u);
 }
 
 }  // namespace

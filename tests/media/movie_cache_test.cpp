@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "media/MovieReader.h"
+#include "media/TimeoutQuery.h"
+#include "media/pipeline/FrameCache.h"
+#include "movie_test_support.h"
+
+namespace kelvane {
+namespace {
+
+using movietest::DecodeIndex;
+
+const movietest::MovieSpec kClip{"cache_clip.mp4",
+                                 "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 24 "
+                                 "-keyint_min 24 -sc_threshold 0 -bf 3 -crf 18",
+                                 256,
+                                 64,
+                                 60,
+                                 25};
+
+class MovieCache : public testing::Test {
+  protected:
+    void SetUp() override {
+        path_ = movietest::MakeMovie(kClip);
+        if (path_.empty())
+            GTEST_SKIP() << "no H.264 encoder";
+        SetTimeoutQuery(&prompt_);
+    }
+
+    // Steps backwards one frame at a time from the last frame with a cache of `megabytes`; every
+    // frame must be right and the process's cached pictures within the budget after every step.
+    // Returns the pictures decoded for the steps.
+    uint64_t StepBackwards(int megabytes, MovieReader& reader, MovieReader* other = nullptr) {
+        Settings().movieCacheSize = megabytes;
+        const size_t budget = size_t(megabytes) << 20;
+        EXPECT_TRUE(reader.Open(movietest::U16(path_), 0));
+        if (other)
+            EXPECT_TRUE(other->Open(movietest::U16(path_), 0));
+        PixelImage image, otherImage;
+        const int last = int(reader.FrameCount()) - 1;
+        EXPECT_TRUE(reader.GetFrame(last, image));
+        const uint64_t before = reader.Graph()->DecodedFrames();
+        for (int k = last; k >= 0; --k) {
+            EXPECT_TRUE(reader.GetFrame(k, image));
+            EXPECT_EQ(DecodeIndex(image), k);
+            if (other) {
+                EXPECT_TRUE(other->GetFrame(k, otherImage));
+                EXPECT_EQ(DecodeIndex(otherImage), k);
+            }
+            EXPECT_LE(FrameCache::ProcessBytes(), budget) << "after frame " << k;
+        }
+        return reader.Graph()->DecodedFrames() - before;
+    }
+
+    movietest::SettingsGuard settings_;
+    movietest::ScriptedPrompt prompt_;
+    std::string path_;
+};
+
+TEST_F(MovieCache, BackwardStepsAreServedFromTheCacheWithinItsBudget) {
+    MovieReader without, small;
+    const uint64_t uncached = StepBackwards(0, without);
+    EXPECT_EQ(FrameCache::ProcessBytes(), 0u);
+    // One megabyte holds a dozen or so of these pictures: the budget binds and still helps.
+    const uint64_t cached = StepBackwards(1, small);
+    EXPECT_GT(small.Graph()->Cache().Count(), 0u);
+    EXPECT_LT(cached * 2, uncached) << "with " << cached << ", without " << uncached;
+    small.Close();
+    EXPECT_EQ(FrameCache::ProcessBytes(), 0u);  // closing releases the pictures
+}
+
+TEST_F(MovieCache, TwoMoviesShareOneBudget) {
+    MovieReader first, second;
+    StepBackwards(1, first, &second);
+    EXPECT_GT(first.Graph()->Cache().Count() + second.Graph()->Cache().Count(), 0u);
+}
+
+}  // namespace
+}  // namespace kelvane
