@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "render/PixelImage.h"
 #include "render/PixelJob.h"
 #include "render/PixelTables.h"
+#include "render/kernels/VectorSet.h"
 
 namespace {
 
@@ -134,7 +136,9 @@ DrawRequest MakeRequest(const KernelCase& k, int32_t tier, const Placement& p) {
     return r;
 }
 
-void RunKernel(benchmark::State& state, KernelCase k, int32_t tier, int workers) {
+// Tier 1 runs with the instruction set chosen at start-up unless `forceSse2` holds.
+void RunKernel(benchmark::State& state, KernelCase k, int32_t tier, int workers, bool forceSse2) {
+    kernels::SelectVectorSet(forceSse2 ? kernels::VectorSet::Sse2 : kernels::BestVectorSet());
     const Placement p = MakePlacement(k.identity);
     const DrawRequest r = MakeRequest(k, tier, p);
     PixelJob job;
@@ -150,6 +154,7 @@ void RunKernel(benchmark::State& state, KernelCase k, int32_t tier, int workers)
     }
     state.counters["Mpix/s"] =
         benchmark::Counter(visited * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+    kernels::SelectVectorSet(kernels::BestVectorSet());
 }
 
 void RunMemcpy(benchmark::State& state) {
@@ -256,19 +261,28 @@ class SummaryReporter : public benchmark::ConsoleReporter {
         }
         Slowdown("identity copy vs memcpy (time ratio, <= 1.5)", K("identity_copy", 1, 0), "memcpy",
                  1.5);
+        // The caller draws a band too: "workers1" is two drawing threads, "workers0" one.
         for (const char* k : {"identity_copy", "nearest_normal_opaque", "nearest_normal_128",
                               "bilinear_normal_128", "bilinear_multiply", "keyed_bilinear"}) {
-            const std::string label = std::string(k) + " two workers vs one (speed-up, >= 1.8)";
-            const double v = Get(K(k, 1, 1)) / Get(K(k, 1, 2));
+            const std::string label =
+                std::string(k) + " caller + 1 worker vs caller alone (speed-up, >= 1.8)";
+            const double v = Get(K(k, 1, 0)) / Get(K(k, 1, 1));
             std::printf("%-76s %8.2f %8s  %s\n", label.c_str(), v, "", Verdict(v >= 1.8, v));
+        }
+        std::printf("\nThe instruction set of tier 1: %s (tier1sse2 forces SSE2)\n",
+                    kernels::VectorSetName(kernels::BestVectorSet()));
+        for (const char* k : {"nearest_normal_opaque", "nearest_normal_128", "bilinear_normal_128",
+                              "bilinear_normal_opaque", "keyed_bilinear"}) {
+            const std::string label = std::string(k) + " tier 1 vs tier 1 SSE2 (speed-up)";
+            Speedup(label.c_str(), K(k, 1, 0, true), K(k, 1, 0), 1.0);
         }
         std::fflush(stdout);
     }
 
   private:
-    static std::string K(const std::string& name, int tier, int workers) {
-        return "kernel/" + name + "/tier" + std::to_string(tier) + "/workers" +
-               std::to_string(workers);
+    static std::string K(const std::string& name, int tier, int workers, bool sse2 = false) {
+        return "kernel/" + name + "/tier" + std::to_string(tier) + (sse2 ? "sse2" : "") +
+               "/workers" + std::to_string(workers);
     }
     struct Times {
         double real;
@@ -320,11 +334,16 @@ int main(int argc, char** argv) {
         {"keyed_bilinear", false, 3, 0, 0, true},
     };
     for (const KernelCase& k : cases) {
-        for (int32_t tier : {0, 1}) {
+        for (int32_t tier : {0, 1, 2}) {  // 2: tier 1 on SSE2
             for (int workers : {0, 1, 2}) {
-                const std::string name = "kernel/" + k.name + "/tier" + std::to_string(tier) +
-                                         "/workers" + std::to_string(workers);
-                benchmark::RegisterBenchmark(name.c_str(), RunKernel, k, tier, workers)
+                if (tier == 2 && workers != 0) {
+                    continue;
+                }
+                const std::string name = "kernel/" + k.name + "/tier" +
+                                         (tier == 2 ? "1sse2" : std::to_string(tier)) + "/workers" +
+                                         std::to_string(workers);
+                benchmark::RegisterBenchmark(name.c_str(), RunKernel, k, std::min(tier, 1), workers,
+                                             tier == 2)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
             }

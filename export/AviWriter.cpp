@@ -1,6 +1,7 @@
 #include "export/AviWriter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,6 +46,12 @@ AVPixelFormat EncoderPixelFormat(const AVCodec* codec) {
     }
     // Asked for with three components: the fourth byte is no alpha.
     return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
+}
+
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool ValidInput(const BitmapInfoHeader& h) {
@@ -248,6 +255,7 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
     if (out_->encoder) {
         ok = WriteEncoded(static_cast<const uint8_t*>(pixels), index);
     } else {
+        lastEncodeEndNs_ = SteadyNs();
         AVPacket* pkt = out_->packet.get();
         av_packet_unref(pkt);
         // The muxer copies the bytes into the file before it returns; the frame is not copied.
@@ -289,6 +297,8 @@ bool AviWriter::WriteEncoded(const uint8_t* pixels, uint32_t index) {
     if (avcodec_send_frame(out_->encoder.get(), frame) < 0) {
         return false;
     }
+    // Intra-only encoders without frame threads have encoded the frame by now.
+    lastEncodeEndNs_ = SteadyNs();
     return WritePendingPackets();
 }
 

@@ -51,6 +51,9 @@ class AviWriter {
     bool StreamOpen() const { return streamOpen_; }
     // The chosen compressor; nullptr for uncompressed output.
     const CompressorInfo* Compressor() const { return compressor_; }
+    // When the last WriteFrame had its frame converted and encoded and began writing it (steady
+    // clock, nanoseconds); for the export's timeline.
+    int64_t LastEncodeEndNs() const { return lastEncodeEndNs_; }
 
   private:
     struct Output;
@@ -67,6 +70,7 @@ class AviWriter {
     int quality_ = -1;  // 0 to 100 for the lossy encoders; -1 = their usual setting
     BitmapInfoHeader input_{};
     uint32_t nextIndex_ = 0;
+    int64_t lastEncodeEndNs_ = 0;
     std::unique_ptr<Output> out_;
 };
 

@@ -1,5 +1,6 @@
 #include "export/ExportJob.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvane {
@@ -7,6 +8,7 @@ namespace kelvane {
 bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
                       FrameComposer& composer) {
     backgroundBgr_ = settings.backgroundBgr;
+    length_ = settings.length;
     for (PixelImage& image : images_) {
         if (!image.Create(settings.width, settings.height, 32)) {
             return false;
@@ -16,6 +18,7 @@ bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
 
     writer.Close();
     writer.Initialise();
+    writer.SetTimeline(timeline);
     // Fractional frame rates survive as rate / 10000 (29.97 fps gives 299700 / 10000).
     const double scaled = std::trunc(settings.frameRate * 10000.0);
     if (!(scaled >= 1.0 && scaled <= double(INT32_MAX))) {
@@ -31,18 +34,35 @@ bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
 }
 
 bool ExportJob::ExportStep(FrameComposer& composer) {
+    // The writer read this image for frame n - 2, and was done with it before frame n - 1 was
+    // handed over.
     PixelImage& image = images_[n_ & 1];
     const PixelImage& previous = images_[(n_ & 1) ^ 1];
+    const int64_t begin = timeline != nullptr ? ExportTimeline::Now() : 0;
     image.Fill(backgroundBgr_);
     const bool drawn = composer.Compose(n_, image);
+    if (timeline != nullptr) {
+        timeline->Add(n_, ExportStage::Compose, begin, ExportTimeline::Now());
+    }
     if (!drawn && abortOnDrawError) {
         return false;
     }
-    if (!writer.WriteFrame(image.Pixels(), image.ByteSize(), previous.Pixels(), n_)) {
+    const int64_t wait = timeline != nullptr ? ExportTimeline::Now() : 0;
+    const bool handedOver =
+        writer.WriteFrame(image.Pixels(), image.ByteSize(), previous.Pixels(), n_);
+    if (timeline != nullptr) {
+        timeline->Add(n_, ExportStage::WaitForWriter, wait, ExportTimeline::Now());
+    }
+    if (!handedOver) {
         return false;
     }
     ++n_;
-    return true;
+    return n_ != length_ || writer.Flush();
+}
+
+uint32_t ExportJob::FramesWritten() const {
+    // A frame handed over that could not be written is not in the file.
+    return writer.StreamOpen() ? n_ : std::min(n_, writer.FramesInFile());
 }
 
 const PixelImage* ExportJob::LastWrittenImage() const {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "export/AviWriter.h"
+#include "export/ExportPipeline.h"
 #include "export/FrameComposer.h"
 #include "model/TrackEvent.h"
 #include "render/PixelImage.h"
@@ -21,8 +21,9 @@ struct ExportSettings {
 };
 
 // The run-time state of an AVI export, kept with the project: the writer, two frame images that
-// alternate so that the previous frame stays intact while the next one is drawn, the count of
-// frames written and the flags that end the run.
+// alternate, the count of frames written and the flags that end the run. The writer works on a
+// thread of its own: frame n + 1 is composed into one image while frame n is encoded and written
+// from the other.
 class ExportJob {
   public:
     // Creates and fills both frame images, opens the writer on `path` (native, UTF-8) with the
@@ -30,18 +31,24 @@ class ExportJob {
     // starts at frame 0.
     bool Setup(const std::string& path, const ExportSettings& settings, FrameComposer& composer);
 
-    // Composes frame n into its image and writes it. False when the frame could not be written,
-    // or when a track failed to draw and abortOnDrawError is set.
+    // Composes frame n into its image and hands it to the writer. False when a frame could not
+    // be written (this one or, as the writer runs behind, the one before), or when a track failed
+    // to draw and abortOnDrawError is set. The last frame of the project is written before the
+    // step returns, so that a failure to write it fails its own step.
     bool ExportStep(FrameComposer& composer);
 
-    // The image that holds the last frame written; nullptr before the first.
+    // The image that holds the last frame handed to the writer; nullptr before the first. It
+    // stays unchanged until the next step.
     const PixelImage* LastWrittenImage() const;
 
-    uint32_t FramesWritten() const { return n_; }
+    // Frames handed to the writer. Once the writer is closed, no more than the file holds.
+    uint32_t FramesWritten() const;
     // The project's frame counter goes back to 0 when its settings change.
     void ResetFrameCounter() { n_ = 0; }
 
-    AviWriter writer;
+    ExportPipeline writer;
+    // Where the time of each frame goes (may be null; not owned), for the benchmarks.
+    ExportTimeline* timeline = nullptr;
     bool stopped = false;  // ended by an error or a cancel
     bool done = false;     // every frame written and the file closed
     // Stop the export when an event fails to draw. Kept from one export to the next.
@@ -50,6 +57,7 @@ class ExportJob {
   private:
     PixelImage images_[2];
     uint32_t n_ = 0;
+    uint32_t length_ = 0;
     uint32_t backgroundBgr_ = 0;
 };
 

@@ -57,13 +57,8 @@ void DrawThreadPool::Stop() {
     stop_ = false;
 }
 
-void DrawThreadPool::WorkerLoop() {
-    std::unique_lock<std::mutex> lock(lock_);
-    for (;;) {
-        work_.wait(lock, [this] { return stop_ || nextJob_ < jobCount_; });
-        if (stop_) {
-            return;
-        }
+void DrawThreadPool::DrawBands(std::unique_lock<std::mutex>& lock) {
+    while (nextJob_ < jobCount_) {
         const uint32_t k = nextJob_++;
         const BandRunner runner = runner_;
         lock.unlock();
@@ -75,12 +70,32 @@ void DrawThreadPool::WorkerLoop() {
     }
 }
 
+void DrawThreadPool::WorkerLoop() {
+    std::unique_lock<std::mutex> lock(lock_);
+    for (;;) {
+        work_.wait(lock, [this] { return stop_ || nextJob_ < jobCount_; });
+        if (stop_) {
+            return;
+        }
+        DrawBands(lock);
+    }
+}
+
+uint32_t DrawThreadPool::BandCount(int32_t y0, int32_t y1, int32_t width, uint32_t workers) {
+    const uint64_t rows = y1 > y0 ? uint64_t(int64_t(y1) - y0) : 0;
+    const uint64_t pixels = rows * uint64_t(std::max(width, 1));
+    const uint64_t byWork = std::max<uint64_t>(1, pixels / kMinBandPixels);
+    const uint64_t drawers = uint64_t(std::min(workers, kMaxWorkers)) + 1;
+    return uint32_t(std::max<uint64_t>(1, std::min({drawers, byWork, rows})));
+}
+
 void DrawThreadPool::RunBands(const PixelJob& job, int32_t y0, int32_t y1, BandRunner runner) {
     // A reversed range is empty; split unsigned it would turn into bands far outside the image.
     y1 = std::max(y0, y1);
     std::lock_guard<std::mutex> dispatch(dispatch_);
-    const uint32_t n = uint32_t(workers_.size());
-    if (n == 0) {
+    const uint32_t workers = uint32_t(workers_.size());
+    const uint32_t n = BandCount(y0, y1, job.x1 - job.x0, workers);
+    if (n == 1) {
         PixelJob band = job;
         band.y0 = y0;
         band.y1 = y1;
@@ -96,7 +111,11 @@ void DrawThreadPool::RunBands(const PixelJob& job, int32_t y0, int32_t y1, BandR
     nextJob_ = 0;
     finished_ = 0;
     jobCount_ = n;
-    work_.notify_all();
+    // The caller draws a band itself: one worker fewer than bands needs waking.
+    for (uint32_t k = 1; k < n; ++k) {
+        work_.notify_one();
+    }
+    DrawBands(lock);
     done_.wait(lock, [this] { return finished_ == jobCount_; });
     jobCount_ = 0;
     nextJob_ = 0;

@@ -8,6 +8,7 @@
 #include "render/EventGeometry.h"
 #include "render/PixelImage.h"
 #include "render/kernels/KernelEntry.h"
+#include "render/kernels/VectorSet.h"
 
 namespace kelvane {
 
@@ -176,6 +177,12 @@ void RunPixelJob(const PixelJob& job) {
         return;
     }
     const bool nearest = job.drawMethod <= 2;
+#if defined(__x86_64__)
+    if (job.tier == 1 && kernels::ActiveVectorSet() == kernels::VectorSet::Avx2) {
+        nearest ? kernels::RunNearestAvx2(job) : kernels::RunBilinearAvx2(job);
+        return;
+    }
+#endif
 #if defined(__SSE2__)
     if (job.tier == 1) {
         nearest ? kernels::RunNearestSse2(job) : kernels::RunBilinearSse2(job);

@@ -7,7 +7,8 @@
 # Progress and failures go to stderr.
 #
 # Environment:
-#   KELVANE_BIN     the build's bin folder (make_reference_project and kelvane-render), required
+#   KELVANE_BIN     the build's bin folder (make_reference_project, kelvane-render and
+#                   export_bench), required
 #   KELVANE_RENDER  the export command (default: $KELVANE_BIN/kelvane-render); it is called as
 #                   KELVANE_RENDER PROJECT.xqm -o OUT.avi [--codec ffv1]
 #   RUNS            runs of each export whose median is taken (default 3)
@@ -16,8 +17,11 @@
 #   WORK            scratch folder (default out/project under the current folder)
 #
 # Rows: project.export.{rawvideo,ffv1} (FRAMES frames, wall and cpu ms per frame, median of
-# RUNS), and project.peak_rss.{short,long} (one export of FRAMES and of LONG_FRAMES frames with
-# PEAK_CODEC). Every row carries the export process's peak resident set in its extra column.
+# RUNS), project.encoder_alone.{rawvideo,ffv1} (export_bench: the same FRAMES frames rendered
+# into memory first, then fed to the writer alone in the same process; the extra column holds the
+# export's time over the encoder's, both from that one process), and project.peak_rss.{short,long}
+# (one export of FRAMES and of LONG_FRAMES frames with PEAK_CODEC). The export rows carry the
+# export process's peak resident set in their extra column.
 set -euo pipefail
 
 : "${MEDIA:?MEDIA must name the media folder}"
@@ -104,6 +108,28 @@ export_rows project.export.rawvideo "$RUNS" "$FRAMES" "$PROJECT" \
     "Kelvane -> AVI uncompressed 32-bit (default workers)" || status=1
 export_rows project.export.ffv1 "$RUNS" "$FRAMES" "$PROJECT" \
     "Kelvane -> AVI ffv1 (default workers)" --codec ffv1 || status=1
+
+# The export against its encoder alone, in one process each (export_bench holds FRAMES frames in
+# memory: 2.5 GB for 300 frames of 1920 x 1080).
+encoder_rows() {
+    local id=$1 codec=$2 out=$WORK/$1.avi log=$WORK/$1.log
+    if ! "$KELVANE_BIN/export_bench" "$PROJECT" -o "$out" --codec "$codec" >"$log" 2>&1; then
+        log "FAILED: $id (see $log)"
+        rm -f "$out"
+        return 1
+    fi
+    rm -f "$out"
+    awk -v id="$id" -v codec="$codec" '
+        /^export \(/ { for (i = 1; i <= NF; i++) if ($i == "ms/frame" && $(i - 1) != "cpu") ems = $(i - 1) }
+        /^encoder alone/ { for (i = 1; i <= NF; i++) { if ($i == "ms/frame" && $(i - 1) != "cpu") ms = $(i - 1); if ($i == "cpu" && $(i + 1) == "ms/frame") cpu = $(i - 1) } }
+        /^export \/ encoder alone/ { ratio = $5 }
+        END { printf "%s\t%.4f\t%.1f\texport %.2f ms/frame in the same process, export / encoder alone %s\tencoder alone (%s), pre-rendered frames\t%.1f\n", id, ms, 2.0736 / (ms / 1000), ems, ratio, codec, cpu }' "$log"
+}
+if [[ -x $KELVANE_BIN/export_bench ]]; then
+    log "encoder alone (export_bench)"
+    encoder_rows project.encoder_alone.rawvideo uncompressed || status=1
+    encoder_rows project.encoder_alone.ffv1 ffv1 || status=1
+fi
 
 # Memory of a long export: the same composition over LONG_FRAMES frames against FRAMES frames,
 # one run each. The peak should not grow with the length.

@@ -14,4 +14,10 @@ void RunNearestSse2(const PixelJob& job);
 void RunBilinearSse2(const PixelJob& job);
 #endif
 
+#if defined(__x86_64__)
+// Compiled for AVX2; called only where the processor has it (VectorSet.h).
+void RunNearestAvx2(const PixelJob& job);
+void RunBilinearAvx2(const PixelJob& job);
+#endif
+
 }  // namespace kelvane::kernels

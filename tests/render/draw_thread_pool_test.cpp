@@ -29,21 +29,36 @@ std::vector<std::pair<int32_t, int32_t>> TakeBands() {
     return bands;
 }
 
-TEST(DrawThreadPool, ThreeRowsForFourWorkersGiveBandsOfZeroOneOneOne) {
-    DrawThreadPool pool;
-    ASSERT_TRUE(pool.Start(4));
-    pool.RunBands(PixelJob{}, 10, 13, RecordBand);
-    const std::vector<std::pair<int32_t, int32_t>> expected = {
-        {10, 10}, {10, 11}, {11, 12}, {12, 13}};
-    EXPECT_EQ(TakeBands(), expected);
+PixelJob RowsOf(int32_t width) {
+    PixelJob job;
+    job.x1 = width;
+    return job;
 }
 
-TEST(DrawThreadPool, ReversedRangeGivesEmptyBands) {
+// One band per drawing thread (the caller and each worker), no empty bands, and passes too short
+// to repay a wake-up drawn by the caller alone.
+TEST(DrawThreadPool, BandsAreSizedToTheWorkAndTheCallerDrawsOne) {
+    using P = DrawThreadPool;
+    EXPECT_EQ(P::BandCount(0, 1080, 1920, 4), 5u);
+    EXPECT_EQ(P::BandCount(0, 1080, 1920, 16), 17u);
+    EXPECT_EQ(P::BandCount(0, 1080, 1920, 0), 1u);
+    EXPECT_EQ(P::BandCount(10, 13, 1 << 20, 4), 3u);  // no more bands than rows
+    EXPECT_EQ(P::BandCount(0, 8, 1920, 4), 1u);       // 15,360 pixels: one band
+    EXPECT_EQ(P::BandCount(0, 18, 1920, 4), 2u);      // 34,560 pixels: two
+    EXPECT_EQ(P::BandCount(5, 5, 1920, 4), 1u);
+    EXPECT_EQ(P::BandCount(10, 5, 1920, 4), 1u);
+
     DrawThreadPool pool;
-    ASSERT_TRUE(pool.Start(2));
-    pool.RunBands(PixelJob{}, 10, 5, RecordBand);
-    const std::vector<std::pair<int32_t, int32_t>> expected = {{10, 10}, {10, 10}};
-    EXPECT_EQ(TakeBands(), expected);
+    ASSERT_TRUE(pool.Start(4));
+    pool.RunBands(RowsOf(1 << 20), 10, 13, RecordBand);
+    const std::vector<std::pair<int32_t, int32_t>> three = {{10, 11}, {11, 12}, {12, 13}};
+    EXPECT_EQ(TakeBands(), three);
+    pool.RunBands(RowsOf(1920), 10, 5, RecordBand);
+    const std::vector<std::pair<int32_t, int32_t>> empty = {{10, 10}};
+    EXPECT_EQ(TakeBands(), empty);
+    pool.RunBands(RowsOf(1920), 0, 8, RecordBand);
+    const std::vector<std::pair<int32_t, int32_t>> whole = {{0, 8}};
+    EXPECT_EQ(TakeBands(), whole);
 }
 
 TEST(DrawThreadPool, BandsFollowTheFloorFormulaAndCoverEveryRow) {
@@ -71,11 +86,11 @@ TEST(DrawThreadPool, StartStopAndRestart) {
     EXPECT_EQ(pool.WorkerCount(), 4u);
     ASSERT_TRUE(pool.Start(16));
     EXPECT_EQ(pool.WorkerCount(), 16u);
-    pool.RunBands(PixelJob{}, 0, 100, RecordBand);
-    EXPECT_EQ(TakeBands().size(), 16u);
+    pool.RunBands(RowsOf(1920), 0, 1000, RecordBand);
+    EXPECT_EQ(TakeBands().size(), 17u);
     ASSERT_TRUE(pool.Start(4));
-    pool.RunBands(PixelJob{}, 0, 100, RecordBand);
-    EXPECT_EQ(TakeBands().size(), 4u);
+    pool.RunBands(RowsOf(1920), 0, 1000, RecordBand);
+    EXPECT_EQ(TakeBands().size(), 5u);
     pool.Stop();
     EXPECT_EQ(pool.WorkerCount(), 0u);
     // Without workers the calling thread draws the whole range as one band.
@@ -90,8 +105,12 @@ TEST(DrawThreadPool, ManyBatchesInARow) {
     DrawThreadPool pool;
     ASSERT_TRUE(pool.Start(3));
     for (int i = 0; i < 500; ++i) {
-        pool.RunBands(PixelJob{}, 0, i % 7, RecordBand);
-        ASSERT_EQ(TakeBands().size(), 3u);
+        const int32_t rows = i % 7;
+        pool.RunBands(RowsOf(1 << 20), 0, rows, RecordBand);
+        const auto bands = TakeBands();
+        ASSERT_EQ(bands.size(), size_t(std::clamp(rows, 1, 4)));
+        EXPECT_EQ(bands.front().first, 0);
+        EXPECT_EQ(bands.back().second, rows);
     }
 }
 

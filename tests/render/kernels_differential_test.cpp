@@ -9,11 +9,13 @@
 #include "render/EventGeometry.h"
 #include "render/PixelImage.h"
 #include "render/PixelJob.h"
+#include "render/kernels/VectorSet.h"
 #include "tests/render/KernelTestSupport.h"
 
 // The vector tier against the plain tier on randomised jobs: every method, blend mode, tint,
 // opacity and transparent-colour combination over random geometry, including projective,
-// singular and exact-translation matrices and regions partly outside the source.
+// singular and exact-translation matrices and regions partly outside the source. Each test runs
+// once for every instruction set of the vector tier that the processor has.
 namespace kelvane {
 namespace {
 
@@ -177,7 +179,21 @@ bool RunBoth(JobGenerator& gen, const Combination& c, int iteration) {
     return plain.words != frame.words;
 }
 
-TEST(KernelTiers, VectorTierMatchesPlainTierOnRandomJobs) {
+class KernelTiers : public ::testing::TestWithParam<kernels::VectorSet> {
+  protected:
+    void SetUp() override {
+        if (!kernels::SelectVectorSet(GetParam())) {
+            GTEST_SKIP() << "this processor lacks " << kernels::VectorSetName(GetParam());
+        }
+    }
+    void TearDown() override { kernels::SelectVectorSet(kernels::BestVectorSet()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(EachSet, KernelTiers,
+                         ::testing::Values(kernels::VectorSet::Sse2, kernels::VectorSet::Avx2),
+                         [](const auto& info) { return kernels::VectorSetName(info.param); });
+
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnRandomJobs) {
     JobGenerator gen(20261207);
     int changed = 0, total = 0;
     for (int32_t method = 1; method <= 4; ++method) {
@@ -197,7 +213,7 @@ TEST(KernelTiers, VectorTierMatchesPlainTierOnRandomJobs) {
 }
 
 // Exact translations over wide rows, where the vector tier copies spans without mapping.
-TEST(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
     JobGenerator gen(7);
     const float offsets[] = {0.500244140625f, 0.5f,
                              -2.25f,          3.0f,
@@ -231,8 +247,55 @@ TEST(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
     }
 }
 
+// Sources past 32,767 pixels a row, where the offsets no longer fit 16-bit arithmetic, and a
+// rotated full-size layer whose rows end in blocks of every length.
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
+    JobGenerator gen(31);
+    struct Case {
+        int32_t srcW, srcH, dstW, dstH;
+    } cases[] = {{40000, 3, 301, 7}, {333, 257, 517, 263}};
+    for (const Case& k : cases) {
+        Bitmap src(k.srcW, k.srcH), frame(k.dstW, k.dstH);
+        gen.Fill(src);
+        gen.Fill(frame);
+        const float a = 0.31f, sc = 0.93f;
+        float forward[9] = {
+            sc * std::cos(a), -sc * std::sin(a), 0, sc * std::sin(a), sc * std::cos(a), 0, 0, 0, 1};
+        // Centre the source on the frame; the wide one is shifted so that its far columns show.
+        forward[2] = float(k.dstW) / 2 -
+                     forward[0] * float(k.srcW) * (k.srcW > 1000 ? 0.9f : 0.5f) -
+                     forward[1] * float(k.srcH) / 2;
+        forward[5] = float(k.dstH) / 2 -
+                     forward[3] * float(k.srcW) * (k.srcW > 1000 ? 0.9f : 0.5f) -
+                     forward[4] * float(k.srcH) / 2;
+        float inverse[9];
+        InvertMatrix(forward, inverse);
+        for (int32_t method : {2, 3}) {
+            for (int32_t mode : {0, 4}) {
+                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u}) {
+                    test::Draw d;
+                    d.method = method;
+                    d.mode = mode;
+                    d.colour = colour;
+                    d.forward = forward;
+                    d.inverse = inverse;
+                    d.region = {0, 0, k.srcW, k.srcH};
+                    Bitmap plain = frame, vector = frame;
+                    d.tier = 0;
+                    test::Run(plain, src, d);
+                    d.tier = 1;
+                    test::Run(vector, src, d);
+                    EXPECT_NE(plain.words, frame.words) << k.srcW << " method " << method;
+                    ASSERT_EQ(plain.words, vector.words)
+                        << k.srcW << " method " << method << " mode " << mode << " " << colour;
+                }
+            }
+        }
+    }
+}
+
 // Pixels outside the region never influence the result, on either tier.
-TEST(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
+TEST_P(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
     JobGenerator gen(99);
     for (int i = 0; i < 400; ++i) {
         Bitmap src(12, 10), frame(20, 16);

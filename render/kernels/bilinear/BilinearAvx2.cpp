@@ -1,0 +1,172 @@
+#include "render/kernels/KernelEntry.h"
+
+#if defined(__x86_64__)
+
+#include <algorithm>
+
+#include "render/kernels/Avx2Pixel.h"
+#include "render/kernels/ScalarPixel.h"
+#include "render/kernels/Sse2Pixel.h"
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace kelvane::kernels {
+
+namespace {
+
+using namespace avx2;
+
+// The taps of eight samples along one axis of a region at least two pixels wide, as the 128-bit
+// kernel clamps them: the 2 x 2 block's first column (row) is kept inside the region, and where
+// the reference uses one column (row) alone the second one weighs 0 or 256.
+struct AxisClamp {
+    __m256i low, secondLast, zero, full, mask255, bias;
+    __m256 scale;
+
+    AxisClamp(int32_t lowEdge, int32_t highEdge) {
+        low = _mm256_set1_epi32(lowEdge);
+        secondLast = _mm256_set1_epi32(highEdge - 2);
+        zero = _mm256_setzero_si256();
+        full = _mm256_set1_epi32(256);
+        mask255 = _mm256_set1_epi32(255);
+        bias = _mm256_set1_epi32(128);
+        scale = _mm256_set1_ps(256.0f);
+    }
+
+    // s * 256 is exact; the conversion rounds ties to even like RoundToEven.
+    void Taps(__m256 s, __m256i* first, __m256i* weight, __m256i* single) const {
+        const __m256i fixed = _mm256_sub_epi32(_mm256_cvtps_epi32(_mm256_mul_ps(s, scale)), bias);
+        const __m256i i = _mm256_srai_epi32(fixed, 8);
+        const __m256i f = _mm256_and_si256(fixed, mask255);
+        const __m256i below = _mm256_cmpgt_epi32(low, i);
+        const __m256i above = _mm256_cmpgt_epi32(i, secondLast);
+        const __m256i edge = _mm256_or_si256(below, above);
+        *single = edge;
+        if (_mm256_testz_si256(edge, edge)) {
+            *first = i;
+            *weight = f;
+            return;
+        }
+        *first = Select(below, low, Select(above, secondLast, i));
+        *weight = Select(below, zero, Select(above, full, f));
+    }
+};
+
+// ((256 - f) * p0 + f * p1 + 128) >> 8, exact in the low halves of the products.
+inline __m256i Lerp16(__m256i f, __m256i p0, __m256i p1, __m256i c128) {
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_slli_epi16(p0, 8),
+                                          _mm256_mullo_epi16(f, _mm256_sub_epi16(p1, p0))),
+                         c128),
+        8);
+}
+
+// Weights of pixels 4g to 4g + 3 spread over their four channels, in the order the neighbours
+// come out of the gathers: pixels 4g and 4g + 1 in the low half, 4g + 2 and 4g + 3 in the high.
+inline __m256i Spread(__m256i weights, __m256i index) {
+    const __m256i w = _mm256_permutevar8x32_epi32(weights, index);
+    return _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
+}
+
+// Eight pixels per step. The mapping, the taps and the source offsets of all eight are formed
+// in one pass each, and the sixteen 2-pixel neighbour pairs are gathered in four instructions,
+// so the loads of a block no longer wait for one another. Keyed sampling, and regions one
+// column wide, are left to the 128-bit kernel.
+template <int Mode, bool Tinted, bool Opaque, bool Keyed, bool Affine>
+struct BilinearKernelAvx2 {
+    static void Run(const PixelJob& job) {
+        if (Keyed || job.right - job.left < 2) {
+            RunBilinearSse2(job);
+            return;
+        }
+        const Mapping map(job);
+        const ShadeConstants c(job);
+        const AxisClamp ax(job.left, job.right);
+        const AxisClamp ay(job.top, job.bottom);
+        const bool tall = job.bottom - job.top >= 2;
+        const __m256i c128 = _mm256_set1_epi16(128);
+        const __m256i fourth = _mm256_set1_epi32(int32_t(0xFF000000));
+        const __m256i width = _mm256_set1_epi32(job.sourceWidth);
+        const __m256i spreadLo = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+        const __m256i spreadHi = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+        const auto* topRow = reinterpret_cast<const long long*>(job.source);
+        // A region one row high uses that row alone: the second row read is the same.
+        const auto* bottomRow =
+            reinterpret_cast<const long long*>(job.source - (tall ? job.sourceWidth : 0));
+        for (int32_t y = job.y1 - 1; y >= job.y0; --y) {
+            const RowTerms terms = MapRow(job.inverse, y);
+            const __m256 r0 = _mm256_set1_ps(terms.r0);
+            const __m256 r1 = _mm256_set1_ps(terms.r1);
+            const __m256 r2 = _mm256_set1_ps(terms.r2);
+            uint32_t* dst = DestinationRow(job, y);
+            for (int32_t x = job.x0; x < job.x1; x += 8) {
+                const int32_t n = std::min(8, job.x1 - x);
+                __m256 sx, sy;
+                const __m256 inside = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
+                const int bits = _mm256_movemask_ps(inside);
+                if (bits == 0) {
+                    continue;
+                }
+                if (bits != 0xFF) {
+                    // Lanes that do not sample take the region's corner: reads stay inside.
+                    sx = _mm256_blendv_ps(map.left, sx, inside);
+                    sy = _mm256_blendv_ps(map.top, sy, inside);
+                }
+                __m256i firstX, weightX, singleX, firstY, weightY, singleY;
+                ax.Taps(sx, &firstX, &weightX, &singleX);
+                if (tall) {
+                    ay.Taps(sy, &firstY, &weightY, &singleY);
+                } else {
+                    firstY = ay.low;
+                    weightY = ay.zero;
+                    singleY = _mm256_set1_epi32(-1);
+                }
+                const __m256i at = _mm256_sub_epi32(firstX, _mm256_mullo_epi32(firstY, width));
+                const __m128i atLo = _mm256_castsi256_si128(at);
+                const __m128i atHi = _mm256_extracti128_si256(at, 1);
+                // Each 64-bit element: a pixel's left and right neighbour.
+                const __m256i pairs[4] = {
+                    _mm256_i32gather_epi64(topRow, atLo, 4),
+                    _mm256_i32gather_epi64(bottomRow, atLo, 4),
+                    _mm256_i32gather_epi64(topRow, atHi, 4),
+                    _mm256_i32gather_epi64(bottomRow, atHi, 4),
+                };
+                __m256i v[2];
+                for (int g = 0; g < 2; ++g) {
+                    const __m256i fx = Spread(weightX, g == 0 ? spreadLo : spreadHi);
+                    const __m256i fy = Spread(weightY, g == 0 ? spreadLo : spreadHi);
+                    // Left neighbours of two pixels, then their right neighbours, per half.
+                    const __m256i t = _mm256_shuffle_epi32(pairs[2 * g], 0xD8);
+                    const __m256i b = _mm256_shuffle_epi32(pairs[2 * g + 1], 0xD8);
+                    const __m256i h0 = Lerp16(fx, _mm256_unpacklo_epi8(t, c.zero),
+                                              _mm256_unpackhi_epi8(t, c.zero), c128);
+                    const __m256i h1 = Lerp16(fx, _mm256_unpacklo_epi8(b, c.zero),
+                                              _mm256_unpackhi_epi8(b, c.zero), c128);
+                    v[g] = Lerp16(fy, h0, h1, c128);
+                }
+                // Packed per half: pixels 0 1 4 5 | 2 3 6 7; put them back in order.
+                __m256i s = _mm256_permute4x64_epi64(_mm256_packus_epi16(v[0], v[1]), 0xD8);
+                // The fourth byte survives only where one pixel alone is used.
+                const __m256i single = _mm256_and_si256(singleX, singleY);
+                s = _mm256_and_si256(s, _mm256_or_si256(c.low24, _mm256_and_si256(single, fourth)));
+                const __m256i d = LoadPixels(dst + x, n);
+                const __m256i r = Shade<Mode, Tinted, Opaque>(s, d, c);
+                StorePixels(dst + x, n,
+                            bits == 0xFF ? r : Select(_mm256_castps_si256(inside), r, d));
+            }
+        }
+    }
+};
+
+}  // namespace
+
+void RunBilinearAvx2(const PixelJob& job) {
+    sse2::RunFamily<BilinearKernelAvx2>(job, IsAffine(job.inverse));
+}
+
+}  // namespace kelvane::kernels
+
+#pragma GCC pop_options
+
+#endif
