@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/AppSettings.h"
 #include "platform/DynamicModule.h"
 #include "platform/ProfileFile.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane {
 

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/AppSettings.h"
 #include "media/FrameRenderer.h"
 #include "media/MediaSource.h"
 #include "model/DocumentServices.h"
@@ -26,6 +25,7 @@
 #include "render/EventGeometry.h"
 #include "render/PixelTables.h"
 #include "render/SamplingMatrix.h"
+#include "settings/AppSettings.h"
 
 namespace {
 

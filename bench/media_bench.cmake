@@ -2,7 +2,8 @@
 # if(KELVANE_BENCH), after find_package(benchmark).
 
 add_executable(movie_read_bench ${CMAKE_CURRENT_LIST_DIR}/movie_read_bench.cpp)
-target_link_libraries(movie_read_bench PRIVATE kelvane_media benchmark::benchmark Threads::Threads)
+target_link_libraries(movie_read_bench PRIVATE kelvane_media kelvane_test_support benchmark::benchmark
+                      Threads::Threads)
 
 add_executable(history_bench ${CMAKE_CURRENT_LIST_DIR}/history_bench.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/LargeProject.cpp)

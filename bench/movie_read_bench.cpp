@@ -22,12 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/AppSettings.h"
 #include "media/MovieReader.h"
 #include "media/TimeoutQuery.h"
 #include "platform/Path.h"
-#include "platform/UserPrompt.h"
 #include "render/PixelImage.h"
+#include "settings/AppSettings.h"
+#include "support/ScriptedPrompt.h"
 
 namespace {
 
@@ -35,18 +35,6 @@ using namespace kelvane;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kFrames = 300;
-
-// A far seek decodes up to 249 frames; on a loaded machine that may pass the reader's abort
-// timeout, and a benchmark waits rather than gives up.
-class KeepWaiting : public UserPrompt {
-  public:
-    void ShowError(const std::string& message) override {
-        std::fprintf(stderr, "%s\n", message.c_str());
-    }
-    bool AskYesNo(const std::string&) override { return true; }
-    bool AskOkCancel(const std::string&) override { return true; }
-    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Yes; }
-};
 
 std::string Quoted(const std::string& path) {
     return "'" + path + "'";
@@ -287,7 +275,9 @@ void OpenOurs(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    KeepWaiting prompt;
+    // A far seek decodes up to 249 frames; on a loaded machine that may pass the reader's abort
+    // timeout, and a benchmark waits (answers Yes) rather than gives up.
+    kelvane::testing::ScriptedPrompt prompt;
     SetTimeoutQuery(&prompt);
     if (argc == 3 && std::strcmp(argv[1], "--read-all") == 0) {
         int frames = 0;

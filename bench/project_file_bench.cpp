@@ -15,7 +15,7 @@
 #include "model/ProjectFile.h"
 #include "model/SourceLoader.h"
 #include "platform/Path.h"
-#include "platform/UserPrompt.h"
+#include "support/ScriptedPrompt.h"
 
 namespace {
 
@@ -37,14 +37,6 @@ class AcceptingLoader : public SourceLoader {
         entry.font = font;
         return entry.SetText(text);
     }
-};
-
-class SilentPrompt : public UserPrompt {
-  public:
-    void ShowError(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return true; }
-    bool AskOkCancel(const std::string&) override { return true; }
-    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Yes; }
 };
 
 const std::vector<uint8_t>& LargeFile() {
@@ -74,7 +66,7 @@ BENCHMARK(BM_WriteToMemory)->Unit(benchmark::kMillisecond);
 void BM_ReadFromMemory(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = LargeFile();
     AcceptingLoader loader;
-    SilentPrompt prompt;
+    kelvane::testing::ScriptedPrompt prompt;  // answers Yes and OK
     for (auto _ : state) {
         std::unique_ptr<Project> project = Project::Create();
         if (!ProjectFile::ReadFromMemory(bytes.data(), bytes.size(), u"/tmp", *project, loader,
@@ -108,7 +100,7 @@ void BM_ReadFile(benchmark::State& state) {
     const std::u16string path = ScratchPath();
     ProjectFile::Write(path, *project);
     AcceptingLoader loader;
-    SilentPrompt prompt;
+    kelvane::testing::ScriptedPrompt prompt;  // answers Yes and OK
     for (auto _ : state) {
         std::unique_ptr<Project> read = Project::Create();
         if (!ProjectFile::Read(path, *read, loader, prompt)) {

@@ -1,6 +1,6 @@
 #include "cli/FrameMode.h"
 
-#include "cli/PreviewBmpFile.h"
+#include "media/BmpWriter.h"
 #include "media/FrameRenderer.h"
 #include "model/DocumentMessages.h"
 #include "platform/Path.h"

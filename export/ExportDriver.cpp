@@ -1,12 +1,28 @@
 #include "export/ExportDriver.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "export/CompressorChooser.h"
 #include "export/ExportMessages.h"
 #include "platform/UserPrompt.h"
 
 namespace kelvane {
+namespace {
+
+std::shared_ptr<const PixelImage> CopyOf(const PixelImage* image) {
+    if (image == nullptr) {
+        return nullptr;
+    }
+    auto copy = std::make_shared<PixelImage>();
+    if (!copy->Create(image->Width(), image->Height(), image->BitsPerPixel())) {
+        return nullptr;  // no memory for the preview: the tick goes without it
+    }
+    std::memcpy(copy->Pixels(), image->Pixels(), image->ByteSize());
+    return copy;
+}
+
+}  // namespace
 
 std::string FormatProgressText(uint32_t n, uint32_t length, RefTime frameDuration,
                                uint64_t elapsedMs) {
@@ -36,20 +52,25 @@ std::chrono::steady_clock::time_point ExportDriver::Now() const {
 }
 
 void ExportDriver::Start() {
-    showCurrentImage = true;
-    timeoutIsError = false;
+    showCurrentImage_ = true;
+    timeoutIsError_ = false;
+    cancelRequested_ = false;
     start_ = Now();
     nextTick_ = start_ + kTimerPeriod;
     timerRunning_ = true;
 }
 
-void ExportDriver::ThreadStartFailed() {
+void ExportDriver::StopAndClose() {
     job_.stopped = true;
     job_.writer.Close();
 }
 
+void ExportDriver::ThreadStartFailed() {
+    StopAndClose();
+}
+
 void ExportDriver::Step() {
-    if (job_.stopped || job_.done) {
+    if (job_.stopped || job_.done || stepping_) {
         return;
     }
     if (job_.FramesWritten() >= settings_.length) {
@@ -57,9 +78,11 @@ void ExportDriver::Step() {
         job_.done = true;
         return;
     }
-    if (!job_.ExportStep(composer_)) {
-        job_.stopped = true;
-        job_.writer.Close();
+    stepping_ = true;
+    const bool written = job_.ExportStep(composer_);
+    stepping_ = false;
+    if (!written || cancelRequested_) {
+        StopAndClose();
     }
 }
 
@@ -93,16 +116,20 @@ ExportTick ExportDriver::Tick() {
         tick.text = FormatProgressText(n, settings_.length, settings_.frameDuration,
                                        uint64_t(elapsed < 0 ? 0 : elapsed));
     }
-    if (showCurrentImage) {
-        tick.preview = job_.LastWrittenImage();
+    if (showCurrentImage_) {
+        tick.preview = CopyOf(job_.LastWrittenImage());
     }
     return tick;
 }
 
 void ExportDriver::Cancel() {
     timerRunning_ = false;
-    job_.stopped = true;
-    job_.writer.Close();
+    if (stepping_) {
+        // Called from inside the step (a nested event loop): the writer is in use.
+        cancelRequested_ = true;
+        return;
+    }
+    StopAndClose();
 }
 
 ExportTick::Action RunExport(ExportDriver& driver, const std::atomic<bool>* cancel,

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "export/ExportJob.h"
@@ -27,13 +28,21 @@ struct ExportTick {
     uint32_t position = 0;  // the progress bar, 0 to the length
     bool hasText = false;   // the text changes only while the length is above 0
     std::string text;
-    const PixelImage* preview = nullptr;  // the last written frame when it is to be shown
+    // A copy of the last written frame when it is to be shown: the tick owns it, so it stays
+    // intact however many frames are written after it.
+    std::shared_ptr<const PixelImage> preview;
 };
 
 // The progress window's logic without the window: the step that composes and writes one frame,
 // the 500 ms timer that refreshes the progress and ends the run, the cancel button, the answer to
 // a movie's timeout question and the three check boxes. The window (or a loop without one)
 // calls Step once per frame on the thread that owns the project, and Tick when TimerDue says so.
+//
+// Threads: the GUI runs one Step per turn of its event loop on the UI thread, so the project and
+// its sources keep one owner, the window repaints between frames and "中断" acts within a frame.
+// The check boxes may be set from the UI thread at any time, even while a frame is drawn (a
+// timeout question's message box runs a nested event loop inside a step): they are atomic, and a
+// Cancel that arrives during a step stops the run when the step returns, never under it.
 class ExportDriver {
   public:
     static constexpr std::chrono::milliseconds kTimerPeriod{500};
@@ -58,19 +67,23 @@ class ExportDriver {
     // The timer: ends the window when the run has stopped or is done, else refreshes.
     ExportTick Tick();
 
-    // The "中断" button: the run stops, the file is closed, the window ends with Cancel.
+    // The "中断" button: the run stops, the file is closed, the window ends with Cancel. During a
+    // step, the stop waits for the step to return.
     void Cancel();
 
     // A movie reader's fetch timed out: true aborts the fetch at once ("タイムアウトをエラーにする"
     // checked); false lets the reader ask the user.
-    bool AnswerTimeoutQuestion() const { return timeoutIsError; }
+    bool AnswerTimeoutQuestion() const { return timeoutIsError_; }
 
     // "イベント描画時にエラーが発生した場合は中断する": takes effect with the next frame.
     void SetAbortOnDrawError(bool on) { job_.abortOnDrawError = on; }
     bool AbortOnDrawError() const { return job_.abortOnDrawError; }
-
-    bool showCurrentImage = true;  // "現在の画像を表示する"
-    bool timeoutIsError = false;   // "タイムアウトをエラーにする"
+    // "現在の画像を表示する": the next tick carries the image or not.
+    void SetShowCurrentImage(bool on) { showCurrentImage_ = on; }
+    bool ShowCurrentImage() const { return showCurrentImage_; }
+    // "タイムアウトをエラーにする".
+    void SetTimeoutIsError(bool on) { timeoutIsError_ = on; }
+    bool TimeoutIsError() const { return timeoutIsError_; }
 
     bool TimerRunning() const { return timerRunning_; }
     // The run has stopped or is done; the next tick ends the window.
@@ -78,6 +91,7 @@ class ExportDriver {
 
   private:
     std::chrono::steady_clock::time_point Now() const;
+    void StopAndClose();
 
     ExportJob& job_;
     ExportSettings settings_;
@@ -86,6 +100,10 @@ class ExportDriver {
     std::chrono::steady_clock::time_point start_{};
     std::chrono::steady_clock::time_point nextTick_{};
     bool timerRunning_ = false;
+    std::atomic<bool> showCurrentImage_{true};
+    std::atomic<bool> timeoutIsError_{false};
+    bool stepping_ = false;
+    bool cancelRequested_ = false;
 };
 
 // Runs a started export to its end without a window: steps as fast as the frames come, ticks the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -20,10 +21,10 @@ struct ExportSettings {
     uint32_t backgroundBgr = 0;  // 0x00BBGGRR
 };
 
-// The run-time state of an AVI export, kept with the project: the writer, two frame images that
-// alternate, the count of frames written and the flags that end the run. The writer works on a
-// thread of its own: frame n + 1 is composed into one image while frame n is encoded and written
-// from the other.
+// The run-time state of an AVI export, kept by the export command for the open project: the
+// writer, two frame images that alternate, the count of frames written and the flags that end the
+// run. The writer works on a thread of its own: frame n + 1 is composed into one image while
+// frame n is encoded and written from the other.
 class ExportJob {
   public:
     // Creates and fills both frame images, opens the writer on `path` (native, UTF-8) with the
@@ -43,16 +44,15 @@ class ExportJob {
 
     // Frames handed to the writer. Once the writer is closed, no more than the file holds.
     uint32_t FramesWritten() const;
-    // The project's frame counter goes back to 0 when its settings change.
-    void ResetFrameCounter() { n_ = 0; }
 
     ExportPipeline writer;
     // Where the time of each frame goes (may be null; not owned), for the benchmarks.
     ExportTimeline* timeline = nullptr;
     bool stopped = false;  // ended by an error or a cancel
     bool done = false;     // every frame written and the file closed
-    // Stop the export when an event fails to draw. Kept from one export to the next.
-    bool abortOnDrawError = false;
+    // Stop the export when an event fails to draw. Kept from one export to the next; the progress
+    // window's check box may change it while a frame is drawn.
+    std::atomic<bool> abortOnDrawError{false};
 
   private:
     PixelImage images_[2];

@@ -4,13 +4,14 @@
 
 #include "media/FrameRenderer.h"
 #include "render/TrackEvaluation.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane {
 
 void ProjectFrameComposer::ResetForExport() {
     for (Track& track : project_.tracks) {
         ResetTrackEvalState(track);
-        EvaluateTrack(track, 0);
+        EvaluateTrack(track, 0, Settings().pixelQuality);
     }
     // A source image fetched for the preview may belong to another frame than the one the export
     // asks for first; forgetting it makes the first fetch read.
@@ -23,7 +24,7 @@ bool ProjectFrameComposer::Compose(uint32_t frame, PixelImage& out) {
     // No reset: the evaluation resumes where the previous frame left it. The job has filled the
     // background already.
     for (Track& track : project_.tracks) {
-        EvaluateTrack(track, frame);
+        EvaluateTrack(track, frame, Settings().pixelQuality);
     }
     return DrawAllTracks(project_, out, DrawRect{0, 0, out.Width(), out.Height()});
 }

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kelvane/kelvane_effect.h"
 #include "platform/DynamicModule.h"
-#include "plugins/include/kelvane_effect.h"
 
 namespace kelvane {
 

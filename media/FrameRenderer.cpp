@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "app/settings/AppSettings.h"
 #include "media/MediaSource.h"
 #include "render/DrawThreadPool.h"
 #include "render/EventGeometry.h"
 #include "render/TrackEvaluation.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane {
 
@@ -87,7 +87,8 @@ bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& t
     }
     const DrawRect region{e.left, e.top, e.right, e.bottom};
     const AppSettings& settings = Settings();
-    const DrawMethod method = ResolveDrawMethod(e.drawMethod, state.defaultMethod);
+    const DrawMethod method =
+        ResolveDrawMethod(e.drawMethod, state.defaultMethod, settings.pixelQuality);
     DrawTransformed(target, clip, &ProcessDrawThreadPool(), settings.instructionLevel,
                     int32_t(method), *image, region, entry.colour, e.colour, e.blendMode, e.matrix,
                     e.inverse);
@@ -117,7 +118,7 @@ bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool rese
         if (resetFirst) {
             ResetTrackEvalState(track);
         }
-        EvaluateTrack(track, frame);
+        EvaluateTrack(track, frame, Settings().pixelQuality);
     }
     target.Fill(project.settings.background);
     return DrawAllTracks(project, target, WholeImage(target));
@@ -129,7 +130,7 @@ bool RenderTrack(Project& project, uint32_t track, uint32_t frame, PixelImage& t
     }
     Track& t = project.tracks[track];
     ResetTrackEvalState(t);
-    EvaluateTrack(t, frame);
+    EvaluateTrack(t, frame, Settings().pixelQuality);
     target.Fill(project.settings.background);
     if (t.Events() == nullptr) {
         return true;

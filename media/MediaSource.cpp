@@ -6,7 +6,6 @@
 #include <new>
 #include <utility>
 
-#include "app/settings/AppSettings.h"
 #include "media/FrameRenderer.h"
 #include "media/MovieReader.h"
 #include "media/PictureLoader.h"
@@ -16,6 +15,7 @@
 #include "media/TextImage.h"
 #include "model/ProjectFileFormat.h"
 #include "platform/File.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane {
 

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <limits>
 
-#include "app/settings/AppSettings.h"
 #include "media/TimeoutQuery.h"
 #include "render/PixelImage.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane {
 

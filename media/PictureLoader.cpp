@@ -12,7 +12,7 @@
 #include "platform/File.h"
 
 #define KELVANE_PICTURE_NO_DECLARATIONS
-#include "plugins/include/picture_plugin.h"
+#include "kelvane/picture_plugin.h"
 
 namespace kelvane {
 

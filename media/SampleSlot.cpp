@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "app/settings/AppSettings.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane {
 

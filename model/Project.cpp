@@ -54,7 +54,6 @@ void Project::ApplyDefaults() {
     settings.frameDuration = 333333;
     settings.background = 0;
     settings.defaultDrawMethod = 0;
-    exportState.frameCounter = 0;
     settings.length = 1;
     CopyDefaultMethodToTracks();
 }
@@ -85,7 +84,6 @@ void Project::ApplySettings(bool rescale, uint32_t width, uint32_t height, uint3
     settings.background = background;
     settings.defaultDrawMethod = defaultDrawMethod;
     settings.length = length;
-    exportState.frameCounter = 0;
     CopyDefaultMethodToTracks();
 }
 

@@ -16,24 +16,6 @@ namespace kelvane {
 constexpr size_t kFileSlots = 1024;
 constexpr size_t kTrackCount = 256;
 
-// What the export owns while it runs. The export layer derives from it; the project only keeps
-// it alive beside the counters below.
-class ExportResources {
-  public:
-    virtual ~ExportResources() = 0;
-};
-
-inline ExportResources::~ExportResources() = default;
-
-// The run-time side of the AVI export kept with the project: never stored, never copied by undo.
-struct ExportState {
-    std::unique_ptr<ExportResources> resources;  // writer and the two frame images
-    uint32_t frameCounter = 0;                   // frames written so far
-    bool stopped = false;
-    bool done = false;
-    bool abortOnDrawError = false;  // kept from one export to the next
-};
-
 // A whole project with fixed capacity. Large: created on the heap through Create, and copied
 // only field by field (undo snapshots copy descriptors, not loaded objects).
 class Project {
@@ -65,7 +47,6 @@ class Project {
     // The project file's folder, without the last backslash; never stored in the file.
     PathBuffer projectFolder{};
     ProjectSettings settings;
-    ExportState exportState;
 
   private:
     Project() = default;

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/settings/AppSettings.h"
 #include "render/SamplingMatrix.h"
 
 namespace kelvane {
@@ -68,10 +67,6 @@ DrawMethod ResolveDrawMethod(int32_t eventMethod, int32_t projectDefault, int32_
         }
     }
     return DrawMethod::Unresolved;
-}
-
-DrawMethod ResolveDrawMethod(int32_t eventMethod, int32_t projectDefault) {
-    return ResolveDrawMethod(eventMethod, projectDefault, Settings().pixelQuality);
 }
 
 void ComposeWithSamplingMatrix(TrackEvent& event, DrawMethod method) {

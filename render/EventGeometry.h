@@ -25,8 +25,6 @@ void BuildParametricMatrices(TrackEvent& event);
 // The effective draw method: the event's own if 1 to 4, else the project default if 1 to 4, else
 // pixelQuality if 1 to 4, else Unresolved (the kernels draw nothing).
 DrawMethod ResolveDrawMethod(int32_t eventMethod, int32_t projectDefault, int32_t pixelQuality);
-// As above with the process-wide "PixelQuality" setting.
-DrawMethod ResolveDrawMethod(int32_t eventMethod, int32_t projectDefault);
 
 // Adds the pixel-centre matrix P to an event's matrices in place: forward becomes P . forward.
 // The inverse becomes inverse . P for methods 2 to 4, so that an output pixel samples the source

@@ -43,12 +43,13 @@ float LerpFloat(float a, float b, int32_t t, int32_t n) {
     return a + ((b - a) * float(t)) / float(n);
 }
 
-void Compose(TrackEvalState& state) {
-    ComposeWithSamplingMatrix(state.working,
-                              ResolveDrawMethod(state.working.drawMethod, state.defaultMethod));
+void Compose(TrackEvalState& state, int32_t pixelQuality) {
+    ComposeWithSamplingMatrix(state.working, ResolveDrawMethod(state.working.drawMethod,
+                                                               state.defaultMethod, pixelQuality));
 }
 
-void Enter(TrackEvalState& state, const TrackEvent* events, uint32_t count, uint32_t index) {
+void Enter(TrackEvalState& state, const TrackEvent* events, uint32_t count, uint32_t index,
+           int32_t pixelQuality) {
     const TrackEvent& event = events[index];
     state.lastFrame = event.start;
     state.currentStart = event.start;
@@ -66,7 +67,7 @@ void Enter(TrackEvalState& state, const TrackEvent* events, uint32_t count, uint
     if (state.working.flags & kEventParametric) {
         BuildParametricMatrices(state.working);
     }
-    Compose(state);
+    Compose(state, pixelQuality);
 }
 
 }  // namespace
@@ -117,7 +118,7 @@ void ResetTrackEvalState(TrackEvalState& state) {
     state.currentStart = 0;
 }
 
-void EvaluateTrack(Track& track, uint32_t frame) {
+void EvaluateTrack(Track& track, uint32_t frame, int32_t pixelQuality) {
     const TrackEvent* events = track.Events();
     if (events == nullptr) {
         return;
@@ -135,7 +136,7 @@ void EvaluateTrack(Track& track, uint32_t frame) {
             break;
         }
         if (frame < events[i + 1].start) {
-            Enter(state, events, count, i);
+            Enter(state, events, count, i, pixelQuality);
         }
         state.nextIndex = i + 1;
     }
@@ -152,7 +153,7 @@ void EvaluateTrack(Track& track, uint32_t frame) {
             InterpolateWorkingCopy(state);
             if (w.flags & kEventParametric) {
                 BuildParametricMatrices(w);
-                Compose(state);
+                Compose(state, pixelQuality);
             }
         }
     }

@@ -11,7 +11,9 @@ namespace kelvane {
 // whose start is <= frame), its playback position advanced or interpolated, and its matrices
 // composed with the pixel-centre matrix. Frames in increasing order resume the scan where the
 // previous one stopped; an earlier frame starts over from the first event. Allocates nothing.
-void EvaluateTrack(Track& track, uint32_t frame);
+// `pixelQuality` is the system default draw method ("PixelQuality"), used when neither the event
+// nor the project names one.
+void EvaluateTrack(Track& track, uint32_t frame, int32_t pixelQuality);
 
 // Forgets the event in force so that the next evaluation rescans from the first event. The last
 // frame stays: an evaluation below it restarts anyway, one at or above it advances from it.

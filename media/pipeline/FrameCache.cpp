@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "app/settings/AppSettings.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane {
 

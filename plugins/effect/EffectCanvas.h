@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "kelvane_effect.h"
+#include "kelvane/kelvane_effect.h"
 
 namespace effect {
 

@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "Effects.h"
-#include "kelvane_effect.h"
+#include "kelvane/kelvane_effect.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "picture_plugin.h"
+#include "kelvane/picture_plugin.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

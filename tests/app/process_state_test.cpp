@@ -10,33 +10,13 @@
 
 #include "app/PictureModules.h"
 #include "platform/Path.h"
-#include "platform/ScratchFolder.h"
-#include "platform/UserPrompt.h"
+#include "support/ScratchFolder.h"
+#include "support/ScriptedPrompt.h"
 
 namespace kelvane {
 namespace {
 
-class ScriptedPrompt : public UserPrompt {
-  public:
-    explicit ScriptedPrompt(bool ok) : ok_(ok) {}
-    void ShowError(const std::string& message) override { asked.push_back("error:" + message); }
-    bool AskYesNo(const std::string& message) override {
-        asked.push_back("yesno:" + message);
-        return false;
-    }
-    bool AskOkCancel(const std::string& message) override {
-        asked.push_back("okcancel:" + message);
-        return ok_;
-    }
-    PromptAnswer AskYesNoCancel(const std::string& message) override {
-        asked.push_back("yesnocancel:" + message);
-        return PromptAnswer::Cancel;
-    }
-    std::vector<std::string> asked;
-
-  private:
-    bool ok_;
-};
+using testing::ScriptedPrompt;
 
 // Records what the process asks of the worker pool.
 struct FakePool {
@@ -66,7 +46,7 @@ class ProcessStateTest : public ::testing::Test {
         return options;
     }
 
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     FakePool pool;
     AppSettings settings;
 };
@@ -121,8 +101,9 @@ TEST_F(ProcessStateTest, StabilityPresetThenShutdownChangesOnlyItsKeys) {
     process.Start();
     ScriptedPrompt ok(true);
     ASSERT_TRUE(process.ApplyPreset(SettingsPreset::Stability, ok));
-    EXPECT_EQ(ok.asked,
-              (std::vector<std::string>{"okcancel:INIファイルの設定を変更します。続行しますか？"}));
+    EXPECT_EQ(ok.questions,
+              std::vector<std::string>{"INIファイルの設定を変更します。続行しますか？"});
+    EXPECT_EQ(ok.kinds, std::vector<ScriptedPrompt::Kind>{ScriptedPrompt::Kind::OkCancel});
     EXPECT_EQ(pool.calls, (std::vector<std::string>{"tables", "start 8", "stop", "start 0"}));
     ASSERT_TRUE(process.Shutdown());
 
@@ -147,7 +128,7 @@ TEST_F(ProcessStateTest, CancelledPresetChangesNothing) {
          {SettingsPreset::Default, SettingsPreset::SpeedFirst, SettingsPreset::Stability}) {
         EXPECT_FALSE(process.ApplyPreset(preset, cancel));
     }
-    EXPECT_EQ(cancel.asked.size(), 3u);
+    EXPECT_EQ(cancel.questions.size(), 3u);
     EXPECT_EQ(std::memcmp(&before, &settings, sizeof settings), 0);
     EXPECT_EQ(pool.calls, (std::vector<std::string>{"tables", "start 8"}));
     EXPECT_EQ(dir.Get("kelvane.INI"), kCustomIni);  // nothing is written before shut-down
@@ -210,7 +191,7 @@ class ScopedEnv {
 };
 
 TEST_F(ProcessStateTest, UnwritableFolderKeepsTheIniInTheConfigFolder) {
-    test::ScratchFolder config;
+    testing::ScratchFolder config;
     ScopedEnv xdg("XDG_CONFIG_HOME", config.Native());
     ProcessOptions options = Options();
     options.executableFolder = dir.Path() + u"/does-not-exist";  // never writable, even as root

@@ -1,5 +1,7 @@
 #include "TestProjects.h"
 
+#include "support/BmpFiles.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -13,15 +15,6 @@ namespace kelvane::testing {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(uint8_t(v >> (8 * i)));
-    }
-}
 uint32_t Get32(const std::vector<uint8_t>& in, size_t at) {
     uint32_t v;
     std::memcpy(&v, in.data() + at, 4);
@@ -103,33 +96,9 @@ TestPicture PatternPicture(int32_t width, int32_t height, uint32_t seed) {
 }
 
 void WriteBmp24(const std::filesystem::path& path, const TestPicture& picture) {
-    const uint32_t pitch = (uint32_t(picture.width) * 3 + 3) & ~3u;
-    const uint32_t size = pitch * uint32_t(picture.height);
-    std::vector<uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, 54 + size);
-    Put32(out, 0);
-    Put32(out, 54);
-    Put32(out, 40);
-    Put32(out, uint32_t(picture.width));
-    Put32(out, uint32_t(picture.height));
-    Put16(out, 1);
-    Put16(out, 24);
-    for (int i = 0; i < 6; ++i) {
-        Put32(out, i == 1 ? size : 0);
-    }
-    for (int32_t y = picture.height - 1; y >= 0; --y) {
-        for (int32_t x = 0; x < picture.width; ++x) {
-            const uint32_t c = picture.At(x, y);
-            out.push_back(uint8_t(c));
-            out.push_back(uint8_t(c >> 8));
-            out.push_back(uint8_t(c >> 16));
-        }
-        out.resize(out.size() + (pitch - uint32_t(picture.width) * 3), 0);
-    }
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
+    WriteBmp(
+        path.string(), picture.width, picture.height,
+        [&picture](int x, int y) { return picture.At(x, y); }, 24);
 }
 
 SavedBmp ReadSavedBmp(const std::filesystem::path& path) {

@@ -3,6 +3,7 @@
 #include "TestProjects.h"
 #include "export/ProjectFrameComposer.h"
 #include "render/TrackEvaluation.h"
+#include "settings/AppSettings.h"
 
 namespace kelvane::testing {
 namespace {
@@ -15,7 +16,7 @@ TEST(ProjectFrameComposer, ResetStartsEveryTrackAndSourceOverForTheExport) {
     AddEvents(*project, 200, {PlacedEvent(*project, 4, 2, 4, 4, 0, 0)});
     // What a preview left behind: tracks evaluated at frame 9, a source holding frame 7.
     for (Track& track : project->tracks) {
-        EvaluateTrack(track, 9);
+        EvaluateTrack(track, 9, Settings().pixelQuality);
     }
     project->files[3].currentFrame = 7;
     project->files[1023].currentFrame = 2;

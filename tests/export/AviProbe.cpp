@@ -200,18 +200,6 @@ std::vector<uint32_t> TopDownPixels(const PixelImage& image) {
     return pixels;
 }
 
-TempDir::TempDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("kelvane_export_" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 }  // namespace kelvane::testing
 
 namespace {

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+
 #include <vector>
+#include "support/ScratchFolder.h"
 
 #include "render/PixelImage.h"
 
@@ -52,17 +54,5 @@ int64_t CountPackets(const std::filesystem::path& path);
 void PaintTestFrame(PixelImage& image, uint32_t frame);
 // The same pixels as words from the top row down, for comparing with DecodedVideo frames.
 std::vector<uint32_t> TopDownPixels(const PixelImage& image);
-
-// A fresh folder below the system's temporary folder, removed with its content on destruction.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
 
 }  // namespace kelvane::testing

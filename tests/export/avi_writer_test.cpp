@@ -17,8 +17,8 @@ using testing::PaintTestFrame;
 using testing::ReadChunkData;
 using testing::ReadRiffChunks;
 using testing::ReadStreamHeader;
+using testing::ScratchFolder;
 using testing::StreamHeader;
-using testing::TempDir;
 using testing::TopDownPixels;
 
 class CancellingChooser : public CompressorChooser {
@@ -67,7 +67,7 @@ bool WriteClip(const std::string& codec, const std::string& path, int32_t w, int
 }
 
 TEST(AviWriterStates, CallsOutOfOrderFailAndCloseIsAlwaysSafe) {
-    TempDir dir;
+    ScratchFolder dir;
     const std::string path = dir.File("states.avi");
     PixelImage frame;
     ASSERT_TRUE(frame.Create(8, 4));
@@ -127,7 +127,7 @@ TEST(AviWriterStates, ChooserCancelAndUnknownNamesFail) {
 }
 
 TEST(AviWriterStates, OpenRejectsBadFormatsAndPathsWithoutLeavingFiles) {
-    TempDir dir;
+    ScratchFolder dir;
     PixelImage frame;
     ASSERT_TRUE(frame.Create(8, 4));
     AviWriter writer;
@@ -142,11 +142,11 @@ TEST(AviWriterStates, OpenRejectsBadFormatsAndPathsWithoutLeavingFiles) {
     writer.Initialise();
     EXPECT_FALSE(writer.Open(frame.Header(), dir.File("missing/a.avi"), 30, 1));
     writer.Close();
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Native()));
 }
 
 TEST(AviWriterUncompressed, FramesAreWholeBottomUpKeyFramesWithABitmapHeader) {
-    TempDir dir;
+    ScratchFolder dir;
     const std::string path = dir.File("raw.avi");
     const int32_t w = 5;
     const int32_t h = 3;
@@ -209,7 +209,7 @@ TEST(AviWriterUncompressed, FramesAreWholeBottomUpKeyFramesWithABitmapHeader) {
 }
 
 TEST(AviWriterRate, StreamRateIsTheGivenFraction) {
-    TempDir dir;
+    ScratchFolder dir;
     struct Case {
         uint32_t rate, scale;
     } cases[] = {{299700, 10000}, {300000, 10000}, {5000, 10000}, {24, 0}};
@@ -233,7 +233,7 @@ TEST_P(AviWriterCodec, RoundTripsThroughADecoder) {
     if (info == nullptr) {
         GTEST_SKIP() << GetParam() << " is not in this FFmpeg build";
     }
-    TempDir dir;
+    ScratchFolder dir;
     struct Size {
         int32_t w, h;
     } sizes[] = {{64, 48}, {7, 5}};

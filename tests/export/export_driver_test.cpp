@@ -11,7 +11,7 @@
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
 #include "export/ExportMessages.h"
-#include "platform/UserPrompt.h"
+#include "support/ScriptedPrompt.h"
 
 namespace kelvane {
 namespace {
@@ -20,8 +20,9 @@ using namespace std::chrono_literals;
 using testing::DecodeAvi;
 using testing::DecodedVideo;
 using testing::ReadStreamHeader;
+using testing::ScratchFolder;
+using testing::ScriptedPrompt;
 using testing::StreamHeader;
-using testing::TempDir;
 
 // Marks each frame with its number in the top-left pixel; fails to draw where told to, after
 // drawing, as a track that fails part-way leaves what it drew.
@@ -43,15 +44,6 @@ class FakeComposer : public FrameComposer {
     std::vector<uint32_t> backgrounds;
     std::set<uint32_t> failAt;
     std::function<void(uint32_t)> afterFrame;
-};
-
-class RecordingPrompt : public UserPrompt {
-  public:
-    void ShowError(const std::string& message) override { errors.push_back(message); }
-    bool AskYesNo(const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&) override { return false; }
-    PromptAnswer AskYesNoCancel(const std::string&) override { return PromptAnswer::Cancel; }
-    std::vector<std::string> errors;
 };
 
 class CancellingChooser : public CompressorChooser {
@@ -101,7 +93,7 @@ std::vector<uint32_t> Iota(uint32_t count) {
 }
 
 TEST(ExportSetup, OpensTheFileAndStartsFromABackgroundFilledFrame) {
-    TempDir dir;
+    ScratchFolder dir;
     FakeComposer composer;
     ExportJob job;
     NamedCompressorChooser raw(std::string{kUncompressedName});
@@ -133,7 +125,7 @@ TEST(ExportSetup, OpensTheFileAndStartsFromABackgroundFilledFrame) {
 }
 
 TEST(ExportSetup, StreamRateIsTheFrameRateInTenThousandths) {
-    TempDir dir;
+    ScratchFolder dir;
     struct Case {
         double fps;
         uint64_t rate, scale;
@@ -153,9 +145,9 @@ TEST(ExportSetup, StreamRateIsTheFrameRateInTenThousandths) {
 }
 
 TEST(ExportRun, ProjectOfOneFrameWritesItAndEndsWithOk) {
-    TempDir dir;
+    ScratchFolder dir;
     FakeComposer composer;
-    RecordingPrompt prompt;
+    ScriptedPrompt prompt{false};
     ExportJob job;
     NamedCompressorChooser raw(std::string{kUncompressedName});
     std::vector<ExportTick> ticks;
@@ -171,7 +163,7 @@ TEST(ExportRun, ProjectOfOneFrameWritesItAndEndsWithOk) {
 }
 
 TEST(ExportRun, CancelLeavesAValidFileWithTheFramesSoFar) {
-    TempDir dir;
+    ScratchFolder dir;
     std::atomic<bool> cancel{false};
     FakeComposer composer;
     composer.afterFrame = [&](uint32_t frame) {
@@ -179,7 +171,7 @@ TEST(ExportRun, CancelLeavesAValidFileWithTheFramesSoFar) {
             cancel = true;
         }
     };
-    RecordingPrompt prompt;
+    ScriptedPrompt prompt{false};
     ExportJob job;
     NamedCompressorChooser ffv1("ffv1");
     const std::string path = dir.File("cancel.avi");
@@ -196,11 +188,11 @@ TEST(ExportRun, CancelLeavesAValidFileWithTheFramesSoFar) {
 }
 
 TEST(ExportRun, DrawErrorsStopTheRunOnlyWithTheAbortFlag) {
-    TempDir dir;
+    ScratchFolder dir;
     for (const bool abort : {false, true}) {
         FakeComposer composer;
         composer.failAt = {3, 4};
-        RecordingPrompt prompt;
+        ScriptedPrompt prompt{false};
         ExportJob job;
         job.abortOnDrawError = abort;
         NamedCompressorChooser raw(std::string{kUncompressedName});
@@ -222,11 +214,11 @@ TEST(ExportRun, DrawErrorsStopTheRunOnlyWithTheAbortFlag) {
 }
 
 TEST(ExportRun, ProgressComesWithTheTimerAndTheEndAtOnce) {
-    TempDir dir;
+    ScratchFolder dir;
     FakeClock clock;
     FakeComposer composer;
     composer.afterFrame = [&](uint32_t) { clock.now += 300ms; };
-    RecordingPrompt prompt;
+    ScriptedPrompt prompt{false};
     ExportJob job;
     NamedCompressorChooser raw(std::string{kUncompressedName});
     std::vector<ExportTick> ticks;
@@ -246,7 +238,7 @@ TEST(ExportRun, ProgressComesWithTheTimerAndTheEndAtOnce) {
 }
 
 TEST(ExportRun, AFrameThatCannotBeWrittenStopsTheRun) {
-    TempDir dir;
+    ScratchFolder dir;
     // The disk "fills up" at 300 kB: frames of 40,000 bytes stop fitting after a few.
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -256,7 +248,7 @@ TEST(ExportRun, AFrameThatCannotBeWrittenStopsTheRun) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 
     FakeComposer composer;
-    RecordingPrompt prompt;
+    ScriptedPrompt prompt{false};
     ExportJob job;
     ExportSettings s = SmallProject(20);
     s.width = 100;
@@ -277,9 +269,9 @@ TEST(ExportRun, AFrameThatCannotBeWrittenStopsTheRun) {
 }
 
 TEST(ExportRun, FailedSetupAndCancelledChooserEndTheCommand) {
-    TempDir dir;
+    ScratchFolder dir;
     FakeComposer composer;
-    RecordingPrompt prompt;
+    ScriptedPrompt prompt{false};
     ExportJob job;
     CancellingChooser cancel;
     EXPECT_FALSE(RunExportCommand(job, SmallProject(5), composer, dir.File("x.avi"), cancel, prompt,
@@ -312,17 +304,17 @@ TEST(ExportProgressText, FormatAndArithmetic) {
 }
 
 TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
-    TempDir dir;
+    ScratchFolder dir;
     FakeClock clock;
     FakeComposer composer;
     ExportJob job;
     const ExportSettings s = SmallProject(4);
     ASSERT_TRUE(job.Setup(dir.File("t.avi"), s, composer));
     ExportDriver driver(job, s, composer, clock.Get());
-    driver.timeoutIsError = true;
-    driver.showCurrentImage = false;
+    driver.SetTimeoutIsError(true);
+    driver.SetShowCurrentImage(false);
     driver.Start();
-    EXPECT_TRUE(driver.showCurrentImage);  // the window opens with the image shown
+    EXPECT_TRUE(driver.ShowCurrentImage());  // the window opens with the image shown
     EXPECT_FALSE(driver.AnswerTimeoutQuestion());
 
     ExportTick tick = driver.Tick();
@@ -344,7 +336,7 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
               "現在位置 00:00.066\t進捗度 50%\n経過時間 00:00.500\t推定残り時間 00:00.500");
     ASSERT_NE(tick.preview, nullptr);
     EXPECT_EQ(tick.preview->Row32(0)[0], 1u);  // the frame written last
-    driver.showCurrentImage = false;
+    driver.SetShowCurrentImage(false);
     EXPECT_EQ(driver.Tick().preview, nullptr);
 
     // A step that outlasts several periods is followed by one tick, then the period resumes.
@@ -356,7 +348,7 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
     clock.now += 1ms;  // at 2500 ms
     EXPECT_TRUE(driver.TimerDue());
 
-    driver.timeoutIsError = true;
+    driver.SetTimeoutIsError(true);
     EXPECT_TRUE(driver.AnswerTimeoutQuestion());
     driver.SetAbortOnDrawError(true);
     EXPECT_TRUE(job.abortOnDrawError);
@@ -365,7 +357,8 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
     driver.Step();
     EXPECT_FALSE(driver.Ended());
     EXPECT_TRUE(job.writer.StreamOpen());
-    driver.Step();  // past the last frame: the file is closed
+    EXPECT_EQ(tick.preview->Row32(0)[0], 1u);  // the tick's copy outlives the frames after it
+    driver.Step();                             // past the last frame: the file is closed
     EXPECT_TRUE(job.done);
     EXPECT_FALSE(job.writer.Initialised());
     driver.Step();  // nothing more happens
@@ -377,7 +370,32 @@ TEST(ExportDriverTimer, RefreshesEveryHalfSecondAndEndsOnTheNextTick) {
 }
 
 TEST(ExportDriverTimer, CancelAndAFailedThreadStartCloseTheFile) {
-    TempDir dir;
+    ScratchFolder dir;
+    {
+        // "中断" pressed inside a step (a message box's nested event loop): the frame is still
+        // written whole, then the run stops; nothing writes into a closed file.
+        FakeClock clock;
+        FakeComposer composer;
+        ExportJob job;
+        const ExportSettings s = SmallProject(50);
+        const std::string path = dir.File("nested.avi");
+        ASSERT_TRUE(job.Setup(path, s, composer));
+        ExportDriver driver(job, s, composer, clock.Get());
+        composer.afterFrame = [&](uint32_t frame) {
+            if (frame == 2) {
+                driver.Cancel();
+                driver.Step();  // a re-entrant step does nothing
+                EXPECT_TRUE(job.writer.StreamOpen());
+            }
+        };
+        driver.Start();
+        for (int i = 0; i < 5; ++i) {
+            driver.Step();
+        }
+        EXPECT_TRUE(job.stopped);
+        EXPECT_EQ(driver.Tick().action, ExportTick::Action::EndCancel);
+        EXPECT_EQ(FramesInFile(path), Iota(3));
+    }
     for (const bool threadFails : {false, true}) {
         FakeClock clock;
         FakeComposer composer;
@@ -404,7 +422,7 @@ TEST(ExportDriverTimer, CancelAndAFailedThreadStartCloseTheFile) {
 }
 
 TEST(ExportDriverTimer, ZeroLengthShowsNoTextAndIsDoneAtOnce) {
-    TempDir dir;
+    ScratchFolder dir;
     FakeComposer composer;
     ExportJob job;
     const ExportSettings s = SmallProject(0);

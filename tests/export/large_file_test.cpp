@@ -14,14 +14,14 @@ using testing::CountPackets;
 using testing::PaintTestFrame;
 using testing::ReadRiffChunks;
 using testing::ReadStreamHeader;
+using testing::ScratchFolder;
 using testing::StreamHeader;
-using testing::TempDir;
 
 // 300 uncompressed full-HD frames make a file of about 2.5 GB, past both the 1 GB point where the
 // container goes on in OpenDML form and the 2 GB point of signed 32-bit offsets. Run by hand (it
 // needs the disk space): export_tests --gtest_also_run_disabled_tests --gtest_filter='*Large*'
 TEST(AviWriterLarge, DISABLED_ThreeHundredFullHdFramesStayReadable) {
-    TempDir dir;
+    ScratchFolder dir;
     const std::string path = dir.File("large.avi");
     const uint32_t count = 300;
     PixelImage frames[2];

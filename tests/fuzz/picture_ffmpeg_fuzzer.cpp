@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "picture_plugin.h"
+#include "kelvane/picture_plugin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> padded(data, data + size);

@@ -14,14 +14,14 @@
 namespace kelvane {
 namespace {
 
-using test::Compare;
-using test::Le32;
-using test::PutLe32;
-using test::ReadBytes;
-using test::ReferenceRgb;
-using test::RunTool;
-using test::TempFolder;
-using test::WriteBytes;
+using testing::Compare;
+using testing::Le32;
+using testing::PutLe32;
+using testing::ReadBytes;
+using testing::ReferenceRgb;
+using testing::RunTool;
+using testing::ScratchFolder;
+using testing::WriteBytes;
 
 constexpr int kWidth = 37;  // odd, so that every depth pads its rows
 constexpr int kHeight = 23;
@@ -63,7 +63,7 @@ std::vector<uint8_t> FlipToTopDown(std::vector<uint8_t> bmp) {
 class BmpFixtures : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        folder_ = std::make_unique<TempFolder>();
+        folder_ = std::make_unique<ScratchFolder>();
         source_ = folder_->File("source.png");
         ready_ = RunTool("convert -size " + std::to_string(kWidth) + "x" + std::to_string(kHeight) +
                          " -seed 7 plasma:fractal " + source_);
@@ -85,11 +85,11 @@ class BmpFixtures : public ::testing::Test {
         return ReadBytes(out);
     }
 
-    static std::unique_ptr<TempFolder> folder_;
+    static std::unique_ptr<ScratchFolder> folder_;
     static std::string source_;
     static bool ready_;
 };
-std::unique_ptr<TempFolder> BmpFixtures::folder_;
+std::unique_ptr<ScratchFolder> BmpFixtures::folder_;
 std::string BmpFixtures::source_;
 bool BmpFixtures::ready_ = false;
 
@@ -124,7 +124,7 @@ TEST_P(BmpDepths, MatchesReferenceDecodeInBothRowOrders) {
 
     PictureBitmap fromFile;
     PixelImage converted;
-    ASSERT_TRUE(ReadBmpFile(test::U16(folder_->File(name)), fromFile));
+    ASSERT_TRUE(ReadBmpFile(testing::U16(folder_->File(name)), fromFile));
     ASSERT_TRUE(ConvertTo32(fromFile, converted));
     ASSERT_EQ(converted.ByteSize(), fromMemory.ByteSize());
     EXPECT_TRUE(std::equal(converted.Pixels(), converted.Pixels() + converted.ByteSize(),
@@ -328,14 +328,14 @@ TEST_F(BmpRefusals, AbsurdSizesAreRefusedEvenWithTheirRowsPresent) {
 
 TEST_F(BmpRefusals, FileReaderRefusesWhatIsNotABmp) {
     PictureBitmap bitmap;
-    EXPECT_FALSE(ReadBmpFile(test::U16(folder_->File("missing.bmp")), bitmap));
-    EXPECT_FALSE(ReadBmpFile(test::U16(source_), bitmap));  // a PNG
+    EXPECT_FALSE(ReadBmpFile(testing::U16(folder_->File("missing.bmp")), bitmap));
+    EXPECT_FALSE(ReadBmpFile(testing::U16(source_), bitmap));  // a PNG
     WriteBytes(folder_->File("empty.bmp"), {});
-    EXPECT_FALSE(ReadBmpFile(test::U16(folder_->File("empty.bmp")), bitmap));
+    EXPECT_FALSE(ReadBmpFile(testing::U16(folder_->File("empty.bmp")), bitmap));
     std::vector<uint8_t> good = Make("short.bmp", "convert {src} -type TrueColor BMP3:{out}");
     good.pop_back();
     WriteBytes(folder_->File("short.bmp"), good);
-    EXPECT_FALSE(ReadBmpFile(test::U16(folder_->File("short.bmp")), bitmap));
+    EXPECT_FALSE(ReadBmpFile(testing::U16(folder_->File("short.bmp")), bitmap));
     EXPECT_EQ(bitmap.pixels, nullptr);
 }
 

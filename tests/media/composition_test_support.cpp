@@ -8,24 +8,13 @@
 
 #include "picture_test_tools.h"
 
-namespace kelvane::comptest {
+namespace kelvane::testing {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(uint8_t(v >> shift));
-    }
-}
-
 constexpr RefTime kFrame = 400000;  // 25 frames per second
 
-const char* const kEffectSource = R"(#include "kelvane_effect.h"
+const char* const kEffectSource = R"(#include "kelvane/kelvane_effect.h"
 #include <string.h>
 static int32_t result = 1;
 static int32_t calls = 0;
@@ -61,18 +50,18 @@ KELVANE_EFFECT_EXPORT int32_t TransformEffect(int32_t id, uint32_t* pixels, int3
 )";
 
 struct CompiledEffect {
-    test::TempFolder folder;
+    testing::ScratchFolder folder;
     std::string path;
     void* handle = nullptr;
 
     CompiledEffect() {
         const std::filesystem::path include =
-            std::filesystem::path(__FILE__).parent_path() / "../../plugins/include";
+            std::filesystem::path(__FILE__).parent_path() / "../../include";
         const std::string source = folder.File("fill_effect.c");
         std::ofstream(source) << kEffectSource;
         const std::string out = folder.File("fill_effect.so");
-        if (test::RunTool("cc -std=c11 -shared -fPIC -O1 -I'" + include.string() + "' '" + source +
-                          "' -o '" + out + "'")) {
+        if (testing::RunTool("cc -std=c11 -shared -fPIC -O1 -I'" + include.string() + "' '" +
+                             source + "' -o '" + out + "'")) {
             handle = dlopen(out.c_str(), RTLD_NOW);
             if (handle != nullptr) {
                 path = out;
@@ -92,38 +81,6 @@ CompiledEffect& Effect() {
 
 }  // namespace
 
-void WriteBmp(const std::string& path, int width, int height,
-              const std::function<uint32_t(int, int)>& pixel) {
-    const uint32_t imageBytes = uint32_t(width * height * 4);
-    std::vector<uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, 54 + imageBytes);
-    Put32(out, 0);
-    Put32(out, 54);
-    Put32(out, 40);
-    Put32(out, uint32_t(width));
-    Put32(out, uint32_t(height));
-    Put16(out, 1);
-    Put16(out, 32);
-    Put32(out, 0);
-    Put32(out, imageBytes);
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, 0);
-    Put32(out, 0);
-    for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            Put32(out, pixel(x, y) & 0xFFFFFF);
-        }
-    }
-    test::WriteBytes(path, out);
-}
-
-void WriteSolidBmp(const std::string& path, int width, int height, uint32_t rgb) {
-    WriteBmp(path, width, height, [rgb](int, int) { return rgb; });
-}
-
 std::unique_ptr<Project> NewProject(uint32_t width, uint32_t height, uint32_t background,
                                     uint32_t length) {
     std::unique_ptr<Project> project = Project::Create();
@@ -137,23 +94,6 @@ std::unique_ptr<Project> NewProject(uint32_t width, uint32_t height, uint32_t ba
     project->settings.defaultDrawMethod = int32_t(DrawMethod::Standard);
     project->CopyDefaultMethodToTracks();
     return project;
-}
-
-TrackEvent PlacedEvent(int32_t fileId, uint32_t start, int32_t w, int32_t h, float x, float y,
-                       RefTime position) {
-    TrackEvent e{};
-    e.flags = kEventUsed | kEventParametric;
-    e.start = start;
-    e.fileId = fileId;
-    e.position = position;
-    e.step = kFrame;
-    e.right = w;
-    e.bottom = h;
-    e.colour = 0x00FFFFFF;
-    e.scale = 1.0f;
-    e.positionX = x;
-    e.positionY = y;
-    return e;
 }
 
 void AddEvent(Project& project, uint32_t track, const TrackEvent& event) {
@@ -196,4 +136,4 @@ void TestEffect::ResetCalls() {
     }
 }
 
-}  // namespace kelvane::comptest
+}  // namespace kelvane::testing

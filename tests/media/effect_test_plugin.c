@@ -1,7 +1,7 @@
 /* Effect modules for the loader tests, one per EFFECT_TEST_VARIANT_* definition. Written in C so
  * that the plug-in header is compiled as C as well. */
 /* First, to show that the header stands on its own. */
-#include "kelvane_effect.h"
+#include "kelvane/kelvane_effect.h"
 /* The rest. */
 #include <string.h>
 

@@ -1,6 +1,7 @@
 // Composition of one output frame: background, tracks in order, sources that cannot be drawn,
 // failures that stop the tracks above, and movie frames chosen by the playback position.
 #include "media/FrameRenderer.h"
+#include "settings/AppSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,14 @@
 namespace kelvane {
 namespace {
 
-using comptest::AddEvent;
-using comptest::At;
-using comptest::NewProject;
-using comptest::PlacedEvent;
-using comptest::TestEffect;
-using comptest::WriteSolidBmp;
-using test::TempFolder;
-using test::U16;
+using testing::AddEvent;
+using testing::At;
+using testing::NewProject;
+using testing::PlacedEvent;
+using testing::ScratchFolder;
+using testing::TestEffect;
+using testing::U16;
+using testing::WriteSolidBmp;
 
 constexpr uint32_t kRed = 0x00FF0000, kGreen = 0x0000FF00, kBlue = 0x000000FF;
 constexpr uint32_t kBackgroundBgr = 0x00302010;  // pixels 0x00102030
@@ -52,7 +53,7 @@ class Composition : public ::testing::Test {
     bool Render(uint32_t frame = 0) { return RenderFrame(*project_, frame, frame_, true); }
     uint32_t Pixel(int x, int y) const { return At(frame_, x, y); }
 
-    TempFolder folder_;
+    ScratchFolder folder_;
     std::unique_ptr<Project> project_;
     PixelImage frame_;
 };
@@ -170,7 +171,7 @@ TEST_F(Composition, AnEffectIsToldTheFrameItMayDrawIn) {
     project_->CopyDefaultMethodToTracks();
     for (Track& track : project_->tracks) {
         ResetTrackEvalState(track);
-        EvaluateTrack(track, 0);
+        EvaluateTrack(track, 0, Settings().pixelQuality);
     }
     frame_.Fill(kBackgroundBgr);
     // A clip rectangle reaching beyond the frame is cut to it before the module sees it.
@@ -211,12 +212,12 @@ TEST_F(Composition, OnlyA32BitTargetIsDrawn) {
     EXPECT_FALSE(RenderTrack(*project_, 0, 0, rgb24));
 }
 
-const movietest::MovieSpec kMovie{"composition_clip.avi", "-c:v mjpeg -q:v 3", 256, 64, 40, 25};
+const testing::MovieSpec kMovie{"composition_clip.avi", "-c:v mjpeg -q:v 3", 256, 64, 40, 25};
 
 class MovieComposition : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string path = movietest::MakeMovie(kMovie);
+        const std::string path = testing::MakeMovie(kMovie);
         if (path.empty()) {
             GTEST_SKIP() << "ffmpeg cannot write " << kMovie.name;
         }
@@ -232,10 +233,10 @@ class MovieComposition : public ::testing::Test {
         if (!RenderFrame(*project_, frame, frame_, true)) {
             return -2;
         }
-        return movietest::DecodeIndex(frame_);
+        return testing::DecodeIndex(frame_);
     }
 
-    movietest::SettingsGuard settings_;
+    testing::SettingsGuard settings_;
     std::unique_ptr<Project> project_;
     PixelImage frame_;
 };
@@ -256,7 +257,7 @@ TEST_F(MovieComposition, SeveralEventsOfOneFrameFetchOnce) {
     AddEvent(*project_, 1, PlacedEvent(9, 0, 128, 64, 0, 0, 6 * 400000));
     ASSERT_TRUE(RenderFrame(*project_, 0, frame_, true));
     EXPECT_EQ(project_->files[9].currentFrame, 6);
-    EXPECT_EQ(movietest::DecodeIndex(frame_), 6);
+    EXPECT_EQ(testing::DecodeIndex(frame_), 6);
     // A mark in the source image stays: the second render fetches nothing.
     MediaSource::Of(project_->files[9])->image.Fill(0x0000FF00);
     ASSERT_TRUE(RenderFrame(*project_, 0, frame_, true));

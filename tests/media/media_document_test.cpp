@@ -20,21 +20,21 @@
 namespace kelvane {
 namespace {
 
-using comptest::AddEvent;
-using comptest::At;
-using comptest::NewProject;
-using comptest::PlacedEvent;
-using comptest::WriteSolidBmp;
-using test::TempFolder;
-using test::U16;
+using testing::AddEvent;
+using testing::At;
+using testing::NewProject;
+using testing::PlacedEvent;
+using testing::ScratchFolder;
+using testing::U16;
+using testing::WriteSolidBmp;
 
 TEST(MediaDocument, OpenDropUndoAndRedoOverRealFiles) {
     const std::string movie =
-        movietest::MakeMovie({"document_clip.avi", "-c:v mjpeg -q:v 3", 64, 32, 10, 25});
+        testing::MakeMovie({"document_clip.avi", "-c:v mjpeg -q:v 3", 64, 32, 10, 25});
     if (movie.empty()) {
         GTEST_SKIP() << "ffmpeg cannot write the test movie";
     }
-    TempFolder folder;
+    ScratchFolder folder;
     WriteSolidBmp(folder.File("stored.bmp"), 4, 4, 0x00FF0000);
     WriteSolidBmp(folder.File("dropped.bmp"), 6, 3, 0x000000FF);
     {
@@ -103,8 +103,8 @@ TEST(MediaDocument, OpenDropUndoAndRedoOverRealFiles) {
 }
 
 TEST(MediaDocument, AFileNoLoaderTakesIsReportedAndNothingIsAdded) {
-    TempFolder folder;
-    test::WriteBytes(folder.File("notes.txt"), {'h', 'e', 'l', 'l', 'o'});
+    ScratchFolder folder;
+    testing::WriteBytes(folder.File("notes.txt"), {'h', 'e', 'l', 'l', 'o'});
     kelvane::testing::ScriptedPrompt prompt(false);
     MediaDocumentServices services(prompt);
     MemoryClipboard clipboard;

@@ -21,11 +21,11 @@
 namespace kelvane {
 namespace {
 
-using comptest::At;
-using comptest::NewProject;
-using comptest::WriteSolidBmp;
-using test::TempFolder;
-using test::U16;
+using testing::At;
+using testing::NewProject;
+using testing::ScratchFolder;
+using testing::U16;
+using testing::WriteSolidBmp;
 using Prompt = kelvane::testing::ScriptedPrompt;
 
 constexpr uint32_t kRed = 0x00FF0000, kGreen = 0x0000FF00, kBlue = 0x000000FF;
@@ -51,7 +51,7 @@ class SourcePaths : public ::testing::Test {
         SetPath(project_->projectFolder, projectFolder_);
     }
 
-    TempFolder folder_;
+    ScratchFolder folder_;
     std::string base_ = folder_.File("base");
     std::string projectFolder_ = folder_.File("project");
     std::unique_ptr<Project> project_;
@@ -76,7 +76,7 @@ TEST_F(SourcePaths, BackslashPathTriesTheBasePathThenTheProjectFolder) {
 }
 
 TEST_F(SourcePaths, TheExecutableFolderComesLast) {
-    const std::string module = comptest::ShippedEffectModule();
+    const std::string module = testing::ShippedEffectModule();
     if (module.empty() || FolderOf(U16(module)) != ExecutableFolder()) {
         GTEST_SKIP() << "the effect module does not lie beside the test program";
     }
@@ -96,7 +96,7 @@ TEST_F(SourcePaths, OtherPathsStandAsGiven) {
     WriteSolidBmp(projectFolder_ + "/plain.bmp", 2, 2, kRed);
     EXPECT_FALSE(MediaSource::OpenPicture(entry_, u"plain.bmp", *project_));
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder_.Path());
+    std::filesystem::current_path(folder_.Native());
     WriteSolidBmp("plain.bmp", 2, 2, kBlue);
     const bool loaded = MediaSource::OpenPicture(entry_, u"plain.bmp", *project_);
     std::filesystem::current_path(previous);
@@ -108,7 +108,7 @@ TEST_F(SourcePaths, OtherPathsStandAsGiven) {
 TEST_F(SourcePaths, AJoinedPathOf260UnitsFailsWithoutTryingFurther) {
     const std::u16string name = u"\\p.bmp";
     // Base paths that make the joined path 259 and 260 units long.
-    const size_t stem = folder_.Path().size() + 1;
+    const size_t stem = folder_.Native().size() + 1;
     const std::string fits = folder_.File(std::string(259 - name.size() - stem, 'f'));
     const std::string tooLong = folder_.File(std::string(260 - name.size() - stem, 't'));
     for (const std::string& dir : {fits, tooLong}) {
@@ -127,10 +127,10 @@ TEST_F(SourcePaths, AJoinedPathOf260UnitsFailsWithoutTryingFurther) {
 }
 
 TEST(SourceLoads, AFailedReloadLeavesThePreviousContent) {
-    TempFolder folder;
+    ScratchFolder folder;
     WriteSolidBmp(folder.File("red.bmp"), 3, 2, kRed);
     const std::string garbage = folder.File("garbage.bmp");
-    test::WriteBytes(garbage, {'B', 'M', 1, 2, 3});
+    testing::WriteBytes(garbage, {'B', 'M', 1, 2, 3});
     auto project = NewProject(16, 16);
     Prompt prompt;
     ProjectLoader loader(prompt);
@@ -157,7 +157,7 @@ TEST(SourceLoads, AFailedReloadLeavesThePreviousContent) {
 }
 
 TEST(SourceLoads, ASuccessfulLoadReplacesTheSlotAndForgetsItsColour) {
-    TempFolder folder;
+    ScratchFolder folder;
     WriteSolidBmp(folder.File("red.bmp"), 3, 2, kRed);
     WriteSolidBmp(folder.File("blue.bmp"), 5, 4, kBlue);
     FileEntry entry;
@@ -185,7 +185,7 @@ TEST(SourceLoads, ASuccessfulLoadReplacesTheSlotAndForgetsItsColour) {
 }
 
 TEST(SourceLoads, ADescriptorCopyHoldsNoLoadedObject) {
-    TempFolder folder;
+    ScratchFolder folder;
     WriteSolidBmp(folder.File("red.bmp"), 3, 2, kRed);
     FileEntry live;
     ASSERT_TRUE(MediaSource::LoadPicture(live, U16(folder.File("red.bmp"))));
@@ -213,7 +213,7 @@ class KindDetection : public ::testing::Test {
         return services_.DetectAndOpen(*project_, entry_, U16(path));
     }
 
-    TempFolder folder_;
+    ScratchFolder folder_;
     Prompt prompt_;
     MediaDocumentServices services_{prompt_};
     std::unique_ptr<Project> project_;
@@ -229,14 +229,14 @@ TEST_F(KindDetection, EachFileBecomesItsOwnKind) {
     ASSERT_TRUE(Detect(folder_.File("picture.bmp")));
     EXPECT_EQ(entry_.kind, FileKind::Image);
 
-    const std::string module = comptest::ShippedEffectModule();
+    const std::string module = testing::ShippedEffectModule();
     if (!module.empty()) {
         ASSERT_TRUE(Detect(module));
         EXPECT_EQ(entry_.kind, FileKind::Effect);
         EXPECT_EQ(MediaSource::Image(entry_), nullptr);
     }
 
-    const std::string movie = movietest::MakeMovie({"detect.avi", "-c:v mjpeg -q:v 3", 64, 32, 5});
+    const std::string movie = testing::MakeMovie({"detect.avi", "-c:v mjpeg -q:v 3", 64, 32, 5});
     if (!movie.empty()) {
         ASSERT_TRUE(Detect(movie));
         EXPECT_EQ(entry_.kind, FileKind::Movie);
@@ -246,8 +246,8 @@ TEST_F(KindDetection, EachFileBecomesItsOwnKind) {
 
 TEST_F(KindDetection, AFileNoLoaderTakesLeavesTheSlot) {
     ASSERT_TRUE(Detect(folder_.File("picture.bmp")));
-    test::WriteBytes(folder_.File("notes.txt"), {'M', 'P', 'R', 'X', '\n'});
-    test::WriteBytes(folder_.File("cut.xqm"), {'M', 'P', 'R', 'J', 1, 0});
+    testing::WriteBytes(folder_.File("notes.txt"), {'M', 'P', 'R', 'X', '\n'});
+    testing::WriteBytes(folder_.File("cut.xqm"), {'M', 'P', 'R', 'J', 1, 0});
     EXPECT_FALSE(Detect(folder_.File("notes.txt")));
     EXPECT_FALSE(Detect(folder_.File("cut.xqm")));
     EXPECT_FALSE(Detect(folder_.File("missing.bmp")));
@@ -259,7 +259,7 @@ TEST_F(KindDetection, AFileNoLoaderTakesLeavesTheSlot) {
 // whole for that (the file here is sparse and takes no room on disk).
 TEST_F(KindDetection, AHugeFileIsNotReadWholeToSeeWhetherItIsAProject) {
     const std::string huge = folder_.File("huge.avi");
-    test::WriteBytes(huge, {'R', 'I', 'F', 'F'});
+    testing::WriteBytes(huge, {'R', 'I', 'F', 'F'});
     std::filesystem::resize_file(huge, uint64_t(64) << 30);
     Prompt prompt;
     ProjectLoader loader(prompt);
@@ -268,12 +268,12 @@ TEST_F(KindDetection, AHugeFileIsNotReadWholeToSeeWhetherItIsAProject) {
     EXPECT_EQ(entry_.kind, FileKind::None);
 }
 
-const movietest::MovieSpec kMovie{"source_clip.avi", "-c:v mjpeg -q:v 3", 256, 64, 60, 25};
+const testing::MovieSpec kMovie{"source_clip.avi", "-c:v mjpeg -q:v 3", 256, 64, 60, 25};
 
 class MovieSource : public ::testing::Test {
   protected:
     void SetUp() override {
-        path_ = movietest::MakeMovie(kMovie);
+        path_ = testing::MakeMovie(kMovie);
         if (path_.empty()) {
             GTEST_SKIP() << "ffmpeg cannot write " << kMovie.name;
         }
@@ -281,14 +281,14 @@ class MovieSource : public ::testing::Test {
         SetTimeoutQuery(nullptr);
     }
     const PixelImage& Image() const { return *MediaSource::Image(entry_); }
-    int Shown() const { return movietest::DecodeIndex(Image()); }
+    int Shown() const { return testing::DecodeIndex(Image()); }
     // Marks the image, so that a later fetch shows by overwriting the mark.
     void Scribble() {
         PixelImage& image = MediaSource::Of(entry_)->image;
         image.Fill(0x00FF00FF);
     }
 
-    movietest::SettingsGuard settings_;
+    testing::SettingsGuard settings_;
     std::string path_;
     std::unique_ptr<Project> project_;
     FileEntry entry_;
@@ -346,8 +346,8 @@ TEST_F(MovieSource, AFailedReloadKeepsThePreviousMoviePlaying) {
     ASSERT_TRUE(MediaSource::OpenMovie(entry_, U16(path_), *project_));
     ASSERT_TRUE(MediaSource::GetFrame(entry_, 4));
     const MediaSource* loaded = MediaSource::Of(entry_);
-    TempFolder folder;
-    test::WriteBytes(folder.File("broken.avi"), {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I'});
+    ScratchFolder folder;
+    testing::WriteBytes(folder.File("broken.avi"), {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I'});
     entry_.referenceDuration = 800000;  // a new rate given with the new file
     EXPECT_FALSE(MediaSource::OpenMovie(entry_, U16(folder.File("broken.avi")), *project_));
     EXPECT_FALSE(MediaSource::OpenMovie(entry_, U16(folder.File("missing.avi")), *project_));
@@ -373,11 +373,11 @@ class FailingMovie : public MovieSource {
         ASSERT_EQ(Shown(), 20);
         Settings().abortTimeout = 100;
         ASSERT_FALSE(MediaSource::GetFrame(entry_, 28));
-        ASSERT_EQ(prompt_.asked, 1);
+        ASSERT_EQ(int(prompt_.questions.size()), 1);
         Scribble();
     }
 
-    movietest::ScriptedPrompt prompt_;
+    testing::ScriptedPrompt prompt_{false};  // No once the script runs out
 };
 
 TEST_F(FailingMovie, WithoutReloadTheFailedIndexIsACacheHit) {
@@ -385,7 +385,7 @@ TEST_F(FailingMovie, WithoutReloadTheFailedIndexIsACacheHit) {
     EXPECT_EQ(entry_.currentFrame, 28);
     EXPECT_TRUE(MediaSource::GetFrame(entry_, 28));  // the old image, without a fetch
     EXPECT_EQ(At(Image(), 0, 0), 0x00FF00FFu);
-    EXPECT_EQ(prompt_.asked, 1);
+    EXPECT_EQ(int(prompt_.questions.size()), 1);
 }
 
 TEST_F(FailingMovie, WithReloadTheFailedIndexIsFetchedAgain) {
@@ -396,7 +396,7 @@ TEST_F(FailingMovie, WithReloadTheFailedIndexIsFetchedAgain) {
         EXPECT_EQ(Shown(), 28);
         EXPECT_EQ(entry_.currentFrame, 28);
     } else {
-        EXPECT_EQ(prompt_.asked, 2);
+        EXPECT_EQ(int(prompt_.questions.size()), 2);
         EXPECT_EQ(entry_.currentFrame, -1);
     }
 }
@@ -414,7 +414,7 @@ class TextSource : public ::testing::Test {
 };
 
 TEST_F(TextSource, MakeTextFillsTheSlot) {
-    TempFolder folder;
+    ScratchFolder folder;
     WriteSolidBmp(folder.File("red.bmp"), 3, 2, kRed);
     FileEntry entry;
     ASSERT_TRUE(MediaSource::LoadPicture(entry, U16(folder.File("red.bmp"))));

@@ -10,20 +10,20 @@
 namespace kelvane {
 namespace {
 
-using movietest::DecodeIndex;
+using testing::DecodeIndex;
 
-const movietest::MovieSpec kClip{"cache_clip.mp4",
-                                 "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 24 "
-                                 "-keyint_min 24 -sc_threshold 0 -bf 3 -crf 18",
-                                 256,
-                                 64,
-                                 60,
-                                 25};
+const testing::MovieSpec kClip{"cache_clip.mp4",
+                               "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 24 "
+                               "-keyint_min 24 -sc_threshold 0 -bf 3 -crf 18",
+                               256,
+                               64,
+                               60,
+                               25};
 
-class MovieCache : public testing::Test {
+class MovieCache : public ::testing::Test {
   protected:
     void SetUp() override {
-        path_ = movietest::MakeMovie(kClip);
+        path_ = testing::MakeMovie(kClip);
         if (path_.empty())
             GTEST_SKIP() << "no H.264 encoder";
         SetTimeoutQuery(&prompt_);
@@ -35,9 +35,9 @@ class MovieCache : public testing::Test {
     uint64_t StepBackwards(int megabytes, MovieReader& reader, MovieReader* other = nullptr) {
         Settings().movieCacheSize = megabytes;
         const size_t budget = size_t(megabytes) << 20;
-        EXPECT_TRUE(reader.Open(movietest::U16(path_), 0));
+        EXPECT_TRUE(reader.Open(testing::U16(path_), 0));
         if (other)
-            EXPECT_TRUE(other->Open(movietest::U16(path_), 0));
+            EXPECT_TRUE(other->Open(testing::U16(path_), 0));
         PixelImage image, otherImage;
         const int last = int(reader.FrameCount()) - 1;
         EXPECT_TRUE(reader.GetFrame(last, image));
@@ -54,8 +54,8 @@ class MovieCache : public testing::Test {
         return reader.Graph()->DecodedFrames() - before;
     }
 
-    movietest::SettingsGuard settings_;
-    movietest::ScriptedPrompt prompt_;
+    testing::SettingsGuard settings_;
+    testing::ScriptedPrompt prompt_{false};  // No once the script runs out
     std::string path_;
 };
 

@@ -14,9 +14,9 @@
 namespace kelvane {
 namespace {
 
-using movietest::DecodeIndex;
-using movietest::MakeMovie;
-using movietest::MovieSpec;
+using testing::DecodeIndex;
+using testing::MakeMovie;
+using testing::MovieSpec;
 
 // The containers and codecs that users bring from old and current tools, each written by this
 // machine's ffmpeg: small pictures and few frames, so that every frame can be read in every order.
@@ -81,14 +81,14 @@ const MovieSpec& SpecFor(const CorpusCase& c) {
     return specs.back();
 }
 
-std::string CaseName(const testing::TestParamInfo<CorpusCase>& info) {
+std::string CaseName(const ::testing::TestParamInfo<CorpusCase>& info) {
     std::string name = SpecFor(info.param).name;
     std::replace_if(
         name.begin(), name.end(), [](char c) { return !isalnum(c); }, '_');
     return name;
 }
 
-class MovieCorpus : public testing::TestWithParam<CorpusCase> {
+class MovieCorpus : public ::testing::TestWithParam<CorpusCase> {
   protected:
     void SetUp() override {
         // MPEG-2 program streams whose pictures are smaller than a pack leave the demuxer to work
@@ -101,10 +101,10 @@ class MovieCorpus : public testing::TestWithParam<CorpusCase> {
             GTEST_SKIP() << "ffmpeg cannot write " << SpecFor(GetParam()).name;
         SetTimeoutQuery(&prompt_);
     }
-    void TearDown() override { EXPECT_EQ(prompt_.asked, 0); }
+    void TearDown() override { EXPECT_EQ(int(prompt_.questions.size()), 0); }
 
     void Open() {
-        ASSERT_TRUE(reader_.Open(movietest::U16(path_), 0));
+        ASSERT_TRUE(reader_.Open(testing::U16(path_), 0));
         ASSERT_EQ(reader_.FrameCount(), uint32_t(kFrames));
     }
     // Every frame must show its own index and be, byte for byte, what the first forward pass
@@ -122,8 +122,8 @@ class MovieCorpus : public testing::TestWithParam<CorpusCase> {
         }
     }
 
-    movietest::SettingsGuard settings_;
-    movietest::ScriptedPrompt prompt_;
+    testing::SettingsGuard settings_;
+    testing::ScriptedPrompt prompt_{false};  // No once the script runs out
     std::string path_;
     MovieReader reader_;
     PixelImage image_;
@@ -160,7 +160,7 @@ std::vector<CorpusCase> AllCases() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, MovieCorpus, testing::ValuesIn(AllCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Corpus, MovieCorpus, ::testing::ValuesIn(AllCases()), CaseName);
 
 }  // namespace
 }  // namespace kelvane

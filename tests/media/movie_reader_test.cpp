@@ -12,9 +12,9 @@
 namespace kelvane {
 namespace {
 
-using movietest::DecodeIndex;
-using movietest::MakeMovie;
-using movietest::MovieSpec;
+using testing::DecodeIndex;
+using testing::MakeMovie;
+using testing::MovieSpec;
 
 const MovieSpec kH264Mp4{"h264_bframes.mp4",
                          "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 12 -keyint_min 12 "
@@ -49,7 +49,7 @@ struct Case {
     Mode mode;
 };
 
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
     std::string name = info.param.recipe->name;
     std::replace_if(
         name.begin(), name.end(), [](char c) { return !isalnum(c); }, '_');
@@ -64,7 +64,7 @@ std::string CaseName(const testing::TestParamInfo<Case>& info) {
     return name;
 }
 
-class MovieOrders : public testing::TestWithParam<Case> {
+class MovieOrders : public ::testing::TestWithParam<Case> {
   protected:
     void SetUp() override {
         path_ = MakeMovie(*GetParam().recipe);
@@ -73,11 +73,11 @@ class MovieOrders : public testing::TestWithParam<Case> {
         Settings().readEverySample = GetParam().mode == Mode::StepMode;
         Settings().forceReferenceTime = GetParam().mode == Mode::ReferenceTime;
         SetTimeoutQuery(&prompt_);
-        ASSERT_TRUE(reader_.Open(movietest::U16(path_), 0));
+        ASSERT_TRUE(reader_.Open(testing::U16(path_), 0));
         ASSERT_EQ(reader_.FrameCount(), uint32_t(GetParam().recipe->frames));
         EXPECT_EQ(reader_.FrameMode(), GetParam().mode != Mode::ReferenceTime);
     }
-    void TearDown() override { EXPECT_EQ(prompt_.asked, 0); }
+    void TearDown() override { EXPECT_EQ(int(prompt_.questions.size()), 0); }
 
     // Reads the frames in the given order; every one must be exactly the frame asked for.
     void ReadInOrder(const std::vector<int>& order) {
@@ -88,8 +88,8 @@ class MovieOrders : public testing::TestWithParam<Case> {
     }
     int Count() const { return GetParam().recipe->frames; }
 
-    movietest::SettingsGuard settings_;
-    movietest::ScriptedPrompt prompt_;
+    testing::SettingsGuard settings_;
+    testing::ScriptedPrompt prompt_{false};  // No once the script runs out
     std::string path_;
     MovieReader reader_;
     PixelImage image_;
@@ -142,10 +142,10 @@ std::vector<Case> AllCases() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, MovieOrders, testing::ValuesIn(AllCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Formats, MovieOrders, ::testing::ValuesIn(AllCases()), CaseName);
 
 // Window and seek decisions, observed through the graph's seeks.
-class MovieWindow : public testing::Test {
+class MovieWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         path_ = MakeMovie(kH264Mp4);
@@ -153,15 +153,15 @@ class MovieWindow : public testing::Test {
             GTEST_SKIP() << "no H.264 encoder";
         SetTimeoutQuery(&prompt_);
     }
-    void Open() { ASSERT_TRUE(reader_.Open(movietest::U16(path_), 0)); }
+    void Open() { ASSERT_TRUE(reader_.Open(testing::U16(path_), 0)); }
     void Read(int k) {
         ASSERT_TRUE(reader_.GetFrame(k, image_)) << k;
         ASSERT_EQ(DecodeIndex(image_), k);
     }
     uint64_t Seeks() const { return reader_.Graph()->SeekCount(); }
 
-    movietest::SettingsGuard settings_;
-    movietest::ScriptedPrompt prompt_;
+    testing::SettingsGuard settings_;
+    testing::ScriptedPrompt prompt_{false};  // No once the script runs out
     std::string path_;
     MovieReader reader_;
     PixelImage image_;
@@ -204,21 +204,21 @@ TEST_F(MovieWindow, IndexOutsideTheStreamFailsWithoutSeeking) {
 
 TEST_F(MovieWindow, ReferenceFrameDuration) {
     // Frame numbers keep naming the stream's own frames.
-    ASSERT_TRUE(reader_.Open(movietest::U16(path_), 200000));
+    ASSERT_TRUE(reader_.Open(testing::U16(path_), 200000));
     EXPECT_EQ(reader_.FrameDuration(), 200000);
     EXPECT_EQ(reader_.FrameCount(), 60u);
     Read(7);
     // By media time, twice as many frames of half the length: frame 2j shows frame j, and the
     // frame between falls back to the nearest one before it.
     Settings().forceReferenceTime = 1;
-    ASSERT_TRUE(reader_.Open(movietest::U16(path_), 200000));
+    ASSERT_TRUE(reader_.Open(testing::U16(path_), 200000));
     EXPECT_EQ(reader_.FrameCount(), 120u);
     ASSERT_TRUE(reader_.GetFrame(30, image_));
     EXPECT_EQ(DecodeIndex(image_), 15);
     EXPECT_TRUE(reader_.GetFrame(33, image_));
     EXPECT_EQ(DecodeIndex(image_), 16);
     // Zero falls back to the stream's duration.
-    ASSERT_TRUE(reader_.Open(movietest::U16(path_), 0));
+    ASSERT_TRUE(reader_.Open(testing::U16(path_), 0));
     EXPECT_EQ(reader_.FrameDuration(), 400000);
     EXPECT_EQ(reader_.FrameCount(), 60u);
 }

@@ -19,14 +19,14 @@ SamplePtr MakeSample(const std::shared_ptr<SamplePool>& pool, RefTime start, uin
     return s;
 }
 
-class SlotTest : public testing::Test {
+class SlotTest : public ::testing::Test {
   protected:
     void SetUp() override { Settings().callbackTimeout = 5000; }
     void Offer(const SamplePtr& s) {
         slot_.Offer(s, filterLock_, [this] { return released_.load(); });
     }
 
-    movietest::SettingsGuard settings_;
+    testing::SettingsGuard settings_;
     std::shared_ptr<SamplePool> pool_ = std::make_shared<SamplePool>(16);
     SampleSlot slot_;
     std::mutex filterLock_;

@@ -11,7 +11,7 @@
 
 #include "media/TimeoutQuery.h"
 
-namespace kelvane::movietest {
+namespace kelvane::testing {
 
 namespace {
 
@@ -59,10 +59,6 @@ struct TempFolder {
 std::string TempPath(const std::string& name) {
     static const TempFolder folder;
     return (folder.path / name).string();
-}
-
-std::u16string U16(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
 }
 
 std::string MakeMovie(const MovieSpec& recipe) {
@@ -120,16 +116,6 @@ int DecodeIndex(const PixelImage& image) {
     return index;
 }
 
-bool ScriptedPrompt::AskYesNo(const std::string& message) {
-    ++asked;
-    lastMessage = message;
-    if (answers.empty())
-        return false;
-    const bool a = answers.front();
-    answers.pop_front();
-    return a;
-}
-
 SettingsGuard::SettingsGuard() : saved_(Settings()) {}
 
 SettingsGuard::~SettingsGuard() {
@@ -137,4 +123,4 @@ SettingsGuard::~SettingsGuard() {
     SetTimeoutQuery(nullptr);
 }
 
-}  // namespace kelvane::movietest
+}  // namespace kelvane::testing

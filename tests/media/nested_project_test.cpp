@@ -7,26 +7,26 @@
 #include <filesystem>
 #include <string>
 
-#include "app/settings/AppSettings.h"
 #include "composition_test_support.h"
 #include "media/FrameRenderer.h"
 #include "media/MediaSource.h"
 #include "media/ProjectLoader.h"
 #include "model/ProjectFile.h"
 #include "picture_test_tools.h"
+#include "settings/AppSettings.h"
 #include "support/ScriptedPrompt.h"
 
 namespace kelvane {
 namespace {
 
-using comptest::AddEvent;
-using comptest::At;
-using comptest::NewProject;
-using comptest::PlacedEvent;
-using comptest::TestEffect;
-using comptest::WriteSolidBmp;
-using test::TempFolder;
-using test::U16;
+using testing::AddEvent;
+using testing::At;
+using testing::NewProject;
+using testing::PlacedEvent;
+using testing::ScratchFolder;
+using testing::TestEffect;
+using testing::U16;
+using testing::WriteSolidBmp;
 using Prompt = kelvane::testing::ScriptedPrompt;
 
 constexpr uint32_t kRed = 0x00FF0000, kGreen = 0x0000FF00, kBlue = 0x000000FF, kWhite = 0x00FFFFFF,
@@ -53,7 +53,7 @@ class NestedProjects : public ::testing::Test {
         ASSERT_TRUE(frame_.Create(32, 32, 32));
         outer_ = NewProject(32, 32);
         std::memset(outer_->projectFolder, 0, sizeof(outer_->projectFolder));
-        ASSERT_TRUE(CopyPath(outer_->projectFolder, U16(folder_.Path())));
+        ASSERT_TRUE(CopyPath(outer_->projectFolder, U16(folder_.Native())));
     }
     void TearDown() override {
         Settings() = savedSettings_;
@@ -72,7 +72,7 @@ class NestedProjects : public ::testing::Test {
     uint32_t Pixel(int x, int y) const { return At(frame_, x, y); }
 
     AppSettings savedSettings_ = Settings();
-    TempFolder folder_;
+    ScratchFolder folder_;
     Prompt prompt_{false};
     ProjectLoader loader_{prompt_};
     std::unique_ptr<Project> outer_;
@@ -252,7 +252,7 @@ TEST_F(NestedProjects, AFailedNestedFrameFailsTheEventLikeAMovie) {
 // files ask for a thousand million loads. The read stops at the budget of nested loads, with one
 // message and no question per slot, before memory grows.
 TEST(NestedProjectBudget, ABreadthBombFailsFastInBoundedMemory) {
-    TempFolder folder;
+    ScratchFolder folder;
     auto leaf = NewProject(4, 4);
     ASSERT_TRUE(ProjectFile::Write(U16(folder.File("d.xqm")), *leaf));
     const char* const names[] = {"c.xqm", "b.xqm", "a.xqm"};

@@ -12,17 +12,17 @@
 #include "picture_test_tools.h"
 
 #define KELVANE_PICTURE_NO_DECLARATIONS
-#include "plugins/include/picture_plugin.h"
+#include "kelvane/picture_plugin.h"
 
 namespace kelvane {
 namespace {
 
-using test::Compare;
-using test::ReadBytes;
-using test::ReferenceRgb;
-using test::RunTool;
-using test::TempFolder;
-using test::U16;
+using testing::Compare;
+using testing::ReadBytes;
+using testing::ReferenceRgb;
+using testing::RunTool;
+using testing::ScratchFolder;
+using testing::U16;
 
 constexpr int kWidth = 45;
 constexpr int kHeight = 31;
@@ -30,7 +30,7 @@ constexpr int kHeight = 31;
 class FfmpegPlugin : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        folder_ = std::make_unique<TempFolder>();
+        folder_ = std::make_unique<ScratchFolder>();
         ready_ =
             RunTool("convert -size 45x31 -seed 11 plasma:fractal -depth 8 " + File("source.png")) &&
             RunTool("convert -size 45x31 -seed 11 plasma:fractal -depth 16 " + File("deep.png"));
@@ -53,7 +53,7 @@ class FfmpegPlugin : public ::testing::Test {
                        int tolerance, double meanTolerance = 0.5) {
         PixelImage image;
         ASSERT_TRUE(LoadPictureFile(U16(file), plugins_, image)) << file;
-        const test::Difference d = Compare(image, reference, kWidth, kHeight, tolerance);
+        const testing::Difference d = Compare(image, reference, kWidth, kHeight, tolerance);
         ASSERT_TRUE(d.sizeMatches) << file << ": " << image.Width() << "x" << image.Height();
         EXPECT_EQ(d.firstX, -1) << file << ": pixel (" << d.firstX << ", " << d.firstY
                                 << ") off by " << d.largest;
@@ -68,12 +68,12 @@ class FfmpegPlugin : public ::testing::Test {
                                                                             bytes.data()) != 0;
     }
 
-    static std::unique_ptr<TempFolder> folder_;
+    static std::unique_ptr<ScratchFolder> folder_;
     static bool ready_;
     DynamicModule module_;
     std::vector<DynamicModule> plugins_;
 };
-std::unique_ptr<TempFolder> FfmpegPlugin::folder_;
+std::unique_ptr<ScratchFolder> FfmpegPlugin::folder_;
 bool FfmpegPlugin::ready_ = false;
 
 TEST_F(FfmpegPlugin, LosslessFormatsMatchExactly) {
@@ -96,7 +96,7 @@ TEST_F(FfmpegPlugin, LosslessFormatsMatchExactly) {
 }
 
 TEST_F(FfmpegPlugin, SixteenBitChannelsRoundOnceToEightBits) {
-    const std::vector<uint8_t> reference = test::ReferenceRgbRounded(File("deep.png"));
+    const std::vector<uint8_t> reference = testing::ReferenceRgbRounded(File("deep.png"));
     ExpectDecodes(File("deep.png"), reference, 0);
     ASSERT_TRUE(RunTool("convert " + File("deep.png") + " -depth 16 " + File("deep.tiff")));
     ExpectDecodes(File("deep.tiff"), reference, 0);
@@ -203,7 +203,7 @@ TEST_F(FfmpegPlugin, LeavesMoviesAndOtherFilesAlone) {
     EXPECT_FALSE(Takes(File("movie.avi")));
     EXPECT_FALSE(Takes(File("movie.mp4")));
     EXPECT_FALSE(Takes(File("movie.mjpeg")));  // a stream of JPEG pictures is a movie
-    test::WriteBytes(File("notes.txt"), std::vector<uint8_t>(100, 'a'));
+    testing::WriteBytes(File("notes.txt"), std::vector<uint8_t>(100, 'a'));
     EXPECT_FALSE(Takes(File("notes.txt")));
     PixelImage image;
     EXPECT_FALSE(LoadPictureFile(U16(File("movie.avi")), plugins_, image));
@@ -223,7 +223,7 @@ TEST_F(FfmpegPlugin, PicturesClaimingAbsurdSizesAreRefused) {
         webp[at] = 12000 & 0xFF;
         webp[at + 1] = 12000 >> 8;
     }
-    test::WriteBytes(File("big.webp"), webp);
+    testing::WriteBytes(File("big.webp"), webp);
 
     ASSERT_TRUE(RunTool("ffmpeg -y -i " + Source() + " -c:v targa " + File("big.tga")));
     std::vector<uint8_t> tga = ReadBytes(File("big.tga"));
@@ -232,7 +232,7 @@ TEST_F(FfmpegPlugin, PicturesClaimingAbsurdSizesAreRefused) {
         tga[at] = 12000 & 0xFF;
         tga[at + 1] = 12000 >> 8;
     }
-    test::WriteBytes(File("big.tga"), tga);
+    testing::WriteBytes(File("big.tga"), tga);
 
     for (const char* name : {"big.webp", "big.tga"}) {
         EXPECT_TRUE(Takes(File(name))) << name;
@@ -246,7 +246,8 @@ TEST_F(FfmpegPlugin, DamagedPicturesDoNotCrash) {
     for (const std::string& name : {Source(), File("cut.jpg")}) {
         const std::vector<uint8_t> whole = ReadBytes(name);
         for (size_t n : {size_t(8), size_t(40), whole.size() / 3, whole.size() - 1}) {
-            test::WriteBytes(File("cut"), std::vector<uint8_t>(whole.begin(), whole.begin() + n));
+            testing::WriteBytes(File("cut"),
+                                std::vector<uint8_t>(whole.begin(), whole.begin() + n));
             PixelImage image;
             // A cut-off file may still yield its first rows; it must not crash or overrun.
             if (LoadPictureFile(U16(File("cut")), plugins_, image)) {

@@ -12,9 +12,9 @@
 namespace kelvane {
 namespace {
 
-using test::TempFolder;
-using test::U16;
-using test::WriteBytes;
+using testing::ScratchFolder;
+using testing::U16;
+using testing::WriteBytes;
 
 DynamicModule Plugin(const std::string& name) {
     DynamicModule m;
@@ -58,7 +58,7 @@ class PicturePlugins : public ::testing::Test {
     // Red of the top-left pixel: which test plug-in made the picture.
     static uint32_t MadeBy(const PixelImage& image) { return image.Row32(0)[0] >> 16; }
 
-    TempFolder folder_;
+    ScratchFolder folder_;
     std::u16string path_;
     std::vector<DynamicModule> loaded_;
 };

@@ -8,20 +8,7 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace kelvane::test {
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvane-picture-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary folder");
-    }
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
+namespace kelvane::testing {
 
 bool RunTool(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
@@ -39,10 +26,6 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-std::u16string U16(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
 }
 
 std::vector<uint8_t> ReferenceRgb(const std::string& path) {
@@ -108,4 +91,4 @@ void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
     }
 }
 
-}  // namespace kelvane::test
+}  // namespace kelvane::testing

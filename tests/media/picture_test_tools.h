@@ -5,23 +5,9 @@
 #include <vector>
 
 #include "render/PixelImage.h"
+#include "support/ScratchFolder.h"
 
-namespace kelvane::test {
-
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
+namespace kelvane::testing {
 
 // Runs a shell command with its output silenced; true when it exited with 0.
 bool RunTool(const std::string& command);
@@ -29,7 +15,6 @@ bool ToolAvailable(const std::string& name);
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-std::u16string U16(const std::string& ascii);
 
 // Top-down rows of 8-bit RGB triples as ImageMagick decodes the file.
 std::vector<uint8_t> ReferenceRgb(const std::string& path);
@@ -53,4 +38,4 @@ Difference Compare(const PixelImage& image, const std::vector<uint8_t>& rgb, int
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at);
 void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
 
-}  // namespace kelvane::test
+}  // namespace kelvane::testing

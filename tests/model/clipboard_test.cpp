@@ -5,10 +5,10 @@
 
 #include "DocumentTestSupport.h"
 #include "FailingAllocation.h"
-#include "TrackTestSupport.h"
 #include "model/Clipboard.h"
 #include "model/Document.h"
 #include "model/EventClipboard.h"
+#include "support/EventBuilders.h"
 
 namespace kelvane {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "DocumentTestSupport.h"
 #include "FailingAllocation.h"
-#include "TrackTestSupport.h"
 #include "model/Clipboard.h"
 #include "platform/Path.h"
+#include "support/EventBuilders.h"
 
 namespace kelvane {
 namespace {

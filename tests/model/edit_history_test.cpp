@@ -6,7 +6,7 @@
 
 #include "DocumentTestSupport.h"
 #include "FailingAllocation.h"
-#include "TrackTestSupport.h"
+#include "support/EventBuilders.h"
 
 namespace kelvane {
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "model/ProjectFile.h"
-#include "platform/ScratchFolder.h"
 #include "project_file_support.h"
+#include "support/ScratchFolder.h"
 
 namespace kelvane {
 namespace {
@@ -131,7 +131,7 @@ TEST(ProjectFileLoad, TheLoaderSeesTheStoredDescriptor) {
 
 class ProjectFileDisk : public ::testing::Test {
   protected:
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     FakeLoader loader;
     ScriptedPrompt prompt{true};
 };

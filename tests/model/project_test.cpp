@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "TrackTestSupport.h"
 #include "model/EventColour.h"
 #include "model/EventDefaults.h"
 #include "model/EventTemplate.h"
+#include "support/EventBuilders.h"
 
 namespace kelvane {
 namespace {
@@ -50,7 +50,6 @@ TEST(Project, DefaultsOfANewProject) {
     CopyText(project->settings.basePath, u"\\old");
     project->settings.defaultDrawMethod = 3;
     project->CopyDefaultMethodToTracks();
-    project->exportState.frameCounter = 12;
     project->ApplyDefaults();
     const ProjectSettings& s = project->settings;
     EXPECT_EQ(s.basePath[0], 0);
@@ -62,7 +61,6 @@ TEST(Project, DefaultsOfANewProject) {
     EXPECT_EQ(s.length, 1u);
     EXPECT_EQ(s.background, 0u);
     EXPECT_EQ(s.defaultDrawMethod, 0);
-    EXPECT_EQ(project->exportState.frameCounter, 0u);
     EXPECT_EQ(project->tracks[255].EvalState().defaultMethod, 0);
 }
 
@@ -89,7 +87,6 @@ class RateChange : public ::testing::Test {
     }
 
     void Apply(bool rescale, double rate, uint32_t length = 900) {
-        project_->exportState.frameCounter = 5;
         project_->ApplySettings(rescale, 640, 480, length, 0x00112233, 2, rate, base_);
     }
 
@@ -115,7 +112,6 @@ TEST_F(RateChange, RescaleKeepsTimesOfStartsStepsAndLength) {
     EXPECT_EQ(s.background, 0x00112233u);
     EXPECT_EQ(s.defaultDrawMethod, 2);
     EXPECT_EQ(std::u16string(s.basePath), u"\\media");
-    EXPECT_EQ(project_->exportState.frameCounter, 0u);
     EXPECT_EQ(project_->tracks[0].EvalState().defaultMethod, 2);
 }
 

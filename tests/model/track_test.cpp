@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FailingAllocation.h"
-#include "TrackTestSupport.h"
+#include "support/EventBuilders.h"
 
 namespace kelvane {
 namespace {

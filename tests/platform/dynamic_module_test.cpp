@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Path.h"
-#include "platform/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace kelvane {
 namespace {
@@ -29,7 +29,7 @@ TEST(DynamicModule, LoadsAndLooksUpExports) {
 }
 
 TEST(DynamicModule, LoadFailuresHoldNothing) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     dir.Put("fake.spi", "not a shared library");
     DynamicModule module;
     ASSERT_TRUE(module.Load(kTestModule));

@@ -4,13 +4,13 @@
 
 #include <filesystem>
 
-#include "platform/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace kelvane {
 namespace {
 
 TEST(WholeFile, WritesReadsAndReplaces) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     const std::u16string path = dir.PathOf("data.bin");
     const std::string first = std::string("ab\0cd", 5);
     ASSERT_TRUE(WriteWholeFile(path, first.data(), first.size()));
@@ -26,7 +26,7 @@ TEST(WholeFile, WritesReadsAndReplaces) {
 }
 
 TEST(WholeFile, FailuresLeaveTheOutputAlone) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     std::vector<uint8_t> bytes = {1, 2, 3};
     EXPECT_FALSE(ReadWholeFile(dir.PathOf("missing"), bytes));
     EXPECT_FALSE(ReadWholeFile(dir.Path(), bytes));  // a folder
@@ -37,7 +37,7 @@ TEST(WholeFile, FailuresLeaveTheOutputAlone) {
 }
 
 TEST(WholeFile, BackslashesAreFolderSeparators) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     std::filesystem::create_directory(dir.Native() + "/sub");
     std::u16string path = dir.Path() + u"\\sub\\f.txt";
     ASSERT_TRUE(WriteWholeFile(path, "hi", 2));
@@ -45,7 +45,7 @@ TEST(WholeFile, BackslashesAreFolderSeparators) {
 }
 
 TEST(PositionedFile, ReadsAndWritesAtOffsets) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     const std::u16string path = dir.PathOf("f.bin");
     File file;
     ASSERT_TRUE(file.Open(path, File::Mode::CreateWrite));
@@ -73,7 +73,7 @@ TEST(PositionedFile, ReadsAndWritesAtOffsets) {
 }
 
 TEST(PositionedFile, ReadWriteKeepsContentsAndMovesOwnership) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     dir.Put("f.bin", "abcdef");
     File file;
     ASSERT_TRUE(file.Open(dir.PathOf("f.bin"), File::Mode::ReadWrite));
@@ -87,7 +87,7 @@ TEST(PositionedFile, ReadWriteKeepsContentsAndMovesOwnership) {
 }
 
 TEST(PositionedFile, OpenFailures) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     File file;
     EXPECT_FALSE(file.Open(dir.PathOf("missing"), File::Mode::Read));
     EXPECT_FALSE(file.Open(dir.Path(), File::Mode::Read));

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace kelvane {
 namespace {
@@ -15,7 +15,7 @@ std::u16string ReadText(const ProfileFile& profile, const char* section, const c
 }
 
 TEST(ProfileFile, WritesKeepEveryOtherSectionKeyAndLine) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     dir.Put("k.INI",
             "; written by hand\r\n"
             "[Recent File List]\r\n"
@@ -54,7 +54,7 @@ TEST(ProfileFile, WritesKeepEveryOtherSectionKeyAndLine) {
 }
 
 TEST(ProfileFile, IntegersReadLikeThePlatform) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     dir.Put("k.INI",
             "[S]\nA=12abc\nB=-3\nC=+7\nD=  42  \nE=abc\nF=\nG=4294967295\nH=- 5\nI=0x10\n");
     ProfileFile profile(dir.PathOf("k.INI"));
@@ -72,7 +72,7 @@ TEST(ProfileFile, IntegersReadLikeThePlatform) {
 }
 
 TEST(ProfileFile, StringsStandAsTheyAre) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     ProfileFile profile(dir.PathOf("k.INI"));
     ASSERT_TRUE(profile.WriteString("Settings", "DefaultEffectDll", u"\\effect.so"));
     ASSERT_TRUE(profile.WriteString("S", "Quoted", u"\"a=b\" \\n 効果"));
@@ -86,7 +86,7 @@ TEST(ProfileFile, StringsStandAsTheyAre) {
 }
 
 TEST(ProfileFile, LongStringsAreCutTo259Units) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     ProfileFile profile(dir.PathOf("k.INI"));
     ASSERT_TRUE(profile.WriteString("S", "Long", std::u16string(400, u'x')));
     EXPECT_EQ(ReadText(profile, "S", "Long"), std::u16string(259, u'x'));
@@ -97,7 +97,7 @@ TEST(ProfileFile, LongStringsAreCutTo259Units) {
 }
 
 TEST(ProfileFile, MissingFileReadsDefaultsAndWriteCreatesIt) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     ProfileFile profile(dir.PathOf("new.INI"));
     EXPECT_EQ(profile.ReadInt("Settings", "CallbackTimeout", 5000), 5000);
     EXPECT_EQ(ReadText(profile, "Settings", "DefaultEffectDll", u"\\effect.so"), u"\\effect.so");
@@ -108,7 +108,7 @@ TEST(ProfileFile, MissingFileReadsDefaultsAndWriteCreatesIt) {
 }
 
 TEST(ProfileFile, FirstSectionAndKeyWinAndBomIsKept) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     dir.Put("k.INI", "\xEF\xBB\xBF[A]\nk=1\nk=2\n[a]\nk=3\nj=4\n");
     ProfileFile profile(dir.PathOf("k.INI"));
     EXPECT_EQ(profile.ReadInt("A", "k", 0), 1);
@@ -118,7 +118,7 @@ TEST(ProfileFile, FirstSectionAndKeyWinAndBomIsKept) {
 }
 
 TEST(ProfileFile, WritesThatWouldCorruptTheFileAreRefused) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     dir.Put("k.INI", "[S]\nA=1\n");
     ProfileFile profile(dir.PathOf("k.INI"));
     EXPECT_FALSE(profile.WriteString("S", "A", u"1\n[Evil]\nB=2"));

@@ -5,7 +5,7 @@
 
 #include "render/PixelJob.h"
 
-namespace kelvane::test {
+namespace kelvane::testing {
 
 // A 32-bit bottom-up bitmap sized exactly, so that the address sanitizer sees any read past it.
 struct Bitmap {
@@ -68,4 +68,4 @@ constexpr uint32_t Pixel(uint32_t r, uint32_t g, uint32_t b, uint32_t fourth = 0
     return (fourth << 24) | (r << 16) | (g << 8) | b;
 }
 
-}  // namespace kelvane::test
+}  // namespace kelvane::testing

@@ -116,7 +116,7 @@ TEST(DrawThreadPool, ManyBatchesInARow) {
 
 // The same rotated, scaled and blended event drawn by 0, 1, 4 and 16 workers, on both tiers.
 TEST(DrawThreadPool, WorkerCountDoesNotChangeThePixels) {
-    test::Bitmap src(64, 48);
+    testing::Bitmap src(64, 48);
     for (size_t i = 0; i < src.words.size(); ++i) {
         src.words[i] = uint32_t(i * 2654435761u) & 0x00FFFFFF;
     }
@@ -125,23 +125,23 @@ TEST(DrawThreadPool, WorkerCountDoesNotChangeThePixels) {
         s * std::cos(a), -s * std::sin(a), 60, s * std::sin(a), s * std::cos(a), 10, 0, 0, 1};
     for (int32_t tier : {0, 1}) {
         for (int32_t method : {2, 3}) {
-            std::vector<test::Bitmap> frames;
+            std::vector<testing::Bitmap> frames;
             for (uint32_t workers : {0u, 1u, 4u, 16u}) {
                 DrawThreadPool pool;
                 ASSERT_TRUE(pool.Start(workers));
-                test::Bitmap dst(160, 120, 0x00203040);
-                test::Draw d;
+                testing::Bitmap dst(160, 120, 0x00203040);
+                testing::Draw d;
                 d.tier = tier;
                 d.method = method;
                 d.mode = 0;
-                d.colour = test::Model(255, 200, 100, 128);
+                d.colour = testing::Model(255, 200, 100, 128);
                 d.forward = forward;
                 d.inverse = nullptr;
                 d.pool = &pool;
-                test::Run(dst, src, d);
+                testing::Run(dst, src, d);
                 frames.push_back(dst);
             }
-            EXPECT_NE(frames[0].words, test::Bitmap(160, 120, 0x00203040).words);
+            EXPECT_NE(frames[0].words, testing::Bitmap(160, 120, 0x00203040).words);
             for (size_t i = 1; i < frames.size(); ++i) {
                 EXPECT_EQ(frames[i].words, frames[0].words)
                     << "tier " << tier << " method " << method << " pool " << i;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/settings/AppSettings.h"
 #include "render/SamplingMatrix.h"
 
 namespace kelvane {
@@ -153,13 +152,6 @@ TEST(ResolveDrawMethod, EventThenProjectThenSetting) {
     EXPECT_EQ(ResolveDrawMethod(7, -1, 2), DrawMethod::Standard);
     EXPECT_EQ(ResolveDrawMethod(0, 0, 0), DrawMethod::Unresolved);
     EXPECT_EQ(ResolveDrawMethod(5, 5, 5), DrawMethod::Unresolved);
-
-    const int32_t saved = Settings().pixelQuality;
-    Settings().pixelQuality = 3;
-    EXPECT_EQ(ResolveDrawMethod(0, 0), DrawMethod::Linear);
-    Settings().pixelQuality = 9;
-    EXPECT_EQ(ResolveDrawMethod(0, 0), DrawMethod::Unresolved);
-    Settings().pixelQuality = saved;
 }
 
 }  // namespace

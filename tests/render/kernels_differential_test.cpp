@@ -19,7 +19,7 @@
 namespace kelvane {
 namespace {
 
-using test::Bitmap;
+using testing::Bitmap;
 
 class JobGenerator {
   public:
@@ -126,7 +126,7 @@ bool RunBoth(JobGenerator& gen, const Combination& c, int iteration) {
     gen.Fill(src);
     gen.Fill(frame);
 
-    test::Draw d;
+    testing::Draw d;
     d.method = c.method;
     d.mode = c.mode;
     const uint32_t rgb =
@@ -163,9 +163,9 @@ bool RunBoth(JobGenerator& gen, const Combination& c, int iteration) {
 
     Bitmap plain = frame, vector = frame;
     d.tier = 0;
-    test::Run(plain, src, d);
+    testing::Run(plain, src, d);
     d.tier = 1;
-    test::Run(vector, src, d);
+    testing::Run(vector, src, d);
     for (size_t i = 0; i < plain.words.size(); ++i) {
         if (plain.words[i] != vector.words[i]) {
             ADD_FAILURE() << "method " << c.method << " mode " << c.mode << " tint " << c.tint
@@ -227,7 +227,7 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
                 gen.Fill(src);
                 gen.Fill(frame);
                 const float inverse[9] = {1, 0, offset, 0, 1, 0.5f, 0, 0, 1};
-                test::Draw d;
+                testing::Draw d;
                 d.method = 2;
                 d.mode = mode;
                 d.colour =
@@ -238,9 +238,9 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
                 d.region = {3, 0, 1090, 3};
                 Bitmap plain = frame, vector = frame;
                 d.tier = 0;
-                test::Run(plain, src, d);
+                testing::Run(plain, src, d);
                 d.tier = 1;
-                test::Run(vector, src, d);
+                testing::Run(vector, src, d);
                 ASSERT_EQ(plain.words, vector.words) << offset << " mode " << mode << " " << flags;
             }
         }
@@ -300,7 +300,7 @@ TEST_P(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
     for (int i = 0; i < 400; ++i) {
         Bitmap src(12, 10), frame(20, 16);
         gen.Fill(frame);
-        test::Draw d;
+        testing::Draw d;
         d.method = gen.Int(1, 4);
         d.mode = gen.Int(0, 6);
         d.tier = gen.Int(0, 1);
@@ -322,8 +322,8 @@ TEST_P(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
                 srcB.At(x, y) = in ? w : 0xFFFFFFFFu;
             }
         }
-        test::Run(a, src, d);
-        test::Run(b, srcB, d);
+        testing::Run(a, src, d);
+        testing::Run(b, srcB, d);
         ASSERT_EQ(a.words, b.words) << "iteration " << i;
     }
 }

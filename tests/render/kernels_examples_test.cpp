@@ -10,24 +10,24 @@
 namespace kelvane {
 namespace {
 
-using test::Bitmap;
-using test::Model;
-using test::Pixel;
+using testing::Bitmap;
+using testing::Model;
+using testing::Pixel;
 
 // Every case runs on both tiers.
 class KernelExamples : public ::testing::TestWithParam<int32_t> {
   protected:
-    test::Draw Base(int32_t method = 2) const {
-        test::Draw d;
+    testing::Draw Base(int32_t method = 2) const {
+        testing::Draw d;
         d.tier = GetParam();
         d.method = method;
         return d;
     }
 
     // One source pixel over one destination pixel.
-    uint32_t One(uint32_t s, uint32_t dValue, test::Draw d) const {
+    uint32_t One(uint32_t s, uint32_t dValue, testing::Draw d) const {
         Bitmap src(1, 1, s), dst(1, 1, dValue);
-        test::Run(dst, src, d);
+        testing::Run(dst, src, d);
         return dst.At(0, 0);
     }
 };
@@ -38,9 +38,9 @@ TEST_P(KernelExamples, IdentityCopiesTheRegionWholeWords) {
         for (size_t i = 0; i < src.words.size(); ++i) {
             src.words[i] = uint32_t(i * 0x9E3779B9u);  // fourth bytes set too
         }
-        test::Draw d = Base(method);
+        testing::Draw d = Base(method);
         d.region = {1, 1, 6, 4};
-        test::Run(dst, src, d);
+        testing::Run(dst, src, d);
         for (int32_t y = 0; y < 6; ++y) {
             for (int32_t x = 0; x < 9; ++x) {
                 const bool in = x >= 1 && x < 6 && y >= 1 && y < 4;
@@ -52,7 +52,7 @@ TEST_P(KernelExamples, IdentityCopiesTheRegionWholeWords) {
 
 TEST_P(KernelExamples, OpacityByteWeighsAndOnlyZeroCopies) {
     for (int32_t method : {2, 3}) {
-        test::Draw d = Base(method);
+        testing::Draw d = Base(method);
         d.colour = Model(255, 255, 255, 128);
         EXPECT_EQ(One(Pixel(255, 255, 255, 0x7F), 0, d), Pixel(127, 127, 127));
         d.colour = Model(255, 255, 255, 255);
@@ -63,7 +63,7 @@ TEST_P(KernelExamples, OpacityByteWeighsAndOnlyZeroCopies) {
 }
 
 TEST_P(KernelExamples, TintScalesChannelsAndWhiteKeepsTheCopy) {
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.colour = Model(255, 128, 0);
     EXPECT_EQ(One(Pixel(255, 255, 255, 0x7F), 0, d), Pixel(255, 128, 0));
     d.colour = Model(255, 128, 0);
@@ -73,7 +73,7 @@ TEST_P(KernelExamples, TintScalesChannelsAndWhiteKeepsTheCopy) {
 }
 
 TEST_P(KernelExamples, BlendModes) {
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.mode = 4;
     EXPECT_EQ(One(Pixel(255, 128, 0), Pixel(255, 128, 200, 9), d), Pixel(255, 64, 0));
     d.mode = 5;
@@ -94,7 +94,7 @@ TEST_P(KernelExamples, BlendModes) {
 
 TEST_P(KernelExamples, TransparentColourSkipsOnlyWhenActive) {
     const uint32_t key = Pixel(10, 20, 30);
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.transparent = Model(10, 20, 30);
     EXPECT_EQ(One(key, 0x00ABCDEF, d), 0x00ABCDEFu);
     EXPECT_EQ(One(key | 0x01000000, 0x00ABCDEF, d), key | 0x01000000);  // fourth byte differs
@@ -114,17 +114,17 @@ TEST_P(KernelExamples, KeyedBilinearTakesTheMeanAndFadesByCoverage) {
     const float inverse[9] = {0, 0, 1.0f, 0, 0, 0.5f, 0, 0, 1};
     const float forward[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};  // collapses onto (0, 0)
     Bitmap dst(1, 1, 0);
-    test::Draw d = Base(3);
+    testing::Draw d = Base(3);
     d.transparent = Model(0, 255, 0);
     d.inverse = inverse;
     d.forward = forward;
-    test::Run(dst, src, d);
+    testing::Run(dst, src, d);
     EXPECT_EQ(dst.At(0, 0), Pixel(127, 0, 0));  // (128 * 255 + 128 * 0) >> 8
 
     // Multiply by white is the sample itself, weighted by the same coverage.
     dst.At(0, 0) = Pixel(255, 255, 255);
     d.mode = 4;
-    test::Run(dst, src, d);
+    testing::Run(dst, src, d);
     EXPECT_EQ(dst.At(0, 0), Pixel(255, 127, 127));
 }
 
@@ -162,9 +162,9 @@ TEST(SampleBilinear, WeightsRoundingAndEdges) {
 
 TEST_P(KernelExamples, RegionIsClippedToTheSource) {
     Bitmap src(3, 3, Pixel(1, 2, 3)), dst(6, 6, 0);
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.region = {-5, -5, 100, 100};
-    test::Run(dst, src, d);
+    testing::Run(dst, src, d);
     EXPECT_EQ(dst.At(2, 2), Pixel(1, 2, 3));
     EXPECT_EQ(dst.At(3, 2), 0u);
     EXPECT_EQ(dst.At(2, 3), 0u);
@@ -172,16 +172,16 @@ TEST_P(KernelExamples, RegionIsClippedToTheSource) {
     Bitmap untouched(6, 6, 0);
     for (DrawRect empty : {DrawRect{2, 0, 2, 3}, DrawRect{3, 0, 1, 3}, DrawRect{0, 2, 3, 1}}) {
         d.region = empty;
-        test::Run(dst = untouched, src, d);
+        testing::Run(dst = untouched, src, d);
         EXPECT_EQ(dst.words, untouched.words);
     }
 }
 
 TEST_P(KernelExamples, ClipRectangleLimitsTheWrites) {
     Bitmap src(8, 8, Pixel(9, 9, 9)), dst(8, 8, 0);
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.clip = {2, 3, 5, 100};
-    test::Run(dst, src, d);
+    testing::Run(dst, src, d);
     int drawn = 0;
     for (int32_t y = 0; y < 8; ++y) {
         for (int32_t x = 0; x < 8; ++x) {
@@ -202,18 +202,18 @@ TEST_P(KernelExamples, HorizonCrossingVisitsTheWholeClipRectangle) {
     for (size_t i = 0; i < src.words.size(); ++i) {
         src.words[i] = 0x00010101u * uint32_t(1 + i % 200);
     }
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.forward = forward;
     d.inverse = inverse;
     d.clip = {1, 2, 31, 23};
-    const DrawRequest r = test::MakeRequest(dst, src, d);
+    const DrawRequest r = testing::MakeRequest(dst, src, d);
     PixelJob job;
     ASSERT_TRUE(PreparePixelJob(r, &job));
     EXPECT_EQ(job.x0, 1);
     EXPECT_EQ(job.x1, 31);
     EXPECT_EQ(job.y0, 2);
     EXPECT_EQ(job.y1, 23);
-    test::Run(dst, src, d);
+    testing::Run(dst, src, d);
     int drawn = 0;
     for (int32_t y = 0; y < 24; ++y) {
         for (int32_t x = 0; x < 32; ++x) {
@@ -236,11 +236,11 @@ TEST_P(KernelExamples, FootprintCullingKeepsOnePixelAroundTheProjection) {
     float inverse[9];
     InvertMatrix(forward, inverse);
     Bitmap src(4, 4, 1), dst(40, 30, 0);
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.forward = forward;
     d.inverse = inverse;
     PixelJob job;
-    ASSERT_TRUE(PreparePixelJob(test::MakeRequest(dst, src, d), &job));
+    ASSERT_TRUE(PreparePixelJob(testing::MakeRequest(dst, src, d), &job));
     EXPECT_EQ(job.x0, 9);
     EXPECT_EQ(job.x1, 19);
     EXPECT_EQ(job.y0, 3);
@@ -250,16 +250,16 @@ TEST_P(KernelExamples, FootprintCullingKeepsOnePixelAroundTheProjection) {
     const float away[9] = {1, 0, -100, 0, 1, 0, 0, 0, 1};
     d.forward = away;
     d.inverse = nullptr;
-    EXPECT_FALSE(PreparePixelJob(test::MakeRequest(dst, src, d), &job));
+    EXPECT_FALSE(PreparePixelJob(testing::MakeRequest(dst, src, d), &job));
 }
 
 TEST_P(KernelExamples, ColoursAreSwappedIntoThePixelLayout) {
     Bitmap src(2, 2), dst(2, 2);
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.colour = Model(0x11, 0x22, 0x33, 0x44);
     d.transparent = Model(0x55, 0x66, 0x77, 0x01);
     PixelJob job;
-    ASSERT_TRUE(PreparePixelJob(test::MakeRequest(dst, src, d), &job));
+    ASSERT_TRUE(PreparePixelJob(testing::MakeRequest(dst, src, d), &job));
     EXPECT_EQ(job.tint, Pixel(0x11, 0x22, 0x33));
     EXPECT_EQ(job.opacity, 0x44u);
     EXPECT_EQ(job.inverseOpacity, 256u - 0x44u);
@@ -271,27 +271,27 @@ TEST_P(KernelExamples, OutOfRangeTierMethodOrModeDrawsNothing) {
     Bitmap src(4, 4, Pixel(1, 2, 3)), dst(4, 4, 0);
     const Bitmap before = dst;
     for (int32_t tier : {-1, 2, 7}) {
-        test::Draw d = Base();
+        testing::Draw d = Base();
         d.tier = tier;
-        test::Run(dst, src, d);
+        testing::Run(dst, src, d);
     }
     for (int32_t method : {0, 5, 6, -1}) {
-        test::Run(dst, src, Base(method));
+        testing::Run(dst, src, Base(method));
     }
     for (int32_t mode : {7, -1, 100}) {
-        test::Draw d = Base();
+        testing::Draw d = Base();
         d.mode = mode;
-        test::Run(dst, src, d);
+        testing::Run(dst, src, d);
     }
     EXPECT_EQ(dst.words, before.words);
     // No matrix at all, or a singular one, draws nothing too.
-    test::Draw d = Base();
+    testing::Draw d = Base();
     d.forward = nullptr;
     d.inverse = nullptr;
-    test::Run(dst, src, d);
+    testing::Run(dst, src, d);
     const float zero[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
     d.forward = zero;
-    test::Run(dst, src, d);
+    testing::Run(dst, src, d);
     EXPECT_EQ(dst.words, before.words);
 }
 
@@ -304,15 +304,15 @@ TEST_P(KernelExamples, MissingMatrixIsTheInverseOfTheOther) {
         src.words[i] = uint32_t(i * 2654435761u) & 0x00FFFFFF;
     }
     Bitmap a(32, 32, 0), b(32, 32, 0), c(32, 32, 0);
-    test::Draw d = Base(3);
+    testing::Draw d = Base(3);
     d.forward = forward;
     d.inverse = inverse;
-    test::Run(a, src, d);
+    testing::Run(a, src, d);
     d.inverse = nullptr;
-    test::Run(b, src, d);
+    testing::Run(b, src, d);
     d.forward = nullptr;
     d.inverse = inverse;
-    test::Run(c, src, d);
+    testing::Run(c, src, d);
     EXPECT_EQ(a.words, b.words);
     EXPECT_EQ(a.words, c.words);
 }

@@ -12,6 +12,9 @@
 namespace kelvane {
 namespace {
 
+// The "PixelQuality" default: the standard method.
+constexpr int32_t kPixelQuality = 2;
+
 constexpr RefTime kFrame = 333333;
 
 TrackEvent At(uint32_t start, RefTime position = 0, RefTime step = kFrame) {
@@ -56,7 +59,7 @@ void ExpectSameMatrices(const TrackEvent& a, const TrackEvent& b) {
 
 TEST(EvaluateTrack, ATrackWithoutEventsStaysEmpty) {
     Track track;
-    EvaluateTrack(track, 5);
+    EvaluateTrack(track, 5, kPixelQuality);
     EXPECT_TRUE(IsZero(Working(track)));
     EXPECT_EQ(track.EvalState().lastFrame, 0u);
 }
@@ -65,10 +68,10 @@ TEST(EvaluateTrack, NothingIsInForceBeforeTheFirstStart) {
     Track track;
     Fill(track, {At(10)});
     for (uint32_t f = 0; f < 10; ++f) {
-        EvaluateTrack(track, f);
+        EvaluateTrack(track, f, kPixelQuality);
         EXPECT_TRUE(IsZero(Working(track))) << f;
     }
-    EvaluateTrack(track, 10);
+    EvaluateTrack(track, 10, kPixelQuality);
     EXPECT_EQ(Working(track).fileId, 10);
     EXPECT_EQ(Working(track).position, 0);
 }
@@ -76,11 +79,11 @@ TEST(EvaluateTrack, NothingIsInForceBeforeTheFirstStart) {
 TEST(EvaluateTrack, PositionAdvancesByStepAndRestartsForAnEarlierFrame) {
     Track track;
     Fill(track, {At(0)});
-    EvaluateTrack(track, 0);
+    EvaluateTrack(track, 0, kPixelQuality);
     EXPECT_EQ(Working(track).position, 0);
-    EvaluateTrack(track, 5);
+    EvaluateTrack(track, 5, kPixelQuality);
     EXPECT_EQ(Working(track).position, 5 * kFrame);
-    EvaluateTrack(track, 3);
+    EvaluateTrack(track, 3, kPixelQuality);
     EXPECT_EQ(Working(track).position, 3 * kFrame);
     EXPECT_EQ(track.EvalState().lastFrame, 3u);
 }
@@ -98,11 +101,11 @@ TEST(EvaluateTrack, AnyOrderOfFramesGivesTheSamePositions) {
         return 100 + RefTime(f) * 7;
     };
     for (uint32_t f = 0; f < 20; ++f) {
-        EvaluateTrack(track, f);
+        EvaluateTrack(track, f, kPixelQuality);
         EXPECT_EQ(Working(track).position, expected(f)) << f;
     }
     for (uint32_t f : {17u, 2u, 2u, 11u, 4u, 0u, 13u, 8u, 30u, 1u}) {
-        EvaluateTrack(track, f);
+        EvaluateTrack(track, f, kPixelQuality);
         EXPECT_EQ(Working(track).position, expected(f)) << f;
     }
 }
@@ -110,10 +113,10 @@ TEST(EvaluateTrack, AnyOrderOfFramesGivesTheSamePositions) {
 TEST(EvaluateTrack, ForwardWalkResumesAfterTheCurrentEvent) {
     Track track;
     Fill(track, {At(0), At(10), At(20)});
-    EvaluateTrack(track, 12);
+    EvaluateTrack(track, 12, kPixelQuality);
     EXPECT_EQ(track.EvalState().nextIndex, 2u);
     EXPECT_EQ(track.EvalState().currentStart, 10u);
-    EvaluateTrack(track, 25);
+    EvaluateTrack(track, 25, kPixelQuality);
     EXPECT_EQ(track.EvalState().nextIndex, 3u);
     EXPECT_EQ(track.EvalState().currentStart, 20u);
     EXPECT_EQ(Working(track).position, 5 * kFrame);
@@ -126,22 +129,22 @@ TEST(EvaluateTrack, OfEqualStartsTheLaterEventIsInForce) {
     TrackEvent second = At(3);
     second.fileId = 2;
     Fill(track, {first, second});
-    EvaluateTrack(track, 3);
+    EvaluateTrack(track, 3, kPixelQuality);
     EXPECT_EQ(Working(track).fileId, 2);
-    EvaluateTrack(track, 100);
+    EvaluateTrack(track, 100, kPixelQuality);
     EXPECT_EQ(Working(track).fileId, 2);
 }
 
 TEST(EvaluateTrack, ResetForgetsTheEventButKeepsTheLastFrame) {
     Track track;
     Fill(track, {At(0), At(10)});
-    EvaluateTrack(track, 12);
+    EvaluateTrack(track, 12, kPixelQuality);
     ResetTrackEvalState(track);
     EXPECT_TRUE(IsZero(Working(track)));
     EXPECT_EQ(track.EvalState().nextIndex, 0u);
     EXPECT_EQ(track.EvalState().currentStart, 0u);
     EXPECT_EQ(track.EvalState().lastFrame, 12u);
-    EvaluateTrack(track, 14);  // rescans from the first event
+    EvaluateTrack(track, 14, kPixelQuality);  // rescans from the first event
     EXPECT_EQ(Working(track).fileId, 10);
     EXPECT_EQ(Working(track).position, 4 * kFrame);
 }
@@ -171,7 +174,7 @@ class Interpolation : public ::testing::Test {
 TEST_F(Interpolation, HalfWay) {
     Track track;
     Fill(track, {from_, to_});
-    EvaluateTrack(track, 5);
+    EvaluateTrack(track, 5, kPixelQuality);
     const TrackEvent& w = Working(track);
     EXPECT_EQ(w.position, 500);  // the step plays no part
     EXPECT_EQ(w.left, 50);
@@ -190,12 +193,12 @@ TEST_F(Interpolation, HalfWay) {
 TEST_F(Interpolation, AtTheStartTheEventIsAsStored) {
     Track track;
     Fill(track, {from_, to_});
-    EvaluateTrack(track, 0);
+    EvaluateTrack(track, 0, kPixelQuality);
     EXPECT_EQ(Working(track).colour, from_.colour);
     EXPECT_EQ(Working(track).left, 0);
-    EvaluateTrack(track, 9);
+    EvaluateTrack(track, 9, kPixelQuality);
     EXPECT_EQ(Working(track).left, 90);
-    EvaluateTrack(track, 10);
+    EvaluateTrack(track, 10, kPixelQuality);
     EXPECT_EQ(Working(track).fileId, 10);
     EXPECT_EQ(Working(track).colour, to_.colour);
 }
@@ -205,7 +208,7 @@ TEST_F(Interpolation, OpaqueToOpaqueStaysOpaque) {
     Track track;
     Fill(track, {from_, to_});
     for (uint32_t f = 0; f < 10; ++f) {
-        EvaluateTrack(track, f);
+        EvaluateTrack(track, f, kPixelQuality);
         EXPECT_EQ(Working(track).colour >> 24, 0u) << f;
     }
 }
@@ -213,7 +216,7 @@ TEST_F(Interpolation, OpaqueToOpaqueStaysOpaque) {
 TEST_F(Interpolation, TheLastEventNeverInterpolates) {
     Track track;
     Fill(track, {from_});
-    EvaluateTrack(track, 4);
+    EvaluateTrack(track, 4, kPixelQuality);
     const TrackEvent& w = Working(track);
     EXPECT_EQ(w.flags & kEventInterpolate, 0u);
     EXPECT_EQ(w.position, 4 * 999);
@@ -229,7 +232,7 @@ TEST_F(Interpolation, PlacementMovesOnlyTowardsAParametricEvent) {
     Track track;
     Fill(track, {from_, to_});
     track.EvalState().defaultMethod = 2;
-    EvaluateTrack(track, 5);
+    EvaluateTrack(track, 5, kPixelQuality);
     const TrackEvent& w = Working(track);
     EXPECT_EQ(w.rotation, 45.0f);
     EXPECT_EQ(w.positionX, 20.0f);
@@ -238,7 +241,7 @@ TEST_F(Interpolation, PlacementMovesOnlyTowardsAParametricEvent) {
     to_.flags &= ~uint32_t(kEventParametric);
     Track explicitNext;
     Fill(explicitNext, {from_, to_});
-    EvaluateTrack(explicitNext, 5);
+    EvaluateTrack(explicitNext, 5, kPixelQuality);
     EXPECT_EQ(Working(explicitNext).rotation, 0.0f);
     EXPECT_EQ(Working(explicitNext).positionX, 10.0f);
 }
@@ -253,7 +256,7 @@ TEST_F(Interpolation, AnExplicitMatrixStaysForTheWholeSpan) {
     Fill(track, {from_, to_});
     const TrackEvent expected = Composed(from_, DrawMethod::Standard);
     for (uint32_t f : {0u, 3u, 7u}) {
-        EvaluateTrack(track, f);
+        EvaluateTrack(track, f, kPixelQuality);
         ExpectSameMatrices(Working(track), expected);
     }
     EXPECT_EQ(Working(track).left, 70);
@@ -265,12 +268,12 @@ TEST(EvaluateTrack, ComposesForTheResolvedMethod) {
     Track track;
     Fill(track, {e});
     track.EvalState().defaultMethod = 1;  // the event's own method is 0
-    EvaluateTrack(track, 0);
+    EvaluateTrack(track, 0, kPixelQuality);
     ExpectSameMatrices(Working(track), Composed(e, DrawMethod::StandardInitial));
 
     e.drawMethod = 3;
     Fill(track, {e});
-    EvaluateTrack(track, 0);
+    EvaluateTrack(track, 0, kPixelQuality);
     ExpectSameMatrices(Working(track), Composed(e, DrawMethod::Linear));
     // The stored event keeps the matrices it had.
     EXPECT_EQ(track.Events()[0].matrix[0], 0.0f);
@@ -284,8 +287,8 @@ TEST(EvaluateTrack, ASpanOfAllFramesDoesNotTrap) {
     b.left = INT32_MIN;
     Track track;
     Fill(track, {a, b});
-    EvaluateTrack(track, 0x7FFFFFFF);
-    EvaluateTrack(track, 0xFFFFFFFE);
+    EvaluateTrack(track, 0x7FFFFFFF, kPixelQuality);
+    EvaluateTrack(track, 0xFFFFFFFE, kPixelQuality);
     EXPECT_EQ(Working(track).fileId, 0);
 }
 

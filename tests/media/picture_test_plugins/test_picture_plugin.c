@@ -3,7 +3,7 @@
    2 takes them and fails, 3 takes nothing, 4 has no IsSupported export, 5 hands back an 8-bit
    top-down picture with a full colour table, 6 hands back a pixel block shorter than its header
    says. Every kind counts its calls and keeps what it was last shown. */
-#include "picture_plugin.h" /* first: the header stands on its own */
+#include "kelvane/picture_plugin.h" /* first: the header stands on its own */
 
 #include <stdlib.h>
 #include <string.h>

@@ -1,17 +1,17 @@
-#include "app/settings/AppSettings.h"
+#include "settings/AppSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "platform/ProfileFile.h"
-#include "platform/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace kelvane {
 namespace {
 
 AppSettings ReadFrom(const std::string& ini, bool vectorTier = true) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     dir.Put("k.INI", ini);
     ProfileFile profile(dir.PathOf("k.INI"));
     AppSettings settings;
@@ -75,7 +75,7 @@ TEST(AppSettings, InstructionLevelNeedsTheVectorTier) {
 }
 
 TEST(AppSettings, WritesAllThirteenInOrderAndReadsThemBack) {
-    test::ScratchFolder dir;
+    testing::ScratchFolder dir;
     ProfileFile profile(dir.PathOf("k.INI"));
     AppSettings s;
     s.callbackTimeout = -1;

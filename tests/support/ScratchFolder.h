@@ -9,7 +9,12 @@
 
 #include "platform/Path.h"
 
-namespace kelvane::test {
+namespace kelvane::testing {
+
+// The UTF-16 form of an ASCII path (temporary folders are ASCII).
+inline std::u16string U16(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class ScratchFolder {
@@ -28,6 +33,8 @@ class ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::string& Native() const { return native_; }
+    // A file in the folder by its native (UTF-8) path.
+    std::string File(const std::string& name) const { return native_ + "/" + name; }
     std::u16string Path() const { return FromUtf8(native_); }
     std::u16string PathOf(const std::string& name) const { return FromUtf8(native_ + "/" + name); }
 
@@ -46,4 +53,4 @@ class ScratchFolder {
     std::string native_;
 };
 
-}  // namespace kelvane::test
+}  // namespace kelvane::testing

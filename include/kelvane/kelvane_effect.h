@@ -9,6 +9,9 @@
  *
  * All texts are UTF-16 (little-endian, NUL-terminated inside their fixed fields). All integers
  * are 32-bit. The header compiles on its own as C (C11 or later) and as C++.
+ *
+ * Compatibility: the records below only ever grow at the end. A field, once published, keeps its
+ * offset and meaning; newer fields are appended, so that older modules and hosts keep working.
  */
 #ifndef KELVANE_EFFECT_H
 #define KELVANE_EFFECT_H

@@ -1,11 +1,11 @@
-#include "cli/PreviewBmpFile.h"
+#include "media/BmpWriter.h"
 
 #include <cstdint>
 #include <cstring>
 
 #include "platform/File.h"
 
-namespace kelvane::cli {
+namespace kelvane {
 
 namespace {
 
@@ -56,4 +56,4 @@ bool WritePreviewBmp(std::u16string_view path, const PixelImage& image) {
     return ok;
 }
 
-}  // namespace kelvane::cli
+}  // namespace kelvane

@@ -8,6 +8,9 @@
  *
  * This header compiles on its own as C (C11 or later) and as C++.
  *
+ * Compatibility: the records below only ever grow at the end. A field, once published, keeps its
+ * offset and meaning; newer fields are appended, so that older plug-ins and hosts keep working.
+ *
  * How Kelvane calls a plug-in:
  *
  *   1. IsSupported(NULL, header): `header` points to the first 2048 bytes of the file; when the
