@@ -318,7 +318,7 @@ class QualityChooser : public NamedCompressorChooser {
 };
 
 TEST(AviWriterCodec, QualitySetsTheLossyEncodersQuantiser) {
-    TempDir dir;
+    ScratchFolder dir;
     auto sizeAt = [&](int quality) -> std::uintmax_t {
         const std::string path = dir.File("q" + std::to_string(quality) + ".avi");
         AviWriter writer;

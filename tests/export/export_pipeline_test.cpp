@@ -15,7 +15,7 @@ namespace {
 
 using testing::DecodeAvi;
 using testing::DecodedVideo;
-using testing::TempDir;
+using testing::ScratchFolder;
 
 BitmapInfoHeader Header(int32_t width, int32_t height) {
     PixelImage image;
@@ -27,7 +27,7 @@ BitmapInfoHeader Header(int32_t width, int32_t height) {
 // buffer as soon as the next WriteFrame has returned, and the file must still hold every frame
 // as it was handed in, in order, with the last one written by Close.
 TEST(ExportPipeline, BuffersAreFreeAfterTheNextHandOverAndEveryFrameReachesTheFile) {
-    TempDir dir;
+    ScratchFolder dir;
     for (const char* codec : {"uncompressed", "ffv1"}) {
         ExportPipeline pipeline;
         NamedCompressorChooser chooser(codec);
@@ -64,7 +64,7 @@ TEST(ExportPipeline, BuffersAreFreeAfterTheNextHandOverAndEveryFrameReachesTheFi
 // A write that fails is found by a later call; nothing is written after it, and the job then
 // counts exactly the frames that the file holds.
 TEST(ExportPipeline, AFailedWriteStopsTheWritingAndTheCountFollowsTheFile) {
-    TempDir dir;
+    ScratchFolder dir;
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -104,7 +104,7 @@ TEST(ExportPipeline, AFailedWriteStopsTheWritingAndTheCountFollowsTheFile) {
 
 // The timeline of an export holds every stage of every frame, each span in order.
 TEST(ExportPipeline, TimelineHoldsEveryStageOfEveryFrame) {
-    TempDir dir;
+    ScratchFolder dir;
     class Plain : public FrameComposer {
         void ResetForExport() override {}
         bool Compose(uint32_t, PixelImage&) override { return true; }

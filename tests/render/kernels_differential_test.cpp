@@ -273,7 +273,7 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
         for (int32_t method : {2, 3}) {
             for (int32_t mode : {0, 4}) {
                 for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u}) {
-                    test::Draw d;
+                    testing::Draw d;
                     d.method = method;
                     d.mode = mode;
                     d.colour = colour;
@@ -282,9 +282,9 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
                     d.region = {0, 0, k.srcW, k.srcH};
                     Bitmap plain = frame, vector = frame;
                     d.tier = 0;
-                    test::Run(plain, src, d);
+                    testing::Run(plain, src, d);
                     d.tier = 1;
-                    test::Run(vector, src, d);
+                    testing::Run(vector, src, d);
                     EXPECT_NE(plain.words, frame.words) << k.srcW << " method " << method;
                     ASSERT_EQ(plain.words, vector.words)
                         << k.srcW << " method " << method << " mode " << mode << " " << colour;

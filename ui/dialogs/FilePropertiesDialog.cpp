@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/settings/AppSettings.h"
 #include "platform/Path.h"
+#include "settings/AppSettings.h"
 #include "ui/dialogs/DialogControls.h"
 #include "ui/dialogs/EffectSelectionDialog.h"
 #include "ui/dialogs/FieldValidation.h"

@@ -13,6 +13,22 @@
 
 namespace kelvane {
 
+namespace {
+
+// "イベント描画時にエラーが発生した場合は中断する" is kept for the open project from one export to
+// the next and starts off for every project that is made or opened (a new Project object).
+struct AbortOnDrawErrorChoice {
+    const Project* project = nullptr;
+    bool on = false;
+};
+
+AbortOnDrawErrorChoice& abortChoice() {
+    static AbortOnDrawErrorChoice choice;
+    return choice;
+}
+
+}  // namespace
+
 QString askExportPath(QWidget* parent) {
     QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"), QString(),
                        QStringLiteral("AVIファイル (*.avi)"));
@@ -44,7 +60,11 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     Project& project = doc.ProjectForRendering();
     ExportJob job;
     // The abort-on-draw-error choice stays with the project from one export to the next.
-    job.abortOnDrawError = project.exportState.abortOnDrawError;
+    AbortOnDrawErrorChoice& choice = abortChoice();
+    if (choice.project != &project) {
+        choice = AbortOnDrawErrorChoice{&project, false};
+    }
+    job.abortOnDrawError = choice.on;
     if (!job.writer.ChooseCompressor(chooser)) {
         return false;  // cancelled: no file, no message
     }
@@ -64,7 +84,7 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
         result = dialog.exec();
     }
     job.writer.Close();  // already closed on every way out; kept for safety
-    project.exportState.abortOnDrawError = job.abortOnDrawError;
+    choice.on = job.abortOnDrawError;
     if (result != QDialog::Accepted) {
         showError(parent, QString::fromUtf8(kExportStopped));
         return false;

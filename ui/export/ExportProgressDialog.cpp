@@ -153,13 +153,13 @@ ExportProgressDialog::ExportProgressDialog(QWidget* parent, ExportJob& job,
     timeoutIsError_->setChecked(false);
     abortOnError_->setChecked(job_.abortOnDrawError);
     connect(showImage_, &QCheckBox::toggled, this, [this](bool on) {
-        driver_.showCurrentImage = on;
+        driver_.SetShowCurrentImage(on);
         if (!on) {
             preview_->setFrame(QImage());
         }
     });
     connect(timeoutIsError_, &QCheckBox::toggled, this, [this](bool on) {
-        driver_.timeoutIsError = on;
+        driver_.SetTimeoutIsError(on);
         timeoutGivesUp_.store(on);
     });
     connect(abortOnError_, &QCheckBox::toggled, this,
@@ -198,8 +198,8 @@ int ExportProgressDialog::exec() {
     previousTimeoutTarget_ = TimeoutQuery();
     SetTimeoutQuery(&timeoutTarget());
     driver_.Start();
-    driver_.showCurrentImage = showImage_->isChecked();
-    driver_.timeoutIsError = timeoutIsError_->isChecked();
+    driver_.SetShowCurrentImage(showImage_->isChecked());
+    driver_.SetTimeoutIsError(timeoutIsError_->isChecked());
     timeoutGivesUp_.store(timeoutIsError_->isChecked());
     applyTick(driver_.Tick());
     pump_.start();

@@ -183,7 +183,14 @@ class ExportDialogTest : public QObject {
         QVERIFY(answeredWhileClear);
         QCOMPARE(question, QString::fromUtf8(kTimeoutQuestion));
         QCOMPARE(TimeoutQuery(), before);  // given back when the dialog closes
-        QVERIFY(f.doc.GetProject().exportState.abortOnDrawError);  // kept for the next export
+        // The abort choice is kept for the project's next export.
+        bool abortAtNextStart = false;
+        onProgressDialog([&](ExportProgressDialog* dialog) {
+            abortAtNextStart = dialog->abortCheck()->isChecked();
+        });
+        NamedCompressorChooser again{std::string(kUncompressedName)};
+        QVERIFY(exportAviTo(nullptr, f.doc, path, again));
+        QVERIFY(abortAtNextStart);
     }
 
     void cannotOpenTheFileIsReportedWithoutAProgressDialog() {
