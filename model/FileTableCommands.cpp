@@ -51,18 +51,33 @@ bool FileTableCommands::LoadFileInto(FileEntry& entry, std::u16string_view path)
 }
 
 bool FileTableCommands::AddDroppedFiles(std::span<const std::u16string> paths,
-                                        FileSelection& selection) {
+                                        FileSelection& selection, const FileProgress& progress) {
     if (paths.empty()) {
         return true;
     }
     doc_.BeginEdit();
     bool ok = true;
-    for (const std::u16string& path : paths) {
-        const int32_t id = AllocateFileId(selection.cursor);
-        if (id < 0 || !LoadFileInto(doc_.Model().files[size_t(id)], path)) {
+    std::string failures;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (progress && !progress(i, paths.size())) {
             ok = false;
             break;
         }
+        const int32_t id = AllocateFileId(selection.cursor);
+        if (id < 0) {
+            ok = false;
+            break;
+        }
+        // A failed file leaves its slot unused, so the next file takes it.
+        const std::u16string_view path = paths[i];
+        if (path.size() >= kPathUnits ||
+            !doc_.Services().DetectAndOpen(doc_.Model(), doc_.Model().files[size_t(id)], path)) {
+            failures += (failures.empty() ? "" : "\n") + FileLoadFailedText(path);
+            ok = false;
+        }
+    }
+    if (!failures.empty()) {
+        doc_.Prompt().ShowError(failures);
     }
     doc_.UpdateAllViews(nullptr, UpdateHint::All);
     return ok;

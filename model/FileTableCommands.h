@@ -21,8 +21,14 @@ class FileTableCommands {
     // The first unused slot from the cursor upward, wrapping from 1023 to 0; the cursor moves to
     // it. -1 after "ファイルが多すぎます。" when every slot is used.
     int32_t AllocateFileId(uint32_t& cursor);
-    // Files dropped on the file list, in order; stops at the first that cannot be added.
-    bool AddDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection);
+    // Before each file of a long file operation: `done` of `total` files; false stops there.
+    using FileProgress = std::function<bool(size_t done, size_t total)>;
+    // Files dropped on the file list, in order, as one undoable step. A file that cannot be read
+    // is skipped and the others go on; the files that failed are named in one message at the
+    // end. Stops when the table is full or `progress` says so; what was added stays. False when
+    // any file was not added.
+    bool AddDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection,
+                         const FileProgress& progress = {});
     // "ファイルの追加": a free slot, marked, then the property dialog (`properties` shows it and
     // applies it through ApplyProperties). The mark goes again when the slot stays unused.
     bool AddFile(FileSelection& selection, const std::function<void(uint32_t id)>& properties);

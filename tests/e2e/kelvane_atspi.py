@@ -190,6 +190,12 @@ class Kelvane:
         self.log.close()
 
 
+def hover(acc):
+    """Moves the mouse pointer over the middle of the object."""
+    x, y = centre(acc)
+    pyatspi.Registry.generateMouseEvent(x, y, "abs")
+
+
 def centre(acc):
     extents = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     return extents.x + extents.width // 2, extents.y + extents.height // 2
@@ -261,13 +267,25 @@ def menu_items(program, main, menu):
     return {acc.name: acc for acc in children(popup) if role(acc) == "menu item" and is_showing(acc)}
 
 
-def wait_enabled(program, acc, enabled=True, timeout=5.0):
+def wait_enabled(program, acc, enabled=True, timeout=10.0):
     """Waits until the object's enabled state is `enabled`: state changes reach the bus a little
     after the program made them."""
     def settled():
         program.refresh()
         return is_enabled(acc) == enabled
     wait_for(settled, f"'{acc.name}' to be {'enabled' if enabled else 'disabled'}", timeout)
+
+
+def close_menu(program, main, menu):
+    """Closes an open menu with Esc and waits until it is gone, so that the next key reaches the
+    window and not the closing menu."""
+    press_key("Escape")
+    bar_item = program.find(main, "menu item", menu)
+
+    def closed():
+        program.refresh()
+        return not any(is_showing(child) for child in children(bar_item))
+    wait_for(closed, f"menu {menu} to close")
 
 
 def choose_file(program, dialog_title, path, button):

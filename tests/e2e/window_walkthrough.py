@@ -5,7 +5,8 @@ import os
 import struct
 import subprocess
 
-from kelvane_atspi import (WalkthroughError, children, choose_file, click, menu_items,
+from kelvane_atspi import (WalkthroughError, children, choose_file, click, close_menu, hover,
+                           menu_items,
                            open_menu, press_key, press_keycode, read_ini, run, screenshot, set_text, start, wait_enabled, wait_for,
                            BIN, SCREENSHOTS)
 import pyatspi
@@ -34,23 +35,29 @@ def title_menus_panes_and_states(scratch):
     wait_enabled(kelvane, kelvane.find(main, "push button", "印刷"), False)
     wait_enabled(kelvane, kelvane.find(main, "push button", "新規作成"))
 
+    # The status bar shows the prompt of the command under the mouse, and "レディ" again after.
+    hover(kelvane.find(main, "push button", "バージョン情報"))
+    kelvane.find(main, "label", "プログラムの情報とバージョンを表示します")
+    hover(kelvane.find(main, None, "タイムライン"))
+    kelvane.find(main, "label", "レディ")
+
     items = menu_items(kelvane, main, "ファイル(F)")
     expect(list(items) == ["新規作成(N)", "開く(O)...", "上書き保存(S)", "名前を付けて保存(A)...",
                            "AVIファイルの作成(V)...", "プロジェクトの設定(P)...", "最近使ったファイル",
                            "アプリケーションの終了(X)"], f"file menu: {list(items)}")
     wait_enabled(kelvane, items["最近使ったファイル"], False)  # the empty list's placeholder
-    press_key("Escape")
+    close_menu(kelvane, main, "ファイル(F)")
 
     # The preview pane is active at start: none of its neighbours' edit commands apply.
     items = menu_items(kelvane, main, "編集(E)")
     for name in ["プロパティ(S)...", "切り取り(T)", "コピー(C)", "貼り付け(P)", "消去(D)",
                  "元に戻す(U)", "やり直し(R)"]:
         wait_enabled(kelvane, items[name], False)
-    press_key("Escape")
+    close_menu(kelvane, main, "編集(E)")
 
     items = menu_items(kelvane, main, "表示(V)")
     expect(items["ツール バー(T)"].getState().contains(pyatspi.STATE_CHECKED), "toolbar unchecked")
-    press_key("Escape")
+    close_menu(kelvane, main, "表示(V)")
 
     # The keys reach the window: F6 moves the focus from the preview to the file list.
     press_key("F6")
@@ -129,7 +136,7 @@ def change_the_project(kelvane, main):
     try:
         wait_enabled(kelvane, items["プロジェクトの設定(P)..."], True, timeout=2.0)
     except WalkthroughError:
-        press_key("Escape")
+        close_menu(kelvane, main, "ファイル(F)")
         return False
     click(items["プロジェクトの設定(P)..."])
     dialog = kelvane.window_named("プロジェクトのプロパティ")
@@ -142,7 +149,8 @@ def change_the_project(kelvane, main):
 def answer_save_question(kelvane, button):
     box = kelvane.window_named("Kelvane")
     kelvane.find(box, "label", "新規プロジェクト への変更を保存しますか?")
-    for name in ["はい", "いいえ", "キャンセル"]:
+    # Qt's Japanese translation names the buttons with their mnemonics: はい(&Y), いいえ(&N).
+    for name in ["はい(Y)", "いいえ(N)", "キャンセル"]:
         kelvane.find(box, "push button", name)
     click(kelvane.find(box, "push button", button))
     kelvane.no_window("Kelvane")
@@ -159,7 +167,7 @@ def exit_asks_to_save_changes(scratch):
     expect(kelvane.process.poll() is None, "Cancel ended the program")
     kelvane.main_window(NEW_TITLE)
     open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
-    answer_save_question(kelvane, "いいえ")
+    answer_save_question(kelvane, "いいえ(N)")
     expect(kelvane.wait_exit() == 0, "exit status after いいえ")
 
     # はい saves through the save dialog before the program ends; the file renders 640 wide.
@@ -168,7 +176,7 @@ def exit_asks_to_save_changes(scratch):
     main = kelvane.main_window(NEW_TITLE)
     expect(change_the_project(kelvane, main), "project settings went away")
     open_menu(kelvane, main, "ファイル(F)", "アプリケーションの終了(X)")
-    answer_save_question(kelvane, "はい")
+    answer_save_question(kelvane, "はい(Y)")
     choose_file(kelvane, "名前を付けて保存", project, "保存(S)")
     expect(kelvane.wait_exit() == 0, "exit status after はい")
     frame = os.path.join(scratch, "frame.bmp")

@@ -198,15 +198,17 @@ TEST_F(DocumentTest, FileIdsAreAllocatedFromTheCursorWrapping) {
     EXPECT_EQ(prompt.errors, std::vector<std::string>{kTooManyFiles});
 }
 
-TEST_F(DocumentTest, DroppedFilesAreDetectedAndStopAtTheFirstFailure) {
+TEST_F(DocumentTest, DroppedFilesAreDetectedAndFailuresNamedInOneMessage) {
     selection.cursor = 5;
-    Drop({u"\\a.avi", u"\\fx.so", u"\\missing.png", u"\\p.bmp"});
+    Drop({u"\\a.avi", u"\\fx.so", u"\\missing.png", u"\\p.bmp", u"\\gone.avi"});
     EXPECT_EQ(project().files[5].kind, FileKind::Movie);
     EXPECT_EQ(project().files[6].kind, FileKind::Effect);
-    EXPECT_FALSE(project().files[7].Used());
+    // The failed file leaves its slot to the next one.
+    EXPECT_EQ(project().files[7].kind, FileKind::Image);
     EXPECT_FALSE(project().files[8].Used());
     EXPECT_EQ(prompt.errors,
-              std::vector<std::string>{"ファイル\"\\missing.png\"の読み込みに失敗しました。"});
+              std::vector<std::string>{"ファイル\"\\missing.png\"の読み込みに失敗しました。\n"
+                                       "ファイル\"\\gone.avi\"の読み込みに失敗しました。"});
     // Detection order: project, effect, picture, movie.
     std::vector<FileKind> tried;
     for (const auto& call : services.TakeCalls()) {
@@ -220,7 +222,25 @@ TEST_F(DocumentTest, DroppedFilesAreDetectedAndStopAtTheFirstFailure) {
     // One checkpoint for the whole drop.
     doc.Undo();
     EXPECT_FALSE(project().files[5].Used());
+    EXPECT_FALSE(project().files[7].Used());
     EXPECT_FALSE(doc.CanUndo());
+}
+
+TEST_F(DocumentTest, ADropStoppedByItsProgressKeepsWhatWasAdded) {
+    std::vector<size_t> steps;
+    const std::vector<std::u16string> paths = {u"\\a.avi", u"\\p.bmp", u"\\n.xqm"};
+    EXPECT_FALSE(doc.Files().AddDroppedFiles(paths, selection, [&steps](size_t done, size_t total) {
+        EXPECT_EQ(total, 3u);
+        steps.push_back(done);
+        return done < 2;
+    }));
+    EXPECT_EQ(steps, (std::vector<size_t>{0, 1, 2}));
+    EXPECT_EQ(project().files[0].kind, FileKind::Movie);
+    EXPECT_EQ(project().files[1].kind, FileKind::Image);
+    EXPECT_FALSE(project().files[2].Used());
+    EXPECT_TRUE(prompt.errors.empty());
+    doc.Undo();
+    EXPECT_FALSE(project().files[0].Used());
 }
 
 TEST_F(DocumentTest, DroppingMoreFilesThanFreeIdsAddsWhatFits) {

@@ -32,8 +32,7 @@ class DocumentSession : public QObject, public CommandTarget {
 
     // The parent of the dialogs and message boxes.
     void setWindow(QWidget* window) { window_ = window; }
-    // The main frame's rebuild of its panes, asked for by every new and opened project. Unset
-    // during start-up: the first project reuses the panes the frame made with its window.
+    // The main frame's rebuild of its panes, asked for by every new and opened project.
     void setRebuildPanes(std::function<void()> rebuild);
     // Dialogs that other parts of the window bring: unset, their command is disabled.
     void setProjectSettingsDialog(std::function<void()> show) {

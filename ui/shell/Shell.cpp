@@ -35,6 +35,9 @@ Shell::Shell(kelvane::ProcessState& process)
     session_->setWindow(window_.get());
     application_->setWindow(window_.get());
     connectDocumentDialogs(*session_, context, window_.get());
+    // Every project gets panes of its own, the one named on the command line too: a pane lives
+    // exactly as long as the project it was made for.
+    session_->setRebuildPanes([this] { window_->rebuildPanes(); });
     window_->setDocumentTitle(session_->title());
     QObject::connect(session_.get(), &DocumentSession::titleChanged, window_.get(),
                      &MainWindow::setDocumentTitle);
@@ -56,7 +59,6 @@ bool Shell::openStartupProject(const QString& path) {
 }
 
 void Shell::show() {
-    session_->setRebuildPanes([this] { window_->rebuildPanes(); });
     kelvane::SetTimeoutQuery(&timeoutRelay_);
     watchFirstPaint(window_.get());
     window_->show();

@@ -28,11 +28,11 @@ class Shell {
     Shell(const Shell&) = delete;
     Shell& operator=(const Shell&) = delete;
 
-    // The project named on the command line, opened into the panes the window already has.
-    // False, after the document's message, when it cannot be read.
+    // The project named on the command line. False, after the document's message, when it
+    // cannot be read.
     bool openStartupProject(const QString& path);
-    // From here on every new or opened project rebuilds the panes and the movie reader asks its
-    // timeout question over the window; the window is shown and takes the keyboard focus.
+    // From here on the movie reader asks its timeout question over the window; the window is
+    // shown and takes the keyboard focus.
     void show();
 
     MainWindow& window() { return *window_; }

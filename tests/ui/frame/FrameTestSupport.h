@@ -12,6 +12,7 @@
 
 #include "app/EngineProcess.h"
 #include "ui/frame/MainWindow.h"
+#include "ui/frame/PanePlaceholder.h"
 #include "ui/shell/DocumentSession.h"
 #include "ui/shell/Shell.h"
 
@@ -61,6 +62,14 @@ inline void answerNextBox(QMessageBox::StandardButton button, BoxSeen* seen = nu
     });
 }
 
+// Four panes that own no command, for tests of the route beyond the panes.
+inline PaneSet placeholderPanes(const PaneContext&, QWidget* parent) {
+    return {new PanePlaceholder(QStringLiteral("プレビュー"), parent),
+            new PanePlaceholder(QStringLiteral("ファイル一覧"), parent),
+            new PanePlaceholder(QStringLiteral("イベント一覧"), parent),
+            new PanePlaceholder(QStringLiteral("タイムライン"), parent)};
+}
+
 // The window's whole run in a scratch folder that stands for the executable's folder, so that
 // its INI file and recent files are the test's own.
 class ShellFixture {
@@ -80,6 +89,13 @@ class ShellFixture {
     DocumentSession& session() { return shell_->session(); }
     kelvane::ProcessState& process() { return process_.State(); }
     QString path(const QString& name) const { return dir_.filePath(name); }
+    // A second main window on the same document, with panes of the test's own.
+    std::unique_ptr<MainWindow> windowWith(PaneFactory panes) {
+        return std::make_unique<MainWindow>(
+            PaneContext{
+                shell_->document(), shell_->prompt(), shell_->clipboard(), process().Profile(), {}},
+            std::move(panes));
+    }
 
     // Makes a new shell on the same folder, as a second start of the program: shown at once,
     // or left to the test to show after it opened a start-up project.

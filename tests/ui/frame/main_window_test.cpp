@@ -129,6 +129,16 @@ class MainWindowTest : public QObject {
         QVERIFY(fixture.window().commandAction(CommandId::EditCut)->isEnabled());
     }
 
+    void withThePreviewActiveTheEditCommandsAreDisabled() {
+        frame::ShellFixture fixture;
+        MainWindow& window = fixture.window();
+        window.activatePane(0);
+        for (CommandId id : {CommandId::EditCut, CommandId::EditCopy, CommandId::EditPaste,
+                             CommandId::EditClear, CommandId::Properties, CommandId::FilePrint}) {
+            QVERIFY2(!window.commandAction(id)->isEnabled(), qPrintable(QString::number(int(id))));
+        }
+    }
+
     void statusBarShowsPromptsThenReadyAndHasLockIndicators() {
         frame::ShellFixture fixture;
         MainWindow& window = fixture.window();
@@ -176,7 +186,9 @@ class MainWindowTest : public QObject {
 
     void acceleratorsRunTheirCommandsWindowWide() {
         frame::ShellFixture fixture;
-        MainWindow& window = fixture.window();
+        fixture.window().hide();
+        const std::unique_ptr<MainWindow> owned = fixture.windowWith(frame::placeholderPanes);
+        MainWindow& window = *owned;
         RecordingTarget document;
         document.declined = {CommandId::NextPane, CommandId::PreviousPane};
         window.setDocumentCommands(&document);
@@ -229,7 +241,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(QApplication::focusWidget(), window.paneGrid()->pane(0));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
         QCOMPARE(window.activePaneIndex(), 3);
-        window.setDocumentCommands(&fixture.shell().session());
     }
 
     void paneGridStartsAtItsSizesAndSplitsByKeyboard() {

@@ -1,8 +1,9 @@
 #include "ui/frame/PaneContext.h"
 #include "ui/frame/PaneFactories.h"
-#include "ui/frame/PanePlaceholder.h"
+#include "ui/lists/TemplateListView.h"
 
 QWidget* makeEventListPane(const PaneContext& context, QWidget* parent) {
-    (void)context;
-    return new PanePlaceholder(QStringLiteral("イベント一覧"), parent);
+    auto* view = new kelvane::TemplateListView(context.document, context.profile, parent);
+    view->setCommandsChanged(context.commandsChanged);
+    return view;
 }

@@ -1,8 +1,9 @@
 #include "ui/frame/PaneContext.h"
 #include "ui/frame/PaneFactories.h"
-#include "ui/frame/PanePlaceholder.h"
+#include "ui/lists/FileListView.h"
 
 QWidget* makeFileListPane(const PaneContext& context, QWidget* parent) {
-    (void)context;
-    return new PanePlaceholder(QStringLiteral("ファイル一覧"), parent);
+    auto* view = new kelvane::FileListView(context.document, context.profile, parent);
+    view->setCommandsChanged(context.commandsChanged);
+    return view;
 }

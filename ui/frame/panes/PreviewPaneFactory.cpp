@@ -1,8 +1,7 @@
 #include "ui/frame/PaneContext.h"
 #include "ui/frame/PaneFactories.h"
-#include "ui/frame/PanePlaceholder.h"
+#include "ui/preview/PreviewView.h"
 
 QWidget* makePreviewPane(const PaneContext& context, QWidget* parent) {
-    (void)context;
-    return new PanePlaceholder(QStringLiteral("プレビュー"), parent);
+    return new kelvane::PreviewView(context.document, context.prompt, context.profile, parent);
 }

@@ -1,0 +1,207 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPainter>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include "model/ProjectFile.h"
+#include "render/PixelImage.h"
+#include "ui/lists/PaneTestWorld.h"
+#include "ui/preview/PreviewView.h"
+#include "ui/preview/StretchedImage.h"
+
+using namespace kelvane;
+
+class PreviewViewTest : public QObject {
+    Q_OBJECT
+
+  private:
+    static uint32_t at(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+    static QImage shown(PreviewView& view) {
+        view.repaint();
+        return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    // Answers the next save dialog with `path` (empty: cancels it).
+    static void answerSaveDialog(const QString& path) {
+        QTimer::singleShot(0, [path] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            if (path.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(path);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+    }
+    static QByteArray bytes(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+  private slots:
+    void pixelsAreRepeatedOrDroppedAndShownTheRightWayUp() {
+        PixelImage image;
+        QVERIFY(image.Create(4, 2, 32));
+        for (int y = 0; y < 2; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                image.Row32(y)[x] = uint32_t(0x100000 * (x + 1) + y);
+            }
+        }
+        // The QImage reads the frame's own memory.
+        QCOMPARE(wrapPixels(image).constBits(), image.Pixels());
+
+        QImage pane(8, 4, QImage::Format_RGB32);
+        pane.fill(Qt::black);
+        {
+            QPainter painter(&pane);
+            drawStretched(painter, image, pane.rect());
+        }
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                QCOMPARE(at(pane, x, y), uint32_t(0x100000 * (x / 2 + 1) + y / 2));
+            }
+        }
+        // Shrinking drops whole rows and columns: every pane pixel is one source pixel.
+        QImage small(3, 1, QImage::Format_RGB32);
+        {
+            QPainter painter(&small);
+            drawStretched(painter, image, small.rect());
+        }
+        for (int x = 0; x < 3; ++x) {
+            const uint32_t p = at(small, x, 0);
+            QVERIFY((p & 0xFF) <= 1 && (p >> 20) >= 1 && (p >> 20) <= 4 && (p & 0x0FFF00) == 0);
+        }
+    }
+
+    void aFileIsShownStretchedOnlyWhilePreviewIsOn() {
+        lists::PaneTestWorld world;
+        world.addPictures(1);  // 4 x 2, pixel (x, y) = x * 0x10 + y
+        PreviewView view(world.doc, world.prompt, world.profile);
+        view.resize(8, 4);
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
+        QImage image = shown(view);
+        QCOMPARE(at(image, 0, 0), 0x00u);
+        QCOMPARE(at(image, 7, 3), 0x31u);
+        QCOMPARE(at(image, 2, 2), 0x11u);
+        QVERIFY(!world.doc.Views().preview.pending);
+        // Resizing stretches again, without keeping the aspect ratio.
+        view.resize(4, 8);
+        image = shown(view);
+        QCOMPARE(at(image, 3, 7), 0x31u);
+        QCOMPARE(at(image, 3, 0), 0x30u);
+
+        view.runCommand(CommandId::PreviewToggle);
+        QCOMPARE(world.profile.ReadInt("ImageView", "Preview", 1), 0);
+        image = shown(view);
+        QCOMPARE(image.pixel(3, 7), view.palette().color(QPalette::Base).rgb());
+        // Off: saving asks nothing.
+        view.runCommand(CommandId::SavePreviewImage);
+        QVERIFY(world.prompt.errors.empty());
+        PreviewView rebuilt(world.doc, world.prompt, world.profile);
+        QVERIFY(!rebuilt.previewOn());
+    }
+
+    void aFailedCompositionIsShownOnceThenNothing() {
+        lists::PaneTestWorld world;
+        PreviewView view(world.doc, world.prompt, world.profile);
+        view.resize(200, 40);
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::TrackAtFrame, 300, 0};
+        const QImage failed = shown(view);
+        QCOMPARE(world.doc.Views().preview.kind, PreviewKind::None);
+        const QImage blank = shown(view);
+        QVERIFY(failed != blank);  // the message was drawn once
+        QCOMPARE(blank.pixel(10, 10), view.palette().color(QPalette::Base).rgb());
+    }
+
+    void theSavedImageIsTheOutputFrameAsTheRendererWritesIt() {
+        lists::PaneTestWorld world;
+        world.addPictures(1);
+        Document& doc = world.doc;
+        QVERIFY(doc.Timeline().DropFile(2, 0, 0, true));
+        PreviewView view(doc, world.prompt, world.profile);
+        view.resize(64, 48);
+        doc.Views().preview = PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, 0};
+        shown(view);
+
+        const QString saved = world.file("saved.bmp");
+        answerSaveDialog(saved);
+        view.runCommand(CommandId::SavePreviewImage);
+        QVERIFY(world.prompt.errors.empty());
+        const QByteArray written = bytes(saved);
+        // The output size (320 x 240), not the pane's.
+        QCOMPARE(written.size(), 54 + 320 * 240 * 4);
+
+        // kelvane-render --frame writes the same bytes for the saved project.
+        const QString tool = QCoreApplication::applicationDirPath() + "/kelvane-render";
+        if (!QFile::exists(tool)) {
+            QSKIP("kelvane-render is not built beside the tests");
+        }
+        const QString projectPath = world.file("p.xqm");
+        QVERIFY(doc.SaveDocument(lists::u16(projectPath)));
+        const QString rendered = world.file("rendered.bmp");
+        QProcess render;
+        render.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        render.start(tool, {projectPath, QStringLiteral("--frame"), QStringLiteral("0"),
+                            QStringLiteral("-o"), rendered});
+        QVERIFY(render.waitForFinished(60000));
+        QCOMPARE(render.exitCode(), 0);
+        QCOMPARE(bytes(rendered), written);
+    }
+
+    void aSourceIsSavedAtItsOwnSizeAndOtherRequestsAreRefused() {
+        lists::PaneTestWorld world;
+        world.addPictures(1);
+        PreviewView view(world.doc, world.prompt, world.profile);
+        view.resize(50, 50);
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::FileImage, 0, 0};
+        const QString saved = world.file("source.bmp");
+        answerSaveDialog(saved);
+        view.runCommand(CommandId::SavePreviewImage);
+        QCOMPARE(bytes(saved), bytes(world.file("p0.bmp")));
+
+        // An unused work event, an empty slot: nothing to save. A cancelled dialog: no message.
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::SingleEvent, 0, 0};
+        answerSaveDialog(world.file("event.bmp"));
+        view.runCommand(CommandId::SavePreviewImage);
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::FileImage, 7, 0};
+        answerSaveDialog(world.file("empty.bmp"));
+        view.runCommand(CommandId::SavePreviewImage);
+        answerSaveDialog(QString());
+        view.runCommand(CommandId::SavePreviewImage);
+        QCOMPARE(world.prompt.errors,
+                 std::vector<std::string>(2, "保存可能なデータがありません。"));
+        // A composition that fails is not saved.
+        world.doc.Views().preview = PreviewRequest{false, PreviewKind::TrackAtFrame, 300, 0};
+        answerSaveDialog(world.file("none.bmp"));
+        view.runCommand(CommandId::SavePreviewImage);
+        QCOMPARE(world.prompt.errors.back(), std::string("保存に失敗しました。"));
+        QVERIFY(!QFile::exists(world.file("none.bmp")));
+    }
+
+    void anEffectShowsItsTextsAndCannotBeSaved() {
+        const QString module = QCoreApplication::applicationDirPath() + "/effect.so";
+        if (!QFile::exists(module)) {
+            QSKIP("the shipped effect module is not built beside the tests");
+        }
+        lists::PaneTestWorld world;
+        FileSelection selection;
+        const std::vector<std::u16string> paths = {lists::u16(module)};
+        QVERIFY(world.doc.Files().AddDroppedFiles(paths, selection));
+        QCOMPARE(world.doc.GetProject().files[0].kind, FileKind::Effect);
+        PreviewView view(world.doc, world.prompt, world.profile);
+        view.resize(300, 200);
+        const QImage blank = shown(view);
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
+        QVERIFY(shown(view) != blank);  // the texts
+        answerSaveDialog(world.file("effect.bmp"));
+        view.runCommand(CommandId::SavePreviewImage);
+        QCOMPARE(world.prompt.errors, std::vector<std::string>{"保存可能なデータがありません。"});
+    }
+};
+
+QTEST_MAIN(PreviewViewTest)
+#include "preview_view_test.moc"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include <QListView>
+#include <QPoint>
+
+#include "ui/commands/CommandTarget.h"
+
+namespace kelvane {
+
+// What the file list and the template list share: a list of one-line rows drawn as boxes, whose
+// selection the pane keeps itself (as the document's operations expect it) and mirrors into the
+// view's selection model, so that assistive technology reads and sets the same selection. A press
+// on a row arms a drag, which starts once the pointer has moved far enough.
+class PaneListView : public QListView, public CommandTarget {
+    Q_OBJECT
+
+  public:
+    explicit PaneListView(QWidget* parent);
+
+    // Called when the pane's selection changed, so the menus follow (cut, copy, properties).
+    void setCommandsChanged(std::function<void()> changed) {
+        commandsChanged_ = std::move(changed);
+    }
+
+  protected:
+    // The rows that are selected in the pane, and its current row (-1: none).
+    void showSelection(const std::vector<int>& rows, int currentRow);
+    // The selection model changed from outside the pane (keyboard, assistive technology).
+    virtual void selectionChangedFromView(const std::vector<int>& rows) = 0;
+    virtual void currentChangedFromView(int row) = 0;
+    // The armed drag has moved far enough: row of the press.
+    virtual void startRowDrag(int row) = 0;
+
+    void armDrag(int row, const QPoint& at);
+    void disarmDrag() { dragRow_ = -1; }
+
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    // Typing selects by key in the template list; searching rows by their text (which all begin
+    // with a space) would only move the current row away.
+    void keyboardSearch(const QString&) override {}
+
+  private:
+    std::function<void()> commandsChanged_;
+    bool showing_ = false;
+    int dragRow_ = -1;
+    QPoint dragFrom_;
+};
+
+}  // namespace kelvane

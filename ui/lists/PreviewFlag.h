@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/ProfileFile.h"
+
+namespace kelvane {
+
+// A pane's "Preview" option, kept in the pane's INI section. Read when the pane is made and
+// written back at once when the user changes it, so that panes rebuilt for another project keep
+// what the user set.
+class PreviewFlag {
+  public:
+    PreviewFlag(ProfileFile& profile, const char* section);
+
+    bool on() const { return on_; }
+    void set(bool on);
+    void toggle() { set(!on_); }
+
+  private:
+    ProfileFile& profile_;
+    const char* section_;
+    bool on_;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+
+#include "render/PixelImage.h"
+
+class QPainter;
+
+namespace kelvane {
+
+// A QImage over the image's own pixels, no copy: its rows as stored, so bottom row first. Null
+// for anything but a 32-bit image. Valid while the image keeps its pixels.
+QImage wrapPixels(const PixelImage& image);
+
+// Draws a 32-bit image stretched over `target` the right way up. Every pane pixel takes one
+// source pixel: rows and columns are repeated or dropped, never blended.
+void drawStretched(QPainter& painter, const PixelImage& image, const QRect& target);
+
+}  // namespace kelvane
