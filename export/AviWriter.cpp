@@ -1,8 +1,10 @@
 #include "export/AviWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "export/CompressorChooser.h"
 #include "media/FfmpegHandles.h"
@@ -84,6 +86,7 @@ bool AviWriter::ChooseCompressor(CompressorChooser& chooser) {
         return false;
     }
     compressor_ = info->encoder.empty() ? nullptr : info;
+    quality_ = std::clamp(chooser.Quality(), -1, 100);
     return true;
 }
 
@@ -208,9 +211,13 @@ bool AviWriter::OpenEncoder(uint32_t rate, uint32_t scale) {
     const std::string_view name = codec->name;
     if (name == "mjpeg" || name == "mpeg4") {
         enc->flags |= AV_CODEC_FLAG_QSCALE;
-        enc->global_quality = FF_QP2LAMBDA * 2;
+        // Quality 100 is the finest quantiser 2, quality 0 the coarsest 31.
+        const int qscale = quality_ < 0 ? 2 : 2 + (100 - quality_) * 29 / 100;
+        enc->global_quality = FF_QP2LAMBDA * qscale;
     } else if (name == "libx264") {
-        options.Set("crf", "18");
+        // Quality 100 is constant rate factor 18 (visually lossless), quality 0 is 51.
+        const int crf = quality_ < 0 ? 18 : 51 - quality_ * 33 / 100;
+        options.Set("crf", std::to_string(crf).c_str());
         options.Set("tune", "zerolatency");
         options.Set("forced-idr", "1");
     }
@@ -289,6 +296,8 @@ bool AviWriter::WriteEncoded(const uint8_t* pixels, uint32_t index) {
         return false;
     }
     frame->pts = index;
+    // A fixed quantiser is taken from each frame, not from the context.
+    frame->quality = out_->encoder->global_quality;
     if (avcodec_send_frame(out_->encoder.get(), frame) < 0) {
         return false;
     }
@@ -349,6 +358,7 @@ void AviWriter::Release() {
     }
     compressor_ = nullptr;
     info_.clear();
+    quality_ = -1;
     initialised_ = false;
     streamOpen_ = false;
     nextIndex_ = 0;

@@ -75,6 +75,7 @@ class AviWriter {
     bool initialised_ = false;
     bool streamOpen_ = false;
     const CompressorInfo* compressor_ = nullptr;
+    int quality_ = -1;  // 0 to 100 for the lossy encoders; -1 = their usual setting
     BitmapInfoHeader input_{};
     uint32_t nextIndex_ = 0;
     std::vector<std::pair<std::string, std::string>> info_;

@@ -15,6 +15,9 @@ class CompressorChooser {
 
     // Sets chosen to the name of one entry of offered. False when the user cancelled.
     virtual bool Choose(const std::vector<CompressorInfo>& offered, std::string& chosen) = 0;
+    // The quality chosen with a lossy compressor, 0 (smallest file) to 100 (best picture); -1
+    // leaves the compressor at its usual setting. Read right after Choose.
+    virtual int Quality() const { return -1; }
 };
 
 // Answers with a fixed name, as given on the command line.

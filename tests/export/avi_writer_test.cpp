@@ -306,5 +306,38 @@ TEST(AviWriterCodec, EveryOfferedCompressorHasANameAndDescription) {
     EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), std::ptrdiff_t(offered.size()));
 }
 
+// A chooser that also gives a quality, as the window's compressor dialog does.
+class QualityChooser : public NamedCompressorChooser {
+  public:
+    QualityChooser(std::string name, int quality)
+        : NamedCompressorChooser(std::move(name)), quality_(quality) {}
+    int Quality() const override { return quality_; }
+
+  private:
+    int quality_;
+};
+
+TEST(AviWriterCodec, QualitySetsTheLossyEncodersQuantiser) {
+    ScratchFolder dir;
+    auto sizeAt = [&](int quality) -> std::uintmax_t {
+        const std::string path = dir.File("q" + std::to_string(quality) + ".avi");
+        AviWriter writer;
+        QualityChooser chooser("mjpeg", quality);
+        EXPECT_TRUE(writer.ChooseCompressor(chooser));
+        writer.Initialise();
+        PixelImage frame;
+        frame.Create(64, 48);
+        PaintTestFrame(frame, 3);
+        EXPECT_TRUE(writer.Open(frame.Header(), path, 30, 1));
+        EXPECT_TRUE(writer.WriteFrame(frame.Pixels(), frame.ByteSize(), frame.Pixels(), 0));
+        writer.Close();
+        return std::filesystem::file_size(path);
+    };
+    // No quality keeps the finest quantiser, which quality 100 also gives.
+    EXPECT_EQ(sizeAt(-1), sizeAt(100));
+    EXPECT_LT(sizeAt(0), sizeAt(50));
+    EXPECT_LT(sizeAt(50), sizeAt(100));
+}
+
 }  // namespace
 }  // namespace kelvane

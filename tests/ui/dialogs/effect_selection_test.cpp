@@ -1,0 +1,50 @@
+#include <QComboBox>
+#include <QDialog>
+#include <QFileInfo>
+#include <QtTest>
+
+#include "ui/dialogs/EffectSelectionDialog.h"
+#include "ui/dialogs/ModalAnswer.h"
+
+using namespace kelvane;
+
+class EffectSelectionTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void theListPicksByPrefixAndWritesTheChosenName() {
+        // The effect module the build puts beside the programs.
+        const QString module =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/effect.so");
+        if (!QFileInfo::exists(module)) {
+            QSKIP("the effect module is not built");
+        }
+        QString initial;
+        QString description;
+        int count = 0;
+        dialogs::answerModal(QStringLiteral("効果の選択"), [&](QWidget* window) {
+            auto* dialog = static_cast<EffectSelectionDialog*>(window);
+            auto* effects = dialog->findChild<QComboBox*>(QStringLiteral("効果"));
+            count = effects->count();
+            initial = dialog->chosenName();
+            description = dialog->descriptionText();
+            effects->setCurrentIndex(effects->findText(QStringLiteral("色の反転")));
+            dialog->accept();
+        });
+        // The current name is matched as a prefix, ignoring case; the module path stays as typed.
+        const QString result =
+            chooseEffect(nullptr, module + QStringLiteral(">モザイク"), QString(), QString());
+        QCOMPARE(count, 10);
+        QCOMPARE(initial, QStringLiteral("モザイク（小）"));
+        QCOMPARE(description.split(u'\n').size(), 3);
+        QVERIFY(description.startsWith(QStringLiteral("モザイク（小）\n領域を8ピクセル四方")));
+        QCOMPARE(result, module + QStringLiteral(">色の反転"));
+
+        // Cancel leaves the field as it was.
+        dialogs::answerModal(QStringLiteral("効果の選択"),
+                             [](QWidget* window) { static_cast<QDialog*>(window)->reject(); });
+        QCOMPARE(chooseEffect(nullptr, module, QString(), QString()), module);
+    }
+};
+
+QTEST_MAIN(EffectSelectionTest)
+#include "effect_selection_test.moc"

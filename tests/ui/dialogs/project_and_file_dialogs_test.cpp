@@ -1,0 +1,232 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include "media/MediaDocumentServices.h"
+#include "model/Clipboard.h"
+#include "model/Document.h"
+#include "support/ScriptedPrompt.h"
+#include "ui/dialogs/FilePropertiesDialog.h"
+#include "ui/dialogs/ModalAnswer.h"
+#include "ui/dialogs/ProjectPropertiesDialog.h"
+#include "ui/dialogs/PropertyDialogs.h"
+
+using namespace kelvane;
+using dialogs::answerModal;
+using dialogs::messageText;
+using dialogs::setField;
+
+namespace {
+
+const QString kProjectTitle = QStringLiteral("プロジェクトのプロパティ");
+
+struct DocumentFixture {
+    kelvane::testing::ScriptedPrompt prompt{true};
+    MediaDocumentServices services{prompt};
+    MemoryClipboard clipboard;
+    Document doc{services, prompt, clipboard};
+
+    DocumentFixture() {
+        TrackEvent event{};
+        event.flags = kEventUsed | kEventParametric;
+        event.start = 300;
+        event.step = 333333;
+        event.scale = 1;
+        doc.Timeline().Insert(0, event, false);
+        ProjectSettingsForm form = doc.Settings().FormForDialog();
+        form.length = u"900";
+        doc.Settings().Apply(form);
+        doc.SetModified(false);
+    }
+};
+
+FilePropertiesForm textForm() {
+    FilePropertiesForm form;
+    form.id = 4;
+    form.useText = true;
+    form.text = u"字幕";
+    form.red = 10;
+    form.font.weight = 0;
+    form.font.height = 24;
+    form.font.charSet = 128;
+    std::copy_n(u"Serif JP", 9, form.font.faceName);
+    return form;
+}
+
+std::vector<FontRecord> testFonts() {
+    return {{QStringLiteral("Latin"), 0, QStringLiteral("Sans")},
+            {QStringLiteral("Latin"), 0, QStringLiteral("Serif JP")},
+            {QStringLiteral("Japanese"), 128, QStringLiteral("Gothic JP")},
+            {QStringLiteral("Japanese"), 128, QStringLiteral("Serif JP")}};
+}
+
+}  // namespace
+
+class ProjectAndFileDialogsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void projectSizeAndRateChangeAsOneUndoableStep() {
+        DocumentFixture f;
+        answerModal(kProjectTitle, [](QWidget* dialog) {
+            setField(dialog, QStringLiteral("出力の幅"), QStringLiteral("1280"));
+            setField(dialog, QStringLiteral("出力の高さ"), QStringLiteral("720"));
+            setField(dialog, QStringLiteral("フレームレート"), QStringLiteral("24"));
+            setField(dialog, QStringLiteral("背景色(RGB) B"), QStringLiteral("255"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QVERIFY(editProjectSettings(nullptr, f.doc));
+        const ProjectSettings& s = f.doc.GetProject().settings;
+        QCOMPARE(s.width, 1280u);
+        QCOMPARE(s.height, 720u);
+        QCOMPARE(s.frameRate, 24.0);
+        QCOMPARE(s.background, 0x00FF0000u);
+        QCOMPARE(f.prompt.questions.size(), size_t(1));  // the rate question, answered OK
+        QCOMPARE(f.doc.GetProject().tracks[0].EventSpan()[0].start, 240u);
+        QCOMPARE(s.length, 720u);
+        QVERIFY(f.doc.IsModified());
+        f.doc.Undo();
+        QCOMPARE(f.doc.GetProject().settings.width, 320u);
+        QCOMPARE(f.doc.GetProject().settings.frameRate, 30.0);
+        QCOMPARE(f.doc.GetProject().tracks[0].EventSpan()[0].start, 300u);
+    }
+
+    void refusedHeightKeepsTheDialogOpenAndChangesNothing() {
+        DocumentFixture f;
+        const size_t undoBefore = f.doc.CanUndo();
+        QStringList messages;
+        QString focusAfter;
+        answerModal(kProjectTitle, [&](QWidget* dialog) {
+            setField(dialog, QStringLiteral("出力の幅"), QStringLiteral("640"));
+            setField(dialog, QStringLiteral("出力の高さ"), QStringLiteral("4097"));
+            answerModal(QStringLiteral("エラー"), [&, dialog](QWidget* box) {
+                messages << messageText(box);
+                static_cast<QMessageBox*>(box)->accept();
+                QTimer::singleShot(0, dialog, [&, dialog] {
+                    focusAfter =
+                        dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
+                    QVERIFY(dialog->isVisible());  // still open after the message
+                    static_cast<QDialog*>(dialog)->reject();
+                });
+            });
+            dialog->findChild<QPushButton*>(QStringLiteral("OK"))->click();
+        });
+        QVERIFY(!editProjectSettings(nullptr, f.doc));
+        QCOMPARE(messages,
+                 QStringList{QStringLiteral("1 から 4096 までの整数を入力してください。")});
+        QCOMPARE(focusAfter, QStringLiteral("出力の高さ"));
+        QCOMPARE(f.doc.GetProject().settings.width, 320u);
+        QVERIFY(!f.doc.IsModified());
+        QCOMPARE(size_t(f.doc.CanUndo()), undoBefore);
+    }
+
+    void projectFieldsAreCheckedInOrderWithTheirMessages() {
+        struct Case {
+            QString field;
+            QString text;
+            QString message;
+        } cases[] = {
+            {QStringLiteral("出力の高さ"), QStringLiteral("0"),
+             QStringLiteral("1 から 4096 までの整数を入力してください。")},
+            {QStringLiteral("出力の幅"), QStringLiteral("-3"),
+             QStringLiteral("正の整数を入力してください。")},
+            {QStringLiteral("フレームレート"), QStringLiteral("0.0001"),
+             QStringLiteral("0.001 から 1000 までの数字を入力してください。")},
+            {QStringLiteral("フレームレート"), QStringLiteral("fast"),
+             QStringLiteral("数字を入力してください。")},
+            {QStringLiteral("背景色(RGB) G"), QStringLiteral("300"),
+             QStringLiteral("0 から 255 までの整数を入力してください。")},
+            {QStringLiteral("ファイルの基準パス"), QString(260, u'a'),
+             QStringLiteral("259 文字以内で入力してください。")},
+        };
+        ProjectSettingsForm form;
+        form.width = 320;
+        form.height = 240;
+        form.frameRate = 29.97;
+        form.length = u"1";
+        for (const Case& c : cases) {
+            ProjectPropertiesDialog dialog(nullptr, form);
+            setField(&dialog, c.field, c.text);
+            const auto refusal = dialog.readControls();
+            QVERIFY2(refusal.has_value(), qPrintable(c.field + c.text));
+            QCOMPARE(refusal->message, c.message);
+            QCOMPARE(refusal->field->objectName(), c.field);
+        }
+        // An untouched rate keeps the exact double, so OK alone never asks about rescaling.
+        form.frameRate = 1.0 / 3.0;
+        ProjectPropertiesDialog dialog(nullptr, form);
+        QVERIFY(!dialog.readControls());
+        QCOMPARE(dialog.form().frameRate, 1.0 / 3.0);
+    }
+
+    void fileDialogTurnsTheFontChoiceIntoTheLogFont() {
+        FilePropertiesDialog dialog(nullptr, textForm(), {}, testFonts());
+        auto* script = dialog.findChild<QComboBox*>(QStringLiteral("言語"));
+        auto* face = dialog.findChild<QComboBox*>(QStringLiteral("フォント名"));
+        auto* weight = dialog.findChild<QComboBox*>(QStringLiteral("太さ"));
+        QCOMPARE(script->currentText(), QStringLiteral("Japanese"));  // same character set
+        QCOMPARE(face->currentText(), QStringLiteral("Serif JP"));
+        QCOMPARE(weight->currentText(), QStringLiteral("4（標準）"));
+        QVERIFY(
+            !dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->isEnabled());
+        QVERIFY(dialog.findChild<QLineEdit*>(QStringLiteral("色(RGB) R"))->isEnabled());
+
+        script->setCurrentText(QStringLiteral("Latin"));
+        QCOMPARE(face->currentText(), QStringLiteral("Sans"));  // the script's first face
+        weight->setCurrentIndex(6);
+        setField(&dialog, QStringLiteral("サイズ"), QStringLiteral("0"));  // accepted for text
+        dialog.findChild<QCheckBox*>(QStringLiteral("斜体"))->setChecked(true);
+        QVERIFY(!dialog.readControls());
+        const LogFont& font = dialog.form().font;
+        QCOMPARE(font.height, 0);
+        QCOMPARE(font.weight, 700);
+        QCOMPARE(font.italic, uint8_t(1));
+        QCOMPARE(font.charSet, uint8_t(0));
+        QCOMPARE(QString::fromUtf16(font.faceName), QStringLiteral("Sans"));
+        QCOMPARE(dialog.form().red, uint8_t(10));
+
+        setField(&dialog, QStringLiteral("サイズ"), QStringLiteral("1025"));
+        QCOMPARE(dialog.readControls()->message,
+                 QStringLiteral("0 から 1024 までの整数を入力してください。"));
+        setField(&dialog, QStringLiteral("ファイルID"), QStringLiteral("1024"));
+        QCOMPARE(dialog.readControls()->message,
+                 QStringLiteral("0 から 1023 までの整数を入力してください。"));
+    }
+
+    void fileDialogEnablesTheColourOnlyForATransparentFile() {
+        FilePropertiesForm form;
+        form.path = u"/tmp/clip.avi";
+        FilePropertiesDialog dialog(nullptr, form, {}, testFonts());
+        auto* red = dialog.findChild<QLineEdit*>(QStringLiteral("色(RGB) R"));
+        auto* transparent = dialog.findChild<QCheckBox*>(QStringLiteral("透明色を使用"));
+        QVERIFY(!red->isEnabled());
+        QVERIFY(!dialog.findChild<QLineEdit*>(QStringLiteral("表示するテキスト"))->isEnabled());
+        transparent->click();
+        QVERIFY(red->isEnabled());
+        dialog.findChild<QCheckBox*>(QStringLiteral("ファイルではなくテキストを使用する"))->click();
+        QVERIFY(!transparent->isEnabled());
+        QVERIFY(
+            !dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->isEnabled());
+    }
+
+    void aMissingEffectModuleLeavesThePathAsItWas() {
+        FilePropertiesForm form;
+        form.path = u"/nonexistent/effects.so>Blur";
+        FilePropertiesDialog dialog(nullptr, form, {}, testFonts());
+        QString message;
+        answerModal(QStringLiteral("エラー"), [&](QWidget* box) {
+            message = messageText(box);
+            static_cast<QMessageBox*>(box)->accept();
+        });
+        dialog.findChild<QPushButton*>(QStringLiteral("効果の一覧を表示"))->click();
+        QCOMPARE(message, QStringLiteral("効果の読み込みに失敗しました。"));
+        QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->text(),
+                 QStringLiteral("/nonexistent/effects.so>Blur"));
+    }
+};
+
+QTEST_MAIN(ProjectAndFileDialogsTest)
+#include "project_and_file_dialogs_test.moc"

@@ -1,0 +1,89 @@
+#include "ui/dialogs/EffectSelectionDialog.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "media/EffectList.h"
+#include "ui/dialogs/DialogControls.h"
+
+namespace kelvane {
+
+namespace {
+
+QString qs(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
+
+std::u16string_view view(const QString& text) {
+    return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
+}
+
+}  // namespace
+
+EffectSelectionDialog::EffectSelectionDialog(QWidget* parent,
+                                             const std::vector<EffectInfo>& records,
+                                             const QString& currentName)
+    : QDialog(parent), records_(records) {
+    setWindowTitle(QStringLiteral("効果の選択"));
+    setAccessibleName(windowTitle());
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    layout->addLayout(grid);
+    effects_ = makeCombo(this, QStringLiteral("効果"), {});
+    for (const EffectInfo& record : records_) {
+        effects_->addItem(qs(EffectText(record.name)));
+    }
+    description_ = new QPlainTextEdit(this);
+    description_->setReadOnly(true);
+    description_->setAccessibleName(QStringLiteral("説明"));
+    description_->setObjectName(QStringLiteral("説明"));
+    grid->addWidget(makeLabel(this, QStringLiteral("効果"), effects_), 0, 0);
+    grid->addWidget(effects_, 0, 1);
+    grid->addWidget(makeLabel(this, QStringLiteral("説明"), description_), 1, 0, Qt::AlignTop);
+    grid->addWidget(description_, 1, 1);
+    addOkCancel(this, layout);
+
+    effects_->setCurrentIndex(InitialEffectSelection(records_, view(currentName)));
+    showDescription(effects_->currentIndex());
+    connect(effects_, &QComboBox::currentIndexChanged, this,
+            &EffectSelectionDialog::showDescription);
+}
+
+QString EffectSelectionDialog::chosenName() const {
+    return effects_->currentText();
+}
+
+QString EffectSelectionDialog::descriptionText() const {
+    return description_->toPlainText();
+}
+
+void EffectSelectionDialog::showDescription(int index) {
+    if (index < 0 || size_t(index) >= records_.size()) {
+        description_->clear();
+        return;
+    }
+    // The record's lines end in CR LF; the text box wants plain line feeds.
+    description_->setPlainText(qs(EffectDescription(records_[size_t(index)]))
+                                   .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+QString chooseEffect(QWidget* parent, const QString& pathField, const QString& basePath,
+                     const QString& projectFolder) {
+    EffectList list;
+    const EffectListStatus status =
+        OpenEffectList(view(pathField), view(basePath), view(projectFolder), list);
+    if (status != EffectListStatus::Ok) {
+        showError(parent, qs(EffectListMessage(status)));
+        return pathField;
+    }
+    EffectSelectionDialog dialog(parent, list.records, qs(list.currentName));
+    if (dialog.exec() != QDialog::Accepted) {
+        return pathField;
+    }
+    return qs(EffectPathWithName(list.modulePath, view(dialog.chosenName())));
+}
+
+}  // namespace kelvane

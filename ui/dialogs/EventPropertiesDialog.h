@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <optional>
+
+#include "ui/dialogs/EventPropertyValues.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace kelvane {
+
+// "イベントのプロパティ": one event or template filled in, or several in the blank multi-edit
+// state. On OK every field is read in order; a number outside its range is refused with its
+// message and the dialog stays open. Text that does not read as a number, and text the user left
+// as it was shown, keeps the events' own value, so a partly filled multi-edit changes only what
+// was typed and an untouched field never loses precision through its printed form.
+class EventPropertiesDialog : public QDialog {
+    Q_OBJECT
+  public:
+    // `values` from eventPropertiesFrom for one item; ignored (all kept) when `multiEdit`.
+    EventPropertiesDialog(QWidget* parent, const EventPropertyValues& values, bool multiEdit);
+
+    // The values read on OK.
+    const EventPropertyValues& values() const { return values_; }
+
+    struct Refusal {
+        QWidget* field;
+        QString message;
+    };
+    // Reads every control into values(); the first refused field, if any (nothing is kept then).
+    std::optional<Refusal> readControls();
+
+    void accept() override;
+
+  private:
+    void fill(const EventPropertyValues& values);
+    void updateEnabledState();
+    void showMatrixPreview();
+    bool edited(const QLineEdit* edit) const;
+
+    bool multiEdit_;
+    EventPropertyValues values_;
+    float shownMatrix_[9] = {};  // the dialog's matrix values, as the preview computes them
+    QHash<const QLineEdit*, QString> shownTexts_;
+
+    QLineEdit* start_;
+    QCheckBox* interpolate_;
+    QLineEdit* fileId_;
+    QComboBox* drawMethod_;
+    QLineEdit* position_;
+    QLineEdit* speed_;
+    QLineEdit* region_[4];
+    QLineEdit* argb_[4];
+    QComboBox* blendMode_;
+    QCheckBox* useMatrix_;
+    QLineEdit* parameters_[kParameterCount];
+    QLineEdit* matrix_[9];
+};
+
+}  // namespace kelvane
