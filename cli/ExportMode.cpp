@@ -39,15 +39,9 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
     // The file records what it holds, so that files of consecutive ranges can be joined and
     // checked against each other.
     if (settings.length > 0) {
-        std::error_code ec;
-        const std::filesystem::path absolute = std::filesystem::absolute(options.project, ec);
-        AviPartRecord record;
-        record.project = ec ? options.project : absolute.lexically_normal().string();
-        record.projectSha256 = FileSha256(options.project);
-        record.first = settings.first;
-        record.last = settings.first + settings.length - 1;
-        record.length = projectLength;
-        record.codec = codec;
+        const AviPartRecord record =
+            RecordOfExport(options.project, settings.first, settings.first + settings.length - 1,
+                           projectLength, codec);
         job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
     }
     ProgressReport progress(job, settings.length, settings.frameDuration,

@@ -1,5 +1,7 @@
 #include "export/AviPartRecord.h"
 
+#include <filesystem>
+
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -114,6 +116,20 @@ std::string FileSha256(const std::string& path) {
         hex += kHex[byte & 15];
     }
     return hex;
+}
+
+AviPartRecord RecordOfExport(const std::string& projectPath, uint32_t first, uint32_t last,
+                             uint32_t length, const std::string& codec) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(projectPath, ec);
+    AviPartRecord record;
+    record.project = ec ? projectPath : absolute.lexically_normal().string();
+    record.projectSha256 = FileSha256(projectPath);
+    record.first = first;
+    record.last = last;
+    record.length = length;
+    record.codec = codec;
+    return record;
 }
 
 }  // namespace kelvane

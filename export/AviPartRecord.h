@@ -29,6 +29,11 @@ std::string FormatAviPartRecord(const AviPartRecord& record);
 // False when the text is not a complete, consistent record.
 bool ParseAviPartRecord(std::string_view text, AviPartRecord& out);
 
+// The record of an export of frames first to last of the saved project file at `projectPath`: the
+// file's absolute path and digest.
+AviPartRecord RecordOfExport(const std::string& projectPath, uint32_t first, uint32_t last,
+                             uint32_t length, const std::string& codec);
+
 // The SHA-256 of a file's bytes in lower-case hex; empty when the file cannot be read.
 std::string FileSha256(const std::string& path);
 

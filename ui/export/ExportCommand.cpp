@@ -3,10 +3,12 @@
 #include <QCheckBox>
 #include <QFileDialog>
 
+#include "export/AviPartRecord.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
 #include "export/ExportMessages.h"
 #include "export/ProjectFrameComposer.h"
+#include "platform/Path.h"
 #include "ui/dialogs/DialogControls.h"
 #include "ui/export/CompressorDialog.h"
 #include "ui/export/ExportProgressDialog.h"
@@ -69,6 +71,15 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
         return false;  // cancelled: no file, no message
     }
     const ExportSettings settings = ExportSettingsOf(project);
+    // A saved, unchanged project is what the file holds: record it as the command line does, so
+    // that the file can be joined with parts rendered elsewhere.
+    if (!doc.PathName().empty() && !doc.IsModified() && settings.length > 0) {
+        const CompressorInfo* compressor = job.writer.Writer().Compressor();
+        const AviPartRecord record = RecordOfExport(
+            ToUtf8(doc.PathName()), 0, settings.length - 1, settings.length,
+            compressor != nullptr ? compressor->name : std::string(kUncompressedName));
+        job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
+    }
     ProjectFrameComposer composer(project);
     if (!job.Setup(QFile::encodeName(path).toStdString(), settings, composer)) {
         job.writer.Close();

@@ -1,6 +1,7 @@
 #include "ui/timeline/TimelineDocument.h"
 
 #include "model/Document.h"
+#include "ui/dialogs/PropertyDialogs.h"
 
 namespace timeline {
 
@@ -102,10 +103,7 @@ bool TimelineDocument::erase(uint32_t track) {
 }
 
 bool TimelineDocument::editProperties(QWidget* parent, uint32_t track, bool autoExtend) {
-    (void)parent;
-    (void)track;
-    (void)autoExtend;
-    return false;
+    return kelvane::editTrackEventProperties(parent, doc_, track, autoExtend);
 }
 
 void TimelineDocument::previewAllTracks(uint32_t frame, const void* sender) {
