@@ -77,6 +77,93 @@ std::string_view OptionName(std::string_view arg) {
     return arg;
 }
 
+// The options that take a value. Each but --set may be given once; options of one slot exclude
+// each other, with the slot's "given twice" message.
+enum class Slot { Frames, Output, Frame, Track, Codec, Repeatable, Count };
+
+struct ValueOption {
+    std::string_view name;
+    std::string_view alias;
+    Slot slot;
+    const char* givenTwice;
+    bool (*apply)(const std::string& value, CliOptions& out, bool& join, std::string& error);
+};
+
+bool NotEmptyOutput(const std::string& value, CliOptions& out, std::string& error) {
+    if (value.empty()) {
+        error = "出力ファイル名が空です。";
+        return false;
+    }
+    out.output = value;
+    return true;
+}
+
+constexpr ValueOption kValueOptions[] = {
+    {"--frames", "", Slot::Frames, "--frames が二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         FrameRange range;
+         if (!ParseFrameRange(value, range)) {
+             error = "--frames には A-B (A ≤ B) の形でフレームの範囲を指定してください: " + value;
+             return false;
+         }
+         out.frames = range;
+         return true;
+     }},
+    {"--join", "", Slot::Output, "出力ファイルが二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool& join, std::string& error) {
+         join = true;
+         return NotEmptyOutput(value, out, error);
+     }},
+    {"--frame", "", Slot::Frame, "--frame が二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         uint64_t frame = 0;
+         if (!ParseUnsigned(value, UINT32_MAX, frame)) {
+             error =
+                 "--frame には 0 から 4294967295 までのフレーム番号を指定してください: " + value;
+             return false;
+         }
+         out.frame = uint32_t(frame);
+         return true;
+     }},
+    {"--track", "", Slot::Track, "--track が二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         uint64_t track = 0;
+         if (!ParseUnsigned(value, 255, track)) {
+             error = "--track には 0 から 255 までのトラック番号を指定してください: " + value;
+             return false;
+         }
+         out.track = uint32_t(track);
+         return true;
+     }},
+    {"-o", "--output", Slot::Output, "出力ファイルが二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         return NotEmptyOutput(value, out, error);
+     }},
+    {"--codec", "", Slot::Codec, "--codec が二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string&) {
+         out.codec = value;
+         return true;
+     }},
+    {"--set", "", Slot::Repeatable, nullptr,
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         SettingOverride setting;
+         if (!ParseSettingOverride(value, setting, error)) {
+             return false;
+         }
+         out.settings.push_back(std::move(setting));
+         return true;
+     }},
+};
+
+const ValueOption* FindValueOption(std::string_view name) {
+    for (const ValueOption& option : kValueOptions) {
+        if (name == option.name || (!option.alias.empty() && name == option.alias)) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::string& error) {
@@ -93,9 +180,7 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     }
 
     ArgumentReader args(argc, argv);
-    bool haveFrame = false;
-    bool haveOutput = false;
-    bool haveCodec = false;
+    bool given[size_t(Slot::Count)] = {};
     bool listCodecs = false;
     bool onlyPositional = false;
     bool join = false;
@@ -110,109 +195,30 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
         const std::string_view name = OptionName(arg);
         if (onlyPositional || arg.empty() || arg.front() != '-' || arg == "-") {
             positional.emplace_back(arg);
-        } else if (name == "--frames") {
-            if (out.frames) {
-                error = "--frames が二度指定されています。";
+        } else if (const ValueOption* option = FindValueOption(name)) {
+            bool& slotGiven = given[size_t(option->slot)];
+            if (option->givenTwice != nullptr && slotGiven) {
+                error = option->givenTwice;
                 return false;
             }
-            if (!args.Value(name, arg, value, error)) {
+            if (!args.Value(name, arg, value, error) || !option->apply(value, out, join, error)) {
                 return false;
             }
-            FrameRange range;
-            if (!ParseFrameRange(value, range)) {
-                error =
-                    "--frames には A-B (A ≤ B) の形でフレームの範囲を指定してください: " + value;
-                return false;
-            }
-            out.frames = range;
-        } else if (name == "--join") {
-            if (join || haveOutput) {
-                error = "出力ファイルが二度指定されています。";
-                return false;
-            }
-            if (!args.Value(name, arg, value, error)) {
-                return false;
-            }
-            if (value.empty()) {
-                error = "出力ファイル名が空です。";
-                return false;
-            }
-            out.output = value;
-            join = true;
-        } else if (name == "--frame") {
-            uint64_t frame = 0;
-            if (haveFrame) {
-                error = "--frame が二度指定されています。";
-                return false;
-            }
-            if (!args.Value(name, arg, value, error)) {
-                return false;
-            }
-            if (!ParseUnsigned(value, UINT32_MAX, frame)) {
-                error =
-                    "--frame には 0 から 4294967295 までのフレーム番号を指定してください: " + value;
-                return false;
-            }
-            out.frame = uint32_t(frame);
-            haveFrame = true;
-        } else if (name == "--track") {
-            uint64_t track = 0;
-            if (out.track) {
-                error = "--track が二度指定されています。";
-                return false;
-            }
-            if (!args.Value(name, arg, value, error)) {
-                return false;
-            }
-            if (!ParseUnsigned(value, 255, track)) {
-                error = "--track には 0 から 255 までのトラック番号を指定してください: " + value;
-                return false;
-            }
-            out.track = uint32_t(track);
-        } else if (name == "-o" || name == "--output") {
-            if (haveOutput || join) {
-                error = "出力ファイルが二度指定されています。";
-                return false;
-            }
-            if (!args.Value(name, arg, value, error)) {
-                return false;
-            }
-            if (value.empty()) {
-                error = "出力ファイル名が空です。";
-                return false;
-            }
-            out.output = value;
-            haveOutput = true;
-        } else if (name == "--codec") {
-            if (haveCodec) {
-                error = "--codec が二度指定されています。";
-                return false;
-            }
-            if (!args.Value(name, arg, value, error)) {
-                return false;
-            }
-            out.codec = value;
-            haveCodec = true;
+            slotGiven = true;
         } else if (arg == "--keep-going") {
             out.keepGoing = true;
         } else if (arg == "--abort-on-draw-error") {
             out.abortOnDrawError = true;
         } else if (arg == "--list-codecs") {
             listCodecs = true;
-        } else if (name == "--set") {
-            if (!args.Value(name, arg, value, error)) {
-                return false;
-            }
-            SettingOverride setting;
-            if (!ParseSettingOverride(value, setting, error)) {
-                return false;
-            }
-            out.settings.push_back(std::move(setting));
         } else {
             error = "不明なオプションです: " + std::string(arg);
             return false;
         }
     }
+    const bool haveFrame = given[size_t(Slot::Frame)];
+    const bool haveOutput = given[size_t(Slot::Output)] && !join;
+    const bool haveCodec = given[size_t(Slot::Codec)];
 
     if (listCodecs) {
         if (argc != 1) {
