@@ -65,6 +65,8 @@ TEST_F(UsageTest, MalformedCommandLinesExitWithTwoAndWriteNothing) {
         {p, "-o", avi, "--set", "PixelQuality=+-2"},
         {p, "-o", avi, "--set", "DrawFrameThread=99999999999"},
         {p, "-o", avi, "--keep-going=yes"},
+        {p, "-o", avi, "--output", bmp},
+        {p, "-o", avi, "--codec", "ffv1", "--codec=mjpeg"},
         {"--list-codecs", p},
         {p, "-o", avi, "--frames", "3"},
         {p, "-o", avi, "--frames", "3-2"},
