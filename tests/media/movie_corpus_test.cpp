@@ -71,13 +71,13 @@ const MovieSpec& SpecFor(const CorpusCase& c) {
         if (name == s.name)
             return s;
     names.push_back(name);
-    MovieSpec spec{names.back().c_str(), c.entry->codecArgs};
-    spec.width = c.entry->width;
-    spec.height = c.entry->height ? c.entry->height : (c.ntsc ? 480 : 576);
-    spec.frames = kFrames;
-    spec.fps = 25;
-    spec.rate = c.ntsc ? "30000/1001" : nullptr;
-    specs.push_back(spec);
+    MovieSpec recipe{names.back().c_str(), c.entry->codecArgs};
+    recipe.width = c.entry->width;
+    recipe.height = c.entry->height ? c.entry->height : (c.ntsc ? 480 : 576);
+    recipe.frames = kFrames;
+    recipe.fps = 25;
+    recipe.rate = c.ntsc ? "30000/1001" : nullptr;
+    specs.push_back(recipe);
     return specs.back();
 }
 

@@ -132,10 +132,10 @@ QAction* MainWindow::makeAction(CommandId id, const QString& text, const QString
 }
 
 void MainWindow::buildMenus() {
-    for (const MenuSpec& spec : menuTable()) {
-        auto* menu = new CommandMenu(spec.title, this);
+    for (const MenuSpec& menuSpec : menuTable()) {
+        auto* menu = new CommandMenu(menuSpec.title, this);
         menuBar()->addMenu(menu);
-        for (const MenuEntry& entry : spec.entries) {
+        for (const MenuEntry& entry : menuSpec.entries) {
             if (entry.separator) {
                 menu->addSeparator();
                 continue;
