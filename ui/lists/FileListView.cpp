@@ -39,9 +39,6 @@ FileListView::FileListView(UiDocument& document, ProfileFile& profile, QWidget* 
       model_(new FileListModel(doc_, selection_, this)) {
     setAccessibleName(QStringLiteral("ファイル一覧"));
     setModel(model_);
-    setAcceptDrops(true);
-    viewport()->setAcceptDrops(true);
-    setDropIndicatorShown(false);
     updates_ = doc_.watch(this, [this](UpdateHint hint) {
         if (HasHint(hint, UpdateHint::FileList)) {
             layoutRows();

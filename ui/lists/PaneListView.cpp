@@ -15,6 +15,11 @@ PaneListView::PaneListView(QWidget* parent) : QListView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
+    // Both lists take drops (files from the desktop or the file list) and mark nothing while one
+    // hovers.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
 }
 
 void PaneListView::showSelection(const std::vector<int>& rows, int currentRow) {

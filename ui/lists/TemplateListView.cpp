@@ -26,9 +26,6 @@ TemplateListView::TemplateListView(UiDocument& document, ProfileFile& profile, Q
       model_(new TemplateListModel(doc_, current_, this)) {
     setAccessibleName(QStringLiteral("イベント一覧"));
     setModel(model_);
-    setAcceptDrops(true);
-    viewport()->setAcceptDrops(true);
-    setDropIndicatorShown(false);
     updates_ = doc_.watch(this, [this](UpdateHint hint) {
         if (HasHint(hint, UpdateHint::Templates)) {
             model_->slotsChanged();
