@@ -145,10 +145,15 @@ struct Mapping {
         lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     }
 
+    // The columns x, x + 1, ..., x + 7 as floats; exact, as every column is below 2^24, so a
+    // caller may step them by adding 8.
+    __m256 Columns(int32_t x) const {
+        return _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), lanes));
+    }
+
+    // The lanes that sample, from eight columns fx (no partial block).
     template <bool Affine>
-    __m256 Map(int32_t x, int32_t n, __m256 r0, __m256 r1, __m256 r2, __m256* sx,
-               __m256* sy) const {
-        const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), lanes));
+    __m256 MapColumns(__m256 fx, __m256 r0, __m256 r1, __m256 r2, __m256* sx, __m256* sy) const {
         __m256 u = _mm256_add_ps(_mm256_mul_ps(m00, fx), r0);
         __m256 v = _mm256_add_ps(_mm256_mul_ps(m10, fx), r1);
         if constexpr (!Affine) {
@@ -159,9 +164,16 @@ struct Mapping {
         *sx = u;
         *sy = v;
         // Ordered comparisons: a not-a-number fails every one of them, as in InsideRegion.
-        __m256 inside = _mm256_and_ps(
+        return _mm256_and_ps(
             _mm256_and_ps(_mm256_cmp_ps(u, left, _CMP_GE_OQ), _mm256_cmp_ps(u, right, _CMP_LT_OQ)),
             _mm256_and_ps(_mm256_cmp_ps(v, top, _CMP_GE_OQ), _mm256_cmp_ps(v, bottom, _CMP_LT_OQ)));
+    }
+
+    // Up to eight pixels from column x; lanes from n on never sample.
+    template <bool Affine>
+    __m256 Map(int32_t x, int32_t n, __m256 r0, __m256 r1, __m256 r2, __m256* sx,
+               __m256* sy) const {
+        __m256 inside = MapColumns<Affine>(Columns(x), r0, r1, r2, sx, sy);
         if (n < 8) {
             inside = _mm256_and_ps(
                 inside, _mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes)));
