@@ -106,6 +106,12 @@ inline __m256i Select(__m256i mask, __m256i a, __m256i b) {
     return _mm256_blendv_epi8(b, a, mask);
 }
 
+// The lanes whose bit is set in `bits` (bit i for lane i, as from a movemask).
+inline __m256i MaskLanes(int bits) {
+    const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(bits), lanes), lanes);
+}
+
 // Up to eight pixels; a partial block goes through a local copy so that nothing past the visit
 // rectangle is read or written.
 inline __m256i LoadPixels(const uint32_t* p, int32_t n) {

@@ -17,12 +17,6 @@ namespace {
 
 using namespace avx2;
 
-// All lanes whose bit is set in `bits`.
-inline __m256i MaskLanes(int bits) {
-    const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
-    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(bits), lanes), lanes);
-}
-
 // Source offsets col - row * width of eight pixels, and which of them sample, for a piece of
 // one row. Lanes that do not sample get offset 0, the top left pixel, which always exists.
 struct RowPiece {
