@@ -60,6 +60,14 @@ inline __m256i MixPacked(__m256i w, __m256i s, __m256i d, const ShadeConstants& 
     return _mm256_and_si256(_mm256_packus_epi16(lo, hi), c.low24);
 }
 
+// Per-pixel weights in 16-bit lanes: wLo for pixels 0, 1, 4, 5 and wHi for pixels 2, 3, 6, 7, the
+// order in which the bytes of each 128-bit half unpack.
+inline __m256i MixPacked(__m256i wLo, __m256i wHi, __m256i s, __m256i d, const ShadeConstants& c) {
+    const __m256i lo = Mix16(wLo, _mm256_unpacklo_epi8(s, c.zero), _mm256_unpacklo_epi8(d, c.zero));
+    const __m256i hi = Mix16(wHi, _mm256_unpackhi_epi8(s, c.zero), _mm256_unpackhi_epi8(d, c.zero));
+    return _mm256_and_si256(_mm256_packus_epi16(lo, hi), c.low24);
+}
+
 inline __m256i TintPacked(__m256i s, const ShadeConstants& c) {
     const __m256i lo =
         Div255(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, c.zero), c.tint16), c.one16);
@@ -99,6 +107,29 @@ inline __m256i Shade(__m256i s, __m256i d, const ShadeConstants& c) {
         return _mm256_and_si256(_mm256_adds_epu8(d, s), c.low24);
     } else {
         return _mm256_and_si256(_mm256_subs_epu8(d, s), c.low24);
+    }
+}
+
+// Keyed bilinear sampling: tint, opacity and blend weighted by the coverage of each pixel,
+// given as one 32-bit lane per pixel (0 to 256).
+template <int Mode, bool Tinted, bool Opaque>
+inline __m256i ShadeKeyed(__m256i s, __m256i d, __m256i coverage, const ShadeConstants& c) {
+    const __m256i both = _mm256_or_si256(coverage, _mm256_slli_epi32(coverage, 16));
+    const __m256i covLo = _mm256_unpacklo_epi32(both, both);
+    const __m256i covHi = _mm256_unpackhi_epi32(both, both);
+    if constexpr (Tinted) {
+        s = TintPacked(s, c);
+    }
+    if constexpr (Mode == 0) {
+        if constexpr (Opaque) {
+            return MixPacked(covLo, covHi, s, d, c);
+        } else {
+            // c * a <= 256 * 255 fits the unsigned 16-bit lane.
+            return MixPacked(_mm256_srli_epi16(_mm256_mullo_epi16(covLo, c.opacity16), 8),
+                             _mm256_srli_epi16(_mm256_mullo_epi16(covHi, c.opacity16), 8), s, d, c);
+        }
+    } else {
+        return MixPacked(covLo, covHi, Shade<Mode, false, true>(s, d, c), d, c);
     }
 }
 

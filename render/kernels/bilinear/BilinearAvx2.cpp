@@ -82,20 +82,62 @@ inline __m256i LoadPairs(const uint32_t* row, const int32_t* o) {
 // the lanes where one pixel alone is used in both directions.
 struct BlockTaps {
     __m256i offsets, weightX, weightY, single;
+    __m256 sx, sy;  // kept for keyed sampling only
 };
+
+// Bits 0, 2, 4, 6 of v moved to bits 0 to 3.
+inline int EvenBits(int v) {
+    v &= 0x55;
+    v = (v | (v >> 1)) & 0x33;
+    return (v | (v >> 2)) & 0x0F;
+}
+
+// Of four pixels whose 2 x 2 blocks are in `top` and `bottom` (two words each): bit i of *all*
+// when all four words of pixel i equal the key, of *some* when some but not all do.
+inline void KeyedWords(__m256i top, __m256i bottom, __m256i key, int* all, int* some) {
+    const int t = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(top, key)));
+    const int b = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(bottom, key)));
+    const int both = t & b;
+    const int either = t | b;
+    *all = EvenBits(both & (both >> 1));
+    *some = EvenBits(either | (either >> 1)) & ~*all;
+}
 
 // Eight pixels per step, in two passes over each piece of a row: first the mapping and the taps
 // of the whole piece, then the reads and the blends. Each pixel's left and right neighbours are
 // read as one 64-bit word from the top and the bottom row, one by one: many independent reads
 // are in flight at once, where a gather instruction (slow on some processors with AVX2) makes
-// each block wait for all its reads. Keyed sampling, and regions one column wide, are left to
-// the 128-bit kernel.
+// each block wait for all its reads. With a transparent colour a block whose words are all
+// present or all absent is computed here; a pixel at the edge of a transparent area (its mean
+// substitution) by the reference. Regions one column wide are left to the 128-bit kernel.
 template <int Mode, bool Tinted, bool Opaque, bool Keyed, bool Affine>
 struct BilinearKernelAvx2 {
     static constexpr int32_t kPiece = 256;
 
+    // The samples and coverages of the pixels in `edge` from the reference arithmetic.
+    static __m256i EdgeSamples(const PixelJob& job, const DrawRect& region, const BlockTaps& t,
+                               int edge, __m256i s, __m256i* coverage) {
+        alignas(32) uint32_t words[8];
+        alignas(32) int32_t cov[8];
+        alignas(32) float sxs[8], sys[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(words), s);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(cov), *coverage);
+        _mm256_store_ps(sxs, t.sx);
+        _mm256_store_ps(sys, t.sy);
+        for (int i = 0; i < 8; ++i) {
+            if ((edge >> i) & 1) {
+                uint32_t c = 0;
+                words[i] = SampleBilinearKeyed(job.source, job.sourceWidth, region,
+                                               job.transparentColour, sxs[i], sys[i], &c);
+                cov[i] = int32_t(c);
+            }
+        }
+        *coverage = _mm256_load_si256(reinterpret_cast<const __m256i*>(cov));
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(words));
+    }
+
     static void Run(const PixelJob& job) {
-        if (Keyed || job.right - job.left < 2) {
+        if (job.right - job.left < 2) {
             RunBilinearSse2(job);
             return;
         }
@@ -110,6 +152,8 @@ struct BilinearKernelAvx2 {
         const __m256i spreadLo = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
         const __m256i spreadHi = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
         const __m256 eight = _mm256_set1_ps(8.0f);
+        const __m256i c256 = _mm256_set1_epi32(256);
+        const DrawRect region{job.left, job.top, job.right, job.bottom};
         const uint32_t* topRow = job.source;
         // A region one row high uses that row alone: the second row read is the same.
         const uint32_t* bottomRow = job.source - (tall ? job.sourceWidth : 0);
@@ -157,6 +201,10 @@ struct BilinearKernelAvx2 {
                     }
                     t.offsets = _mm256_sub_epi32(firstX, _mm256_mullo_epi32(firstY, width));
                     t.single = _mm256_and_si256(singleX, singleY);
+                    if constexpr (Keyed) {
+                        t.sx = sx;
+                        t.sy = sy;
+                    }
                 }
                 if (any == 0) {
                     continue;
@@ -195,7 +243,23 @@ struct BilinearKernelAvx2 {
                     s = _mm256_and_si256(
                         s, _mm256_or_si256(c.low24, _mm256_and_si256(t.single, fourth)));
                     const __m256i d = LoadPixels(dst + x, n);
-                    const __m256i r = Shade<Mode, Tinted, Opaque>(s, d, c);
+                    __m256i r;
+                    if constexpr (Keyed) {
+                        int all0, some0, all1, some1;
+                        KeyedWords(pairs[0], pairs[1], c.key, &all0, &some0);
+                        KeyedWords(pairs[2], pairs[3], c.key, &all1, &some1);
+                        const int absent = all0 | all1 << 4;
+                        const int edge = (some0 | some1 << 4) & bits;
+                        // All absent: colour 0 and coverage 0.
+                        __m256i coverage = _mm256_andnot_si256(MaskLanes(absent), c256);
+                        s = _mm256_andnot_si256(MaskLanes(absent), s);
+                        if (edge != 0) {
+                            s = EdgeSamples(job, region, t, edge, s, &coverage);
+                        }
+                        r = ShadeKeyed<Mode, Tinted, Opaque>(s, d, coverage, c);
+                    } else {
+                        r = Shade<Mode, Tinted, Opaque>(s, d, c);
+                    }
                     StorePixels(dst + x, n, bits == 0xFF ? r : Select(MaskLanes(bits), r, d));
                 }
             }
