@@ -248,7 +248,8 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
 }
 
 // Sources past 32,767 pixels a row, where the offsets no longer fit 16-bit arithmetic, and a
-// rotated full-size layer whose rows end in blocks of every length.
+// rotated full-size layer whose rows end in blocks of every length and run over several of the
+// pieces that the kernels map ahead; keyed, with transparent areas and their edges, too.
 TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
     JobGenerator gen(31);
     struct Case {
@@ -258,6 +259,15 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
         Bitmap src(k.srcW, k.srcH), frame(k.dstW, k.dstH);
         gen.Fill(src);
         gen.Fill(frame);
+        // Checks of 5 x 5 pixels in the key colour: wholly transparent blocks and their edges.
+        Bitmap checked = src;
+        for (int32_t y = 0; y < k.srcH; ++y) {
+            for (int32_t x = 0; x < k.srcW; ++x) {
+                if ((x / 5 + y / 5) % 2 == 0) {
+                    checked.At(x, y) = 0x00FF0000u;
+                }
+            }
+        }
         const float a = 0.31f, sc = 0.93f;
         float forward[9] = {
             sc * std::cos(a), -sc * std::sin(a), 0, sc * std::sin(a), sc * std::cos(a), 0, 0, 0, 1};
@@ -272,19 +282,22 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
         InvertMatrix(forward, inverse);
         for (int32_t method : {2, 3}) {
             for (int32_t mode : {0, 4}) {
-                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u}) {
+                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u, 0x00FFFFFEu}) {
                     testing::Draw d;
                     d.method = method;
                     d.mode = mode;
                     d.colour = colour;
+                    // With the third colour, the checked source with its key.
+                    d.transparent = colour == 0x00FFFFFEu ? 0x000000FFu : 0xFF000000u;
                     d.forward = forward;
                     d.inverse = inverse;
                     d.region = {0, 0, k.srcW, k.srcH};
+                    const Bitmap& from = colour == 0x00FFFFFEu ? checked : src;
                     Bitmap plain = frame, vector = frame;
                     d.tier = 0;
-                    testing::Run(plain, src, d);
+                    testing::Run(plain, from, d);
                     d.tier = 1;
-                    testing::Run(vector, src, d);
+                    testing::Run(vector, from, d);
                     EXPECT_NE(plain.words, frame.words) << k.srcW << " method " << method;
                     ASSERT_EQ(plain.words, vector.words)
                         << k.srcW << " method " << method << " mode " << mode << " " << colour;
