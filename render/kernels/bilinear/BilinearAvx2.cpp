@@ -81,7 +81,8 @@ inline __m256i LoadPairs(const uint32_t* row, const int32_t* o) {
 // The taps of eight pixels: the offset of each 2 x 2 block's top left word, the weights, and
 // the lanes where one pixel alone is used in both directions.
 struct BlockTaps {
-    __m256i offsets, weightX, weightY, single;
+    alignas(32) int32_t offsets[8];
+    __m256i weightX, weightY, single;
     __m256 sx, sy;  // kept for keyed sampling only
 };
 
@@ -199,7 +200,8 @@ struct BilinearKernelAvx2 {
                         t.weightY = ay.zero;
                         singleY = _mm256_set1_epi32(-1);
                     }
-                    t.offsets = _mm256_sub_epi32(firstX, _mm256_mullo_epi32(firstY, width));
+                    _mm256_store_si256(reinterpret_cast<__m256i*>(t.offsets),
+                                       _mm256_sub_epi32(firstX, _mm256_mullo_epi32(firstY, width)));
                     t.single = _mm256_and_si256(singleX, singleY);
                     if constexpr (Keyed) {
                         t.sx = sx;
@@ -216,7 +218,7 @@ struct BilinearKernelAvx2 {
                     }
                     const int32_t n = std::min(8, pEnd - x);
                     const BlockTaps& t = taps[k];
-                    const auto* o = reinterpret_cast<const int32_t*>(&t.offsets);
+                    const int32_t* o = t.offsets;
                     // Each 64-bit element: a pixel's left and right neighbour.
                     const __m256i pairs[4] = {
                         LoadPairs(topRow, o),
