@@ -307,6 +307,51 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
     }
 }
 
+// A source with transparent checks (blocks wholly transparent, wholly drawn, and their edges)
+// stretched over rows wider than the pieces that the vector kernels map ahead, affine and in
+// perspective, in every blend mode, with and without tint and opacity.
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnKeyedChecksOverWideRows) {
+    JobGenerator gen(4242);
+    Bitmap src(90, 70), frame(600, 48);
+    gen.Fill(src);
+    gen.Fill(frame);
+    for (int32_t y = 0; y < src.height; ++y) {
+        for (int32_t x = 0; x < src.width; ++x) {
+            if ((x / 7 + y / 7) % 2 == 0) {
+                src.At(x, y) = 0x00FF0000u;
+            }
+        }
+    }
+    const float affine[9] = {6.2f, 0.9f, 5.0f, -0.35f, 0.62f, 30.0f, 0, 0, 1};
+    const float perspective[9] = {6.2f, 0.9f, 5.0f, -0.35f, 0.62f, 30.0f, 0.0008f, 0.002f, 1};
+    for (const float* forward : {affine, perspective}) {
+        float inverse[9];
+        InvertMatrix(forward, inverse);
+        for (int32_t method : {2, 3}) {
+            for (int32_t mode = 0; mode <= 6; ++mode) {
+                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u, 0xFFFFFFFFu}) {
+                    testing::Draw d;
+                    d.method = method;
+                    d.mode = mode;
+                    d.colour = colour;
+                    d.transparent = 0x000000FFu;  // the checks' 0x00FF0000 in model order
+                    d.forward = forward;
+                    d.inverse = inverse;
+                    Bitmap plain = frame, vector = frame;
+                    d.tier = 0;
+                    testing::Run(plain, src, d);
+                    d.tier = 1;
+                    testing::Run(vector, src, d);
+                    EXPECT_NE(plain.words, frame.words) << "method " << method;
+                    ASSERT_EQ(plain.words, vector.words)
+                        << (forward == affine ? "affine" : "perspective") << " method " << method
+                        << " mode " << mode << " colour " << std::hex << colour;
+                }
+            }
+        }
+    }
+}
+
 // Pixels outside the region never influence the result, on either tier.
 TEST_P(KernelTiers, PixelsOutsideTheRegionAreNeverRead) {
     JobGenerator gen(99);
