@@ -63,7 +63,7 @@ inline __m256i Lerp16(__m256i f, __m256i p0, __m256i p1, __m256i c128) {
 }
 
 // Weights of pixels 4g to 4g + 3 spread over their four channels, in the order the neighbours
-// come out of the gathers: pixels 4g and 4g + 1 in the low half, 4g + 2 and 4g + 3 in the high.
+// come out of LoadPairs: pixels 4g and 4g + 1 in the low half, 4g + 2 and 4g + 3 in the high.
 inline __m256i Spread(__m256i weights, __m256i index) {
     const __m256i w = _mm256_permutevar8x32_epi32(weights, index);
     return _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
