@@ -3,6 +3,7 @@
 #if defined(__x86_64__)
 
 #include <algorithm>
+#include <cstring>
 
 #include "render/kernels/Avx2Pixel.h"
 #include "render/kernels/ScalarPixel.h"
@@ -70,12 +71,19 @@ inline __m256i Spread(__m256i weights, __m256i index) {
 }
 
 // Two neighbouring source words of each of four pixels, as four 64-bit elements.
+// The words are only 4-byte aligned, so each pair is read as bytes, not through a wider type.
+inline int64_t LoadPair(const uint32_t* p) {
+    int64_t pair;
+    std::memcpy(&pair, p, sizeof(pair));
+    return pair;
+}
+
 inline __m256i LoadPairs(const uint32_t* row, const int32_t* o) {
-    const auto* p0 = reinterpret_cast<const double*>(row + o[0]);
-    const auto* p2 = reinterpret_cast<const double*>(row + o[2]);
-    const __m128d lo = _mm_loadh_pd(_mm_load_sd(p0), reinterpret_cast<const double*>(row + o[1]));
-    const __m128d hi = _mm_loadh_pd(_mm_load_sd(p2), reinterpret_cast<const double*>(row + o[3]));
-    return _mm256_castpd_si256(_mm256_insertf128_pd(_mm256_castpd128_pd256(lo), hi, 1));
+    const __m128i lo =
+        _mm_insert_epi64(_mm_cvtsi64_si128(LoadPair(row + o[0])), LoadPair(row + o[1]), 1);
+    const __m128i hi =
+        _mm_insert_epi64(_mm_cvtsi64_si128(LoadPair(row + o[2])), LoadPair(row + o[3]), 1);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
 // The taps of eight pixels: the offset of each 2 x 2 block's top left word, the weights, and
