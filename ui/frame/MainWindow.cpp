@@ -88,14 +88,15 @@ MainWindow::MainWindow(PaneContext context, PaneFactory panes, QWidget* parent)
     setCentralWidget(grid_);
     resize(960, 640);
 
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { onFocusChanged(now); });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
+                               [this](QWidget*, QWidget* now) { onFocusChanged(now); });
     qApp->installEventFilter(this);
     activatePane(0);
     refreshCommands();
 }
 
 MainWindow::~MainWindow() {
+    disconnect(focusConnection_);
     qApp->removeEventFilter(this);
 }
 

@@ -93,6 +93,8 @@ class MainWindow : public QMainWindow, public CommandTarget {
     PaneContext context_;
     PaneFactory paneFactory_;
     CommandRouter router_;
+    // Ended before the window's children go: their destruction moves the focus.
+    QMetaObject::Connection focusConnection_;
     QHash<int, QAction*> actions_;
     std::array<QAction*, 4> recentActions_{};
     QToolBar* toolBar_ = nullptr;
