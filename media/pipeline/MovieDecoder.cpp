@@ -66,6 +66,7 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     codec_.reset();
     converter_.reset();
     Reset();
+    times_.Clear();
     packetWithoutPts_ = false;
     // An earlier stream that failed to prepare has read on; measuring starts at the beginning.
     if (prepared_) {
@@ -173,6 +174,7 @@ bool MovieDecoder::Measure() {
     RefTime end = 0;
     while (av_read_frame(format_.get(), packet_.get()) >= 0) {
         if (packet_->stream_index == streamIndex_) {
+            times_.Record(*packet_);
             keySeen = keySeen || (packet_->flags & AV_PKT_FLAG_KEY);
             if (packet_->pts == AV_NOPTS_VALUE)
                 packetWithoutPts_ = true;
@@ -219,6 +221,7 @@ void MovieDecoder::Reset() {
     packetPending_ = false;
     inputEnded_ = false;
     lastTs_ = AV_NOPTS_VALUE;
+    times_.Lose();
 }
 
 bool MovieDecoder::SeekDemuxer(int64_t ts) {
@@ -252,6 +255,7 @@ bool MovieDecoder::ReadKeyPacket(int64_t& keyTs, bool& found) {
         if (r < 0)
             return r == AVERROR_EOF || !format_->pb || avio_feof(format_->pb);
         if (packet_->stream_index == streamIndex_ && (packet_->flags & AV_PKT_FLAG_KEY)) {
+            times_.Recognise(*packet_);
             keyTs = packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts;
             packetPending_ = true;
             found = true;
@@ -439,6 +443,7 @@ bool MovieDecoder::ReadPacket(int& error) {
             break;
         av_packet_unref(packet_.get());
     }
+    times_.Restore(*packet_);
     if (packet_->pts == AV_NOPTS_VALUE)
         packetWithoutPts_ = true;
     packetPending_ = true;

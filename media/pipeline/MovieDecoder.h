@@ -10,6 +10,7 @@
 #include "media/FfmpegHandles.h"
 #include "media/pipeline/DecodedPicture.h"
 #include "media/pipeline/MediaType.h"
+#include "media/pipeline/PacketTimes.h"
 
 namespace kelvane {
 
@@ -98,6 +99,8 @@ class MovieDecoder {
     RefTime duration_ = 0;
     int width_ = 0;
     int height_ = 0;
+    // The packets' times from the start, where the stream was read through to be measured.
+    PacketTimes times_;
 
     // The last seek: where it was asked to go, the key frame it went to, whether that is the start
     // of the stream (where a picture without a time is the first), and whether its first picture
