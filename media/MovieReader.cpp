@@ -144,6 +144,7 @@ void MovieReader::Close() {
     firstFrame_ = 0;
     lastFrame_ = 0;
     lastRequest_ = -1;
+    steppingBack_ = false;
     open_ = false;
     created_ = false;
 }
@@ -241,7 +242,8 @@ bool MovieReader::ReadFrame(int32_t index, uint8_t* destination, size_t size,
         }
         // Stepping backwards: the frames before this one are decoded on the way to it anyway;
         // kept, they serve the next steps without another seek.
-        graph_->SetCacheBehind(lastRequest_ > int64_t(a) ? CacheSpan() : 0);
+        steppingBack_ = lastRequest_ > int64_t(a);
+        graph_->SetCacheBehind(steppingBack_ ? CacheSpan() : 0);
         lastRequest_ = a;
     }
     bool step = readEverySample;
@@ -315,7 +317,8 @@ MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, s
     const uint32_t b = uint32_t(settings.frameBack);
     const uint32_t startFrame = step ? (a > b ? a - b : 0) : a;
     // The target itself is always delivered: a stop right at it would leave nothing to show.
-    const uint32_t beyond = std::max<uint32_t>(n, 1);
+    // Stepping backwards, the pictures after the target are not wanted: the pass ends with it.
+    const uint32_t beyond = steppingBack_ ? 1 : std::max<uint32_t>(n, 1);
     const uint32_t stopFrame = beyond < lastFrame_ - a ? a + beyond : lastFrame_;
     int64_t start, stop;
     if (frameMode_) {

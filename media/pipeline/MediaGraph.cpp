@@ -96,6 +96,24 @@ void MediaGraph::ParkStreamingThread(std::unique_lock<std::mutex>& lock) {
     changed_.wait(lock, [this] { return !busy_; });
 }
 
+// How many frames before `start` a backward pass keeps. Every reference picture from the key frame
+// up to the start is decoded anyway; each kept picture that no other picture needs costs one more.
+// A run of steps that begins reaches halfway back to the key frame: a short run does not pay for a
+// window it never uses. A run that has stepped through that window and goes on gets the rest of
+// the way to the key frame in one pass, so that a run all the way back decodes about one and a
+// quarter pictures per step. The budget may allow less.
+int64_t MediaGraph::BackwardWindow(int64_t start, int64_t behind, int64_t unit) {
+    const int64_t previous = previousWindowFrom_;
+    previousWindowFrom_ = std::numeric_limits<int64_t>::min();
+    int64_t key = 0;
+    int64_t frames = behind;
+    const bool goesOn = start < previous && start >= previous - kRunGap * unit;
+    if (!goesOn && decoder_.KeyPosition(key) && key <= start)
+        frames = std::min(behind, std::max((start - key) / unit / 2 + 1, kMinBackwardWindow));
+    previousWindowFrom_ = start - frames * unit;
+    return frames;
+}
+
 bool MediaGraph::SetPositions(int64_t start, int64_t stop) {
     std::lock_guard<std::mutex> control(control_);
     if (connectedPin_ < 0 || start < 0 || stop < start)
@@ -116,10 +134,14 @@ bool MediaGraph::SetPositions(int64_t start, int64_t stop) {
         std::unique_lock<std::mutex> lock(mutex_);
         ParkStreamingThread(lock);
         ok = decoder_.Seek(frameUnits, start);
-        const int64_t behind = cacheBehind_.load();
         const int64_t unit = frameUnits ? 1 : std::max<RefTime>(decoder_.AvgTimePerFrame(), 1);
-        cacheFrom_ = behind > 0 ? start - std::min(behind, start / unit + 1) * unit
-                                : std::numeric_limits<int64_t>::max();
+        const int64_t behind = std::min(cacheBehind_.load(), start / unit + 1);
+        if (behind > 0) {
+            cacheFrom_ = start - BackwardWindow(start, behind, unit) * unit;
+        } else {
+            cacheFrom_ = std::numeric_limits<int64_t>::max();
+            previousWindowFrom_ = std::numeric_limits<int64_t>::min();
+        }
         decoder_.SetSkipBefore(std::min(start, cacheFrom_));
         start_ = start;
         stop_ = stop;
@@ -287,6 +309,12 @@ bool MediaGraph::DeliverOne(bool frameUnits, int64_t start, int64_t stop, int64_
     sample->SetTime(relative);
     sample->SetMediaTime(relative);
     sink_->Receive(sample);
+    // In frame units nothing can come before the stop once the picture just before it is out: the
+    // stream ends here rather than decode a picture only to drop it.
+    if (frameUnits && index + 1 >= stop) {
+        PushEvent(GraphEventCode::kComplete);
+        return false;
+    }
     return true;
 }
 

@@ -394,6 +394,17 @@ bool MovieDecoder::BackOff() {
     return ok;
 }
 
+bool MovieDecoder::KeyPosition(int64_t& position) const {
+    if (atStart_) {
+        position = 0;
+        return true;
+    }
+    if (keyTs_ == AV_NOPTS_VALUE)
+        return false;
+    position = seekFrameUnits_ ? IndexOf(keyTs_) : TimeOf(keyTs_);
+    return true;
+}
+
 bool MovieDecoder::Beyond(int64_t ts) const {
     if (seekFrameUnits_ && Valid(frameRate_))
         return IndexOf(ts) > seekPosition_;

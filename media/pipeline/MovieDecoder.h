@@ -53,6 +53,9 @@ class MovieDecoder {
     // guarantees that a picture marked as non-reference changes no later picture, such pictures
     // are not decoded at all. Seek sets it to the position sought.
     void SetSkipBefore(int64_t position) { skipBefore_ = position; }
+    // Where the key frame that the last seek starts decoding from is shown, in that seek's units;
+    // false when its time is not known.
+    bool KeyPosition(int64_t& position) const;
     // Decodes the next picture. `error` receives the graph event code of a fatal error.
     Result Next(int64_t& index, RefTime& time, int32_t& error);
     // The picture of the last successful Next with its frame number and media time, ready to be

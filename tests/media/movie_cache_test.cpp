@@ -77,5 +77,40 @@ TEST_F(MovieCache, TwoMoviesShareOneBudget) {
     EXPECT_GT(first.Graph()->Cache().Count() + second.Graph()->Cache().Count(), 0u);
 }
 
+// A long key-frame interval, as cameras and screen recorders write. Stepping back from near its end
+// decodes every reference picture from the key frame again on each miss; the window kept must
+// neither cost a short run more than it uses nor make a long run pay that price again and again,
+// and no picture after a target is decoded only to be dropped.
+TEST_F(MovieCache, BackwardRunsFromFarAfterAKeyFrameDecodeFewPicturesPerStep) {
+    const testing::MovieSpec longGop{"cache_long_gop.mp4",
+                                     "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 250 "
+                                     "-keyint_min 250 -sc_threshold 0 -bf 3 -crf 18",
+                                     256,
+                                     64,
+                                     200,
+                                     25};
+    const std::string path = testing::MakeMovie(longGop);
+    ASSERT_FALSE(path.empty());
+    MovieReader reader;
+    ASSERT_TRUE(reader.Open(testing::U16(path), 0));
+    PixelImage image;
+    ASSERT_TRUE(reader.GetFrame(199, image));
+    const uint64_t before = reader.Graph()->DecodedFrames();
+    int next = 198;
+    auto stepDownTo = [&](int last) {
+        for (; next >= last; --next) {
+            if (!reader.GetFrame(next, image) || DecodeIndex(image) != next)
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(stepDownTo(100));
+    const uint64_t shortRun = reader.Graph()->DecodedFrames() - before;
+    EXPECT_LT(shortRun, 2u * 99u);
+    ASSERT_TRUE(stepDownTo(0));
+    const uint64_t wholeRun = reader.Graph()->DecodedFrames() - before;
+    EXPECT_LT(wholeRun * 2, 3u * 199u) << "short run " << shortRun;
+}
+
 }  // namespace
 }  // namespace kelvane
