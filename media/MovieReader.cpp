@@ -120,6 +120,7 @@ bool MovieReader::OpenGraph(std::u16string_view path, const MediaGuid& requiredS
     // for the movie must not rescale; media-time positions need no rounding.
     sink_->SetFrameMode(frameMode_, frameMode_ ? format_.avgTimePerFrame : frameDuration_);
     graph_->SetNoSyncSource();
+    graph_->DeferStart();
     if (!graph_->Run())
         return false;
     open_ = true;
@@ -174,6 +175,8 @@ void MovieReader::WaitForSampleInFlight() {
     const uint32_t limit = AbortTimeoutMs();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limit);
     Event& sample = sink_->Slot().SampleEvent();
+    if (graph_->Deferred())
+        return;  // nothing decoded yet, so nothing on its way
     for (;;) {
         if (sample.WaitFor(0))
             return;
@@ -295,11 +298,15 @@ MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, s
         return Outcome::Failure;
     SampleSlot& slot = sink_->Slot();
 
+    Window w = WindowFor(a, step);
+    // The graph waits for the first request before it decodes from the start: one that stepping
+    // forward from the first picture serves lets it go, any other seeks.
+    if (graph_->Deferred() && w.lo <= 0 && 0 < w.w1)
+        graph_->Demand();
     WaitForSampleInFlight();
     if (!CheckEvents())
         return Outcome::Retry;
 
-    Window w = WindowFor(a, step);
     int64_t p = 0;
     bool held = slot.Peek(p);
     if (held && w.lo <= p && p < w.w1)

@@ -147,6 +147,7 @@ bool MediaGraph::SetPositions(int64_t start, int64_t stop) {
         stop_ = stop;
         frameUnits_ = frameUnits;
         ended_ = !ok;
+        deferred_ = false;
         running = running_;
     }
     if (running) {
@@ -183,6 +184,24 @@ bool MediaGraph::Run() {
     }
     changed_.notify_all();
     return true;
+}
+
+void MediaGraph::DeferStart() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deferred_ = true;
+}
+
+bool MediaGraph::Deferred() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return deferred_;
+}
+
+void MediaGraph::Demand() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        deferred_ = false;
+    }
+    changed_.notify_all();
 }
 
 void MediaGraph::Stop() {
@@ -232,7 +251,8 @@ void MediaGraph::PushEvent(int32_t code) {
 void MediaGraph::StreamLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return quit_ || (running_ && !flushing_ && !ended_); });
+        changed_.wait(
+            lock, [this] { return quit_ || (running_ && !flushing_ && !ended_ && !deferred_); });
         if (quit_)
             return;
         busy_ = true;

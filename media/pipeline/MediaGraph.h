@@ -77,6 +77,12 @@ class MediaGraph {
     void SetNoSyncSource() {}
     bool Run();
     void Stop();
+    // From the next Run on, the streaming thread decodes nothing until a sample is asked for
+    // (Demand) or positions are set again: a movie is opened with positions from its start, and
+    // a first request elsewhere would only throw that decoding away.
+    void DeferStart();
+    bool Deferred() const;
+    void Demand();
 
     // Takes the oldest pending event without waiting; false when there is none.
     bool GetEvent(GraphEvent& event);
@@ -128,6 +134,7 @@ class MediaGraph {
     bool busy_ = false;  // the streaming thread is decoding or inside the sink
     bool ended_ = false;
     bool quit_ = false;
+    bool deferred_ = false;
     int64_t start_ = 0;
     int64_t stop_ = 0;
     // Pictures from here on go into the cache; the largest value: none.
