@@ -11,6 +11,7 @@
 #include "media/PictureLoader.h"
 #include "media/PicturePlugins.h"
 #include "media/ProjectLoader.h"
+#include "media/SameMovieSources.h"
 #include "media/SourcePath.h"
 #include "media/TextImage.h"
 #include "model/ProjectFileFormat.h"
@@ -90,6 +91,7 @@ bool Storable(std::u16string_view path) {
 
 MediaSource::MediaSource() = default;
 MediaSource::~MediaSource() {
+    same_movie::Leave(*this);
     if (movie) {
         movie->Close();
     }
@@ -115,6 +117,7 @@ bool MediaSource::LoadMovie(FileEntry& entry, std::u16string_view fullPath) {
         !fresh->image.Create(fresh->movie->Width(), fresh->movie->Height(), 32)) {
         return false;
     }
+    same_movie::Join(*fresh);
     return Install(entry, FileKind::Movie, std::move(fresh), fullPath);
 }
 
@@ -224,8 +227,11 @@ bool MediaSource::GetFrame(FileEntry& entry, int32_t index) {
     entry.currentFrame = index;
     bool ok = false;
     if (movie) {
-        ok = source->movie->ReadFrame(index, source->image.Pixels(), source->image.ByteSize(),
+        ok = same_movie::CopyHeldFrame(*source, index) ||
+             source->movie->ReadFrame(index, source->image.Pixels(), source->image.ByteSize(),
                                       Settings().readEverySample != 0);
+        // A failed read may have changed part of the image.
+        source->heldFrame = ok ? index : -1;
     } else {
         ok = RenderFrame(*source->project, uint32_t(index), source->image, true);
     }

@@ -27,6 +27,8 @@ class MediaSource final : public LoadedSource {
     PixelImage image;
     std::unique_ptr<EffectPlugin> effect;
     std::unique_ptr<Project> project;
+    // The movie frame the image holds after a successful read; -1 when unknown.
+    int32_t heldFrame = -1;
 
     // The loaded source of a slot; null when nothing is loaded (kind 0 or a snapshot's descriptor).
     static MediaSource* Of(FileEntry& entry);

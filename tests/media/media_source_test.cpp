@@ -359,6 +359,43 @@ TEST_F(MovieSource, AFailedReloadKeepsThePreviousMoviePlaying) {
     EXPECT_EQ(Shown(), 9);
 }
 
+// Two slots of the same movie (one per track): the second takes the frame the first holds
+// instead of decoding it again, and still reads on its own whatever the first does not hold.
+TEST_F(MovieSource, ASecondSlotOfTheSameMovieCopiesTheFrameTheFirstHolds) {
+    FileEntry second, slower;
+    slower.referenceDuration = 800000;
+    ASSERT_TRUE(MediaSource::OpenMovie(entry_, U16(path_), *project_));
+    ASSERT_TRUE(MediaSource::OpenMovie(second, U16(path_), *project_));
+    ASSERT_TRUE(MediaSource::OpenMovie(slower, U16(path_), *project_));
+    const MediaGraph& graph = *MediaSource::Of(second)->movie->Graph();
+    for (int32_t frame = 0; frame < 60; frame += 3) {
+        ASSERT_TRUE(MediaSource::GetFrame(entry_, frame));
+        ASSERT_TRUE(MediaSource::GetFrame(second, frame));
+        EXPECT_EQ(testing::DecodeIndex(*MediaSource::Image(second)), frame);
+    }
+    // Reading them itself would have decoded every frame up to 57; an idle graph decodes only the
+    // few pictures it starts with.
+    const uint64_t decodedIdle = graph.DecodedFrames();
+    EXPECT_LT(decodedIdle, 10u);
+
+    // Another timing is another movie: the slower slot shows its own frame 20, whatever the
+    // first holds.
+    ASSERT_TRUE(MediaSource::GetFrame(slower, 20));
+    const int slowTwenty = testing::DecodeIndex(*MediaSource::Image(slower));
+    ASSERT_TRUE(MediaSource::GetFrame(slower, 21));
+    ASSERT_TRUE(MediaSource::GetFrame(entry_, 20));
+    ASSERT_TRUE(MediaSource::GetFrame(slower, 20));
+    EXPECT_EQ(testing::DecodeIndex(*MediaSource::Image(slower)), slowTwenty);
+
+    ASSERT_TRUE(MediaSource::GetFrame(second, 12));
+    EXPECT_EQ(testing::DecodeIndex(*MediaSource::Image(second)), 12);
+    EXPECT_GT(graph.DecodedFrames(), decodedIdle);
+    entry_.Release();  // a released slot is no longer copied from
+    second.currentFrame = -1;
+    ASSERT_TRUE(MediaSource::GetFrame(second, 57));
+    EXPECT_EQ(testing::DecodeIndex(*MediaSource::Image(second)), 57);
+}
+
 // A fetch that times out: the pipeline was told to stop five frames after frame 20, so frame 28,
 // close enough to be stepped to, never arrives, and the question is answered with No.
 class FailingMovie : public MovieSource {

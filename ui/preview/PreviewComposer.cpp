@@ -13,14 +13,6 @@ QString effectField(std::u16string_view text) {
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
-int32_t clampIndex(int64_t index) {
-    if (index < 0) {
-        return 0;
-    }
-    return index > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                       : int32_t(index);
-}
-
 }  // namespace
 
 PreviewPicture PreviewComposer::serve(Project& project, const PreviewRequest& request,
