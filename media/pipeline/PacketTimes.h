@@ -39,9 +39,9 @@ class PacketTimes {
         int size;
     };
     static constexpr size_t kNone = size_t(-1);
-    // Packets beyond this many are not recorded (some hours of video): what the record would
-    // cost in memory outweighs what it corrects.
-    static constexpr size_t kMaxEntries = size_t(1) << 22;
+    // Streams of more packets than this (nine hours at 30 frames per second, 24 MB of record) are
+    // not recorded: what the record would cost in memory outweighs what it corrects.
+    static constexpr size_t kMaxEntries = size_t(1) << 20;
     static uint64_t Fingerprint(const AVPacket& packet);
 
     std::vector<Entry> entries_;
