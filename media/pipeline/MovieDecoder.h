@@ -77,6 +77,7 @@ class MovieDecoder {
     bool SeekKeyBefore(int64_t limitTs);
     bool BackOff();
     bool Beyond(int64_t ts) const;
+    bool CanDecodeOnTo(bool frameUnits, int64_t position) const;
     bool Skippable(const AVPacket& packet) const;
     bool ReadKeyPacket(int64_t& keyTs, bool& found);
     bool ReadPacket(int& error);
@@ -114,6 +115,10 @@ class MovieDecoder {
     bool atStart_ = true;
     bool verifying_ = false;
     int backOffs_ = 0;
+    // The decode time of the last packet read; the first picture, decoded when the stream was
+    // measured, not yet given out.
+    int64_t lastReadDts_ = AV_NOPTS_VALUE;
+    bool firstPending_ = false;
 
     // Non-reference pictures may be left undecoded: the codec guarantees it changes nothing, and
     // every packet so far carried a presentation time (pictures timed by the packet that made the
