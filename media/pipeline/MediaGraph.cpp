@@ -1,6 +1,7 @@
 #include "media/pipeline/MediaGraph.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 #include "platform/Path.h"
@@ -255,6 +256,12 @@ void MediaGraph::StreamLoop() {
             lock, [this] { return quit_ || (running_ && !flushing_ && !ended_ && !deferred_); });
         if (quit_)
             return;
+        if (!sink_->Accepting()) {
+            // Pictures decoded now would be dropped: the reader is on its way to set positions,
+            // which wakes this thread. The short wait covers a sink re-opened without that.
+            changed_.wait_for(lock, std::chrono::milliseconds(2));
+            continue;
+        }
         busy_ = true;
         const bool frameUnits = frameUnits_;
         const int64_t start = start_;
