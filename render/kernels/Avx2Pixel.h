@@ -60,6 +60,14 @@ inline __m256i MixPacked(__m256i w, __m256i s, __m256i d, const ShadeConstants& 
     return _mm256_and_si256(_mm256_packus_epi16(lo, hi), c.low24);
 }
 
+// Per-pixel weights in 16-bit lanes: wLo for pixels 0, 1, 4, 5 and wHi for pixels 2, 3, 6, 7, the
+// order in which the bytes of each 128-bit half unpack.
+inline __m256i MixPacked(__m256i wLo, __m256i wHi, __m256i s, __m256i d, const ShadeConstants& c) {
+    const __m256i lo = Mix16(wLo, _mm256_unpacklo_epi8(s, c.zero), _mm256_unpacklo_epi8(d, c.zero));
+    const __m256i hi = Mix16(wHi, _mm256_unpackhi_epi8(s, c.zero), _mm256_unpackhi_epi8(d, c.zero));
+    return _mm256_and_si256(_mm256_packus_epi16(lo, hi), c.low24);
+}
+
 inline __m256i TintPacked(__m256i s, const ShadeConstants& c) {
     const __m256i lo =
         Div255(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, c.zero), c.tint16), c.one16);
@@ -102,8 +110,37 @@ inline __m256i Shade(__m256i s, __m256i d, const ShadeConstants& c) {
     }
 }
 
+// Keyed bilinear sampling: tint, opacity and blend weighted by the coverage of each pixel,
+// given as one 32-bit lane per pixel (0 to 256).
+template <int Mode, bool Tinted, bool Opaque>
+inline __m256i ShadeKeyed(__m256i s, __m256i d, __m256i coverage, const ShadeConstants& c) {
+    const __m256i both = _mm256_or_si256(coverage, _mm256_slli_epi32(coverage, 16));
+    const __m256i covLo = _mm256_unpacklo_epi32(both, both);
+    const __m256i covHi = _mm256_unpackhi_epi32(both, both);
+    if constexpr (Tinted) {
+        s = TintPacked(s, c);
+    }
+    if constexpr (Mode == 0) {
+        if constexpr (Opaque) {
+            return MixPacked(covLo, covHi, s, d, c);
+        } else {
+            // c * a <= 256 * 255 fits the unsigned 16-bit lane.
+            return MixPacked(_mm256_srli_epi16(_mm256_mullo_epi16(covLo, c.opacity16), 8),
+                             _mm256_srli_epi16(_mm256_mullo_epi16(covHi, c.opacity16), 8), s, d, c);
+        }
+    } else {
+        return MixPacked(covLo, covHi, Shade<Mode, false, true>(s, d, c), d, c);
+    }
+}
+
 inline __m256i Select(__m256i mask, __m256i a, __m256i b) {
     return _mm256_blendv_epi8(b, a, mask);
+}
+
+// The lanes whose bit is set in `bits` (bit i for lane i, as from a movemask).
+inline __m256i MaskLanes(int bits) {
+    const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(bits), lanes), lanes);
 }
 
 // Up to eight pixels; a partial block goes through a local copy so that nothing past the visit
@@ -145,10 +182,15 @@ struct Mapping {
         lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     }
 
+    // The columns x, x + 1, ..., x + 7 as floats; exact, as every column is below 2^24, so a
+    // caller may step them by adding 8.
+    __m256 Columns(int32_t x) const {
+        return _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), lanes));
+    }
+
+    // The lanes that sample, from eight columns fx (no partial block).
     template <bool Affine>
-    __m256 Map(int32_t x, int32_t n, __m256 r0, __m256 r1, __m256 r2, __m256* sx,
-               __m256* sy) const {
-        const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), lanes));
+    __m256 MapColumns(__m256 fx, __m256 r0, __m256 r1, __m256 r2, __m256* sx, __m256* sy) const {
         __m256 u = _mm256_add_ps(_mm256_mul_ps(m00, fx), r0);
         __m256 v = _mm256_add_ps(_mm256_mul_ps(m10, fx), r1);
         if constexpr (!Affine) {
@@ -159,9 +201,16 @@ struct Mapping {
         *sx = u;
         *sy = v;
         // Ordered comparisons: a not-a-number fails every one of them, as in InsideRegion.
-        __m256 inside = _mm256_and_ps(
+        return _mm256_and_ps(
             _mm256_and_ps(_mm256_cmp_ps(u, left, _CMP_GE_OQ), _mm256_cmp_ps(u, right, _CMP_LT_OQ)),
             _mm256_and_ps(_mm256_cmp_ps(v, top, _CMP_GE_OQ), _mm256_cmp_ps(v, bottom, _CMP_LT_OQ)));
+    }
+
+    // Up to eight pixels from column x; lanes from n on never sample.
+    template <bool Affine>
+    __m256 Map(int32_t x, int32_t n, __m256 r0, __m256 r1, __m256 r2, __m256* sx,
+               __m256* sy) const {
+        __m256 inside = MapColumns<Affine>(Columns(x), r0, r1, r2, sx, sy);
         if (n < 8) {
             inside = _mm256_and_ps(
                 inside, _mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes)));

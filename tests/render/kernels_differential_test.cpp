@@ -248,7 +248,8 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnWideTranslations) {
 }
 
 // Sources past 32,767 pixels a row, where the offsets no longer fit 16-bit arithmetic, and a
-// rotated full-size layer whose rows end in blocks of every length.
+// rotated full-size layer whose rows end in blocks of every length and run over several of the
+// pieces that the kernels map ahead; keyed, with transparent areas and their edges, too.
 TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
     JobGenerator gen(31);
     struct Case {
@@ -258,6 +259,15 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
         Bitmap src(k.srcW, k.srcH), frame(k.dstW, k.dstH);
         gen.Fill(src);
         gen.Fill(frame);
+        // Checks of 5 x 5 pixels in the key colour: wholly transparent blocks and their edges.
+        Bitmap checked = src;
+        for (int32_t y = 0; y < k.srcH; ++y) {
+            for (int32_t x = 0; x < k.srcW; ++x) {
+                if ((x / 5 + y / 5) % 2 == 0) {
+                    checked.At(x, y) = 0x00FF0000u;
+                }
+            }
+        }
         const float a = 0.31f, sc = 0.93f;
         float forward[9] = {
             sc * std::cos(a), -sc * std::sin(a), 0, sc * std::sin(a), sc * std::cos(a), 0, 0, 0, 1};
@@ -272,22 +282,70 @@ TEST_P(KernelTiers, VectorTierMatchesPlainTierOnLargeSources) {
         InvertMatrix(forward, inverse);
         for (int32_t method : {2, 3}) {
             for (int32_t mode : {0, 4}) {
-                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u}) {
+                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u, 0x00FFFFFEu}) {
                     testing::Draw d;
                     d.method = method;
                     d.mode = mode;
                     d.colour = colour;
+                    // With the third colour, the checked source with its key.
+                    d.transparent = colour == 0x00FFFFFEu ? 0x000000FFu : 0xFF000000u;
                     d.forward = forward;
                     d.inverse = inverse;
                     d.region = {0, 0, k.srcW, k.srcH};
+                    const Bitmap& from = colour == 0x00FFFFFEu ? checked : src;
+                    Bitmap plain = frame, vector = frame;
+                    d.tier = 0;
+                    testing::Run(plain, from, d);
+                    d.tier = 1;
+                    testing::Run(vector, from, d);
+                    EXPECT_NE(plain.words, frame.words) << k.srcW << " method " << method;
+                    ASSERT_EQ(plain.words, vector.words)
+                        << k.srcW << " method " << method << " mode " << mode << " " << colour;
+                }
+            }
+        }
+    }
+}
+
+// A source with transparent checks (blocks wholly transparent, wholly drawn, and their edges)
+// stretched over rows wider than the pieces that the vector kernels map ahead, affine and in
+// perspective, in every blend mode, with and without tint and opacity.
+TEST_P(KernelTiers, VectorTierMatchesPlainTierOnKeyedChecksOverWideRows) {
+    JobGenerator gen(4242);
+    Bitmap src(90, 70), frame(600, 48);
+    gen.Fill(src);
+    gen.Fill(frame);
+    for (int32_t y = 0; y < src.height; ++y) {
+        for (int32_t x = 0; x < src.width; ++x) {
+            if ((x / 7 + y / 7) % 2 == 0) {
+                src.At(x, y) = 0x00FF0000u;
+            }
+        }
+    }
+    const float affine[9] = {6.2f, 0.9f, 5.0f, -0.35f, 0.62f, 30.0f, 0, 0, 1};
+    const float perspective[9] = {6.2f, 0.9f, 5.0f, -0.35f, 0.62f, 30.0f, 0.0008f, 0.002f, 1};
+    for (const float* forward : {affine, perspective}) {
+        float inverse[9];
+        InvertMatrix(forward, inverse);
+        for (int32_t method : {2, 3}) {
+            for (int32_t mode = 0; mode <= 6; ++mode) {
+                for (uint32_t colour : {0x00FFFFFFu, 0x80C08040u, 0xFFFFFFFFu}) {
+                    testing::Draw d;
+                    d.method = method;
+                    d.mode = mode;
+                    d.colour = colour;
+                    d.transparent = 0x000000FFu;  // the checks' 0x00FF0000 in model order
+                    d.forward = forward;
+                    d.inverse = inverse;
                     Bitmap plain = frame, vector = frame;
                     d.tier = 0;
                     testing::Run(plain, src, d);
                     d.tier = 1;
                     testing::Run(vector, src, d);
-                    EXPECT_NE(plain.words, frame.words) << k.srcW << " method " << method;
+                    EXPECT_NE(plain.words, frame.words) << "method " << method;
                     ASSERT_EQ(plain.words, vector.words)
-                        << k.srcW << " method " << method << " mode " << mode << " " << colour;
+                        << (forward == affine ? "affine" : "perspective") << " method " << method
+                        << " mode " << mode << " colour " << std::hex << colour;
                 }
             }
         }

@@ -79,14 +79,16 @@ struct BilinearKernel {
         }
     }
 
-    // What one block of four pixels needs from the source, fetched one block ahead so that the
-    // loads of the next block are under way while this one is computed.
+    // What one block of four pixels needs from the source. A piece of a row is mapped first,
+    // then read and blended, so that the reads of many blocks are under way at once.
     struct Fetched {
         int insideBits;
         __m128 inside, sx, sy;
         __m128i weightX, weightY, single;
+        ptrdiff_t at[4];            // offset of each 2 x 2 block's top left word
         __m128i top[4], bottom[4];  // low half: the pixel's left and right neighbour
     };
+    static constexpr int32_t kPiece = 128;
 
     template <bool Wide>
     static void Rows(const PixelJob& job) {
@@ -110,7 +112,7 @@ struct BilinearKernel {
             const __m128 r2 = _mm_set1_ps(terms.r2);
             uint32_t* dst = DestinationRow(job, y);
 
-            auto fetch = [&](int32_t x, Fetched& f) {
+            auto mapBlock = [&](int32_t x, Fetched& f) {
                 const int32_t n = std::min(4, xe - x);
                 f.inside = map.Map<Affine>(x, n, r0, r1, r2, &f.sx, &f.sy);
                 f.insideBits = _mm_movemask_ps(f.inside);
@@ -126,11 +128,13 @@ struct BilinearKernel {
                 ax.Taps(f.sx, &firstX, &f.weightX, &singleX);
                 ay.Taps(f.sy, &firstY, &f.weightY, &singleY);
                 f.single = _mm_and_si128(singleX, singleY);
-                ptrdiff_t at[4];
-                offsets.Compute(firstX, firstY, w, at);
+                offsets.Compute(firstX, firstY, w, f.at);
+            };
+
+            auto load = [&](Fetched& f) {
 #pragma GCC unroll 4
                 for (int i = 0; i < 4; ++i) {
-                    const uint32_t* t = job.source + at[i];
+                    const uint32_t* t = job.source + f.at[i];
                     const uint32_t* b = t - secondRow;
                     if constexpr (Wide) {
                         f.top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t));
@@ -233,15 +237,18 @@ struct BilinearKernel {
                             f.insideBits == 0xF ? r : Select(_mm_castps_si128(f.inside), r, d));
             };
 
-            Fetched blocks[2];
-            fetch(xs, blocks[0]);
-            int current = 0;
-            for (int32_t x = xs; x < xe; x += 4) {
-                if (x + 4 < xe) {
-                    fetch(x + 4, blocks[current ^ 1]);
+            Fetched blocks[kPiece / 4];
+            for (int32_t px = xs; px < xe; px += kPiece) {
+                const int32_t pEnd = std::min(xe, px + kPiece);
+                for (int32_t x = px, k = 0; x < pEnd; x += 4, ++k) {
+                    mapBlock(x, blocks[k]);
                 }
-                finish(x, blocks[current]);
-                current ^= 1;
+                for (int32_t x = px, k = 0; x < pEnd; x += 4, ++k) {
+                    if (blocks[k].insideBits != 0) {
+                        load(blocks[k]);
+                        finish(x, blocks[k]);
+                    }
+                }
             }
         }
     }

@@ -17,8 +17,49 @@ namespace {
 
 using namespace avx2;
 
-// Eight pixels per step; the source words are gathered in one instruction, lanes that do not
-// sample are not read at all.
+// Source offsets col - row * width of eight pixels, and which of them sample, for a piece of
+// one row. Lanes that do not sample get offset 0, the top left pixel, which always exists.
+struct RowPiece {
+    static constexpr int32_t kPixels = 256;
+    alignas(32) int32_t offsets[kPixels];
+    uint8_t masks[kPixels / 8];
+
+    // Returns false when no pixel of the piece samples.
+    template <bool Affine>
+    bool Map(const Mapping& map, const RowTerms& row, int32_t x0, int32_t x1, __m256i width) {
+        const __m256 r0 = _mm256_set1_ps(row.r0);
+        const __m256 r1 = _mm256_set1_ps(row.r1);
+        const __m256 r2 = _mm256_set1_ps(row.r2);
+        const __m256 eight = _mm256_set1_ps(8.0f);
+        __m256 fx = map.Columns(x0);
+        int any = 0;
+        int32_t k = 0;
+        for (int32_t x = x0; x < x1; x += 8, ++k) {
+            __m256 sx, sy;
+            __m256 inside = map.MapColumns<Affine>(fx, r0, r1, r2, &sx, &sy);
+            fx = _mm256_add_ps(fx, eight);
+            if (x1 - x < 8) {
+                inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_cmpgt_epi32(
+                                                   _mm256_set1_epi32(x1 - x), map.lanes)));
+            }
+            const int bits = _mm256_movemask_ps(inside);
+            masks[k] = uint8_t(bits);
+            any |= bits;
+            // Inside the region both are non-negative, so truncation is the floor; row times
+            // width stays within 2^30 for any image that can be allocated.
+            const __m256i at = _mm256_sub_epi32(_mm256_cvttps_epi32(sx),
+                                                _mm256_mullo_epi32(_mm256_cvttps_epi32(sy), width));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(offsets + 8 * k),
+                               _mm256_and_si256(_mm256_castps_si256(inside), at));
+        }
+        return any != 0;
+    }
+};
+
+// Eight pixels per step, in two passes over each piece of a row: first the mapping and the
+// source offsets of the whole piece, then the reads and the blends. The source words are read
+// one by one: this keeps many independent reads in flight, where a gather instruction (slow on
+// some processors with AVX2) makes each block wait for all eight of its reads.
 template <int Mode, bool Tinted, bool Opaque, bool Keyed, bool Affine>
 struct NearestKernelAvx2 {
     static constexpr bool kCopy = Mode == 0 && Opaque && !Tinted && !Keyed;
@@ -32,44 +73,48 @@ struct NearestKernelAvx2 {
         const Mapping map(job);
         const ShadeConstants c(job);
         const __m256i width = _mm256_set1_epi32(job.sourceWidth);
-        const auto* source = reinterpret_cast<const int*>(job.source);
+        const uint32_t* source = job.source;
+        RowPiece piece;
         for (int32_t y = job.y1 - 1; y >= job.y0; --y) {
             const RowTerms row = MapRow(job.inverse, y);
-            const __m256 r0 = _mm256_set1_ps(row.r0);
-            const __m256 r1 = _mm256_set1_ps(row.r1);
-            const __m256 r2 = _mm256_set1_ps(row.r2);
             uint32_t* dst = DestinationRow(job, y);
-            for (int32_t x = job.x0; x < job.x1; x += 8) {
-                const int32_t n = std::min(8, job.x1 - x);
-                __m256 sx, sy;
-                const __m256 insidePs = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
-                if (_mm256_movemask_ps(insidePs) == 0) {
+            for (int32_t px = job.x0; px < job.x1; px += RowPiece::kPixels) {
+                const int32_t pEnd = std::min(job.x1, px + RowPiece::kPixels);
+                if (!piece.Map<Affine>(map, row, px, pEnd, width)) {
                     continue;
                 }
-                __m256i draw = _mm256_castps_si256(insidePs);
-                // Inside the region both are non-negative, so truncation is the floor; row
-                // times width stays within 2^30 for any image that can be allocated.
-                const __m256i at = _mm256_sub_epi32(
-                    _mm256_cvttps_epi32(sx), _mm256_mullo_epi32(_mm256_cvttps_epi32(sy), width));
-                const __m256i s = _mm256_mask_i32gather_epi32(c.zero, source, at, draw, 4);
-                if constexpr (Keyed) {
-                    draw = _mm256_andnot_si256(_mm256_cmpeq_epi32(s, c.key), draw);
-                }
-                const int bits = _mm256_movemask_ps(_mm256_castsi256_ps(draw));
-                if (bits == 0) {
-                    continue;
-                }
-                if constexpr (kCopy) {
-                    if (bits == 0xFF) {
-                        StorePixels(dst + x, n, s);
-                        continue;
+                for (int32_t x = px, k = 0; x < pEnd; x += 8, ++k) {
+                    const int bits = piece.masks[k];
+                    if (bits != 0) {
+                        Block(dst + x, std::min(8, pEnd - x), bits, source, piece.offsets + 8 * k,
+                              c);
                     }
                 }
-                const __m256i d = LoadPixels(dst + x, n);
-                const __m256i r = Shade<Mode, Tinted, Opaque>(s, d, c);
-                StorePixels(dst + x, n, bits == 0xFF ? r : Select(draw, r, d));
             }
         }
+    }
+
+    static void Block(uint32_t* out, int32_t n, int bits, const uint32_t* source, const int32_t* o,
+                      const ShadeConstants& c) {
+        const __m256i s =
+            _mm256_setr_epi32(int32_t(source[o[0]]), int32_t(source[o[1]]), int32_t(source[o[2]]),
+                              int32_t(source[o[3]]), int32_t(source[o[4]]), int32_t(source[o[5]]),
+                              int32_t(source[o[6]]), int32_t(source[o[7]]));
+        __m256i draw = bits == 0xFF ? _mm256_set1_epi32(-1) : MaskLanes(bits);
+        if constexpr (Keyed) {
+            draw = _mm256_andnot_si256(_mm256_cmpeq_epi32(s, c.key), draw);
+            bits = _mm256_movemask_ps(_mm256_castsi256_ps(draw));
+            if (bits == 0) {
+                return;
+            }
+        }
+        if constexpr (kCopy) {
+            StorePixels(out, n, bits == 0xFF ? s : Select(draw, s, LoadPixels(out, n)));
+            return;
+        }
+        const __m256i d = LoadPixels(out, n);
+        const __m256i r = Shade<Mode, Tinted, Opaque>(s, d, c);
+        StorePixels(out, n, bits == 0xFF ? r : Select(draw, r, d));
     }
 };
 

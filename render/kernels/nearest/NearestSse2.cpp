@@ -83,36 +83,57 @@ struct NearestKernel {
         StorePixels(dst, n, bits == 0xF ? r : Select(draw, r, d));
     }
 
+    // Row x from xs to xe, in pieces: first the mapping and the source offsets of the whole
+    // piece, then the reads and the blends, so that the reads of many blocks are in flight at
+    // once instead of each waiting for its own mapping.
     static void General(const PixelJob& job, const Mapping& map, const ShadeConstants& c,
                         const RowTerms& row, uint32_t* dst, int32_t xs, int32_t xe) {
+        constexpr int32_t kPiece = 256;
         const __m128 r0 = _mm_set1_ps(row.r0);
         const __m128 r1 = _mm_set1_ps(row.r1);
         const __m128 r2 = _mm_set1_ps(row.r2);
-        const __m128i safeX = _mm_set1_epi32(job.left);
-        const __m128i safeY = _mm_set1_epi32(job.top);
-        const SourceOffsets offsets(job);
-        ptrdiff_t at[4];
-        for (int32_t x = xs; x < xe; x += 4) {
-            const int32_t n = std::min(4, xe - x);
-            __m128 sx, sy;
-            const __m128 insidePs = map.Map<Affine>(x, n, r0, r1, r2, &sx, &sy);
-            const int bits = _mm_movemask_ps(insidePs);
-            if (bits == 0) {
+        const __m128i width = _mm_set1_epi32(job.sourceWidth);
+        const uint32_t* src = job.source;
+        alignas(16) int32_t offsets[kPiece];
+        uint8_t masks[kPiece / 4];
+        for (int32_t px = xs; px < xe; px += kPiece) {
+            const int32_t pEnd = std::min(xe, px + kPiece);
+            int any = 0;
+            for (int32_t x = px, k = 0; x < pEnd; x += 4, ++k) {
+                __m128 sx, sy;
+                const __m128 inside =
+                    map.Map<Affine>(x, std::min(4, pEnd - x), r0, r1, r2, &sx, &sy);
+                const int bits = _mm_movemask_ps(inside);
+                masks[k] = uint8_t(bits);
+                any |= bits;
+                // Lanes that do not sample read the top left pixel, which always exists. Row
+                // times width stays within 2^30 for any image that can be allocated, so the low
+                // 32 bits of the unsigned products are the signed ones.
+                const __m128i row = _mm_cvttps_epi32(sy);
+                const __m128i even = _mm_mul_epu32(row, width);
+                const __m128i odd = _mm_mul_epu32(_mm_srli_si128(row, 4), width);
+                const __m128i product =
+                    _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+                const __m128i at = _mm_sub_epi32(_mm_cvttps_epi32(sx), product);
+                _mm_store_si128(reinterpret_cast<__m128i*>(offsets + 4 * k),
+                                _mm_and_si128(_mm_castps_si128(inside), at));
+            }
+            if (any == 0) {
                 continue;
             }
-            const __m128i inside = _mm_castps_si128(insidePs);
-            __m128i cx = _mm_cvttps_epi32(sx);
-            __m128i cy = _mm_cvttps_epi32(sy);
-            if (bits != 0xF) {
-                // Lanes that do not sample read the region's first pixel instead of garbage.
-                cx = Select(inside, cx, safeX);
-                cy = Select(inside, cy, safeY);
+            for (int32_t x = px, k = 0; x < pEnd; x += 4, ++k) {
+                const int bits = masks[k];
+                if (bits == 0) {
+                    continue;
+                }
+                const int32_t* o = offsets + 4 * k;
+                const __m128i s = _mm_setr_epi32(int32_t(src[o[0]]), int32_t(src[o[1]]),
+                                                 int32_t(src[o[2]]), int32_t(src[o[3]]));
+                const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
+                const __m128i draw =
+                    _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(bits), lanes), lanes);
+                Block(dst + x, std::min(4, pEnd - x), s, draw, c);
             }
-            offsets.Compute(cx, cy, job.sourceWidth, at);
-            const uint32_t* src = job.source;
-            const __m128i s = _mm_setr_epi32(int32_t(src[at[0]]), int32_t(src[at[1]]),
-                                             int32_t(src[at[2]]), int32_t(src[at[3]]));
-            Block(dst + x, n, s, inside, c);
         }
     }
 
