@@ -160,7 +160,7 @@ void RandomOurs(benchmark::State& state) {
 
 // Stepping backwards one frame at a time over 100 frames (20 without the cache), as the editor's
 // cursor does, from frame 240 (key frames at 0 and 250): pictures decoded per step and time per
-// step, with the cache of decoded pictures at its setting ("MovieCacheSize", default 256 MB) and
+// step, with the cache of decoded pictures at its setting ("MovieCacheSize", default 512 MB) and
 // turned off.
 void BackwardSteps(benchmark::State& state, int cacheMegabytes, int steps) {
     const int32_t saved = Settings().movieCacheSize;

@@ -21,6 +21,8 @@ class CaptureRenderer : public RendererBase {
     bool SetMediaType(const MediaType& type) override;
     void RenderSample(const SamplePtr& sample) override;
     void NotifyMayWait(bool mayWait) override;
+    // A stopped slot drops samples.
+    bool Accepting() const override { return !slot_.Stopped(); }
 
     const VideoInfoHeader& ConnectedFormat() const { return format_; }
     SampleSlot& Slot() { return slot_; }

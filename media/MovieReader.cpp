@@ -120,6 +120,7 @@ bool MovieReader::OpenGraph(std::u16string_view path, const MediaGuid& requiredS
     // for the movie must not rescale; media-time positions need no rounding.
     sink_->SetFrameMode(frameMode_, frameMode_ ? format_.avgTimePerFrame : frameDuration_);
     graph_->SetNoSyncSource();
+    graph_->DeferStart();
     if (!graph_->Run())
         return false;
     open_ = true;
@@ -144,6 +145,7 @@ void MovieReader::Close() {
     firstFrame_ = 0;
     lastFrame_ = 0;
     lastRequest_ = -1;
+    steppingBack_ = false;
     open_ = false;
     created_ = false;
 }
@@ -173,6 +175,8 @@ void MovieReader::WaitForSampleInFlight() {
     const uint32_t limit = AbortTimeoutMs();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limit);
     Event& sample = sink_->Slot().SampleEvent();
+    if (graph_->Deferred())
+        return;  // nothing decoded yet, so nothing on its way
     for (;;) {
         if (sample.WaitFor(0))
             return;
@@ -241,7 +245,8 @@ bool MovieReader::ReadFrame(int32_t index, uint8_t* destination, size_t size,
         }
         // Stepping backwards: the frames before this one are decoded on the way to it anyway;
         // kept, they serve the next steps without another seek.
-        graph_->SetCacheBehind(lastRequest_ > int64_t(a) ? CacheSpan() : 0);
+        steppingBack_ = lastRequest_ > int64_t(a);
+        graph_->SetCacheBehind(steppingBack_ ? CacheSpan() : 0);
         lastRequest_ = a;
     }
     bool step = readEverySample;
@@ -293,11 +298,15 @@ MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, s
         return Outcome::Failure;
     SampleSlot& slot = sink_->Slot();
 
+    Window w = WindowFor(a, step);
+    // The graph waits for the first request before it decodes from the start: one that stepping
+    // forward from the first picture serves lets it go, any other seeks.
+    if (graph_->Deferred() && w.lo <= 0 && 0 < w.w1)
+        graph_->Demand();
     WaitForSampleInFlight();
     if (!CheckEvents())
         return Outcome::Retry;
 
-    Window w = WindowFor(a, step);
     int64_t p = 0;
     bool held = slot.Peek(p);
     if (held && w.lo <= p && p < w.w1)
@@ -315,7 +324,8 @@ MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, s
     const uint32_t b = uint32_t(settings.frameBack);
     const uint32_t startFrame = step ? (a > b ? a - b : 0) : a;
     // The target itself is always delivered: a stop right at it would leave nothing to show.
-    const uint32_t beyond = std::max<uint32_t>(n, 1);
+    // Stepping backwards, the pictures after the target are not wanted: the pass ends with it.
+    const uint32_t beyond = steppingBack_ ? 1 : std::max<uint32_t>(n, 1);
     const uint32_t stopFrame = beyond < lastFrame_ - a ? a + beyond : lastFrame_;
     int64_t start, stop;
     if (frameMode_) {

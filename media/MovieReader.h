@@ -91,6 +91,8 @@ class MovieReader {
     uint32_t lastFrame_ = 0;
     // The last frame asked for (absolute); a request before it is a step backwards.
     int64_t lastRequest_ = -1;
+    // The current request lies before the last one.
+    bool steppingBack_ = false;
 };
 
 }  // namespace kelvane

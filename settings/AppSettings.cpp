@@ -51,7 +51,7 @@ void ReadSettings(AppSettings& s, const ProfileFile& profile, bool hasVectorTier
     if (static_cast<uint32_t>(s.drawFrameThread) > static_cast<uint32_t>(kMaxDrawThreads)) {
         s.drawFrameThread = kMaxDrawThreads;
     }
-    s.movieCacheSize = profile.ReadInt(section, "MovieCacheSize", 256);
+    s.movieCacheSize = profile.ReadInt(section, "MovieCacheSize", 512);
 }
 
 bool WriteSettings(const AppSettings& s, ProfileFile& profile) {

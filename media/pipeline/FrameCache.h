@@ -11,7 +11,7 @@ namespace kelvane {
 // Decoded pictures of one movie around its last request, so that stepping backwards one frame at
 // a time does not decode again from the key frame at every step. Pictures are kept as the decoder
 // gave them (converted only when delivered). All caches of the process share one memory budget,
-// the "MovieCacheSize" setting in megabytes (default 256; 0 turns caching off): a picture is kept
+// the "MovieCacheSize" setting in megabytes (default 512; 0 turns caching off): a picture is kept
 // only when it fits, after this cache's pictures farthest from the last request have made room.
 // Thread-safe: the streaming thread inserts, the reader looks up.
 class FrameCache {

@@ -1,6 +1,7 @@
 #include "media/pipeline/MediaGraph.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 #include "platform/Path.h"
@@ -96,6 +97,24 @@ void MediaGraph::ParkStreamingThread(std::unique_lock<std::mutex>& lock) {
     changed_.wait(lock, [this] { return !busy_; });
 }
 
+// How many frames before `start` a backward pass keeps. Every reference picture from the key frame
+// up to the start is decoded anyway; each kept picture that no other picture needs costs one more.
+// A run of steps that begins reaches halfway back to the key frame: a short run does not pay for a
+// window it never uses. A run that has stepped through that window and goes on gets the rest of
+// the way to the key frame in one pass, so that a run all the way back decodes about one and a
+// quarter pictures per step. The budget may allow less.
+int64_t MediaGraph::BackwardWindow(int64_t start, int64_t behind, int64_t unit) {
+    const int64_t previous = previousWindowFrom_;
+    previousWindowFrom_ = std::numeric_limits<int64_t>::min();
+    int64_t key = 0;
+    int64_t frames = behind;
+    const bool goesOn = start < previous && start >= previous - kRunGap * unit;
+    if (!goesOn && decoder_.KeyPosition(key) && key <= start)
+        frames = std::min(behind, std::max((start - key) / unit / 2 + 1, kMinBackwardWindow));
+    previousWindowFrom_ = start - frames * unit;
+    return frames;
+}
+
 bool MediaGraph::SetPositions(int64_t start, int64_t stop) {
     std::lock_guard<std::mutex> control(control_);
     if (connectedPin_ < 0 || start < 0 || stop < start)
@@ -116,15 +135,20 @@ bool MediaGraph::SetPositions(int64_t start, int64_t stop) {
         std::unique_lock<std::mutex> lock(mutex_);
         ParkStreamingThread(lock);
         ok = decoder_.Seek(frameUnits, start);
-        const int64_t behind = cacheBehind_.load();
         const int64_t unit = frameUnits ? 1 : std::max<RefTime>(decoder_.AvgTimePerFrame(), 1);
-        cacheFrom_ = behind > 0 ? start - std::min(behind, start / unit + 1) * unit
-                                : std::numeric_limits<int64_t>::max();
+        const int64_t behind = std::min(cacheBehind_.load(), start / unit + 1);
+        if (behind > 0) {
+            cacheFrom_ = start - BackwardWindow(start, behind, unit) * unit;
+        } else {
+            cacheFrom_ = std::numeric_limits<int64_t>::max();
+            previousWindowFrom_ = std::numeric_limits<int64_t>::min();
+        }
         decoder_.SetSkipBefore(std::min(start, cacheFrom_));
         start_ = start;
         stop_ = stop;
         frameUnits_ = frameUnits;
         ended_ = !ok;
+        deferred_ = false;
         running = running_;
     }
     if (running) {
@@ -161,6 +185,24 @@ bool MediaGraph::Run() {
     }
     changed_.notify_all();
     return true;
+}
+
+void MediaGraph::DeferStart() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deferred_ = true;
+}
+
+bool MediaGraph::Deferred() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return deferred_;
+}
+
+void MediaGraph::Demand() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        deferred_ = false;
+    }
+    changed_.notify_all();
 }
 
 void MediaGraph::Stop() {
@@ -210,9 +252,16 @@ void MediaGraph::PushEvent(int32_t code) {
 void MediaGraph::StreamLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return quit_ || (running_ && !flushing_ && !ended_); });
+        changed_.wait(
+            lock, [this] { return quit_ || (running_ && !flushing_ && !ended_ && !deferred_); });
         if (quit_)
             return;
+        if (!sink_->Accepting()) {
+            // Pictures decoded now would be dropped: the reader is on its way to set positions,
+            // which wakes this thread. The short wait covers a sink re-opened without that.
+            changed_.wait_for(lock, std::chrono::milliseconds(2));
+            continue;
+        }
         busy_ = true;
         const bool frameUnits = frameUnits_;
         const int64_t start = start_;
@@ -287,6 +336,12 @@ bool MediaGraph::DeliverOne(bool frameUnits, int64_t start, int64_t stop, int64_
     sample->SetTime(relative);
     sample->SetMediaTime(relative);
     sink_->Receive(sample);
+    // In frame units nothing can come before the stop once the picture just before it is out: the
+    // stream ends here rather than decode a picture only to drop it.
+    if (frameUnits && index + 1 >= stop) {
+        PushEvent(GraphEventCode::kComplete);
+        return false;
+    }
     return true;
 }
 

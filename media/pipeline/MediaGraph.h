@@ -77,6 +77,12 @@ class MediaGraph {
     void SetNoSyncSource() {}
     bool Run();
     void Stop();
+    // From the next Run on, the streaming thread decodes nothing until a sample is asked for
+    // (Demand) or positions are set again: a movie is opened with positions from its start, and
+    // a first request elsewhere would only throw that decoding away.
+    void DeferStart();
+    bool Deferred() const;
+    void Demand();
 
     // Takes the oldest pending event without waiting; false when there is none.
     bool GetEvent(GraphEvent& event);
@@ -84,10 +90,10 @@ class MediaGraph {
     // error) and nothing more arrives before the next seek.
     bool StreamEnded() const;
 
-    // Decoded pictures around the last request. From the next SetPositions on, the pictures of the
-    // `frames` frames before the start (and those delivered) are decoded in full and kept in it,
-    // as far as its budget allows; 0 keeps none, and pictures before the start that no later
-    // picture needs are then not decoded at all.
+    // Decoded pictures around the last request. From the next SetPositions on, the pictures of up
+    // to `frames` frames before the start (see BackwardWindow) and the start's own are decoded in
+    // full and kept in it, as far as its budget allows; 0 keeps none, and pictures before the start
+    // that no later picture needs are then not decoded at all.
     FrameCache& Cache() { return cache_; }
     const FrameCache& Cache() const { return cache_; }
     void SetCacheBehind(int64_t frames) { cacheBehind_.store(std::max<int64_t>(frames, 0)); }
@@ -99,6 +105,12 @@ class MediaGraph {
     uint64_t DecodedFrames() const { return decoder_.DecodedCount(); }
 
   private:
+    // Frames a backward pass keeps before its start, at least (when the budget allows).
+    static constexpr int64_t kMinBackwardWindow = 8;
+    // A backward pass that starts at most this many frames before the last one's window goes on
+    // with the same run of steps.
+    static constexpr int64_t kRunGap = 32;
+    int64_t BackwardWindow(int64_t start, int64_t behind, int64_t unit);
     void StreamLoop();
     bool DeliverOne(bool frameUnits, int64_t start, int64_t stop, int64_t cacheFrom);
     void PushEvent(int32_t code);
@@ -111,6 +123,8 @@ class MediaGraph {
     int connectedPin_ = -1;
     FrameCache cache_;
     std::atomic<int64_t> cacheBehind_{0};
+    // Where the last backward pass's window began; the lowest value when the last pass was none.
+    int64_t previousWindowFrom_ = std::numeric_limits<int64_t>::min();
     TimeFormat timeFormat_ = TimeFormat::MediaTime;
 
     mutable std::mutex mutex_;  // guards the fields below
@@ -120,6 +134,7 @@ class MediaGraph {
     bool busy_ = false;  // the streaming thread is decoding or inside the sink
     bool ended_ = false;
     bool quit_ = false;
+    bool deferred_ = false;
     int64_t start_ = 0;
     int64_t stop_ = 0;
     // Pictures from here on go into the cache; the largest value: none.

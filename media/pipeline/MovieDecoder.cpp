@@ -66,6 +66,8 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     codec_.reset();
     converter_.reset();
     Reset();
+    times_.Clear();
+    lastReadDts_ = AV_NOPTS_VALUE;
     packetWithoutPts_ = false;
     // An earlier stream that failed to prepare has read on; measuring starts at the beginning.
     if (prepared_) {
@@ -135,7 +137,7 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
         v.bitRate = uint32_t(std::min<int64_t>(
             int64_t(v.bmiHeader.sizeImage) * 8 * kRefTimePerSecond / avgTimePerFrame_,
             std::numeric_limits<uint32_t>::max()));
-    return Seek(false, 0);
+    return firstPending_ || Seek(false, 0);
 }
 
 // Finds the first decodable picture, which every index counts from, and the length of the stream.
@@ -159,6 +161,9 @@ bool MovieDecoder::Measure() {
     if (frameExact_ && stream_->nb_frames > 0 && originAtStart) {
         frameCount_ = stream_->nb_frames;
         duration_ = frameCount_ * avgTimePerFrame_;
+        // The decoder stands at the start with the first picture in hand: that is where a
+        // movie is opened, and often the way to the first request.
+        firstPending_ = true;
         return true;
     }
     // The container does not say how many pictures it holds: count them from the packets. Where
@@ -173,6 +178,7 @@ bool MovieDecoder::Measure() {
     RefTime end = 0;
     while (av_read_frame(format_.get(), packet_.get()) >= 0) {
         if (packet_->stream_index == streamIndex_) {
+            times_.Record(*packet_);
             keySeen = keySeen || (packet_->flags & AV_PKT_FLAG_KEY);
             if (packet_->pts == AV_NOPTS_VALUE)
                 packetWithoutPts_ = true;
@@ -219,6 +225,8 @@ void MovieDecoder::Reset() {
     packetPending_ = false;
     inputEnded_ = false;
     lastTs_ = AV_NOPTS_VALUE;
+    firstPending_ = false;
+    times_.Lose();
 }
 
 bool MovieDecoder::SeekDemuxer(int64_t ts) {
@@ -252,6 +260,8 @@ bool MovieDecoder::ReadKeyPacket(int64_t& keyTs, bool& found) {
         if (r < 0)
             return r == AVERROR_EOF || !format_->pb || avio_feof(format_->pb);
         if (packet_->stream_index == streamIndex_ && (packet_->flags & AV_PKT_FLAG_KEY)) {
+            times_.Recognise(*packet_);
+            lastReadDts_ = packet_->dts;
             keyTs = packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts;
             packetPending_ = true;
             found = true;
@@ -261,9 +271,39 @@ bool MovieDecoder::ReadKeyPacket(int64_t& keyTs, bool& found) {
     }
 }
 
+// True when decoding on from where the decoder stands reaches the picture at `position` without
+// passing it and without a key frame nearer to it that a seek would start from: the pictures are
+// the same either way, and those from the last key frame on are not decoded again. Only streams
+// with an index of key frames can tell.
+bool MovieDecoder::CanDecodeOnTo(bool frameUnits, int64_t position) const {
+    if (inputEnded_ || verifying_ || lastReadDts_ == AV_NOPTS_VALUE || lastTs_ == AV_NOPTS_VALUE)
+        return false;
+    if (!firstPending_) {
+        // Every picture from the target on must still be to come: pictures come out in order.
+        if (frameUnits ? IndexOf(lastTs_) >= position
+                       : TimeOf(lastTs_) >= position - avgTimePerFrame_ / 2)
+            return false;
+    }
+    const AVRational tb = stream_->time_base;
+    const int64_t target = originTs_ + (frameUnits && Valid(frameRate_)
+                                            ? av_rescale_q(position, av_inv_q(frameRate_), tb)
+                                            : av_rescale_q(position, kRefTimeBase, tb));
+    const int key = av_index_search_timestamp(stream_, target, AVSEEK_FLAG_BACKWARD);
+    if (key < 0)
+        return false;
+    const AVIndexEntry* entry = avformat_index_get_entry(stream_, key);
+    return entry && (entry->flags & AVINDEX_KEYFRAME) && entry->timestamp <= lastReadDts_;
+}
+
 bool MovieDecoder::Seek(bool frameUnits, int64_t position) {
     if (!codec_)
         return false;
+    if (CanDecodeOnTo(frameUnits, position)) {
+        seekFrameUnits_ = frameUnits;
+        seekPosition_ = position;
+        skipBefore_ = position;
+        return true;
+    }
     Reset();
     seekFrameUnits_ = frameUnits;
     seekPosition_ = position;
@@ -390,6 +430,17 @@ bool MovieDecoder::BackOff() {
     return ok;
 }
 
+bool MovieDecoder::KeyPosition(int64_t& position) const {
+    if (atStart_) {
+        position = 0;
+        return true;
+    }
+    if (keyTs_ == AV_NOPTS_VALUE)
+        return false;
+    position = seekFrameUnits_ ? IndexOf(keyTs_) : TimeOf(keyTs_);
+    return true;
+}
+
 bool MovieDecoder::Beyond(int64_t ts) const {
     if (seekFrameUnits_ && Valid(frameRate_))
         return IndexOf(ts) > seekPosition_;
@@ -439,6 +490,9 @@ bool MovieDecoder::ReadPacket(int& error) {
             break;
         av_packet_unref(packet_.get());
     }
+    times_.Restore(*packet_);
+    if (packet_->dts != AV_NOPTS_VALUE)
+        lastReadDts_ = packet_->dts;
     if (packet_->pts == AV_NOPTS_VALUE)
         packetWithoutPts_ = true;
     packetPending_ = true;
@@ -446,6 +500,12 @@ bool MovieDecoder::ReadPacket(int& error) {
 }
 
 MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& error) {
+    if (firstPending_) {
+        firstPending_ = false;
+        index = IndexOf(lastTs_);
+        time = TimeOf(lastTs_);
+        return Result::Frame;
+    }
     int failures = 0;
     for (;;) {
         const int r = avcodec_receive_frame(codec_.get(), frame_.get());

@@ -10,6 +10,7 @@
 #include "media/FfmpegHandles.h"
 #include "media/pipeline/DecodedPicture.h"
 #include "media/pipeline/MediaType.h"
+#include "media/pipeline/PacketTimes.h"
 
 namespace kelvane {
 
@@ -52,6 +53,9 @@ class MovieDecoder {
     // guarantees that a picture marked as non-reference changes no later picture, such pictures
     // are not decoded at all. Seek sets it to the position sought.
     void SetSkipBefore(int64_t position) { skipBefore_ = position; }
+    // Where the key frame that the last seek starts decoding from is shown, in that seek's units;
+    // false when its time is not known.
+    bool KeyPosition(int64_t& position) const;
     // Decodes the next picture. `error` receives the graph event code of a fatal error.
     Result Next(int64_t& index, RefTime& time, int32_t& error);
     // The picture of the last successful Next with its frame number and media time, ready to be
@@ -73,6 +77,7 @@ class MovieDecoder {
     bool SeekKeyBefore(int64_t limitTs);
     bool BackOff();
     bool Beyond(int64_t ts) const;
+    bool CanDecodeOnTo(bool frameUnits, int64_t position) const;
     bool Skippable(const AVPacket& packet) const;
     bool ReadKeyPacket(int64_t& keyTs, bool& found);
     bool ReadPacket(int& error);
@@ -98,6 +103,8 @@ class MovieDecoder {
     RefTime duration_ = 0;
     int width_ = 0;
     int height_ = 0;
+    // The packets' times from the start, where the stream was read through to be measured.
+    PacketTimes times_;
 
     // The last seek: where it was asked to go, the key frame it went to, whether that is the start
     // of the stream (where a picture without a time is the first), and whether its first picture
@@ -108,6 +115,10 @@ class MovieDecoder {
     bool atStart_ = true;
     bool verifying_ = false;
     int backOffs_ = 0;
+    // The decode time of the last packet read; the first picture, decoded when the stream was
+    // measured, not yet given out.
+    int64_t lastReadDts_ = AV_NOPTS_VALUE;
+    bool firstPending_ = false;
 
     // Non-reference pictures may be left undecoded: the codec guarantees it changes nothing, and
     // every packet so far carried a presentation time (pictures timed by the packet that made the

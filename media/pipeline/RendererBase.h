@@ -24,6 +24,9 @@ class RendererBase {
     // for a seek and while it stops, true when streaming resumes. Overrides call the base so that
     // ThreadReleased() follows.
     virtual void NotifyMayWait(bool mayWait);
+    // False while the sink drops every sample it is given (its reader is about to seek): the
+    // pipeline then decodes no further until it takes samples again or positions are set.
+    virtual bool Accepting() const { return true; }
 
     // True while the pipeline delivers samples (running, not flushing).
     bool IsStreaming() const { return streaming_.load(); }

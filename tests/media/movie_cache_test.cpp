@@ -20,6 +20,15 @@ const testing::MovieSpec kClip{"cache_clip.mp4",
                                60,
                                25};
 
+// One key frame for the whole clip, as cameras and screen recorders write long stretches.
+const testing::MovieSpec kLongGop{"cache_long_gop.mp4",
+                                  "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 250 "
+                                  "-keyint_min 250 -sc_threshold 0 -bf 3 -crf 18",
+                                  256,
+                                  64,
+                                  200,
+                                  25};
+
 class MovieCache : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -75,6 +84,53 @@ TEST_F(MovieCache, TwoMoviesShareOneBudget) {
     MovieReader first, second;
     StepBackwards(1, first, &second);
     EXPECT_GT(first.Graph()->Cache().Count() + second.Graph()->Cache().Count(), 0u);
+}
+
+// Stepping back from near its end
+// decodes every reference picture from the key frame again on each miss; the window kept must
+// neither cost a short run more than it uses nor make a long run pay that price again and again,
+// and no picture after a target is decoded only to be dropped.
+TEST_F(MovieCache, BackwardRunsFromFarAfterAKeyFrameDecodeFewPicturesPerStep) {
+    const std::string path = testing::MakeMovie(kLongGop);
+    ASSERT_FALSE(path.empty());
+    MovieReader reader;
+    ASSERT_TRUE(reader.Open(testing::U16(path), 0));
+    PixelImage image;
+    ASSERT_TRUE(reader.GetFrame(199, image));
+    const uint64_t before = reader.Graph()->DecodedFrames();
+    int next = 198;
+    auto stepDownTo = [&](int last) {
+        for (; next >= last; --next) {
+            if (!reader.GetFrame(next, image) || DecodeIndex(image) != next)
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(stepDownTo(100));
+    const uint64_t shortRun = reader.Graph()->DecodedFrames() - before;
+    EXPECT_LT(shortRun, 2u * 99u);
+    ASSERT_TRUE(stepDownTo(0));
+    const uint64_t wholeRun = reader.Graph()->DecodedFrames() - before;
+    EXPECT_LT(wholeRun * 2, 3u * 199u) << "short run " << shortRun;
+}
+
+// A jump forwards within the stretch after one key frame decodes on from where the decoder stands
+// rather than from the key frame again, and the first request after opening starts from the
+// picture decoded to measure the stream.
+TEST_F(MovieCache, ForwardJumpsDecodeOnFromWhereTheDecoderStands) {
+    const std::string path = testing::MakeMovie(kLongGop);
+    ASSERT_FALSE(path.empty());
+    MovieReader reader;
+    ASSERT_TRUE(reader.Open(testing::U16(path), 0));
+    PixelImage image;
+    ASSERT_TRUE(reader.GetFrame(100, image));
+    ASSERT_EQ(DecodeIndex(image), 100);
+    const uint64_t toFirst = reader.Graph()->DecodedFrames();
+    ASSERT_TRUE(reader.GetFrame(150, image));
+    ASSERT_EQ(DecodeIndex(image), 150);
+    const uint64_t onwards = reader.Graph()->DecodedFrames() - toFirst;
+    // From the key frame again, every reference picture up to frame 150 would be decoded anew.
+    EXPECT_LT(onwards, toFirst);
 }
 
 }  // namespace
