@@ -45,8 +45,9 @@ class MovieCache : public ::testing::Test {
         Settings().movieCacheSize = megabytes;
         const size_t budget = size_t(megabytes) << 20;
         EXPECT_TRUE(reader.Open(testing::U16(path_), 0));
-        if (other)
+        if (other) {
             EXPECT_TRUE(other->Open(testing::U16(path_), 0));
+        }
         PixelImage image, otherImage;
         const int last = int(reader.FrameCount()) - 1;
         EXPECT_TRUE(reader.GetFrame(last, image));
