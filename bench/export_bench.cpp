@@ -111,6 +111,7 @@ int Run(const std::string& projectPath, const std::string& out, const std::strin
     ExportTimeline spans(size_t(settings.length) * 4 + 16);
     ExportJob job;
     job.timeline = timeline ? &spans : nullptr;
+    job.yieldToWriter = true;
     NamedCompressorChooser chooser(codec);
     const Clock a = Clock::Now();
     if (!RunExportCommand(job, settings, composer, out, chooser, prompt, nullptr, {})) {

@@ -36,6 +36,7 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
     NamedCompressorChooser chooser(codec);
     ExportJob job;
     job.abortOnDrawError = options.abortOnDrawError;
+    job.yieldToWriter = true;  // the process ends with the export
     // The file records what it holds, so that files of consecutive ranges can be joined and
     // checked against each other.
     if (settings.length > 0) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include "platform/ThreadPriority.h"
 
 namespace kelvane {
 
@@ -24,8 +27,18 @@ bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
     if (!(scaled >= 1.0 && scaled <= double(INT32_MAX))) {
         return false;
     }
+    // Every thread there is before the writer opens composes (this one, the drawing workers, the
+    // movie readers and their decoders); the writer's and the encoder's threads come with it.
+    const std::vector<int> composing = yieldToWriter ? ProcessThreadIds() : std::vector<int>{};
     if (!writer.Open(images_[0].Header(), path, uint32_t(scaled), 10000)) {
         return false;
+    }
+    if (yieldToWriter) {
+        constexpr int kNicenessSteps = 10;
+        for (const int thread : composing) {
+            LowerThreadPriority(thread, kNicenessSteps);
+        }
+        yieldToWriter = false;  // taken once; a second export must not lower them further
     }
 
     // The tracks are evaluated at frame 0 and then at the first frame of the range: evaluation

@@ -57,6 +57,12 @@ class ExportJob {
     // Stop the export when an event fails to draw. Kept from one export to the next; the progress
     // window's check box may change it while a frame is drawn.
     std::atomic<bool> abortOnDrawError{false};
+    // Once the writer is open, the composing thread and the drawing workers yield the processor
+    // to the writer's and the encoder's threads: a frame is composed far sooner than it is
+    // encoded, so an encoder that keeps every core busy runs at its own pace and composition
+    // takes what it leaves. The priority is never given back (an ordinary user cannot), so only
+    // a process that ends with its export sets this.
+    bool yieldToWriter = false;
 
   private:
     PixelImage images_[2];
