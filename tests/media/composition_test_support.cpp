@@ -55,8 +55,9 @@ struct CompiledEffect {
     void* handle = nullptr;
 
     CompiledEffect() {
-        const std::filesystem::path include =
-            std::filesystem::path(__FILE__).parent_path() / "../../include";
+        // Named by the build: a source path taken from __FILE__ may be relative to the build
+        // folder, which is not where the tests run.
+        const std::filesystem::path include = KELVANE_PLUGIN_INCLUDE_DIR;
         const std::string source = folder.File("fill_effect.c");
         std::ofstream(source) << kEffectSource;
         const std::string out = folder.File("fill_effect.so");
