@@ -145,7 +145,6 @@ void MovieReader::Close() {
     firstFrame_ = 0;
     lastFrame_ = 0;
     lastRequest_ = -1;
-    steppingBack_ = false;
     open_ = false;
     created_ = false;
 }
@@ -237,6 +236,7 @@ int64_t MovieReader::CacheSpan() const {
 
 bool MovieReader::ReadFrame(int32_t index, uint8_t* destination, size_t size,
                             bool readEverySample) {
+    bool steppingBack = false;
     if (open_ && uint32_t(index) + firstFrame_ < lastFrame_) {
         const uint32_t a = uint32_t(index) + firstFrame_;
         if (ServeFromCache(a, destination, size)) {
@@ -245,13 +245,13 @@ bool MovieReader::ReadFrame(int32_t index, uint8_t* destination, size_t size,
         }
         // Stepping backwards: the frames before this one are decoded on the way to it anyway;
         // kept, they serve the next steps without another seek.
-        steppingBack_ = lastRequest_ > int64_t(a);
-        graph_->SetCacheBehind(steppingBack_ ? CacheSpan() : 0);
+        steppingBack = lastRequest_ > int64_t(a);
+        graph_->SetCacheBehind(steppingBack ? CacheSpan() : 0);
         lastRequest_ = a;
     }
     bool step = readEverySample;
     for (;;) {
-        const Outcome r = Attempt(index, destination, size, step);
+        const Outcome r = Attempt(index, destination, size, step, steppingBack);
         if (r == Outcome::Success)
             return true;
         if (r == Outcome::Failure || step)
@@ -290,7 +290,7 @@ MovieReader::Outcome MovieReader::StepForward(const Window& w, uint8_t* destinat
 }
 
 MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, size_t size,
-                                          bool step) {
+                                          bool step, bool steppingBack) {
     if (!open_)
         return Outcome::Failure;
     const uint32_t a = uint32_t(index) + firstFrame_;
@@ -325,7 +325,7 @@ MovieReader::Outcome MovieReader::Attempt(int32_t index, uint8_t* destination, s
     const uint32_t startFrame = step ? (a > b ? a - b : 0) : a;
     // The target itself is always delivered: a stop right at it would leave nothing to show.
     // Stepping backwards, the pictures after the target are not wanted: the pass ends with it.
-    const uint32_t beyond = steppingBack_ ? 1 : std::max<uint32_t>(n, 1);
+    const uint32_t beyond = steppingBack ? 1 : std::max<uint32_t>(n, 1);
     const uint32_t stopFrame = beyond < lastFrame_ - a ? a + beyond : lastFrame_;
     int64_t start, stop;
     if (frameMode_) {

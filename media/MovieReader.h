@@ -63,7 +63,8 @@ class MovieReader {
     bool OpenGraph(std::u16string_view path, const MediaGuid& requiredSubtype,
                    const RefTime* referenceFrameDuration);
     bool ConnectSink();
-    Outcome Attempt(int32_t index, uint8_t* destination, size_t size, bool step);
+    // `steppingBack`: the request lies before the one before it.
+    Outcome Attempt(int32_t index, uint8_t* destination, size_t size, bool step, bool steppingBack);
     Outcome StepForward(const Window& w, uint8_t* destination, size_t size, bool step);
     Window WindowFor(uint32_t a, bool step) const;
     // Serves frame `a` from the graph's cache of decoded pictures, converting it into the
@@ -91,8 +92,6 @@ class MovieReader {
     uint32_t lastFrame_ = 0;
     // The last frame asked for (absolute); a request before it is a step backwards.
     int64_t lastRequest_ = -1;
-    // The current request lies before the last one.
-    bool steppingBack_ = false;
 };
 
 }  // namespace kelvane

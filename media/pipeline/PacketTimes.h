@@ -22,7 +22,6 @@ class PacketTimes {
     void Clear();
     // Packets of the stream in reading order from the start.
     void Record(const AVPacket& packet);
-    bool Empty() const { return entries_.empty(); }
 
     // After a seek: the first key packet read. True when it is recognised; its times are then
     // those it had in order, and the packets after it follow.
