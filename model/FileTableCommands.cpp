@@ -28,17 +28,24 @@ std::string FileLoadFailedText(std::u16string_view path) {
 
 }  // namespace
 
-int32_t FileTableCommands::AllocateFileId(uint32_t& cursor) {
+int32_t FileTableCommands::FindFreeFileId(uint32_t& cursor) const {
     const uint32_t start = cursor % kFileSlots;
     for (uint32_t n = 0; n < kFileSlots; ++n) {
         const uint32_t id = (start + n) % kFileSlots;
-        if (!doc_.Model().files[id].Used()) {
+        if (!doc_.GetProject().files[id].Used()) {
             cursor = id;
             return int32_t(id);
         }
     }
-    doc_.Prompt().ShowError(messages::kTooManyFiles);
     return -1;
+}
+
+int32_t FileTableCommands::AllocateFileId(uint32_t& cursor) {
+    const int32_t id = FindFreeFileId(cursor);
+    if (id < 0) {
+        doc_.Prompt().ShowError(messages::kTooManyFiles);
+    }
+    return id;
 }
 
 bool FileTableCommands::LoadFileInto(FileEntry& entry, std::u16string_view path) {
@@ -51,20 +58,26 @@ bool FileTableCommands::LoadFileInto(FileEntry& entry, std::u16string_view path)
 }
 
 bool FileTableCommands::AddDroppedFiles(std::span<const std::u16string> paths,
-                                        FileSelection& selection, const FileProgress& progress) {
+                                        FileSelection& selection, const FileProgress& progress,
+                                        const std::function<void()>& finished) {
     if (paths.empty()) {
+        if (finished) {
+            finished();
+        }
         return true;
     }
     doc_.BeginEdit();
     bool ok = true;
+    bool full = false;
     std::string failures;
     for (size_t i = 0; i < paths.size(); ++i) {
         if (progress && !progress(i, paths.size())) {
             ok = false;
             break;
         }
-        const int32_t id = AllocateFileId(selection.cursor);
+        const int32_t id = FindFreeFileId(selection.cursor);
         if (id < 0) {
+            full = true;
             ok = false;
             break;
         }
@@ -75,6 +88,12 @@ bool FileTableCommands::AddDroppedFiles(std::span<const std::u16string> paths,
             failures += (failures.empty() ? "" : "\n") + FileLoadFailedText(path);
             ok = false;
         }
+    }
+    if (finished) {
+        finished();
+    }
+    if (full) {
+        doc_.Prompt().ShowError(messages::kTooManyFiles);
     }
     if (!failures.empty()) {
         doc_.Prompt().ShowError(failures);

@@ -26,9 +26,11 @@ class FileTableCommands {
     // Files dropped on the file list, in order, as one undoable step. A file that cannot be read
     // is skipped and the others go on; the files that failed are named in one message at the
     // end. Stops when the table is full or `progress` says so; what was added stays. False when
-    // any file was not added.
+    // any file was not added. `finished` runs once the files are done and before any message,
+    // so that whatever shows the progress is gone when the message asks for an answer.
     bool AddDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection,
-                         const FileProgress& progress = {});
+                         const FileProgress& progress = {},
+                         const std::function<void()>& finished = {});
     // "ファイルの追加": a free slot, marked, then the property dialog (`properties` shows it and
     // applies it through ApplyProperties). The mark goes again when the slot stays unused.
     bool AddFile(FileSelection& selection, const std::function<void(uint32_t id)>& properties);
@@ -40,6 +42,8 @@ class FileTableCommands {
     bool Delete(FileSelection& selection);
 
   private:
+    // AllocateFileId without its message: -1 when every slot is used.
+    int32_t FindFreeFileId(uint32_t& cursor) const;
     bool LoadFileInto(FileEntry& entry, std::u16string_view path);
     bool DuplicateSlot(const FileEntry& source, FileEntry& target);
 

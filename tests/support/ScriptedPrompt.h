@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,12 @@ class ScriptedPrompt : public UserPrompt {
 
     explicit ScriptedPrompt(bool whenNoneLeft = true) : whenNoneLeft_(whenNoneLeft) {}
 
-    void ShowError(const std::string& message) override { errors.push_back(message); }
+    void ShowError(const std::string& message) override {
+        errors.push_back(message);
+        if (onError) {
+            onError(message);
+        }
+    }
     bool AskYesNo(const std::string& message) override { return Answer(message, Kind::YesNo); }
     bool AskOkCancel(const std::string& message) override {
         return Answer(message, Kind::OkCancel);
@@ -33,6 +39,8 @@ class ScriptedPrompt : public UserPrompt {
     }
 
     std::vector<std::string> errors;
+    // Runs as each message is shown, to look at what else is on the screen then.
+    std::function<void(const std::string&)> onError;
     std::vector<std::string> questions;
     std::vector<Kind> kinds;  // of each question
     std::deque<bool> answers;

@@ -32,6 +32,10 @@ QString commandPrompt(CommandId id) {
             return QStringLiteral("処理速度優先");
         case CommandId::PresetStability:
             return QStringLiteral("安定性優先");
+        case CommandId::KeepAspect:
+            return QStringLiteral("縦横比を保持");
+        case CommandId::PlaceOnTimeline:
+            return QStringLiteral("タイムラインに配置");
         default:
             return {};
     }

@@ -29,6 +29,8 @@ enum class CommandId : int {
     PresetDefault = 32784,
     PresetSpeed = 32785,
     PresetStability = 32786,
+    KeepAspect = 32796,       // the preview pane's "縦横比を保持"
+    PlaceOnTimeline = 32797,  // the file list's "タイムラインに配置"
     EditUndo = 57643,
     EditRedo = 57644,
     EditCut = 57635,

@@ -240,6 +240,9 @@ QWidget* MainWindow::activePane() const {
 
 void MainWindow::activatePane(int index) {
     activeIndex_ = (index % 4 + 4) % 4;
+    if (grid_ != nullptr) {
+        grid_->setActivePane(activeIndex_);
+    }
     if (QWidget* pane = activePane()) {
         pane->setFocus(Qt::OtherFocusReason);
     }
@@ -252,6 +255,7 @@ void MainWindow::onFocusChanged(QWidget* now) {
     const int index = grid_->paneIndexOf(now);
     if (index >= 0 && index != activeIndex_) {
         activeIndex_ = index;
+        grid_->setActivePane(activeIndex_);
     }
     refreshCommands();
 }

@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/frame/ActivePaneFrame.h"
+
 namespace {
 // How far one arrow key moves a bar in the keyboard split.
 constexpr int kSplitStep = 8;
@@ -29,6 +31,12 @@ PaneGrid::PaneGrid(const std::array<QWidget*, 4>& panes, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(rows_);
+    activeFrame_ = new ActivePaneFrame(this);
+}
+
+void PaneGrid::setActivePane(int index) {
+    activeFrame_->follow(index >= 0 && index < int(panes_.size()) ? panes_[size_t(index)]
+                                                                   : nullptr);
 }
 
 int PaneGrid::paneIndexOf(const QWidget* widget) const {

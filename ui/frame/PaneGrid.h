@@ -5,6 +5,7 @@
 #include <array>
 
 class QSplitter;
+class ActivePaneFrame;
 
 // The client area: two rows by two columns of panes with movable bars. The column bar spans
 // both rows, as one bar: moving it in one row moves it in the other. The first row starts 240
@@ -26,6 +27,10 @@ class PaneGrid : public QWidget {
     int rowBarPosition() const;
     void setBarPositions(int column, int row);
 
+    // Draws the frame of the active pane around pane `index` (-1: none).
+    void setActivePane(int index);
+    const ActivePaneFrame* activeFrame() const { return activeFrame_; }
+
     // "分割": the arrow keys move the bars until Enter keeps or Esc restores them.
     void startKeyboardSplit();
     bool isKeyboardSplitActive() const { return splitting_; }
@@ -41,6 +46,7 @@ class PaneGrid : public QWidget {
     std::array<QWidget*, 4> panes_;
     QSplitter* rows_;
     std::array<QSplitter*, 2> columns_;
+    ActivePaneFrame* activeFrame_;
     bool sized_ = false;
     bool splitting_ = false;
     int savedColumn_ = 0;

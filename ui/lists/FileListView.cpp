@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QUrl>
 
 #include "ui/lists/FileDropProgress.h"
@@ -185,6 +186,10 @@ void FileListView::keyPressEvent(QKeyEvent* event) {
             step(+1);
             return;
         }
+        if (event->key() == Qt::Key_Insert) {
+            runCommand(CommandId::PlaceOnTimeline);
+            return;
+        }
     }
     PaneListView::keyPressEvent(event);
 }
@@ -199,6 +204,7 @@ void FileListView::contextMenuEvent(QContextMenuEvent* event) {
                  {{CommandId::Properties, "プロパティ(&S)..."},
                   {CommandId::AddFile, "追加(&N)..."},
                   {CommandId::DuplicateFile, "複製(&X)"},
+                  {CommandId::PlaceOnTimeline, "タイムラインに配置(&T)"},
                   kMenuSeparator,
                   {CommandId::EditClear, "消去(&E)"},
                   kMenuSeparator,
@@ -239,14 +245,17 @@ void FileListView::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    addDroppedFiles(paths);
+    // The files are added once the drop is over: until then the program the files came from
+    // holds the pointer, and neither "中止" nor a message could be answered.
+    QTimer::singleShot(0, this, [this, paths] { addDroppedFiles(paths); });
 }
 
 void FileListView::addDroppedFiles(const std::vector<std::u16string>& paths) {
-    FileDropProgress progress(this, paths.size());
-    doc_.addDroppedFiles(paths, selection_, [&progress](size_t done, size_t total) {
-        return progress.step(done, total);
-    });
+    FileDropProgress progress(this, paths.size(), progressDelayMs_);
+    doc_.addDroppedFiles(
+        paths, selection_,
+        [&progress](size_t done, size_t total) { return progress.step(done, total); },
+        [&progress] { progress.close(); });
 }
 
 bool FileListView::commandState(CommandId id, CommandState& state) const {
@@ -267,6 +276,10 @@ bool FileListView::commandState(CommandId id, CommandState& state) const {
             return true;
         case CommandId::PreviewToggle:
             state = CommandState{true, preview_.on()};
+            return true;
+        case CommandId::PlaceOnTimeline:
+            state = CommandState{
+                placeOnTimeline_ && doc_.project().files[selection_.cursor].Used(), false};
             return true;
         default:
             return false;
@@ -297,6 +310,11 @@ void FileListView::runCommand(CommandId id) {
             break;
         case CommandId::PreviewToggle:
             preview_.toggle();
+            break;
+        case CommandId::PlaceOnTimeline:
+            if (placeOnTimeline_ && doc_.project().files[selection_.cursor].Used()) {
+                placeOnTimeline_(selection_.cursor);
+            }
             break;
         default:
             break;

@@ -33,9 +33,15 @@ class FileListView : public PaneListView {
     void runCommand(CommandId id) override;
 
     void setPropertiesEditor(PropertiesEditor editor) { editProperties_ = std::move(editor); }
+    // Puts file `id` on the timeline as a drop there would ("タイムラインに配置", Insert).
+    using TimelinePlacer = std::function<bool(uint32_t id)>;
+    void setTimelinePlacer(TimelinePlacer place) { placeOnTimeline_ = std::move(place); }
     // Adds files as a drop from the desktop does: in order, with progress when it takes longer
     // than half a second.
+    // The progress window closes before the message naming the files that failed.
     void addDroppedFiles(const std::vector<std::u16string>& paths);
+    // How long the adding runs before its progress window shows (tests shorten it).
+    void setProgressDelay(int ms) { progressDelayMs_ = ms; }
 
     const FileSelection& selection() const { return selection_; }
     bool previewOn() const { return preview_.on(); }
@@ -53,6 +59,7 @@ class FileListView : public PaneListView {
 
     void selectionChangedFromView(const std::vector<int>& rows) override;
     void currentChangedFromView(int row) override;
+    void showOwnSelection() override { showMarks(); }
     void startRowDrag(int row) override;
 
   private:
@@ -70,7 +77,9 @@ class FileListView : public PaneListView {
     PreviewFlag preview_;
     FileListModel* model_;
     PropertiesEditor editProperties_;
+    TimelinePlacer placeOnTimeline_;
     PaneSubscription updates_;
+    int progressDelayMs_ = 500;
 };
 
 }  // namespace kelvane

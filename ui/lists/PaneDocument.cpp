@@ -43,8 +43,9 @@ void PaneDocument::endDrag() {
 }
 
 bool PaneDocument::addDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection,
-                                   const FileProgress& progress) {
-    return doc_.Files().AddDroppedFiles(paths, selection, progress);
+                                   const FileProgress& progress,
+                                   const std::function<void()>& finished) {
+    return doc_.Files().AddDroppedFiles(paths, selection, progress, finished);
 }
 
 bool PaneDocument::addFile(FileSelection& selection,

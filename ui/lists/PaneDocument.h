@@ -54,8 +54,9 @@ class PaneDocument {
     // --- the file table ---
     // One step of a long file operation: `done` of `total` files; false stops it.
     using FileProgress = std::function<bool(size_t done, size_t total)>;
+    // `finished` runs when the files are done, before the message about those that failed.
     bool addDroppedFiles(std::span<const std::u16string> paths, FileSelection& selection,
-                         const FileProgress& progress);
+                         const FileProgress& progress, const std::function<void()>& finished = {});
     bool addFile(FileSelection& selection, const std::function<void(uint32_t id)>& properties);
     bool duplicateFiles(FileSelection& selection) { return doc_.Files().Duplicate(selection); }
     bool deleteFiles(FileSelection& selection) { return doc_.Files().Delete(selection); }

@@ -1,7 +1,10 @@
 #include "ui/lists/PaneListView.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
+#include <utility>
 
 #include "ui/lists/ListRowDelegate.h"
 
@@ -44,10 +47,46 @@ void PaneListView::showSelection(const std::vector<int>& rows, int currentRow) {
     }
 }
 
+bool PaneListView::event(QEvent* event) {
+    ++eventDepth_;
+    const bool handled = QListView::event(event);
+    --eventDepth_;
+    return handled;
+}
+
+bool PaneListView::viewportEvent(QEvent* event) {
+    ++eventDepth_;
+    const bool handled = QListView::viewportEvent(event);
+    --eventDepth_;
+    return handled;
+}
+
+void PaneListView::keyPressEvent(QKeyEvent* event) {
+    // The keys the list handles itself (Space, Home, End, Page Up, Ctrl+A, ...) are the user's.
+    const bool was = std::exchange(userInput_, true);
+    QListView::keyPressEvent(event);
+    userInput_ = was;
+}
+
+void PaneListView::restoreOwnSelectionLater() {
+    // Not from inside the selection model's signal: the list is still busy with its change.
+    if (std::exchange(restorePosted_, true)) {
+        return;
+    }
+    QTimer::singleShot(0, this, [this] {
+        restorePosted_ = false;
+        showOwnSelection();
+    });
+}
+
 void PaneListView::selectionChanged(const QItemSelection& selected,
                                     const QItemSelection& deselected) {
     QListView::selectionChanged(selected, deselected);
     if (showing_) {
+        return;
+    }
+    if (!changeIsTheUsers()) {
+        restoreOwnSelectionLater();
         return;
     }
     std::vector<int> rows;
@@ -63,6 +102,10 @@ void PaneListView::selectionChanged(const QItemSelection& selected,
 
 void PaneListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QListView::currentChanged(current, previous);
+    if (!showing_ && current.isValid() && !changeIsTheUsers()) {
+        restoreOwnSelectionLater();
+        return;
+    }
     if (!showing_ && current.isValid()) {
         currentChangedFromView(current.row());
         viewport()->update();

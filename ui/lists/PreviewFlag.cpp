@@ -2,16 +2,12 @@
 
 namespace kelvane {
 
-namespace {
-constexpr const char* kKey = "Preview";
-}
-
-PreviewFlag::PreviewFlag(ProfileFile& profile, const char* section)
-    : profile_(profile), section_(section), on_(profile.ReadInt(section, kKey, 1) != 0) {}
+PreviewFlag::PreviewFlag(ProfileFile& profile, const char* section, const char* key)
+    : profile_(profile), section_(section), key_(key), on_(profile.ReadInt(section, key, 1) != 0) {}
 
 void PreviewFlag::set(bool on) {
     on_ = on;
-    profile_.WriteInt(section_, kKey, on ? 1 : 0);
+    profile_.WriteInt(section_, key_, on ? 1 : 0);
 }
 
 }  // namespace kelvane

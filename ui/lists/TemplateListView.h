@@ -45,6 +45,7 @@ class TemplateListView : public PaneListView {
 
     void selectionChangedFromView(const std::vector<int>& rows) override;
     void currentChangedFromView(int row) override;
+    void showOwnSelection() override { showFlags(); }
     void startRowDrag(int row) override;
 
   private:

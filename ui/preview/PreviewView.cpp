@@ -21,19 +21,31 @@ constexpr const char* kNothingToSave = "保存可能なデータがありませ�
 
 PreviewView::PreviewView(UiDocument& document, UserPrompt& prompt, ProfileFile& profile,
                          QWidget* parent)
-    : QWidget(parent), doc_(document), prompt_(prompt), preview_(profile, "ImageView") {
+    : QWidget(parent),
+      doc_(document),
+      prompt_(prompt),
+      preview_(profile, "ImageView"),
+      keepAspect_(profile, "ImageView", "KeepAspect") {
     setAccessibleName(QStringLiteral("プレビュー"));
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(listFont());
     updates_ = doc_.watch(this, [this](UpdateHint hint) {
-        if (HasHint(hint, UpdateHint::Preview)) {
+        // A shown composition is made afresh by every paint: any change of the events must
+        // reach it, not only a new request.
+        if (HasHint(hint, UpdateHint::Preview) ||
+            (HasHint(hint, UpdateHint::Timeline) && showsComposition())) {
             update();
         }
     });
 }
 
 PreviewView::~PreviewView() = default;
+
+bool PreviewView::showsComposition() const {
+    const PreviewKind kind = doc_.previewRequest().kind;
+    return kind == PreviewKind::TrackAtFrame || kind == PreviewKind::AllTracksAtFrame;
+}
 
 void PreviewView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -47,7 +59,8 @@ void PreviewView::paintEvent(QPaintEvent*) {
         composer_.serve(doc_.projectForRendering(), request, doc_.workEvent());
     painter.setPen(palette().color(QPalette::Text));
     if (picture.content == PreviewPicture::Content::Image) {
-        drawStretched(painter, *picture.image, pane);
+        const QSize size(picture.image->Width(), picture.image->Height());
+        drawStretched(painter, *picture.image, keepAspect_.on() ? fittedRect(size, pane) : pane);
     } else if (picture.content == PreviewPicture::Content::EffectTexts) {
         const int w = pane.width();
         const QRect boxes[3] = {QRect(QPoint(4, 4), QPoint(w - 5, 35)),
@@ -114,6 +127,9 @@ bool PreviewView::commandState(CommandId id, CommandState& state) const {
         case CommandId::PreviewToggle:
             state = CommandState{true, preview_.on()};
             return true;
+        case CommandId::KeepAspect:
+            state = CommandState{true, keepAspect_.on()};
+            return true;
         default:
             return false;
     }
@@ -128,6 +144,10 @@ void PreviewView::runCommand(CommandId id) {
             preview_.toggle();
             update();
             break;
+        case CommandId::KeepAspect:
+            keepAspect_.toggle();
+            update();
+            break;
         default:
             break;
     }
@@ -137,7 +157,8 @@ void PreviewView::contextMenuEvent(QContextMenuEvent* event) {
     showPaneMenu(this, *this, event->globalPos(),
                  {{CommandId::SavePreviewImage, "プレビュー画像を保存(&I)..."},
                   kMenuSeparator,
-                  {CommandId::PreviewToggle, "プレビュー表示(&V)"}});
+                  {CommandId::PreviewToggle, "プレビュー表示(&V)"},
+                  {CommandId::KeepAspect, "縦横比を保持(&K)"}});
 }
 
 void PreviewView::mousePressEvent(QMouseEvent* event) {

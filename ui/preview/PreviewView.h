@@ -13,8 +13,10 @@ class ProfileFile;
 class UserPrompt;
 
 // The preview pane: whatever the last preview request asked for (a file's image, an event's
-// source image, one track or the whole output at a frame), stretched over the whole pane. Saves
-// what it shows as a BMP file. With "Preview" off (INI section "ImageView") it stays blank.
+// source image, one track or the whole output at a frame), scaled to fit the pane and centred
+// with "KeepAspect" on (INI section "ImageView", the default), stretched over the whole pane with
+// it off. Saves what it shows as a BMP file, at the picture's own size. With "Preview" off it
+// stays blank.
 class PreviewView : public QWidget, public CommandTarget {
     Q_OBJECT
 
@@ -27,6 +29,7 @@ class PreviewView : public QWidget, public CommandTarget {
     void runCommand(CommandId id) override;
 
     bool previewOn() const { return preview_.on(); }
+    bool keepsAspect() const { return keepAspect_.on(); }
     // "プレビュー画像を保存": asks for a path, then writes the source image (a file or an
     // event) or the composed output frame (a track or all tracks) at its own size.
     void savePreviewImage();
@@ -39,10 +42,13 @@ class PreviewView : public QWidget, public CommandTarget {
 
   private:
     QString askSavePath();
+    // The request is one track or the whole output at a frame.
+    bool showsComposition() const;
 
     PaneDocument doc_;
     UserPrompt& prompt_;
     PreviewFlag preview_;
+    PreviewFlag keepAspect_;
     PreviewComposer composer_;
     PaneSubscription updates_;
 };

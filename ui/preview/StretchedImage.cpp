@@ -1,6 +1,7 @@
 #include "ui/preview/StretchedImage.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace kelvane {
 
@@ -26,6 +27,26 @@ void drawStretched(QPainter& painter, const PixelImage& image, const QRect& targ
     painter.drawImage(QRectF(0, 0, target.width(), target.height()), pixels,
                       QRectF(0, 0, pixels.width(), pixels.height()));
     painter.restore();
+}
+
+QRect fittedRect(const QSize& image, const QRect& pane) {
+    if (image.isEmpty() || pane.isEmpty()) {
+        return pane;
+    }
+    const int64_t w = pane.width();
+    const int64_t h = pane.height();
+    // Whichever side fills the pane decides the scale; the other is rounded to whole pixels.
+    int64_t width = w;
+    int64_t height = h;
+    if (w * image.height() <= h * image.width()) {
+        height = (w * image.height() * 2 + image.width()) / (2 * image.width());
+    } else {
+        width = (h * image.width() * 2 + image.height()) / (2 * image.height());
+    }
+    width = std::clamp<int64_t>(width, 1, w);
+    height = std::clamp<int64_t>(height, 1, h);
+    return QRect(pane.left() + int((w - width) / 2), pane.top() + int((h - height) / 2), int(width),
+                 int(height));
 }
 
 }  // namespace kelvane

@@ -17,4 +17,7 @@ QImage wrapPixels(const PixelImage& image);
 // source pixel: rows and columns are repeated or dropped, never blended.
 void drawStretched(QPainter& painter, const PixelImage& image, const QRect& target);
 
+// The largest rectangle of the image's shape inside `pane`, centred in it (at least 1 x 1).
+QRect fittedRect(const QSize& image, const QRect& pane);
+
 }  // namespace kelvane

@@ -1,11 +1,13 @@
 #include "ui/shell/AboutDialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(kTitle);
@@ -23,7 +25,19 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    // As wide as its caption needs as well as its texts: a title bar narrower than the title
+    // cuts it. The window manager draws the caption, so its font is guessed as the bold one.
+    const QSize content = layout->sizeHint();
+    setFixedSize(std::max(content.width(), captionWidth(kTitle, font())), content.height());
+}
+
+int AboutDialog::captionWidth(const QString& title, const QFont& font) {
+    QFont bold(font);
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    // The window's icon and up to three buttons, each about a square of two lines of text.
+    const int decorations = 4 * 2 * metrics.height();
+    return metrics.horizontalAdvance(title) + decorations;
 }
 
 QIcon applicationIcon() {

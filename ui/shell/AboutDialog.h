@@ -10,6 +10,9 @@ class AboutDialog : public QDialog {
     static inline const QString kVersionText = QStringLiteral("Kelvane Version 2.7");
 
     explicit AboutDialog(QWidget* parent);
+
+    // The width a window needs for `title` in its title bar, beside the bar's own buttons.
+    static int captionWidth(const QString& title, const QFont& font);
 };
 
 // The program's icon, drawn in code: a strip of film with three stacked layers.

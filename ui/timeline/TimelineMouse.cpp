@@ -246,3 +246,11 @@ void TimelineView::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     viewport()->update();
 }
+
+bool TimelineView::placeFile(uint32_t fileId) {
+    doc_.clearDrag();
+    const bool placed =
+        doc_.dropFile(state_.currentTrack, int32_t(fileId), state_.cursor, state_.autoExtend);
+    viewport()->update();
+    return placed;
+}

@@ -45,6 +45,8 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     void runCommand(CommandId id) override;
     // The menu of a right click, with each item's state as of now.
     QMenu* createContextMenu(QWidget* parent);
+    // File `fileId` on the current track at the cursor, as a drop of it there would make it.
+    bool placeFile(uint32_t fileId);
 
     // Where the window's top-left corner lies in the document.
     int64_t scrollX() const;

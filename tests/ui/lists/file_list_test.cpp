@@ -1,6 +1,10 @@
+#include <QApplication>
+#include <QFile>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include "ui/lists/FileListView.h"
@@ -76,6 +80,8 @@ class FileListTest : public QObject {
                     QUrl::fromLocalFile(world.file("missing.bmp")),
                     QUrl(QStringLiteral("https://example.invalid/c.bmp")),
                     QUrl::fromLocalFile(world.file("b.bmp"))});
+        // The files are added once the drop is over.
+        QTRY_COMPARE(view.model()->rowCount(), 2);
         const QString base = world.dir.path();
         QCOMPARE(rows(view),
                  QStringList({QStringLiteral(" ID:0000 画像          ") + base + "/a.bmp",
@@ -88,6 +94,52 @@ class FileListTest : public QObject {
         QCOMPARE(view.model()->rowCount(), 0);
         world.doc.Redo();
         QCOMPARE(view.model()->rowCount(), 2);
+    }
+
+    void theProgressWindowClosesBeforeTheMessageAndStopsBeforeTheNextFile() {
+        lists::PaneTestWorld world;
+        FileListView view(world.doc, world.profile);
+        view.setProgressDelay(0);  // the window shows from the second file on
+        view.show();
+        world.picture(QStringLiteral("pic.bmp"));
+        QFile text(world.file("notreally.png"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("just text\n");
+        text.close();
+        world.picture(QStringLiteral("last.bmp"));
+        auto progressShown = [] {
+            const auto widgets = QApplication::topLevelWidgets();
+            return std::any_of(widgets.begin(), widgets.end(), [](QWidget* w) {
+                return qobject_cast<QProgressDialog*>(w) != nullptr && w->isVisible();
+            });
+        };
+        bool shownWithMessage = true;
+        world.prompt.onError = [&](const std::string&) { shownWithMessage = progressShown(); };
+        view.addDroppedFiles({lists::u16(world.file("pic.bmp")),
+                              lists::u16(world.file("notreally.png")),
+                              lists::u16(world.file("last.bmp"))});
+        QCOMPARE(rows(view).size(), 2);
+        QCOMPARE(world.prompt.errors.size(), size_t(1));
+        QVERIFY(QString::fromStdString(world.prompt.errors[0]).contains("notreally.png"));
+        QVERIFY(!shownWithMessage);
+        QVERIFY(!progressShown());
+
+        // "中止" during one file: the next one is not added.
+        world.doc.NewDocument();
+        QTimer cancel;
+        cancel.setInterval(0);
+        connect(&cancel, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget())) {
+                dialog->cancel();
+            }
+        });
+        cancel.start();
+        view.addDroppedFiles({lists::u16(world.file("pic.bmp")),
+                              lists::u16(world.file("last.bmp")),
+                              lists::u16(world.file("pic.bmp"))});
+        cancel.stop();
+        QCOMPARE(rows(view).size(), 2);
+        QVERIFY(!progressShown());
     }
 
     void clicksSelectAsTheListDoesAndPreviewOneFile() {

@@ -1,7 +1,10 @@
 #include <QCoreApplication>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QMenu>
 #include <QPainter>
 #include <QProcess>
 #include <QTest>
@@ -14,6 +17,25 @@
 #include "ui/preview/StretchedImage.h"
 
 using namespace kelvane;
+
+namespace {
+
+// Counts the paints of the widget it watches.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(int& count) : count_(count) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++count_;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    int& count_;
+};
+
+}  // namespace
 
 class PreviewViewTest : public QObject {
     Q_OBJECT
@@ -80,6 +102,7 @@ class PreviewViewTest : public QObject {
     void aFileIsShownStretchedOnlyWhilePreviewIsOn() {
         lists::PaneTestWorld world;
         world.addPictures(1);  // 4 x 2, pixel (x, y) = x * 0x10 + y
+        world.profile.WriteInt("ImageView", "KeepAspect", 0);
         PreviewView view(world.doc, world.prompt, world.profile);
         view.resize(8, 4);
         world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
@@ -103,6 +126,76 @@ class PreviewViewTest : public QObject {
         QVERIFY(world.prompt.errors.empty());
         PreviewView rebuilt(world.doc, world.prompt, world.profile);
         QVERIFY(!rebuilt.previewOn());
+    }
+
+    void thePictureKeepsItsShapeUnlessTheUserTurnsThatOff() {
+        lists::PaneTestWorld world;
+        world.addPictures(1);  // 4 x 2, pixel (x, y) = x * 0x10 + y
+        PreviewView view(world.doc, world.prompt, world.profile);
+        QVERIFY(view.keepsAspect());
+        view.resize(8, 8);
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
+        QImage image = shown(view);
+        // Scaled to 8 x 4 and centred on the pane's background.
+        const uint32_t background = view.palette().color(QPalette::Base).rgb() & 0xFFFFFF;
+        QCOMPARE(at(image, 0, 1), background);
+        QCOMPARE(at(image, 7, 6), background);
+        QCOMPARE(at(image, 0, 2), 0x00u);
+        QCOMPARE(at(image, 7, 5), 0x31u);
+        QCOMPARE(fittedRect(QSize(1280, 720), QRect(0, 0, 320, 240)), QRect(0, 30, 320, 180));
+        QCOMPARE(fittedRect(QSize(2, 4), QRect(10, 0, 9, 4)), QRect(13, 0, 2, 4));
+
+        // The menu's item turns it off at once and for every later pane.
+        bool found = false;
+        QTimer::singleShot(0, [&found] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr);
+            for (QAction* action : menu->actions()) {
+                if (action->text() == QStringLiteral("縦横比を保持(&K)") && action->isChecked()) {
+                    found = true;
+                    action->trigger();
+                }
+            }
+            menu->close();
+        });
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(2, 2), view.mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(&view, &menu);
+        QVERIFY(found);
+        QCOMPARE(world.profile.ReadInt("ImageView", "KeepAspect", 1), 0);
+        image = shown(view);
+        QCOMPARE(at(image, 0, 0), 0x00u);
+        QCOMPARE(at(image, 7, 7), 0x31u);
+        PreviewView rebuilt(world.doc, world.prompt, world.profile);
+        QVERIFY(!rebuilt.keepsAspect());
+    }
+
+    void aShownCompositionIsRepaintedAfterEveryEdit() {
+        lists::PaneTestWorld world;
+        world.addPictures(1);
+        Document& doc = world.doc;
+        QVERIFY(doc.Templates().DropFile(0, 0));
+        PreviewView view(doc, world.prompt, world.profile);
+        view.resize(64, 48);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        int paints = 0;
+        PaintCounter counter(paints);
+        view.installEventFilter(&counter);
+        for (PreviewKind kind : {PreviewKind::AllTracksAtFrame, PreviewKind::TrackAtFrame}) {
+            doc.Views().preview = PreviewRequest{false, kind, 0, 0};
+            // An event from the property dialog, a template inserted at the cursor.
+            const int before = paints;
+            QVERIFY(doc.Timeline().DropFile(0, 0, 0, true));
+            QTRY_VERIFY(paints > before);
+            const int edited = paints;
+            QVERIFY(doc.Timeline().Insert(0, doc.GetProject().templates[0], true));
+            QTRY_VERIFY(paints > edited);
+            const int inserted = paints;
+            doc.Timeline().SelectAll(0);
+            QVERIFY(doc.Timeline().EditSelected(
+                0, [](TrackEvent& event) { event.colour = 0x00FF0000; }, true));
+            QTRY_VERIFY(paints > inserted);
+        }
     }
 
     void aFailedCompositionIsShownOnceThenNothing() {

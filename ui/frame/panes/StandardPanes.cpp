@@ -1,10 +1,30 @@
+#include <QPointer>
+
 #include "ui/frame/PaneFactories.h"
+#include "ui/lists/FileListView.h"
+#include "ui/timeline/TimelineView.h"
+
+namespace {
+
+// The file list puts a file on the timeline by key or menu, as a drag from it would.
+void linkFileListToTimeline(QWidget* fileList, QWidget* timeline) {
+    auto* files = qobject_cast<kelvane::FileListView*>(fileList);
+    QPointer<TimelineView> target = qobject_cast<TimelineView*>(timeline);
+    if (files != nullptr && target != nullptr) {
+        files->setTimelinePlacer(
+            [target](uint32_t id) { return target != nullptr && target->placeFile(id); });
+    }
+}
+
+}  // namespace
 
 PaneSet makeStandardPanes(const PaneContext& context, QWidget* parent) {
-    return {
+    PaneSet panes = {
         makePreviewPane(context, parent),
         makeFileListPane(context, parent),
         makeEventListPane(context, parent),
         makeTimelinePane(context, parent),
     };
+    linkFileListToTimeline(panes[1], panes[3]);
+    return panes;
 }
