@@ -47,17 +47,29 @@ void PaneListView::showSelection(const std::vector<int>& rows, int currentRow) {
     }
 }
 
+void PaneListView::setModel(QAbstractItemModel* model) {
+    ++ownWork_;
+    QListView::setModel(model);
+    --ownWork_;
+}
+
+void PaneListView::setSelectionModel(QItemSelectionModel* selectionModel) {
+    ++ownWork_;
+    QListView::setSelectionModel(selectionModel);
+    --ownWork_;
+}
+
 bool PaneListView::event(QEvent* event) {
-    ++eventDepth_;
+    ++ownWork_;
     const bool handled = QListView::event(event);
-    --eventDepth_;
+    --ownWork_;
     return handled;
 }
 
 bool PaneListView::viewportEvent(QEvent* event) {
-    ++eventDepth_;
+    ++ownWork_;
     const bool handled = QListView::viewportEvent(event);
-    --eventDepth_;
+    --ownWork_;
     return handled;
 }
 

@@ -16,7 +16,7 @@ namespace kelvane {
 // on a row arms a drag, which starts once the pointer has moved far enough.
 //
 // Only the user changes the pane's selection: keys, the mouse, or assistive technology (which
-// sets the selection model from outside any event of the view). What Qt's list does on its own,
+// sets the selection model from outside any work of the view). What Qt's list does on its own,
 // in answer to focus, resizing, timers or a new model, is undone rather than taken: opening a
 // project and moving through the panes must leave the project as it was.
 class PaneListView : public QListView, public CommandTarget {
@@ -44,6 +44,8 @@ class PaneListView : public QListView, public CommandTarget {
     void armDrag(int row, const QPoint& at);
     void disarmDrag() { dragRow_ = -1; }
 
+    void setModel(QAbstractItemModel* model) override;
+    void setSelectionModel(QItemSelectionModel* selectionModel) override;
     bool event(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -57,13 +59,13 @@ class PaneListView : public QListView, public CommandTarget {
 
   private:
     // True when a change of the selection model answers the user.
-    bool changeIsTheUsers() const { return userInput_ || eventDepth_ == 0; }
+    bool changeIsTheUsers() const { return userInput_ || ownWork_ == 0; }
     void restoreOwnSelectionLater();
 
     std::function<void()> commandsChanged_;
     bool showing_ = false;
     bool userInput_ = false;
-    int eventDepth_ = 0;
+    int ownWork_ = 0;  // depth of the view's events and set-up calls
     bool restorePosted_ = false;
     int dragRow_ = -1;
     QPoint dragFrom_;
