@@ -36,7 +36,7 @@ PaneGrid::PaneGrid(const std::array<QWidget*, 4>& panes, QWidget* parent)
 
 void PaneGrid::setActivePane(int index) {
     activeFrame_->follow(index >= 0 && index < int(panes_.size()) ? panes_[size_t(index)]
-                                                                   : nullptr);
+                                                                  : nullptr);
 }
 
 int PaneGrid::paneIndexOf(const QWidget* widget) const {

@@ -278,8 +278,8 @@ bool FileListView::commandState(CommandId id, CommandState& state) const {
             state = CommandState{true, preview_.on()};
             return true;
         case CommandId::PlaceOnTimeline:
-            state = CommandState{
-                placeOnTimeline_ && doc_.project().files[selection_.cursor].Used(), false};
+            state = CommandState{placeOnTimeline_ && doc_.project().files[selection_.cursor].Used(),
+                                 false};
             return true;
         default:
             return false;

@@ -66,9 +66,8 @@ class DialogReadingOrderTest : public QObject {
         QVERIFY(order.size() >= 3);
         for (qsizetype i = 1; i < order.size(); ++i) {
             QVERIFY2(readsAfter(placeOf(order[i - 1], &dialog), placeOf(order[i], &dialog)),
-                     qPrintable(dialog.windowTitle() + QStringLiteral(": ") +
-                                nameOf(order[i - 1]) + QStringLiteral(" before ") +
-                                nameOf(order[i])));
+                     qPrintable(dialog.windowTitle() + QStringLiteral(": ") + nameOf(order[i - 1]) +
+                                QStringLiteral(" before ") + nameOf(order[i])));
         }
         // OK is the default button: Enter in any field accepts.
         QPushButton* ok = nullptr;
@@ -96,7 +95,8 @@ class DialogReadingOrderTest : public QObject {
             const bool named = std::any_of(labels.begin(), labels.end(), [&](const QString& l) {
                 return field->accessibleName().startsWith(l + u' ');
             });
-            QVERIFY2(named, qPrintable(dialog.windowTitle() + QStringLiteral(": ") + nameOf(field)));
+            QVERIFY2(named,
+                     qPrintable(dialog.windowTitle() + QStringLiteral(": ") + nameOf(field)));
         }
     }
 

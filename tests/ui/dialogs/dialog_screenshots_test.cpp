@@ -73,7 +73,8 @@ class DialogScreenshotsTest : public QObject {
             const QSize needed = w->minimumSizeHint();
             QVERIFY2(w->width() >= needed.width() && w->height() >= needed.height(),
                      qPrintable(name + QStringLiteral(": cut ") + w->accessibleName() +
-                                QStringLiteral(" ") + QString::fromLatin1(w->metaObject()->className())));
+                                QStringLiteral(" ") +
+                                QString::fromLatin1(w->metaObject()->className())));
             const QRect place(w->mapTo(&window, QPoint(0, 0)), w->size());
             for (QWidget* other : all) {
                 if (other == w || other->isAncestorOf(w) || w->isAncestorOf(other)) {

@@ -53,7 +53,8 @@ QString difference(const QString& a, const QString& b) {
 }
 
 void pressInWindow(MainWindow& window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-    QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : &window;
+    QWidget* target =
+        QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : &window;
     QTest::keyClick(target, key, modifiers);
 }
 
@@ -87,7 +88,8 @@ class PaneKeyboardTest : public QObject {
         QVERIFY(doc.Templates().DropFile(0, 0));
         QVERIFY(doc.Templates().DropFile(1, 1));
         QVERIFY(doc.Templates().DropFile(5, 0));
-        doc.Templates().Select([](uint32_t slot, const EventTemplate&) { return slot == 1 || slot == 5; });
+        doc.Templates().Select(
+            [](uint32_t slot, const EventTemplate&) { return slot == 1 || slot == 5; });
         QVERIFY(doc.Timeline().DropFile(0, 0, 0, true));
         QVERIFY(doc.Timeline().DropFile(0, 1, 10, true));
         QVERIFY(doc.Timeline().DropFile(3, 0, 5, true));

@@ -134,8 +134,7 @@ class FileListTest : public QObject {
             }
         });
         cancel.start();
-        view.addDroppedFiles({lists::u16(world.file("pic.bmp")),
-                              lists::u16(world.file("last.bmp")),
+        view.addDroppedFiles({lists::u16(world.file("pic.bmp")), lists::u16(world.file("last.bmp")),
                               lists::u16(world.file("pic.bmp"))});
         cancel.stop();
         QCOMPARE(rows(view).size(), 2);

@@ -1,6 +1,6 @@
-#include <QCoreApplication>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -158,7 +158,8 @@ class PreviewViewTest : public QObject {
             }
             menu->close();
         });
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(2, 2), view.mapToGlobal(QPoint(2, 2)));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(2, 2),
+                               view.mapToGlobal(QPoint(2, 2)));
         QCoreApplication::sendEvent(&view, &menu);
         QVERIFY(found);
         QCOMPARE(world.profile.ReadInt("ImageView", "KeepAspect", 1), 0);
