@@ -29,6 +29,7 @@ enum class CommandId : int {
     PresetDefault = 32784,
     PresetSpeed = 32785,
     PresetStability = 32786,
+    PlayStop = 32787,
     EditUndo = 57643,
     EditRedo = 57644,
     EditCut = 57635,

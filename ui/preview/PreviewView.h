@@ -27,6 +27,9 @@ class PreviewView : public QWidget, public CommandTarget {
     void runCommand(CommandId id) override;
 
     bool previewOn() const { return preview_.on(); }
+    // While playback runs, the pane shows its frames instead of the preview request; null gives
+    // the pane back to the request. The image must stay valid until the next call.
+    void showPlaybackFrame(const PixelImage* frame);
     // "プレビュー画像を保存": asks for a path, then writes the source image (a file or an
     // event) or the composed output frame (a track or all tracks) at its own size.
     void savePreviewImage();
@@ -45,6 +48,7 @@ class PreviewView : public QWidget, public CommandTarget {
     PreviewFlag preview_;
     PreviewComposer composer_;
     PaneSubscription updates_;
+    const PixelImage* playbackFrame_ = nullptr;
 };
 
 }  // namespace kelvane
