@@ -155,11 +155,20 @@ TEST_F(Engine, FramesComeAtTheirDueTimesAsTheLiveProjectDrawsThem) {
     PlaybackRange range;
     ASSERT_TRUE(PlaybackRangeFor(40, 17, 17, 17, range));
     std::unique_ptr<PlaybackEngine> engine = Play(range);
+    int32_t lastLeft = -1;
     for (uint64_t k = 0; k <= 6; ++k) {
         const std::optional<PlaybackEngine::Frame> frame = TakeAt(*engine, k);
         ASSERT_TRUE(frame) << k;
         EXPECT_EQ(frame->frame, 17 + k);
         EXPECT_TRUE(SameAsLive(frame->frame, *frame->image)) << frame->frame;
+        // The picture is there, and it moves until it has jumped down.
+        const uint32_t* row = frame->image->Row32(frame->frame <= 20 ? 0 : 16);
+        const int32_t left = int32_t(std::find(row, row + 48, 0x00FF0000u) - row);
+        EXPECT_LT(left, 48) << frame->frame;
+        if (frame->frame <= 21) {
+            EXPECT_NE(left, lastLeft) << frame->frame;
+        }
+        lastLeft = left;
         // Taken once: the same instant gives nothing more.
         EXPECT_FALSE(engine->TakeDue());
     }

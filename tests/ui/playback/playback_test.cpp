@@ -78,6 +78,9 @@ class PlaybackTest : public QObject {
         QVERIFY(world.playback().playing());
         QVERIFY(world.action()->isChecked());
         QTRY_COMPARE(world.status(), QStringLiteral("再生中 00:00.000 (コマ落ち 0)"));
+        // Esc keeps its meaning and the playback.
+        QVERIFY(world.window().executeCommand(CommandId::AllTracks));
+        QVERIFY(world.playback().playing());
         world.space(3);
         QVERIFY(!world.playback().playing());
         QVERIFY(!world.action()->isChecked());
@@ -85,9 +88,6 @@ class PlaybackTest : public QObject {
 
         world.window().activatePane(0);
         world.space(0);
-        QVERIFY(world.playback().playing());
-        // Esc keeps its meaning and the playback.
-        QVERIFY(world.window().executeCommand(CommandId::AllTracks));
         QVERIFY(world.playback().playing());
         world.space(0);
         QVERIFY(!world.playback().playing());
@@ -103,6 +103,7 @@ class PlaybackTest : public QObject {
     void cursorAndStatusFollowTheClockAndDropsAreCounted() {
         PlaybackWorld world(300);
         QVERIFY(world.playback().start());
+        QTRY_VERIFY(world.playback().statistics().firstFrameAfter.has_value());
         QVERIFY(world.playTo(1, 1));
         QVERIFY(world.playTo(2, 2));
         // Ten frames' time at once: the frames in between are never shown.
