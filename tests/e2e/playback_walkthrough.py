@@ -37,13 +37,10 @@ def space():
     Atspi.generate_keyboard_event(SPACE, None, Atspi.KeySynthType.SYM)
 
 
-def status(program, main):
-    """The status bar's message: the label that says "レディ" or "再生中 ..."."""
+def status(program, label):
+    """The status bar's message: "レディ" or "再生中 ..."."""
     program.refresh()
-    for label in find_all(main, "label"):
-        if label.name == "レディ" or label.name.startswith("再生中"):
-            return label.name
-    return None
+    return label.name
 
 
 def playing_time(text):
@@ -53,6 +50,11 @@ def playing_time(text):
         return None
     minutes, seconds, millis, dropped = (int(g) for g in match.groups())
     return minutes * 60 + seconds + millis / 1000, dropped
+
+
+def checked(program, acc):
+    program.refresh()
+    return acc.getState().contains(pyatspi.STATE_CHECKED)
 
 
 def pixels(acc):
@@ -68,49 +70,51 @@ def space_plays_and_stops(scratch):
     kelvane = start(scratch, demo)
     main = kelvane.main_window("demo.xqm - Kelvane")
     preview = kelvane.find(main, None, "プレビュー")  # the active pane at start
-    wait_for(lambda: status(kelvane, main) == "レディ", "レディ before playing")
+    message = kelvane.find(main, "label", "レディ")  # the status bar's message
 
     space()
     began = time.monotonic()
-    first = wait_for(lambda: playing_time(status(kelvane, main)), "the status bar to say 再生中")
-    expect(first[0] < 0.5, f"the first frame shown was at {first[0]} s")
+    wait_for(lambda: (playing_time(status(kelvane, message)) or (-1, 0))[0] >= 0.3,
+             "the status bar to say 再生中 past 0.3 s")
     shot_a = pixels(preview)
     screenshot(os.path.join(SCREENSHOTS, "playback-a.png"), main)
+    # About a second of playback, watched on the status bar.
+    wait_for(lambda: (playing_time(status(kelvane, message)) or (0, 0))[0] >= 0.95,
+             "a second of playback", timeout=10)
+    shot_b = pixels(preview)
+    last = playing_time(status(kelvane, message))
+    space()
+    stopped_after = time.monotonic() - began
+    wait_for(lambda: status(kelvane, message) == "レディ", "レディ after stopping")
+    screenshot(os.path.join(SCREENSHOTS, "playback-b.png"), main)
+    expect(last is not None, "no playing time just before the stop")
+    expect(len(shot_a) > 0 and shot_a != shot_b, "the preview pane did not change while playing")
 
-    # The menu item is checked while it plays; the menu is closed again with Esc, which keeps
-    # the playback going.
+    # The cursor moved by about the rate in that second; and by the rate times the time it
+    # played (the last time seen was read a moment before the stop).
+    frames = last[0] * RATE
+    print(f"  played {frames:.0f} frames in {stopped_after:.2f} s, {last[1]} dropped")
+    expect(abs(frames - RATE) <= 0.25 * RATE, f"{frames:.0f} frames in about a second")
+    expect(abs(frames - stopped_after * RATE) <= 0.25 * stopped_after * RATE,
+           f"{frames:.0f} frames shown in {stopped_after:.2f} s at {RATE} per second")
+
+    # Played again from there: the menu item and the toolbar button are checked while it plays.
+    space()
+    wait_for(lambda: playing_time(status(kelvane, message)), "the second playback")
     items = menu_items(kelvane, main, "表示(V)")
     expect("再生(L)" in items, f"view menu: {list(items)}")
     expect(items["再生(L)"].getState().contains(pyatspi.STATE_CHECKED),
            "再生 is not checked while playing")
     close_menu(kelvane, main, "表示(V)")
-
-    # About a second of playback, watched on the status bar.
-    wait_for(lambda: (playing_time(status(kelvane, main)) or (0, 0))[0] >= 0.9,
-             "a second of playback", timeout=10)
-    shot_b = pixels(preview)
-    screenshot(os.path.join(SCREENSHOTS, "playback-b.png"), main)
-    last = playing_time(status(kelvane, main))
+    expect(checked(kelvane, kelvane.find(main, None, "再生/停止")),
+           "the toolbar's 再生/停止 is not checked while playing")
     space()
-    stopped_after = time.monotonic() - began
-    wait_for(lambda: status(kelvane, main) == "レディ", "レディ after stopping")
-    expect(last is not None, "no playing time just before the stop")
-
-    # The cursor moved by about the rate times the time it played (the last time seen was read
-    # a moment before the stop).
-    frames = last[0] * RATE
-    expected = stopped_after * RATE
-    print(f"  played {frames:.0f} frames in {stopped_after:.2f} s, {last[1]} dropped")
-    expect(abs(frames - expected) <= 0.25 * expected,
-           f"{frames:.0f} frames shown in {stopped_after:.2f} s at {RATE} per second")
-    expect(len(shot_a) > 0 and shot_a != shot_b, "the preview pane did not change while playing")
+    wait_for(lambda: status(kelvane, message) == "レディ", "レディ after the second stop")
     screenshot(os.path.join(SCREENSHOTS, "playback-stopped.png"), main)
 
-    # Stopped, the menu item is unchecked again.
-    items = menu_items(kelvane, main, "表示(V)")
-    expect(not items["再生(L)"].getState().contains(pyatspi.STATE_CHECKED),
-           "再生 is still checked after the stop")
-    close_menu(kelvane, main, "表示(V)")
+    # Stopped, the command is unchecked again: its toolbar button says so.
+    button = kelvane.find(main, None, "再生/停止")
+    wait_for(lambda: not checked(kelvane, button), "再生/停止 to be unchecked after the stop")
 
 
 if __name__ == "__main__":
