@@ -10,11 +10,11 @@
 // seconds after the stop (idle). With WIDTHxHEIGHT the project is first enlarged to that size,
 // every event's position and scale with it, so that the same composition is drawn larger.
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QThread>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
             std::printf("first frame  never\n");
             status = 1;
         }
-        std::printf("cpu playing  %.1f %% of a core, %.1f %% of %u\n",
-                    100.0 * cpu / playedSeconds, 100.0 * cpu / playedSeconds / cores, cores);
+        std::printf("cpu playing  %.1f %% of a core, %.1f %% of %u\n", 100.0 * cpu / playedSeconds,
+                    100.0 * cpu / playedSeconds / cores, cores);
         std::printf("cpu idle     %.2f %% of a core over 2 s after the stop\n", 100.0 * idle / 2.0);
     }
     process.Shutdown();

@@ -33,7 +33,7 @@ class PlaybackEngine {
 
     // What the display takes at one look.
     struct Frame {
-        uint32_t frame = 0;                // the output frame
+        uint32_t frame = 0;                 // the output frame
         const PixelImage* image = nullptr;  // valid until the next TakeDue or the engine's end
     };
 

@@ -46,8 +46,8 @@ uint64_t FrameAt(std::chrono::nanoseconds elapsed, ExactRate rate) {
         return 0;
     }
     // floor(elapsed * num / (den * 1e9)) is the largest k whose floored due time is not later.
-    const __int128 k = __int128(elapsed.count()) * rate.numerator /
-                       (__int128(rate.denominator) * kNanosPerSecond);
+    const __int128 k =
+        __int128(elapsed.count()) * rate.numerator / (__int128(rate.denominator) * kNanosPerSecond);
     uint64_t frame = uint64_t(k);
     // Due times are rounded down, so the next frame may already be due by a fraction of a
     // nanosecond's rounding.

@@ -50,8 +50,8 @@ struct PlaybackRange {
 // The range to play for a project of `length` frames, the timeline's cursor and its selection
 // (frames selectionStart to selectionEnd - 1; none when the two are equal). Without a selection
 // it runs from the cursor to the last frame, or from frame 0 when the cursor stands on the last
-// frame or past it (where a playback that ran to the end left it); with one it loops over the selection, starting at the cursor when the cursor lies in
-// it. False for a project without frames.
+// frame or past it (where a playback that ran to the end left it); with one it loops over the
+// selection, starting at the cursor when the cursor lies in it. False for a project without frames.
 bool PlaybackRangeFor(uint32_t length, uint32_t cursor, uint32_t selectionStart,
                       uint32_t selectionEnd, PlaybackRange& range);
 

@@ -53,9 +53,7 @@ class MainWindow : public QMainWindow, public CommandTarget {
         refreshCommands();
     }
     // Called before every command that a menu, the toolbar, a key or executeCommand runs.
-    void setBeforeCommand(std::function<void(CommandId)> hook) {
-        beforeCommand_ = std::move(hook);
-    }
+    void setBeforeCommand(std::function<void(CommandId)> hook) { beforeCommand_ = std::move(hook); }
     // The document's title, "NAME - Kelvane".
     void setDocumentTitle(const QString& title) { setWindowTitle(title); }
 

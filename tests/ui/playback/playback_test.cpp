@@ -34,6 +34,21 @@ struct ManualClock {
     }
 };
 
+// The rectangles of the paints a widget gets.
+class PaintSpy : public QObject {
+  public:
+    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            for (const QRect& rect : static_cast<QPaintEvent*>(event)->region()) {
+                painted << rect;
+            }
+        }
+        return false;
+    }
+    QList<QRect> painted;
+};
+
 class PlaybackWorld {
   public:
     explicit PlaybackWorld(uint32_t length) {
@@ -110,18 +125,31 @@ class PlaybackTest : public QObject {
         QVERIFY(world.playTo(12, 12));
         QCOMPARE(world.playback().statistics().framesDropped, uint64_t(9));
         QCOMPARE(world.status(), QStringLiteral("再生中 00:00.400 (コマ落ち 9)"));
+        // One frame on: only the cursor's old and new strips of the ruler are painted again.
+        PaintSpy spy(world.timeline().viewport());
+        QVERIFY(world.playTo(13, 13));
+        QTRY_VERIFY(!spy.painted.isEmpty());
+        for (const QRect& rect : spy.painted) {
+            QVERIFY2(rect.width() <= 9 + 8 && rect.height() <= timeline::kRulerHeight,
+                     qPrintable(QStringLiteral("%1x%2").arg(rect.width()).arg(rect.height())));
+        }
+        // Past the right edge: the view turns a page, the cursor at its left edge.
+        const int64_t x = timeline::frameToX(200, world.timeline().state().zoom);
+        QVERIFY(x > world.timeline().viewport()->width());
+        QVERIFY(world.playTo(200, 200));
+        QCOMPARE(world.timeline().scrollX(), x);
         // Between two due times nothing changes.
         world.clock.ns->fetch_add(duration_cast<nanoseconds>(milliseconds(20)).count());
         QTest::qWait(50);
-        QCOMPARE(world.cursor(), 12u);
+        QCOMPARE(world.cursor(), 200u);
 
         // Stopped: the preview shows the whole composition at the cursor, from the live project.
         world.space(3);
         const kelvane::PreviewRequest request = world.document().Views().preview;
         QCOMPARE(int(request.kind), int(kelvane::PreviewKind::AllTracksAtFrame));
-        QCOMPARE(request.frame, 12u);
-        QCOMPARE(world.cursor(), 12u);
-        QCOMPARE(world.playback().statistics().framesShown, uint64_t(4));
+        QCOMPARE(request.frame, 200u);
+        QCOMPARE(world.cursor(), 200u);
+        QCOMPARE(world.playback().statistics().framesShown, uint64_t(6));
     }
 
     void aSelectionLoopsUntilStopped() {
