@@ -1,5 +1,6 @@
 #include "export/playback/PlaybackEngine.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "export/ProjectFrameComposer.h"
@@ -35,6 +36,16 @@ PlaybackEngine::~PlaybackEngine() {
 void PlaybackEngine::Stop() {
     {
         std::lock_guard guard(lock_);
+        if (origin_ && !stop_ && !tailCounted_) {
+            // The frames whose time passed since the last one shown were dropped too; the one
+            // due now was still in its time.
+            uint64_t due = FrameAt(Now() - *origin_, options_.rate);
+            if (!options_.range.loop) {
+                due = std::min(due, options_.range.LastIndex() + 1);
+            }
+            const uint64_t next = lastTaken_ ? *lastTaken_ + 1 : 0;
+            dropped_ += due > next ? due - next : 0;
+        }
         stop_ = true;
     }
     room_.notify_all();

@@ -59,7 +59,8 @@ class PlaybackEngine {
     uint64_t FramesShown() const;
     uint64_t FramesDropped() const;
 
-    // Ends the composing thread and waits for it. Later calls do nothing.
+    // Ends the composing thread and waits for it; the frames whose time passed unseen since the
+    // last one shown count as dropped. Later calls do nothing.
     void Stop();
 
   private:

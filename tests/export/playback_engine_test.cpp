@@ -215,8 +215,12 @@ TEST_F(Engine, StopsAtOnceWithTheQueueFullAndPlaysAnEmptyProjectBlack) {
     ASSERT_TRUE(PlaybackRangeFor(40, 0, 0, 0, range));
     std::unique_ptr<PlaybackEngine> engine = Play(range);
     ASSERT_TRUE(TakeAt(*engine, 0));
-    engine->Stop();  // the composing thread waits for room: the stop must wake it
+    // Five frames' time passes unseen: the composing thread waits for room, and the stop must
+    // wake it; frames 1 to 4 were dropped, frame 5 was still in its time.
+    clock_.ToFrame(5, kRate);
     engine->Stop();
+    engine->Stop();
+    EXPECT_EQ(engine->FramesDropped(), 4u);
     engine.reset();
 
     std::unique_ptr<Project> empty = Project::Create();
