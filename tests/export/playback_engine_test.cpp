@@ -12,6 +12,7 @@
 #include "export/playback/RenderCopy.h"
 #include "media/FrameRenderer.h"
 #include "media/MediaSource.h"
+#include "platform/LogFont.h"
 #include "support/BmpFiles.h"
 #include "support/EventBuilders.h"
 #include "support/ScratchFolder.h"
@@ -150,6 +151,27 @@ class Engine : public ::testing::Test {
     std::unique_ptr<Project> live_;
     ManualClock clock_;
 };
+
+TEST_F(Engine, TheRenderCopyHasSourcesOfItsOwnWithTheSamePictures) {
+    LogFont font{};
+    font.height = -16;
+    ASSERT_TRUE(MediaSource::MakeText(live_->files[4], u"Kelvane", 0x00FFFFFF, font));
+    std::unique_ptr<Project> copy = MakeRenderCopy(*live_);
+    ASSERT_TRUE(copy);
+    for (size_t slot : {size_t(3), size_t(4)}) {
+        const PixelImage* mine = MediaSource::Image(copy->files[slot]);
+        const PixelImage* theirs = MediaSource::Image(live_->files[slot]);
+        ASSERT_TRUE(mine != nullptr && theirs != nullptr) << slot;
+        EXPECT_NE(mine, theirs);
+        ASSERT_EQ(mine->ByteSize(), theirs->ByteSize());
+        EXPECT_TRUE(
+            std::equal(mine->Pixels(), mine->Pixels() + mine->ByteSize(), theirs->Pixels()));
+        EXPECT_EQ(copy->files[slot].kind, live_->files[slot].kind);
+        EXPECT_EQ(copy->files[slot].colour, live_->files[slot].colour);
+    }
+    EXPECT_EQ(copy->files[4].text, u"Kelvane");
+    EXPECT_EQ(copy->settings.frameDuration, live_->settings.frameDuration);
+}
 
 TEST_F(Engine, FramesComeAtTheirDueTimesAsTheLiveProjectDrawsThem) {
     PlaybackRange range;
