@@ -29,6 +29,7 @@ enum class CommandId : int {
     PresetDefault = 32784,
     PresetSpeed = 32785,
     PresetStability = 32786,
+    PlayStop = 32787,
     KeepAspect = 32796,       // the preview pane's "縦横比を保持"
     PlaceOnTimeline = 32797,  // the file list's "タイムラインに配置"
     EditUndo = 57643,

@@ -21,6 +21,7 @@
 #include "ui/frame/MenuTable.h"
 #include "ui/frame/PaneFactories.h"
 #include "ui/frame/PaneGrid.h"
+#include "ui/playback/PlaybackIcon.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ bool isCheckable(CommandId id) {
         case CommandId::AutoExtend:
         case CommandId::ViewToolBar:
         case CommandId::ViewStatusBar:
+        case CommandId::PlayStop:
             return true;
         default:
             return false;
@@ -60,6 +62,8 @@ QIcon toolbarIcon(CommandId id, const QStyle* style) {
         case CommandId::AppAbout:
             return QIcon::fromTheme(QStringLiteral("help-about"),
                                     style->standardIcon(QStyle::SP_MessageBoxInformation));
+        case CommandId::PlayStop:
+            return playbackIcon(false, style);
         default:
             return {};
     }
@@ -265,6 +269,9 @@ void MainWindow::cyclePane(int step) {
 }
 
 bool MainWindow::executeCommand(CommandId id) {
+    if (beforeCommand_) {
+        beforeCommand_(id);
+    }
     return router_.run(id);
 }
 
@@ -296,7 +303,7 @@ bool MainWindow::commandState(CommandId id, CommandState& state) const {
             state = {true, false};
             return true;
         default:
-            return false;
+            return extraCommands_ != nullptr && extraCommands_->commandState(id, state);
     }
 }
 
@@ -322,6 +329,9 @@ void MainWindow::runCommand(CommandId id) {
             QTimer::singleShot(0, this, &QWidget::close);
             break;
         default:
+            if (extraCommands_ != nullptr) {
+                extraCommands_->runCommand(id);
+            }
             break;
     }
 }

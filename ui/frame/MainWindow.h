@@ -46,6 +46,14 @@ class MainWindow : public QMainWindow, public CommandTarget {
     void setProjectDropHandler(std::function<void(const QString&)> handler) {
         projectDropped_ = std::move(handler);
     }
+    // Commands the frame runs for another part of the window (playback): asked after the
+    // frame's own.
+    void setExtraCommands(CommandTarget* target) {
+        extraCommands_ = target;
+        refreshCommands();
+    }
+    // Called before every command that a menu, the toolbar, a key or executeCommand runs.
+    void setBeforeCommand(std::function<void(CommandId)> hook) { beforeCommand_ = std::move(hook); }
     // The document's title, "NAME - Kelvane".
     void setDocumentTitle(const QString& title) { setWindowTitle(title); }
 
@@ -105,4 +113,6 @@ class MainWindow : public QMainWindow, public CommandTarget {
     std::function<bool()> closeGuard_;
     std::function<QStringList()> recentFiles_;
     std::function<void(const QString&)> projectDropped_;
+    CommandTarget* extraCommands_ = nullptr;
+    std::function<void(CommandId)> beforeCommand_;
 };

@@ -40,7 +40,8 @@ const std::vector<MenuSpec>& menuTable() {
           item(CommandId::AllTracks, "全トラック表示(&A)", "Esc"),
           item(CommandId::ZoomIn, "拡大(&I)", "I"), item(CommandId::ZoomOut, "縮小(&O)", "O"),
           item(CommandId::AutoExtend, "自動拡張(&E)"),
-          item(CommandId::ScaleMarks, "目盛りの設定(&M)..."), separator(),
+          item(CommandId::ScaleMarks, "目盛りの設定(&M)..."),
+          item(CommandId::PlayStop, "再生(&L)", "Space"), separator(),
           item(CommandId::ViewToolBar, "ツール バー(&T)"),
           item(CommandId::ViewStatusBar, "ステータス バー(&S)"),
           item(CommandId::WindowSplit, "分割(&P)")}},
@@ -60,6 +61,7 @@ const std::vector<MenuEntry>& toolbarTable() {
         item(CommandId::EditCut, ""),   item(CommandId::EditCopy, ""),
         item(CommandId::EditPaste, ""), separator(),
         item(CommandId::FilePrint, ""), item(CommandId::AppAbout, ""),
+        item(CommandId::PlayStop, ""),
     };
     return table;
 }
@@ -160,6 +162,8 @@ CommandTexts commandTexts(CommandId id) {
             return texts("前のペインに切り替えます", "前のペイン");
         case CommandId::AppAbout:
             return texts("プログラムの情報とバージョンを表示します", "バージョン情報");
+        case CommandId::PlayStop:
+            return texts("プレビューで再生します。再生中は停止します", "再生/停止");
         default:
             return {};
     }

@@ -54,6 +54,11 @@ void PreviewView::paintEvent(QPaintEvent*) {
     if (!preview_.on()) {
         return;
     }
+    if (playbackFrame_ != nullptr) {
+        const QSize size(playbackFrame_->Width(), playbackFrame_->Height());
+        drawStretched(painter, *playbackFrame_, keepAspect_.on() ? fittedRect(size, pane) : pane);
+        return;
+    }
     const PreviewRequest request = doc_.previewRequest();
     const PreviewPicture picture =
         composer_.serve(doc_.projectForRendering(), request, doc_.workEvent());
@@ -77,6 +82,13 @@ void PreviewView::paintEvent(QPaintEvent*) {
     }
     // A failed request is shown once; later paints show nothing until a new request comes.
     doc_.previewServed(picture.failed);
+}
+
+void PreviewView::showPlaybackFrame(const PixelImage* frame) {
+    if (frame != nullptr || playbackFrame_ != nullptr) {
+        playbackFrame_ = frame;
+        update();
+    }
 }
 
 QString PreviewView::askSavePath() {

@@ -30,6 +30,9 @@ class PreviewView : public QWidget, public CommandTarget {
 
     bool previewOn() const { return preview_.on(); }
     bool keepsAspect() const { return keepAspect_.on(); }
+    // While playback runs, the pane shows its frames instead of the preview request; null gives
+    // the pane back to the request. The image must stay valid until the next call.
+    void showPlaybackFrame(const PixelImage* frame);
     // "プレビュー画像を保存": asks for a path, then writes the source image (a file or an
     // event) or the composed output frame (a track or all tracks) at its own size.
     void savePreviewImage();
@@ -51,6 +54,7 @@ class PreviewView : public QWidget, public CommandTarget {
     PreviewFlag keepAspect_;
     PreviewComposer composer_;
     PaneSubscription updates_;
+    const PixelImage* playbackFrame_ = nullptr;
 };
 
 }  // namespace kelvane

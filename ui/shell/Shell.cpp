@@ -6,6 +6,7 @@
 
 #include "model/Document.h"
 #include "ui/frame/MainWindow.h"
+#include "ui/playback/PlaybackController.h"
 #include "ui/shell/AboutDialog.h"
 #include "ui/shell/ApplicationCommands.h"
 #include "ui/shell/DocumentDialogs.h"
@@ -28,16 +29,27 @@ Shell::Shell(kelvane::ProcessState& process)
     window_->setWindowIcon(applicationIcon());
     window_->setDocumentCommands(session_.get());
     window_->setApplicationCommands(application_.get());
-    window_->setCloseGuard([this] { return session_->saveModified(); });
+    playback_ = std::make_unique<PlaybackController>(*window_, *document_);
+    // Playback stops before the project is replaced or the window closes.
+    window_->setCloseGuard([this] {
+        playback_->stopForChange();
+        return session_->saveModified();
+    });
     window_->setRecentFiles([this] { return recentFiles_.files(); });
-    window_->setProjectDropHandler([this](const QString& path) { session_->openDocument(path); });
+    window_->setProjectDropHandler([this](const QString& path) {
+        playback_->stopForChange();
+        session_->openDocument(path);
+    });
     prompt_.setWindow(window_.get());
     session_->setWindow(window_.get());
     application_->setWindow(window_.get());
     connectDocumentDialogs(*session_, context, window_.get());
     // Every project gets panes of its own, the one named on the command line too: a pane lives
     // exactly as long as the project it was made for.
-    session_->setRebuildPanes([this] { window_->rebuildPanes(); });
+    session_->setRebuildPanes([this] {
+        playback_->stopForChange();
+        window_->rebuildPanes();
+    });
     window_->setDocumentTitle(session_->title());
     QObject::connect(session_.get(), &DocumentSession::titleChanged, window_.get(),
                      &MainWindow::setDocumentTitle);
@@ -46,6 +58,8 @@ Shell::Shell(kelvane::ProcessState& process)
 }
 
 Shell::~Shell() {
+    // Playback gives the timeout question back and leaves the window before either goes.
+    playback_.reset();
     if (kelvane::TimeoutQuery() == &timeoutRelay_) {
         kelvane::SetTimeoutQuery(nullptr);
     }

@@ -17,6 +17,7 @@ class ProcessState;
 class ApplicationCommands;
 class DocumentSession;
 class MainWindow;
+class PlaybackController;
 
 // Everything the window's run holds, wired together: the message boxes, the clipboard, the
 // document with its file session and the recent-file list, the application's commands and the
@@ -43,6 +44,7 @@ class Shell {
     kelvane::UserPrompt& timeoutPrompt() { return timeoutRelay_; }
     RecentFileList& recentFiles() { return recentFiles_; }
     ApplicationCommands& applicationCommands() { return *application_; }
+    PlaybackController& playback() { return *playback_; }
 
   private:
     kelvane::ProcessState& process_;
@@ -58,4 +60,5 @@ class Shell {
     std::unique_ptr<DocumentSession> session_;
     std::unique_ptr<ApplicationCommands> application_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<PlaybackController> playback_;
 };

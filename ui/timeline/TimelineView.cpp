@@ -151,6 +151,35 @@ void TimelineView::scrollToLeft(int64_t x) {
     h->setValue(int(std::clamp<int64_t>(x, h->minimum(), h->maximum())));
 }
 
+void TimelineView::followPlayback(uint32_t frame, bool keepSelection) {
+    const int64_t oldX = frameToX(state_.cursor, state_.zoom) - scrollX();
+    state_.cursor = frame;
+    if (!keepSelection) {
+        state_.selectionStart = state_.selectionEnd = frame;
+    }
+    const int64_t x = frameToX(frame, state_.zoom);
+    const int64_t left = scrollX();
+    if (x < left || x >= left + viewport()->width()) {
+        // A page on: the cursor starts again at the left edge (a loop's return too). What was
+        // drawn moves, the old cursor with it, so all of it is drawn again.
+        scrollToLeft(x);
+        viewport()->update();
+        return;
+    }
+    if (state_.mode != Mode::AllTracks) {
+        viewport()->update();
+        return;
+    }
+    // The cursor's triangle is seven pixels wide about its line, all of it in the ruler.
+    const auto strip = [this](int64_t at) {
+        if (at >= -8 && at <= viewport()->width() + 8) {
+            viewport()->update(int(at) - 4, 0, 9, kRulerHeight);
+        }
+    };
+    strip(oldX);
+    strip(x - scrollX());
+}
+
 void TimelineView::invalidateCursorArea() {
     if (state_.mode == Mode::AllTracks) {
         viewport()->update(0, 0, viewport()->width(), kRulerHeight);

@@ -51,6 +51,11 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     // Where the window's top-left corner lies in the document.
     int64_t scrollX() const;
     int64_t scrollY() const;
+    // Playback moves the cursor to `frame`: only the strips the cursor leaves and enters repaint,
+    // and the view turns a page when the cursor leaves it. Without `keepSelection` the empty
+    // selection goes with the cursor, as a click on the ruler leaves it. Nothing is previewed.
+    void followPlayback(uint32_t frame, bool keepSelection);
+
     // Paints the given window rectangle (for benchmarks and screenshots).
     void paintInto(QPainter& painter, const QRect& exposed);
 

@@ -89,10 +89,11 @@ class MainWindowTest : public QObject {
                               "やり直し(&R)\tCtrl+Y", "-", "切り取り(&T)\tCtrl+X",
                               "コピー(&C)\tCtrl+C", "貼り付け(&P)\tCtrl+V", "消去(&D)\tDelete", "-",
                               "すべて選択(&A)\tCtrl+A", "-", "プレビュー画像を保存(&I)..."}));
-        QCOMPARE(describeMenu(menus[2]->menu()),
-                 QStringList({"プレビュー表示(&V)", "全トラック表示(&A)\tEsc", "拡大(&I)\tI",
-                              "縮小(&O)\tO", "自動拡張(&E)", "目盛りの設定(&M)...", "-",
-                              "ツール バー(&T)", "ステータス バー(&S)", "分割(&P)"}));
+        QCOMPARE(
+            describeMenu(menus[2]->menu()),
+            QStringList({"プレビュー表示(&V)", "全トラック表示(&A)\tEsc", "拡大(&I)\tI",
+                         "縮小(&O)\tO", "自動拡張(&E)", "目盛りの設定(&M)...", "再生(&L)\tSpace",
+                         "-", "ツール バー(&T)", "ステータス バー(&S)", "分割(&P)"}));
         QCOMPARE(describeMenu(menus[3]->menu()),
                  QStringList({"既定の設定(&D)...", "処理速度優先(&P)...", "安定性優先(&S)..."}));
         QCOMPARE(describeMenu(menus[4]->menu()), QStringList({"バージョン情報(&A)..."}));
@@ -121,7 +122,7 @@ class MainWindowTest : public QObject {
             names << button->text();
         }
         QCOMPARE(names, QStringList({"新規作成", "開く", "上書き保存", "-", "切り取り", "コピー",
-                                     "貼り付け", "-", "印刷", "バージョン情報"}));
+                                     "貼り付け", "-", "印刷", "バージョン情報", "再生/停止"}));
         RecordingTarget everything;  // even a document that claims every command gets no print
         everything.declined = {CommandId::FilePrint};
         fixture.window().setDocumentCommands(&everything);

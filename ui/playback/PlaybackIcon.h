@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QIcon>
+
+class QStyle;
+
+// The toolbar's picture of "再生/停止": start while stopped, stop while playing; from the
+// desktop's icon theme, from Qt's style where the theme has none.
+QIcon playbackIcon(bool playing, const QStyle* style);
