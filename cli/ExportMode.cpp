@@ -12,6 +12,7 @@
 #include "export/Compressor.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
+#include "export/OutputContainer.h"
 #include "export/ProjectFrameComposer.h"
 
 namespace kelvane::cli {
@@ -30,10 +31,14 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
         settings.first = options.frames->first;
         settings.length = options.frames->last - options.frames->first + 1;
     }
-    const std::string codec =
-        options.codec.empty() ? std::string(kUncompressedName) : options.codec;
+    const OutputContainer* container = ContainerOfPath(options.output);
+    const std::vector<CompressorInfo> offered =
+        container != nullptr ? CompressorsFor(*container) : AvailableCompressors();
+    const std::string codec = !options.codec.empty() ? options.codec
+                              : offered.empty()      ? std::string(kUncompressedName)
+                                                     : offered.front().name;
     ProjectFrameComposer composer(project);
-    NamedCompressorChooser chooser(codec);
+    NamedCompressorChooser chooser(codec, options.quality);
     ExportJob job;
     job.abortOnDrawError = options.abortOnDrawError;
     job.yieldToWriter = true;  // the process ends with the export
