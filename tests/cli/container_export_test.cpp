@@ -218,7 +218,7 @@ TEST_F(ContainerExportTest, InterruptLeavesEveryContainerReadable) {
             std::error_code error;
             while (std::chrono::steady_clock::now() < give_up) {
                 const auto size = std::filesystem::file_size(out, error);
-                if (!error && size > 16 * 1024) {
+                if (!error && size > 4 * 1024) {
                     break;
                 }
                 std::this_thread::sleep_for(10ms);

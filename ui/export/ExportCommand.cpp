@@ -49,7 +49,7 @@ const OutputContainer& lastFileType(const ProfileFile& profile) {
     profile.ReadString(kExportSection, kFileTypeKey, u"", value);
     const std::string extension =
         QString::fromStdU16String(std::u16string(PathView(value))).toStdString();
-    const OutputContainer* container = ContainerOfPath("." + extension);
+    const OutputContainer* container = ContainerOfPath("x." + extension);
     return container != nullptr ? *container : OutputContainers().front();
 }
 

@@ -276,7 +276,7 @@ class ExportDialogTest : public QObject {
     // chosen last, and another filter changes the extension of the name.
     void theSaveDialogStartsWithTheProjectNameAndTheLastKind() {
         ExportFixture f;
-        f.doc.SetPath(f.dir.filePath(QStringLiteral("myproject.xqm")).toStdU16String());
+        QVERIFY(f.doc.SaveDocument(f.dir.filePath(QStringLiteral("myproject.xqm")).toStdU16String()));
         ProfileFile profile(f.dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
         QStringList filters;
         QString first;
@@ -290,7 +290,7 @@ class ExportDialogTest : public QObject {
             types->setCurrentIndex(1);
             emit types->activated(1);  // as a click on the MP4 filter
             afterFilter = name->text();
-            dialog->accept();
+            static_cast<QDialog*>(dialog)->accept();
         });
         const QString path = askExportPath(nullptr, f.doc, profile);
         QCOMPARE(filters, QStringList({QStringLiteral("AVI ファイル (*.avi)"),
