@@ -273,7 +273,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
             return false;
         }
         if (haveCodec || out.abortOnDrawError) {
-            error = "--codec、--quality と --abort-on-draw-error は動画ファイルの作成にだけ使えます。";
+            error =
+                "--codec、--quality と --abort-on-draw-error は動画ファイルの作成にだけ使えます。";
             return false;
         }
         out.mode = CliOptions::Mode::Frame;

@@ -266,8 +266,8 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
     }
     const OutputContainer* container = ContainerOfPath(output);
     if (container == nullptr) {
-        error = "書き出せないファイルの種類です: " + output + "。書き出せる種類: " +
-                ContainerExtensionList();
+        error = "書き出せないファイルの種類です: " + output +
+                "。書き出せる種類: " + ContainerExtensionList();
         return false;
     }
     std::vector<Part> parts(paths.size());

@@ -33,10 +33,10 @@ EncoderPlan PlanEncoder(const CompressorInfo& codec, int width, int height) {
     if (codec.encoder == "ffv1") {
         // Asked for with three components: the fourth byte is no alpha.
         const AVCodec* c = avcodec_find_encoder_by_name("ffv1");
-        plan.pixelFormat = c != nullptr && c->pix_fmts != nullptr
-                               ? avcodec_find_best_pix_fmt_of_list(c->pix_fmts, AV_PIX_FMT_BGR24,
-                                                                   0, nullptr)
-                               : AV_PIX_FMT_NONE;
+        plan.pixelFormat =
+            c != nullptr && c->pix_fmts != nullptr
+                ? avcodec_find_best_pix_fmt_of_list(c->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr)
+                : AV_PIX_FMT_NONE;
         plan.range = AVCOL_RANGE_JPEG;
         plan.space = AVCOL_SPC_RGB;
         plan.primaries = AVCOL_PRI_BT709;

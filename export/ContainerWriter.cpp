@@ -74,7 +74,8 @@ bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& pat
         }
     }
     stream_ = avformat_new_stream(raw, nullptr);
-    if (stream_ == nullptr || avcodec_parameters_from_context(stream_->codecpar, encoder_.get()) < 0) {
+    if (stream_ == nullptr ||
+        avcodec_parameters_from_context(stream_->codecpar, encoder_.get()) < 0) {
         format_.reset();
         return false;
     }

@@ -31,8 +31,8 @@ class ContainerWriter {
     // bitmaps of input's size at rate / scale frames per second. `info` holds the file's text
     // entries as the AVI writer takes them ("ICMT" is the comment). Nothing is left behind when
     // the encoder refuses the format.
-    bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
-              uint32_t scale, const std::vector<std::pair<std::string, std::string>>& info);
+    bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate, uint32_t scale,
+              const std::vector<std::pair<std::string, std::string>>& info);
 
     // Converts and encodes frame `index` (ascending from 0) and writes what the encoder has
     // finished.

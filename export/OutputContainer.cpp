@@ -43,7 +43,11 @@ const std::vector<OutputContainer>& OutputContainers() {
         {"avi", "avi", "AVI ファイル (*.avi)", "", {}},
         {"mp4", "mp4", "MP4 ファイル (*.mp4)", "Mp4", {"h264", "hevc", "av1"}},
         {"mov", "mov", "QuickTime ファイル (*.mov)", "Mov", {"prores", "h264"}},
-        {"mkv", "matroska", "Matroska ファイル (*.mkv)", "Mkv", {"ffv1", "h264", "hevc", "vp9", "av1"}},
+        {"mkv",
+         "matroska",
+         "Matroska ファイル (*.mkv)",
+         "Mkv",
+         {"ffv1", "h264", "hevc", "vp9", "av1"}},
         {"webm", "webm", "WebM ファイル (*.webm)", "Webm", {"vp9", "av1"}},
     };
     return containers;
@@ -130,9 +134,9 @@ std::string OutputChoiceError(std::string_view path, std::string_view codec) {
         const std::string_view name =
             slash == std::string_view::npos ? path : path.substr(slash + 1);
         const size_t dot = name.find_last_of('.');
-        const std::string extension =
-            dot == std::string_view::npos || dot == 0 ? "（拡張子なし）"
-                                                      : std::string(name.substr(dot));
+        const std::string extension = dot == std::string_view::npos || dot == 0
+                                          ? "（拡張子なし）"
+                                          : std::string(name.substr(dot));
         return "書き出せないファイルの種類です: " + extension + " (" + std::string(path) +
                ")。書き出せる種類: " + ContainerExtensionList();
     }

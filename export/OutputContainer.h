@@ -12,10 +12,10 @@ namespace kelvane {
 // AVI writer with every compressor it offers; the others through libavformat's muxer of that name
 // with the codecs listed for them.
 struct OutputContainer {
-    std::string_view extension;    // lower case, without the dot
-    std::string_view muxer;        // libavformat's name for it
-    std::string_view fileType;     // the save dialog's filter, "MP4 ファイル (*.mp4)"
-    std::string_view iniPrefix;    // the remembered choice's key prefix; empty for AVI
+    std::string_view extension;            // lower case, without the dot
+    std::string_view muxer;                // libavformat's name for it
+    std::string_view fileType;             // the save dialog's filter, "MP4 ファイル (*.mp4)"
+    std::string_view iniPrefix;            // the remembered choice's key prefix; empty for AVI
     std::vector<std::string_view> codecs;  // by compressor name, the default first
 
     bool IsAvi() const { return extension == "avi"; }

@@ -88,7 +88,8 @@ double Psnr(const std::filesystem::path& file, const std::filesystem::path& refe
 // The frames the tool reported written last ("フレーム N/...").
 int64_t ReportedFrames(const std::string& err) {
     const size_t at = err.rfind("フレーム ");
-    return at == std::string::npos ? -1 : std::stoll(err.substr(at + std::string("フレーム ").size()));
+    return at == std::string::npos ? -1
+                                   : std::stoll(err.substr(at + std::string("フレーム ").size()));
 }
 
 class ContainerExportTest : public CliTest {
@@ -140,12 +141,12 @@ TEST_F(ContainerExportTest, EveryCodecOfEveryContainer) {
     ASSERT_EQ(reference.size(), kLength);
 
     const Case cases[] = {
-        {"mp4", "h264", "yuv420p", false},   {"mp4", "hevc", "yuv420p", false},
-        {"mp4", "av1", "yuv420p", false},    {"mov", "prores", "yuv422p10le", false},
-        {"mov", "h264", "yuv420p", false},   {"mkv", "ffv1", "bgr0", true},
-        {"mkv", "h264", "yuv420p", false},   {"mkv", "hevc", "yuv420p", false},
-        {"mkv", "vp9", "yuv420p", false},    {"mkv", "av1", "yuv420p", false},
-        {"webm", "vp9", "yuv420p", false},   {"webm", "av1", "yuv420p", false},
+        {"mp4", "h264", "yuv420p", false}, {"mp4", "hevc", "yuv420p", false},
+        {"mp4", "av1", "yuv420p", false},  {"mov", "prores", "yuv422p10le", false},
+        {"mov", "h264", "yuv420p", false}, {"mkv", "ffv1", "bgr0", true},
+        {"mkv", "h264", "yuv420p", false}, {"mkv", "hevc", "yuv420p", false},
+        {"mkv", "vp9", "yuv420p", false},  {"mkv", "av1", "yuv420p", false},
+        {"webm", "vp9", "yuv420p", false}, {"webm", "av1", "yuv420p", false},
     };
     for (const Case& c : cases) {
         const std::string name = std::string(c.codec) + "." + c.extension;
@@ -201,7 +202,8 @@ TEST_F(ContainerExportTest, UnfitChoicesAreRefusedBeforeWriting) {
     EXPECT_FALSE(std::filesystem::exists(Path("out.mp4")));
 
     const ToolRun list = Tool().Run({"--list-codecs"});
-    EXPECT_NE(list.out.find("h264\tH.264 (x264)\tavi mp4 mov mkv\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("h264\tH.264 (x264)\tavi mp4 mov mkv\n"), std::string::npos)
+        << list.out;
 }
 
 // Ctrl+C halfway leaves a file that reads back with exactly the frames the tool wrote.
@@ -267,9 +269,9 @@ TEST_F(ContainerExportTest, PartsJoinIntoTheWholeExport) {
                   std::string::npos);
 
         // A gap is refused and nothing is written.
-        const ToolRun gap = Tool().Run({"--join", File("gap." + extension),
-                                        File("part-0-6." + extension),
-                                        File("part-8-16." + extension)});
+        const ToolRun gap =
+            Tool().Run({"--join", File("gap." + extension), File("part-0-6." + extension),
+                        File("part-8-16." + extension)});
         EXPECT_EQ(gap.status, 1);
         EXPECT_NE(gap.err.find("7-7"), std::string::npos) << gap.err;
         EXPECT_FALSE(std::filesystem::exists(Path("gap." + extension)));

@@ -14,8 +14,11 @@ TEST(OutputContainerTest, TheExtensionTellsTheContainerAndItsCodecs) {
     EXPECT_TRUE(ContainerOfPath("x.avi")->IsAvi());
 
     // The default comes first; AVI keeps its own list with uncompressed output first.
-    const char* defaults[][2] = {{"x.avi", "uncompressed"}, {"x.mp4", "h264"}, {"x.mov", "prores"},
-                                 {"x.mkv", "ffv1"},         {"x.webm", "vp9"}};
+    const char* defaults[][2] = {{"x.avi", "uncompressed"},
+                                 {"x.mp4", "h264"},
+                                 {"x.mov", "prores"},
+                                 {"x.mkv", "ffv1"},
+                                 {"x.webm", "vp9"}};
     for (const auto& [path, codec] : defaults) {
         const std::vector<CompressorInfo> offered = CompressorsFor(*ContainerOfPath(path));
         ASSERT_FALSE(offered.empty()) << path;

@@ -72,7 +72,10 @@ QString exportDoneText(const QString& path, uint32_t frames, double frameRate) {
            (length.endsWith(QLatin1Char('0')) || length.endsWith(QLatin1Char('.')))) {
         length.chop(1);
     }
-    return QStringLiteral("作成しました: %1 (%2 フレーム, %3 秒)").arg(path).arg(frames).arg(length);
+    return QStringLiteral("作成しました: %1 (%2 フレーム, %3 秒)")
+        .arg(path)
+        .arg(frames)
+        .arg(length);
 }
 
 QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile) {

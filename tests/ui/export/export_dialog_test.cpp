@@ -5,10 +5,10 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QStatusBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -276,7 +276,8 @@ class ExportDialogTest : public QObject {
     // chosen last, and another filter changes the extension of the name.
     void theSaveDialogStartsWithTheProjectNameAndTheLastKind() {
         ExportFixture f;
-        QVERIFY(f.doc.SaveDocument(f.dir.filePath(QStringLiteral("myproject.xqm")).toStdU16String()));
+        QVERIFY(
+            f.doc.SaveDocument(f.dir.filePath(QStringLiteral("myproject.xqm")).toStdU16String()));
         ProfileFile profile(f.dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
         QStringList filters;
         QString first;
