@@ -11,6 +11,7 @@
 #include "export/AviPartRecord.h"
 #include "export/Compressor.h"
 #include "export/CompressorChooser.h"
+#include "export/ContainerEncoder.h"
 #include "export/ExportDriver.h"
 #include "export/OutputContainer.h"
 #include "export/ProjectFrameComposer.h"
@@ -37,6 +38,14 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
     const std::string codec = !options.codec.empty() ? options.codec
                               : offered.empty()      ? std::string(kUncompressedName)
                                                      : offered.front().name;
+    const CompressorInfo* info = FindAnyCompressor(codec);
+    if (container != nullptr && !container->IsAvi() && info != nullptr &&
+        !ContainerCodecTakesSize(*info, settings.width, settings.height)) {
+        ConsoleMessage("kelvane-render: 圧縮形式 " + codec + " は奇数の幅や高さの画像 (" +
+                       std::to_string(settings.width) + "x" + std::to_string(settings.height) +
+                       ") を書けません。ffv1 (.mkv) か .avi を使ってください。\n");
+        return kExitFailure;
+    }
     ProjectFrameComposer composer(project);
     NamedCompressorChooser chooser(codec, options.quality);
     ExportJob job;

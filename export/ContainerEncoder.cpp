@@ -79,6 +79,11 @@ int EncoderQualityValue(const CompressorInfo& codec, int quality) {
     return -1;
 }
 
+bool ContainerCodecTakesSize(const CompressorInfo& codec, int width, int height) {
+    return PlanEncoder(codec, width, height).range != AVCOL_RANGE_MPEG ||
+           (width % 2 == 0 && height % 2 == 0);
+}
+
 av::CodecContextPtr OpenContainerEncoder(const CompressorInfo& info, int quality, int width,
                                          int height, AVRational frameRate, bool globalHeader) {
     const AVCodec* codec = avcodec_find_encoder_by_name(info.encoder.c_str());
@@ -86,8 +91,7 @@ av::CodecContextPtr OpenContainerEncoder(const CompressorInfo& info, int quality
     if (codec == nullptr || plan.pixelFormat == AV_PIX_FMT_NONE) {
         return nullptr;
     }
-    // 4:2:0 and 4:2:2 halve the width (and 4:2:0 the height); the encoders refuse odd sizes.
-    if (plan.range == AVCOL_RANGE_MPEG && (width % 2 != 0 || height % 2 != 0)) {
+    if (!ContainerCodecTakesSize(info, width, height)) {
         return nullptr;
     }
     av::CodecContextPtr enc(avcodec_alloc_context3(codec));

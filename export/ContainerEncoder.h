@@ -26,6 +26,10 @@ EncoderPlan PlanEncoder(const CompressorInfo& codec, int width, int height);
 // factor for x264, x265, VP9 and AV1, the profile number for ProRes; -1 for codecs without one.
 int EncoderQualityValue(const CompressorInfo& codec, int quality);
 
+// Whether the codec takes frames of width x height: the 4:2:0 and 4:2:2 encoders halve the
+// chroma and refuse odd sizes.
+bool ContainerCodecTakesSize(const CompressorInfo& codec, int width, int height);
+
 // Opens the encoder for frames of width x height at `frameRate` frames per second. `globalHeader`
 // when the muxer wants the codec's headers out of band. Null when the encoder refuses.
 av::CodecContextPtr OpenContainerEncoder(const CompressorInfo& codec, int quality, int width,

@@ -197,6 +197,10 @@ TEST_F(ContainerExportTest, UnfitChoicesAreRefusedBeforeWriting) {
     EXPECT_NE(run.err.find(".webm"), std::string::npos) << run.err;
     run = Export("out.mp4", {"--codec", "uncompressed"});
     EXPECT_EQ(run.status, 2);
+    WriteProject(63, 48, 2);  // 4:2:0 needs even sizes
+    run = Export("out.mp4");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("63x48"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(Path("out.flv")));
     EXPECT_FALSE(std::filesystem::exists(Path("out.webm")));
     EXPECT_FALSE(std::filesystem::exists(Path("out.mp4")));
