@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
@@ -99,6 +100,14 @@ std::string losslessCompressor() {
         }
     }
     return {};
+}
+
+// For a person to look at: build/screenshots/<name>.png.
+void shoot(QWidget* widget, const QString& name) {
+    const QString folder =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../screenshots");
+    QDir().mkpath(folder);
+    widget->grab().save(folder + u'/' + name + QStringLiteral(".png"));
 }
 
 // The progress dialog as soon as it is open, with its frames counted.
@@ -291,6 +300,7 @@ class ExportDialogTest : public QObject {
             types->setCurrentIndex(1);
             emit types->activated(1);  // as a click on the MP4 filter
             afterFilter = name->text();
+            shoot(dialog, QStringLiteral("export_save_dialog"));
             static_cast<QDialog*>(dialog)->accept();
         });
         const QString path = askExportPath(nullptr, f.doc, profile);
@@ -332,6 +342,7 @@ class ExportDialogTest : public QObject {
             combo->setCurrentIndex(1);
             qualityForH264 = quality->isEnabled();
             quality->setValue(60);
+            shoot(dialog, QStringLiteral("compressor_dialog_mkv"));
             static_cast<QDialog*>(dialog)->accept();
         });
         DialogCompressorChooser chooser(nullptr, profile, mkv);
