@@ -79,7 +79,7 @@ std::string_view OptionName(std::string_view arg) {
 
 // The options that take a value. Each but --set may be given once; options of one slot exclude
 // each other, with the slot's "given twice" message.
-enum class Slot { Frames, Output, Frame, Track, Codec, Repeatable, Count };
+enum class Slot { Frames, Output, Frame, Track, Codec, Quality, Repeatable, Count };
 
 struct ValueOption {
     std::string_view name;
@@ -142,6 +142,16 @@ constexpr ValueOption kValueOptions[] = {
     {"--codec", "", Slot::Codec, "--codec が二度指定されています。",
      [](const std::string& value, CliOptions& out, bool&, std::string&) {
          out.codec = value;
+         return true;
+     }},
+    {"--quality", "", Slot::Quality, "--quality が二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         uint64_t quality = 0;
+         if (!ParseUnsigned(value, 100, quality)) {
+             error = "--quality には 0 から 100 までの値を指定してください: " + value;
+             return false;
+         }
+         out.quality = int(quality);
          return true;
      }},
     {"--set", "", Slot::Repeatable, nullptr,
@@ -218,7 +228,7 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     }
     const bool haveFrame = given[size_t(Slot::Frame)];
     const bool haveOutput = given[size_t(Slot::Output)] && !join;
-    const bool haveCodec = given[size_t(Slot::Codec)];
+    const bool haveCodec = given[size_t(Slot::Codec)] || given[size_t(Slot::Quality)];
 
     if (listCodecs) {
         if (argc != 1) {
@@ -263,7 +273,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
             return false;
         }
         if (haveCodec || out.abortOnDrawError) {
-            error = "--codec と --abort-on-draw-error は AVI ファイルの作成にだけ使えます。";
+            error =
+                "--codec、--quality と --abort-on-draw-error は動画ファイルの作成にだけ使えます。";
             return false;
         }
         out.mode = CliOptions::Mode::Frame;
@@ -280,9 +291,9 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
 const char* HelpText() {
     return R"(使い方:
   kelvane-render PROJECT.xqm --frame N [--track T] -o OUT.bmp [--keep-going] [--set KEY=VALUE]...
-  kelvane-render PROJECT.xqm -o OUT.avi [--frames A-B] [--codec NAME] [--keep-going]
-                 [--abort-on-draw-error] [--set KEY=VALUE]...
-  kelvane-render --join OUT.avi PART.avi...
+  kelvane-render PROJECT.xqm -o OUT.avi|.mp4|.mov|.mkv|.webm [--frames A-B] [--codec NAME]
+                 [--quality N] [--keep-going] [--abort-on-draw-error] [--set KEY=VALUE]...
+  kelvane-render --join OUT PART...
   kelvane-render --list-codecs
   kelvane-render --help
 
@@ -292,19 +303,40 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
                        同じ形式: 32 ビット、下の行から）。トラックは描画の前にリセットされます。
   --track T            --frame と一緒に: トラック T (0-255) だけを描画します。
   -o, --output PATH    出力ファイル。--frame がなければ、フレーム 0 から長さ - 1 までを
-                       AVI ファイルに書き出します。AVI ファイルの INFO (ICMT) には、
-                       プロジェクトのパスとその SHA-256、書き出した範囲と圧縮形式を記録します。
+                       動画ファイルに書き出します。ファイルの種類は拡張子で決まります:
+                         .avi   AVI（既定の圧縮形式: uncompressed）
+                         .mp4   MP4（h264、hevc、av1）
+                         .mov   QuickTime（prores、h264）
+                         .mkv   Matroska（ffv1、h264、hevc、vp9、av1）
+                         .webm  WebM（vp9、av1）
+                       括弧内の最初の形式が既定です。ほかの拡張子は何も書かずに拒否します。
+                       ファイルのコメント (AVI は INFO の ICMT) には、プロジェクトのパスと
+                       その SHA-256、書き出した範囲と圧縮形式を記録します。MP4 と QuickTime は
+                       断片化した形式で、どこで止まっても書いたフレームまで再生できます。
   --frames A-B         出力フレーム A から B まで（両端を含む）だけを書き出します。各フレームは
                        全体を書き出したときのその位置のフレームと同じで（補間、動画の位置、
-                       ネストしたプロジェクトを含む）、すべてキーフレームなので、続いた範囲の
+                       ネストしたプロジェクトを含む）、キーフレームで始まるので、続いた範囲の
                        ファイルは --join でつなぎ目なくつなげます。
-  --join OUT.avi PART.avi...
+  --join OUT PART...
                        同じプロジェクトから書き出した続いた範囲のファイルを、圧縮された
-                       フレームをそのままコピーして一つの AVI ファイルにつなぎます（範囲の順に
-                       並べ替えます）。大きさ、フレームレート、圧縮形式とその設定、
-                       プロジェクトが違うファイルや、範囲に抜けや重なりがあるファイルは、
-                       何も書かずに理由を表示して拒否します。
-  --codec NAME         AVI の圧縮形式（既定: uncompressed）。名前は --list-codecs で確認できます。
+                       フレームをそのままコピーして一つのファイルにつなぎます（範囲の順に
+                       並べ替えます。出力と同じ種類のファイルどうし）。大きさ、フレームレート、
+                       圧縮形式とその設定、プロジェクトが違うファイルや、範囲に抜けや重なりが
+                       あるファイルは、何も書かずに理由を表示して拒否します。
+  --codec NAME         圧縮形式（既定: 出力の種類の既定）。名前とそれを書ける種類は
+                       --list-codecs で確認できます。合わない組み合わせは何も書かずに拒否します。
+  --quality N          圧縮の品質 0（最小のファイル）から 100（最良の画質）、既定 75。
+                       MP4/MOV/MKV/WebM では各エンコーダーの固定品質に対応します:
+                         h264 (x264)   CRF = 75 で 18、100 で 0（可逆）、0 で 51
+                         hevc (x265)   CRF = 75 で 20、100 で 0、0 で 51
+                         vp9           CRF = 75 で 24、100 で 0、0 で 63
+                         av1 (SVT-AV1) CRF = 75 で 26、100 で 0、0 で 63
+                         （その間は直線で補間し、四捨五入します）
+                         prores        プロファイル = 0-24 Proxy、25-49 LT、50-74 標準、
+                                       75-100 HQ
+                       ffv1 と uncompressed は可逆で、品質の設定はありません。AVI の
+                       mjpeg と mpeg4 は量子化値 2 (100) から 31 (0)、h264 は CRF 18 (100) から
+                       51 (0) です（指定しなければ各形式のふだんの設定）。
   --abort-on-draw-error
                        イベントの描画でエラーが発生したら書き出しを中断します（既定では
                        描画できたところまでの画像を書いて続けます）。
@@ -313,13 +345,14 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
                        「いいえ」と答え、読み込みは失敗します。
   --set KEY=VALUE      INI ファイルの [Settings] の値 (PixelQuality, DrawFrameThread など) を
                        この実行に限って変更します。繰り返し指定できます。
-  --list-codecs        使える圧縮形式を一行に一つ、名前と説明の順に表示します。
+  --list-codecs        使える圧縮形式を一行に一つ、名前、説明、書けるファイルの種類の順に
+                       タブで区切って表示します。
   -h, --help           この説明を表示します。
 
 設定は GUI と同じ INI ファイル (実行ファイルと同じフォルダの kelvane.INI、そのフォルダに書き込め
 ない場合は $XDG_CONFIG_HOME/kelvane/kelvane.INI) から読み、書き戻しはしません。画像プラグイン (*.spi) と effect.so も実行ファイルと同じフォルダから読み込みます。
 動画の画像の取得がタイムアウトした場合は「いいえ」と答え、その描画はエラーになります。
-書き出し中に Ctrl+C を押すと「中断」と同じく停止し、それまでのフレームを持つ AVI ファイルが
+書き出し中に Ctrl+C を押すと「中断」と同じく停止し、それまでのフレームを持つファイルが
 残ります。進捗は標準エラー出力に表示します（端末では一行を更新し続けます）。
 
 終了コード: 0 成功、1 失敗（読み込み、描画、書き出しの失敗や中断）、2 使い方の誤り。

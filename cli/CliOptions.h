@@ -28,7 +28,8 @@ struct CliOptions {
     uint32_t frame = 0;
     std::optional<FrameRange> frames;
     std::optional<uint32_t> track;
-    std::string codec;  // empty: uncompressed
+    std::string codec;  // empty: the container's default (uncompressed for AVI)
+    int quality = -1;   // --quality, 0 to 100; -1: the default
     bool keepGoing = false;
     bool abortOnDrawError = false;
     std::vector<SettingOverride> settings;

@@ -11,7 +11,9 @@
 #include "export/AviPartRecord.h"
 #include "export/Compressor.h"
 #include "export/CompressorChooser.h"
+#include "export/ContainerEncoder.h"
 #include "export/ExportDriver.h"
+#include "export/OutputContainer.h"
 #include "export/ProjectFrameComposer.h"
 
 namespace kelvane::cli {
@@ -30,10 +32,22 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
         settings.first = options.frames->first;
         settings.length = options.frames->last - options.frames->first + 1;
     }
-    const std::string codec =
-        options.codec.empty() ? std::string(kUncompressedName) : options.codec;
+    const OutputContainer* container = ContainerOfPath(options.output);
+    const std::vector<CompressorInfo> offered =
+        container != nullptr ? CompressorsFor(*container) : AvailableCompressors();
+    const std::string codec = !options.codec.empty() ? options.codec
+                              : offered.empty()      ? std::string(kUncompressedName)
+                                                     : offered.front().name;
+    const CompressorInfo* info = FindAnyCompressor(codec);
+    if (container != nullptr && !container->IsAvi() && info != nullptr &&
+        !ContainerCodecTakesSize(*info, settings.width, settings.height)) {
+        ConsoleMessage("kelvane-render: 圧縮形式 " + codec + " は奇数の幅や高さの画像 (" +
+                       std::to_string(settings.width) + "x" + std::to_string(settings.height) +
+                       ") を書けません。ffv1 (.mkv) か .avi を使ってください。\n");
+        return kExitFailure;
+    }
     ProjectFrameComposer composer(project);
-    NamedCompressorChooser chooser(codec);
+    NamedCompressorChooser chooser(codec, options.quality);
     ExportJob job;
     job.abortOnDrawError = options.abortOnDrawError;
     job.yieldToWriter = true;  // the process ends with the export

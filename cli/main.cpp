@@ -15,7 +15,7 @@
 #include "cli/ProjectLoading.h"
 #include "cli/QtMessages.h"
 #include "cli/SettingsOverrides.h"
-#include "export/Compressor.h"
+#include "export/OutputContainer.h"
 #include "media/QtGuiRuntime.h"
 #include "media/TimeoutQuery.h"
 
@@ -72,14 +72,16 @@ int main(int argc, char** argv) {
             std::fputs(HelpText(), stdout);
             return kExitSuccess;
         case CliOptions::Mode::ListCodecs:
-            std::fputs(kelvane::CompressorListText().c_str(), stdout);
+            std::fputs(kelvane::CompressorContainerListText().c_str(), stdout);
             return kExitSuccess;
-        case CliOptions::Mode::Export:
-            if (!options.codec.empty() && kelvane::FindCompressor(options.codec) == nullptr) {
-                return UsageError("不明な圧縮形式です: " + options.codec +
-                                  "（--list-codecs で一覧を表示します）");
+        case CliOptions::Mode::Export: {
+            // The kind of file and its codec are settled before anything is written.
+            const std::string refused = kelvane::OutputChoiceError(options.output, options.codec);
+            if (!refused.empty()) {
+                return UsageError(refused);
             }
             break;
+        }
         case CliOptions::Mode::Frame:
             break;
         case CliOptions::Mode::Join:
@@ -89,6 +91,8 @@ int main(int argc, char** argv) {
     }
     // Text images need Qt's fonts but never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // SVT-AV1 describes its configuration on the standard error at every start; errors only.
+    setenv("SVT_LOG", "1", 0);
     QuietQtSessionNotes();
     // The program speaks for itself; FFmpeg's own notes about formats would only bury that.
     av_log_set_level(AV_LOG_ERROR);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "export/OutputContainer.h"
 #include "media/FfmpegHandles.h"
 
 extern "C" {
@@ -22,22 +23,55 @@ struct Part {
     AviPartRecord record;
 
     const AVStream* Stream() const { return input->streams[0]; }
+    // One tick per frame: AVI counts in frames, the other containers in their own units.
+    AVRational FrameTimeBase() const {
+        const AVStream* st = Stream();
+        return st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 &&
+                       std::string_view(input->iformat->name) != "avi"
+                   ? av_inv_q(st->avg_frame_rate)
+                   : st->time_base;
+    }
 };
 
 std::string RangeText(const AviPartRecord& r) {
     return std::to_string(r.first) + "-" + std::to_string(r.last);
 }
 
-bool OpenPart(const std::string& path, Part& part, std::string& error) {
-    part.path = path;
+bool OpenInput(const std::string& path, const OutputContainer& container,
+               av::InputContextPtr& input) {
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), av_find_input_format("avi"), nullptr) < 0) {
-        error = path + " を AVI ファイルとして開けません。";
+    const AVInputFormat* format = container.IsAvi() ? av_find_input_format("avi") : nullptr;
+    if (avformat_open_input(&raw, path.c_str(), format, nullptr) < 0) {
         return false;
     }
-    part.input.reset(raw);
+    input.reset(raw);
+    // AVI's headers describe the stream fully; the others are probed from the first packets.
+    return container.IsAvi() || avformat_find_stream_info(raw, nullptr) >= 0;
+}
+
+// The packets of the part's one stream, counted by reading them: the index of an AVI file holds
+// the count, the other containers' headers do not.
+int64_t CountPackets(AVFormatContext* input) {
+    av::PacketPtr packet(av_packet_alloc());
+    int64_t count = 0;
+    while (packet && av_read_frame(input, packet.get()) >= 0) {
+        ++count;
+        av_packet_unref(packet.get());
+    }
+    return count;
+}
+
+bool OpenPart(const std::string& path, const OutputContainer& container, Part& part,
+              std::string& error) {
+    part.path = path;
+    const std::string kind = container.IsAvi() ? "AVI" : "." + std::string(container.extension);
+    if (ContainerOfPath(path) != &container || !OpenInput(path, container, part.input)) {
+        error = path + " を " + kind + " ファイルとして開けません。";
+        return false;
+    }
+    AVFormatContext* raw = part.input.get();
     if (raw->nb_streams != 1 || raw->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
-        error = path + " は映像ストリームを一つだけ持つ AVI ファイルではありません。";
+        error = path + " は映像ストリームを一つだけ持つ " + kind + " ファイルではありません。";
         return false;
     }
     // The demuxer gives the INFO comment under its common name.
@@ -52,7 +86,14 @@ bool OpenPart(const std::string& path, Part& part, std::string& error) {
         return false;
     }
     // A part whose export stopped early is a valid file with fewer frames than its range.
-    const int64_t frames = raw->streams[0]->nb_frames;
+    int64_t frames = raw->streams[0]->nb_frames;
+    if (!container.IsAvi()) {
+        frames = CountPackets(raw);
+        if (!OpenInput(path, container, part.input)) {
+            error = path + " を " + kind + " ファイルとして開けません。";
+            return false;
+        }
+    }
     if (frames != int64_t(part.record.Frames())) {
         error = path + " のフレーム数 (" + std::to_string(frames) + ") が記録された範囲 " +
                 RangeText(part.record) + " (" + std::to_string(part.record.Frames()) +
@@ -73,7 +114,7 @@ std::string Difference(const Part& a, const Part& b) {
                std::to_string(p->height) + " と " + std::to_string(q->width) + "x" +
                std::to_string(q->height) + ")";
     }
-    if (av_cmp_q(a.Stream()->time_base, b.Stream()->time_base) != 0) {
+    if (av_cmp_q(a.FrameTimeBase(), b.FrameTimeBase()) != 0) {
         return "フレームレートが違います";
     }
     if (r.codec != s.codec || p->codec_id != q->codec_id || p->codec_tag != q->codec_tag) {
@@ -101,14 +142,17 @@ class JoinedFile {
     }
 
     // `bytes`: about how large the file becomes.
-    bool Open(const Part& first, const AviPartRecord& record, uint64_t bytes) {
+    bool Open(const Part& first, const AviPartRecord& record, uint64_t bytes,
+              const OutputContainer& container) {
         AVFormatContext* raw = nullptr;
-        if (avformat_alloc_output_context2(&raw, nullptr, "avi", path_.c_str()) < 0 ||
+        const std::string muxer(container.muxer);
+        if (avformat_alloc_output_context2(&raw, nullptr, muxer.c_str(), path_.c_str()) < 0 ||
             raw == nullptr) {
             return false;
         }
         out_.reset(raw);
-        av_dict_set(&raw->metadata, kAviPartRecordInfoId, FormatAviPartRecord(record).c_str(), 0);
+        av_dict_set(&raw->metadata, container.IsAvi() ? kAviPartRecordInfoId : "comment",
+                    FormatAviPartRecord(record).c_str(), 0);
         AVStream* st = avformat_new_stream(raw, nullptr);
         if (st == nullptr || avcodec_parameters_copy(st->codecpar, first.Stream()->codecpar) < 0) {
             return false;
@@ -116,8 +160,12 @@ class JoinedFile {
         // The demuxer estimates a bit rate from the part; the muxer would size its header and
         // index reservations from it, where an export knows none.
         st->codecpar->bit_rate = 0;
-        st->time_base = first.Stream()->time_base;
-        st->avg_frame_rate = av_inv_q(st->time_base);
+        if (!container.IsAvi()) {
+            st->codecpar->codec_tag = 0;  // the muxer's own tag for the codec
+        }
+        frameTimeBase_ = first.FrameTimeBase();
+        st->time_base = frameTimeBase_;
+        st->avg_frame_rate = av_inv_q(frameTimeBase_);
         if (avio_open(&raw->pb, path_.c_str(), AVIO_FLAG_WRITE) < 0) {
             return false;
         }
@@ -128,8 +176,13 @@ class JoinedFile {
         constexpr uint64_t kDefaultEntries = 256;
         const uint64_t entries = bytes / kRiffSize + 2;
         av::Dictionary options;
-        if (entries > kDefaultEntries) {
+        if (container.IsAvi() && entries > kDefaultEntries) {
             options.Set("reserve_index_space", std::to_string(32 + 16 * entries).c_str());
+        }
+        if (container.muxer == "mp4" || container.muxer == "mov") {
+            // Fragmented as the export writes them.
+            options.Set("movflags", "frag_keyframe+empty_moov+default_base_moof");
+            options.Set("frag_duration", "1000000");
         }
         return avformat_write_header(raw, options.Address()) >= 0;
     }
@@ -157,9 +210,11 @@ class JoinedFile {
                 error = part.path + " の最初のフレームがキーフレームではありません。";
                 return false;
             }
+            // The encoders show every frame in the order they decode it, one packet each.
+            const AVRational outBase = out_->streams[0]->time_base;
             pkt->stream_index = 0;
-            pkt->pts = pkt->dts = next_++;
-            pkt->duration = 1;
+            pkt->pts = pkt->dts = av_rescale_q(next_++, frameTimeBase_, outBase);
+            pkt->duration = av_rescale_q(1, frameTimeBase_, outBase);
             pkt->pos = -1;
             const int written = av_write_frame(out_.get(), pkt);
             av_packet_unref(pkt);
@@ -191,6 +246,7 @@ class JoinedFile {
     av::OutputContextPtr out_;
     bool kept_ = false;
     int64_t next_ = 0;
+    AVRational frameTimeBase_{1, 1};
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -208,13 +264,19 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
         error = "つなぐファイルが指定されていません。";
         return false;
     }
+    const OutputContainer* container = ContainerOfPath(output);
+    if (container == nullptr) {
+        error = "書き出せないファイルの種類です: " + output +
+                "。書き出せる種類: " + ContainerExtensionList();
+        return false;
+    }
     std::vector<Part> parts(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         if (SameFile(paths[i], output)) {
             error = "出力ファイルがつなぐファイルの一つと同じです: " + output;
             return false;
         }
-        if (!OpenPart(paths[i], parts[i], error)) {
+        if (!OpenPart(paths[i], *container, parts[i], error)) {
             return false;
         }
     }
@@ -253,7 +315,7 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
         bytes += std::filesystem::file_size(path, ec);
     }
     JoinedFile file(partial);
-    if (!file.Open(parts[0], joined, bytes)) {
+    if (!file.Open(parts[0], joined, bytes, *container)) {
         error = partial + " を作成できません。";
         return false;
     }

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "export/CompressorChooser.h"
+#include "export/ContainerWriter.h"
+#include "export/OutputContainer.h"
 #include "media/FfmpegHandles.h"
 
 extern "C" {
@@ -72,17 +74,22 @@ AviWriter::~AviWriter() {
     Release();
 }
 
-bool AviWriter::ChooseCompressor(CompressorChooser& chooser) {
+bool AviWriter::ChooseCompressor(CompressorChooser& chooser, const OutputContainer* container) {
     if (streamOpen_) {
         return false;
     }
     compressor_ = nullptr;
+    container_ = container != nullptr && !container->IsAvi() ? container : nullptr;
+    const std::vector<CompressorInfo> offered =
+        container_ != nullptr ? CompressorsFor(*container_) : AvailableCompressors();
     std::string chosen;
-    if (!chooser.Choose(AvailableCompressors(), chosen)) {
+    if (!chooser.Choose(offered, chosen)) {
         return false;
     }
-    const CompressorInfo* info = FindCompressor(chosen);
-    if (info == nullptr) {
+    const bool isOffered = std::any_of(offered.begin(), offered.end(),
+                                       [&](const CompressorInfo& c) { return c.name == chosen; });
+    const CompressorInfo* info = isOffered ? FindAnyCompressor(chosen) : nullptr;
+    if (info == nullptr || (container_ != nullptr && info->encoder.empty())) {
         return false;
     }
     compressor_ = info->encoder.empty() ? nullptr : info;
@@ -92,7 +99,7 @@ bool AviWriter::ChooseCompressor(CompressorChooser& chooser) {
 
 bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
                      uint32_t scale) {
-    if (!initialised_ || out_ != nullptr || !ValidInput(input) || rate == 0 ||
+    if (!initialised_ || out_ != nullptr || other_ != nullptr || !ValidInput(input) || rate == 0 ||
         rate > uint32_t(INT32_MAX) || scale > uint32_t(INT32_MAX)) {
         return false;
     }
@@ -102,6 +109,15 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     input_ = input;
     input_.sizeImage = uint32_t(input.width) * 4 * uint32_t(input.height);
     nextIndex_ = 0;
+    if (container_ != nullptr) {
+        other_ = std::make_unique<ContainerWriter>(*container_, *compressor_, quality_);
+        if (!other_->Open(input_, path, rate, scale, info_)) {
+            other_.reset();
+            return false;
+        }
+        streamOpen_ = true;
+        return true;
+    }
     out_ = std::make_unique<Output>();
     out_->packet.reset(av_packet_alloc());
     if (!out_->packet) {
@@ -256,6 +272,14 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
         return false;
     }
     bool ok;
+    if (other_) {
+        ok = other_->WriteFrame(static_cast<const uint8_t*>(pixels), index);
+        lastEncodeEndNs_ = other_->LastEncodeEndNs();
+        if (ok) {
+            nextIndex_ = index + 1;
+        }
+        return ok;
+    }
     if (out_->encoder) {
         ok = WriteEncoded(static_cast<const uint8_t*>(pixels), index);
     } else {
@@ -346,6 +370,11 @@ void AviWriter::Close() {
 }
 
 void AviWriter::Release() {
+    if (other_) {
+        other_->Close();
+        other_.reset();
+    }
+    container_ = nullptr;
     if (out_ != nullptr) {
         if (out_->headerWritten) {
             if (out_->encoder && avcodec_send_frame(out_->encoder.get(), nullptr) >= 0) {

@@ -13,6 +13,8 @@
 namespace kelvane {
 
 class CompressorChooser;
+class ContainerWriter;
+struct OutputContainer;
 
 // Writes the composed output frames into an AVI file with one video stream, either as raw
 // 32-bit bottom-up bitmaps or through one of the offered compressors. The calls come strictly in
@@ -27,7 +29,9 @@ class AviWriter {
 
     // Asks the chooser for a compressor. Fails while a stream is open, when the user cancels and
     // when the answer names no offered compressor; a previous choice is dropped in any case.
-    bool ChooseCompressor(CompressorChooser& chooser);
+    // With a container other than AVI the chooser is offered that container's codecs, and Open
+    // writes that kind of file through a ContainerWriter.
+    bool ChooseCompressor(CompressorChooser& chooser, const OutputContainer* container = nullptr);
 
     // Marks the writer ready for Open; the export setup calls it right after its own Close.
     // Close undoes it, and with it the compressor choice.
@@ -81,6 +85,8 @@ class AviWriter {
     std::vector<std::pair<std::string, std::string>> info_;
     int64_t lastEncodeEndNs_ = 0;
     std::unique_ptr<Output> out_;
+    const OutputContainer* container_ = nullptr;  // null or AVI: this writer's own output
+    std::unique_ptr<ContainerWriter> other_;
 };
 
 }  // namespace kelvane

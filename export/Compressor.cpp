@@ -54,6 +54,10 @@ std::string CompressorListText() {
 
 bool NamedCompressorChooser::Choose(const std::vector<CompressorInfo>& offered,
                                     std::string& chosen) {
+    if (name_.empty() && !offered.empty()) {
+        chosen = offered.front().name;
+        return true;
+    }
     for (const CompressorInfo& c : offered) {
         if (c.name == name_) {
             chosen = c.name;

@@ -20,15 +20,19 @@ class CompressorChooser {
     virtual int Quality() const { return -1; }
 };
 
-// Answers with a fixed name, as given on the command line.
+// Answers with a fixed name and quality, as given on the command line. An empty name takes the
+// first offered entry, the container's default.
 class NamedCompressorChooser : public CompressorChooser {
   public:
-    explicit NamedCompressorChooser(std::string name) : name_(std::move(name)) {}
+    explicit NamedCompressorChooser(std::string name, int quality = -1)
+        : name_(std::move(name)), quality_(quality) {}
 
     bool Choose(const std::vector<CompressorInfo>& offered, std::string& chosen) override;
+    int Quality() const override { return quality_; }
 
   private:
     std::string name_;
+    int quality_;
 };
 
 }  // namespace kelvane

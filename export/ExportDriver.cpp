@@ -5,6 +5,7 @@
 
 #include "export/CompressorChooser.h"
 #include "export/ExportMessages.h"
+#include "export/OutputContainer.h"
 #include "platform/UserPrompt.h"
 
 namespace kelvane {
@@ -162,7 +163,7 @@ bool RunExportCommand(ExportJob& job, const ExportSettings& settings, FrameCompo
                       const std::string& path, CompressorChooser& chooser, UserPrompt& prompt,
                       const std::atomic<bool>* cancel,
                       const std::function<void(const ExportTick&)>& onTick, ExportClock clock) {
-    if (!job.writer.ChooseCompressor(chooser)) {
+    if (!job.writer.ChooseCompressor(chooser, ContainerOfPath(path))) {
         return false;
     }
     if (!job.Setup(path, settings, composer)) {

@@ -29,7 +29,9 @@ class ExportPipeline {
     ExportPipeline(const ExportPipeline&) = delete;
     ExportPipeline& operator=(const ExportPipeline&) = delete;
 
-    bool ChooseCompressor(CompressorChooser& chooser) { return writer_.ChooseCompressor(chooser); }
+    bool ChooseCompressor(CompressorChooser& chooser, const OutputContainer* container = nullptr) {
+        return writer_.ChooseCompressor(chooser, container);
+    }
     void Initialise() { writer_.Initialise(); }
     // Opens the file and starts the thread that writes. Without a thread the frames are written
     // as they are handed in, as the plain writer does.

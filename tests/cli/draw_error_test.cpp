@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "CliTestFixture.h"
@@ -93,6 +94,28 @@ TEST_F(DrawErrorTest, AFrameThatFailsToDrawIsNotSaved) {
     EXPECT_NE(run.err.find("描画に失敗しました。"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("保存に失敗しました。"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(Path("late.bmp")));
+}
+
+// The stop in an MP4 file: it reads back with exactly the frames the tool reports written.
+TEST_F(DrawErrorTest, AnAbortLeavesAnMp4FileWithTheFramesWritten) {
+    const ToolRun run = Export("stops.mp4", true);
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::string mark = "フレーム ";
+    const size_t at = run.err.rfind(mark);
+    ASSERT_NE(at, std::string::npos) << run.err;
+    const int written = std::stoi(run.err.substr(at + mark.size()));
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, int(kLength));
+    const std::string command =
+        "ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 '" +
+        File("stops.mp4") + "'";
+    std::string frames;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[64] = {};
+        frames = std::fgets(buffer, sizeof buffer, pipe) != nullptr ? buffer : "";
+        ::pclose(pipe);
+    }
+    EXPECT_EQ(frames, std::to_string(written) + "\n");
 }
 
 }  // namespace

@@ -76,20 +76,20 @@ project=$(timeout 60 "$MAKE_PROJECT" "$SCRATCH/project") || fail "could not make
 cluster_start "$SCRATCH/cluster" || fail "the Slurm cluster did not start: $CLUSTER_ERROR"
 step "cluster of one node up ($(sinfo -h -o '%c') CPUs)"
 
-timeout 60 "$RENDER" "$project" -o "$SCRATCH/single.avi" --codec ffv1 >"$SCRATCH/single.log" 2>&1 ||
+timeout 60 "$RENDER" "$project" -o "$SCRATCH/single.mkv" >"$SCRATCH/single.log" 2>&1 ||
     fail "the one-machine export failed: $(cat "$SCRATCH/single.log")"
 step "one-machine export written"
 
-# --- a 4-part export joins into the one-machine export's frames -----------------------------
-submitted=$(timeout 60 "$FARM" submit "$project" -o "$SCRATCH/farm.avi" --parts 4 --codec ffv1 2>&1) ||
+# --- a 4-part export joins into the one-machine export's frames (Matroska, FFV1) -------------
+submitted=$(timeout 60 "$FARM" submit "$project" -o "$SCRATCH/farm.mkv" --parts 4 2>&1) ||
     fail "submit failed: $submitted"
 array=$(sed -n 's/^部分のジョブ: \([0-9]*\).*/\1/p' <<<"$submitted")
 [[ -n $array ]] || fail "submit printed no job id: $submitted"
 step "submitted: job $array"
 wait_for_job "$array" 45 || fail "the farm export failed:"$'\n'"$STATUS_TEXT"
 step "joined: $(head -n 2 <<<"$STATUS_TEXT" | tail -n 1)"
-framemd5 "$SCRATCH/single.avi" >"$SCRATCH/single.md5"
-framemd5 "$SCRATCH/farm.avi" >"$SCRATCH/farm.md5"
+framemd5 "$SCRATCH/single.mkv" >"$SCRATCH/single.md5"
+framemd5 "$SCRATCH/farm.mkv" >"$SCRATCH/farm.md5"
 frames=$(grep -vc '^#' "$SCRATCH/farm.md5")
 [[ $frames == 24 ]] || fail "the joined file holds $frames frames, not 24"
 cmp -s "$SCRATCH/single.md5" "$SCRATCH/farm.md5" ||
@@ -97,16 +97,16 @@ cmp -s "$SCRATCH/single.md5" "$SCRATCH/farm.md5" ||
 step "24 frames identical to the one-machine export (framemd5)"
 
 # --- joins that do not fit are refused and write nothing ------------------------------------
-work=$SCRATCH/farm.avi.farm
-refused=$("$RENDER" --join "$SCRATCH/bad.avi" "$work/part-0000.avi" "$work/part-0002.avi" 2>&1) &&
+work=$SCRATCH/farm.mkv.farm
+refused=$("$RENDER" --join "$SCRATCH/bad.mkv" "$work/part-0000.mkv" "$work/part-0002.mkv" 2>&1) &&
     fail "a join with frames 6-11 missing succeeded"
 [[ $refused == *"6-11 がありません"* ]] || fail "the refusal does not name the gap: $refused"
-"$RENDER" "$project" -o "$SCRATCH/raw-6-11.avi" --frames 6-11 >/dev/null 2>&1 ||
-    fail "the uncompressed part could not be written"
-refused=$("$RENDER" --join "$SCRATCH/bad.avi" "$work/part-0000.avi" "$SCRATCH/raw-6-11.avi" 2>&1) &&
-    fail "a join of FFV1 and uncompressed parts succeeded"
+"$RENDER" "$project" -o "$SCRATCH/h264-6-11.mkv" --frames 6-11 --codec h264 >/dev/null 2>&1 ||
+    fail "the H.264 part could not be written"
+refused=$("$RENDER" --join "$SCRATCH/bad.mkv" "$work/part-0000.mkv" "$SCRATCH/h264-6-11.mkv" 2>&1) &&
+    fail "a join of FFV1 and H.264 parts succeeded"
 [[ $refused == *"圧縮形式が違います"* ]] || fail "the refusal does not name the codec: $refused"
-[[ ! -e $SCRATCH/bad.avi && ! -e $SCRATCH/bad.avi.joining ]] || fail "a refused join wrote a file"
+[[ ! -e $SCRATCH/bad.mkv && ! -e $SCRATCH/bad.mkv.joining ]] || fail "a refused join wrote a file"
 step "non-adjacent and mismatched joins refused"
 
 # --- a part that fails keeps the join from running ------------------------------------------

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "export/OutputContainer.h"
 #include "platform/Path.h"
 #include "platform/ProfileFile.h"
 #include "ui/dialogs/DialogControls.h"
@@ -25,24 +26,44 @@ bool compressorHasQuality(const CompressorInfo& info) {
     return !info.encoder.empty() && !info.lossless;
 }
 
-CompressorSelection loadCompressorSelection(const ProfileFile& profile) {
+namespace {
+
+std::string KeyFor(const OutputContainer* container, const char* key) {
+    return container != nullptr ? std::string(container->iniPrefix) + key : std::string(key);
+}
+
+std::vector<CompressorInfo> OfferedFor(const OutputContainer* container) {
+    return container != nullptr ? CompressorsFor(*container) : AvailableCompressors();
+}
+
+}  // namespace
+
+CompressorSelection loadCompressorSelection(const ProfileFile& profile,
+                                            const OutputContainer* container) {
     CompressorSelection selection;
-    PathBuffer name{};
-    profile.ReadString(kSection, kCompressorKey, u"", name);
-    const QString text = QString::fromStdU16String(std::u16string(PathView(name)));
-    if (FindCompressor(text.toStdString()) != nullptr) {
-        selection.name = text.toStdString();
+    const std::vector<CompressorInfo> offered = OfferedFor(container);
+    if (!offered.empty()) {
+        selection.name = offered.front().name;
     }
-    selection.quality = std::clamp(
-        profile.ReadInt(kSection, kQualityKey, CompressorSelection::kDefaultCompressorQuality), 0,
-        100);
+    PathBuffer name{};
+    profile.ReadString(kSection, KeyFor(container, kCompressorKey), u"", name);
+    const std::string text =
+        QString::fromStdU16String(std::u16string(PathView(name))).toStdString();
+    if (std::any_of(offered.begin(), offered.end(),
+                    [&](const CompressorInfo& c) { return c.name == text; })) {
+        selection.name = text;
+    }
+    selection.quality = std::clamp(profile.ReadInt(kSection, KeyFor(container, kQualityKey),
+                                                   CompressorSelection::kDefaultCompressorQuality),
+                                   0, 100);
     return selection;
 }
 
-void saveCompressorSelection(ProfileFile& profile, const CompressorSelection& selection) {
-    profile.WriteString(kSection, kCompressorKey,
+void saveCompressorSelection(ProfileFile& profile, const CompressorSelection& selection,
+                             const OutputContainer* container) {
+    profile.WriteString(kSection, KeyFor(container, kCompressorKey),
                         QString::fromStdString(selection.name).toStdU16String());
-    profile.WriteInt(kSection, kQualityKey, selection.quality);
+    profile.WriteInt(kSection, KeyFor(container, kQualityKey), selection.quality);
 }
 
 CompressorDialog::CompressorDialog(QWidget* parent, const std::vector<CompressorInfo>& offered,
@@ -106,14 +127,14 @@ CompressorSelection CompressorDialog::selection() const {
 
 bool DialogCompressorChooser::Choose(const std::vector<CompressorInfo>& offered,
                                      std::string& chosen) {
-    CompressorDialog dialog(parent_, offered, loadCompressorSelection(profile_));
+    CompressorDialog dialog(parent_, offered, loadCompressorSelection(profile_, container_));
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
     const CompressorSelection selection = dialog.selection();
-    saveCompressorSelection(profile_, selection);
+    saveCompressorSelection(profile_, selection, container_);
     chosen = selection.name;
-    const CompressorInfo* info = FindCompressor(selection.name);
+    const CompressorInfo* info = FindAnyCompressor(selection.name);
     quality_ = info != nullptr && compressorHasQuality(*info) ? selection.quality : -1;
     return true;
 }

@@ -15,6 +15,7 @@ class QWidget;
 namespace kelvane {
 
 class ProfileFile;
+struct OutputContainer;
 
 // What the user chose in "ビデオの圧縮", and what the INI file remembers of it.
 struct CompressorSelection {
@@ -27,10 +28,14 @@ struct CompressorSelection {
 // Whether the compressor takes a quality setting: the lossy encoders do.
 bool compressorHasQuality(const CompressorInfo& info);
 
-// The remembered choice, section "AviExport": uncompressed output when nothing (or a compressor
-// this build lacks) is remembered.
-CompressorSelection loadCompressorSelection(const ProfileFile& profile);
-void saveCompressorSelection(ProfileFile& profile, const CompressorSelection& selection);
+// The remembered choice, section "AviExport", one per kind of file: "Compressor" and "Quality"
+// for AVI, the same keys after the kind's prefix ("Mp4Compressor", ...) for the others. The
+// kind's default (uncompressed output for AVI) when nothing, or a compressor the kind does not
+// offer, is remembered. A null container is AVI.
+CompressorSelection loadCompressorSelection(const ProfileFile& profile,
+                                            const OutputContainer* container = nullptr);
+void saveCompressorSelection(ProfileFile& profile, const CompressorSelection& selection,
+                             const OutputContainer* container = nullptr);
 
 // "ビデオの圧縮": the drop-down "圧縮プログラム" with the offered compressors by their
 // descriptions, uncompressed output first, and "圧縮の品質" where the compressor has one.
@@ -54,8 +59,10 @@ class CompressorDialog : public QDialog {
 // The export's chooser in the window: the dialog, starting from and remembering in the INI file.
 class DialogCompressorChooser : public CompressorChooser {
   public:
-    DialogCompressorChooser(QWidget* parent, ProfileFile& profile)
-        : parent_(parent), profile_(profile) {}
+    // `container`: the kind of file the export writes, whose choice is remembered; null is AVI.
+    DialogCompressorChooser(QWidget* parent, ProfileFile& profile,
+                            const OutputContainer* container = nullptr)
+        : parent_(parent), profile_(profile), container_(container) {}
 
     bool Choose(const std::vector<CompressorInfo>& offered, std::string& chosen) override;
     int Quality() const override { return quality_; }
@@ -63,6 +70,7 @@ class DialogCompressorChooser : public CompressorChooser {
   private:
     QWidget* parent_;
     ProfileFile& profile_;
+    const OutputContainer* container_;
     int quality_ = -1;
 };
 

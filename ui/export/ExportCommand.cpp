@@ -2,13 +2,19 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QStatusBar>
 
 #include "export/AviPartRecord.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
 #include "export/ExportMessages.h"
+#include "export/OutputContainer.h"
 #include "export/ProjectFrameComposer.h"
 #include "platform/Path.h"
+#include "platform/ProfileFile.h"
 #include "ui/dialogs/DialogControls.h"
 #include "ui/export/CompressorDialog.h"
 #include "ui/export/ExportProgressDialog.h"
@@ -29,30 +35,111 @@ AbortOnDrawErrorChoice& abortChoice() {
     return choice;
 }
 
+constexpr const char* kExportSection = "AviExport";
+constexpr const char* kFileTypeKey = "FileType";
+constexpr int kDoneMessageMs = 10000;
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// The kind of file chosen last; AVI when none is remembered.
+const OutputContainer& lastFileType(const ProfileFile& profile) {
+    PathBuffer value{};
+    profile.ReadString(kExportSection, kFileTypeKey, u"", value);
+    const std::string extension =
+        QString::fromStdU16String(std::u16string(PathView(value))).toStdString();
+    const OutputContainer* container = ContainerOfPath("x." + extension);
+    return container != nullptr ? *container : OutputContainers().front();
+}
+
+const OutputContainer& fileTypeOfFilter(const QString& filter) {
+    for (const OutputContainer& c : OutputContainers()) {
+        if (toQString(c.fileType) == filter) {
+            return c;
+        }
+    }
+    return OutputContainers().front();
+}
+
 }  // namespace
 
-QString askExportPath(QWidget* parent) {
+QString exportDoneText(const QString& path, uint32_t frames, double frameRate) {
+    const double seconds = frameRate > 0 ? frames / frameRate : 0.0;
+    // Two decimals at most, none when whole: "5", "0.33".
+    QString length = QString::number(seconds, 'f', 2);
+    while (length.contains(QLatin1Char('.')) &&
+           (length.endsWith(QLatin1Char('0')) || length.endsWith(QLatin1Char('.')))) {
+        length.chop(1);
+    }
+    return QStringLiteral("作成しました: %1 (%2 フレーム, %3 秒)")
+        .arg(path)
+        .arg(frames)
+        .arg(length);
+}
+
+QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile) {
+    QStringList filters;
+    for (const OutputContainer& c : OutputContainers()) {
+        filters << toQString(c.fileType);
+    }
+    const OutputContainer& initial = lastFileType(profile);
     QFileDialog dialog(parent, QStringLiteral("名前を付けて保存"), QString(),
-                       QStringLiteral("AVIファイル (*.avi)"));
+                       filters.join(QStringLiteral(";;")));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("avi"));
+    dialog.selectNameFilter(toQString(initial.fileType));
+    dialog.setDefaultSuffix(toQString(initial.extension));
+    // The project's name in its folder; a new project goes by its title.
+    const QFileInfo project(QString::fromStdU16String(doc.PathName()));
+    const QString base =
+        doc.PathName().empty() ? QStringLiteral("新規プロジェクト") : project.completeBaseName();
+    if (!doc.PathName().empty()) {
+        dialog.setDirectory(project.absolutePath());
+    }
+    dialog.selectFile(base + QLatin1Char('.') + toQString(initial.extension));
+    // Another filter changes the extension of the name typed so far.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        const QString extension = toQString(fileTypeOfFilter(f).extension);
+        dialog.setDefaultSuffix(extension);
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name == nullptr) {
+            return;
+        }
+        QString text = name->text();
+        if (ContainerOfPath(text.toStdString()) != nullptr) {
+            text = text.left(text.lastIndexOf(QLatin1Char('.')));
+        }
+        if (!text.isEmpty()) {
+            name->setText(text + QLatin1Char('.') + extension);
+        }
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return dialog.selectedFiles().first();
+    QString path = dialog.selectedFiles().first();
+    const OutputContainer& chosen = fileTypeOfFilter(dialog.selectedNameFilter());
+    // A name with an extension we do not write gets the chosen kind's.
+    if (ContainerOfPath(QFile::encodeName(path).toStdString()) == nullptr) {
+        path += QLatin1Char('.') + toQString(chosen.extension);
+    }
+    const OutputContainer* written = ContainerOfPath(QFile::encodeName(path).toStdString());
+    profile.WriteString(kExportSection, kFileTypeKey,
+                        toQString(written->extension).toStdU16String());
+    return path;
 }
 
 bool exportAvi(QWidget* parent, Document& doc, ProfileFile& profile) {
     // The preview pane draws afresh after the export.
     doc.Views().preview = PreviewRequest{};
     doc.Views().preview.pending = true;
-    const QString path = askExportPath(parent);
+    const QString path = askExportPath(parent, doc, profile);
     if (path.isEmpty()) {
         return false;
     }
-    DialogCompressorChooser chooser(parent, profile);
+    DialogCompressorChooser chooser(parent, profile,
+                                    ContainerOfPath(QFile::encodeName(path).toStdString()));
     return exportAviTo(parent, doc, path, chooser);
 }
 
@@ -67,7 +154,8 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
         choice = AbortOnDrawErrorChoice{&project, false};
     }
     job.abortOnDrawError = choice.on;
-    if (!job.writer.ChooseCompressor(chooser)) {
+    const std::string nativePath = QFile::encodeName(path).toStdString();
+    if (!job.writer.ChooseCompressor(chooser, ContainerOfPath(nativePath))) {
         return false;  // cancelled: no file, no message
     }
     const ExportSettings settings = ExportSettingsOf(project);
@@ -81,7 +169,7 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
         job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
     }
     ProjectFrameComposer composer(project);
-    if (!job.Setup(QFile::encodeName(path).toStdString(), settings, composer)) {
+    if (!job.Setup(nativePath, settings, composer)) {
         job.writer.Close();
         showError(parent, QString::fromUtf8(kExportCannotOpenFile));
         return false;
@@ -99,6 +187,10 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     if (result != QDialog::Accepted) {
         showError(parent, QString::fromUtf8(kExportStopped));
         return false;
+    }
+    if (auto* window = parent != nullptr ? qobject_cast<QMainWindow*>(parent->window()) : nullptr) {
+        window->statusBar()->showMessage(
+            exportDoneText(path, job.FramesWritten(), settings.frameRate), kDoneMessageMs);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 #include "model/Document.h"
 
@@ -11,17 +12,26 @@ namespace kelvane {
 class CompressorChooser;
 class ProfileFile;
 
-// "AVIファイルの作成": Qt's own save dialog, the compressor chooser "ビデオの圧縮" (the last
-// choice remembered in the INI file), then the progress dialog until the last frame, "中断" or an
-// error; the end is reported as the export reports it. True when every frame was written.
+// "AVIファイルの作成": Qt's own save dialog with the kinds of file we write, the compressor
+// chooser "ビデオの圧縮" with the codecs of the chosen kind (the last choice per kind remembered in
+// the INI file), then the progress dialog until the last frame, "中断" or an error; the end is
+// reported as the export reports it, a success in the status bar. True when every frame was
+// written.
 bool exportAvi(QWidget* parent, Document& doc, ProfileFile& profile);
 
 // The steps after the save dialog, for a path and a chooser given by the caller (the tests and
-// the benchmark). `showPreview` sets "現在の画像を表示する" as the dialog opens.
+// the benchmark); the path's extension tells the kind of file. `showPreview` sets
+// "現在の画像を表示する" as the dialog opens. On success the status bar of the parent's main window
+// shows exportDoneText for ten seconds.
 bool exportAviTo(QWidget* parent, Document& doc, const QString& path, CompressorChooser& chooser,
                  bool showPreview = true);
 
-// The save dialog: "AVIファイル (*.avi)", ".avi" added, overwriting asked. Empty on cancel.
-QString askExportPath(QWidget* parent);
+// The save dialog: one filter per kind of file ("AVI ファイル (*.avi)", "MP4 ファイル (*.mp4)",
+// ...), starting with the project's name and the kind chosen last (INI "AviExport"/"FileType");
+// the chosen filter's extension is added, overwriting asked. Empty on cancel.
+QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile);
+
+// "作成しました: PATH (N フレーム, M 秒)", M the length of the written video.
+QString exportDoneText(const QString& path, uint32_t frames, double frameRate);
 
 }  // namespace kelvane

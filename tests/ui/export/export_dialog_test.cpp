@@ -1,16 +1,22 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "export/Compressor.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
+#include "export/OutputContainer.h"
 #include "export/ProjectFrameComposer.h"
 #include "media/MediaDocumentServices.h"
 #include "media/TimeoutQuery.h"
@@ -94,6 +100,14 @@ std::string losslessCompressor() {
         }
     }
     return {};
+}
+
+// For a person to look at: build/screenshots/<name>.png.
+void shoot(QWidget* widget, const QString& name) {
+    const QString folder =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../screenshots");
+    QDir().mkpath(folder);
+    widget->grab().save(folder + u'/' + name + QStringLiteral(".png"));
 }
 
 // The progress dialog as soon as it is open, with its frames counted.
@@ -265,6 +279,103 @@ class ExportDialogTest : public QObject {
         QVERIFY(!chooser.Choose(offered, chosen));
         QCOMPARE(initial, QString::fromStdString(lossy->description));
         QCOMPARE(initialQuality, 40);
+    }
+
+    // The save dialog offers every kind of file, starts with the project's name and the kind
+    // chosen last, and another filter changes the extension of the name.
+    void theSaveDialogStartsWithTheProjectNameAndTheLastKind() {
+        ExportFixture f;
+        QVERIFY(
+            f.doc.SaveDocument(f.dir.filePath(QStringLiteral("myproject.xqm")).toStdU16String()));
+        ProfileFile profile(f.dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        QStringList filters;
+        QString first;
+        QString afterFilter;
+        dialogs::answerModal(QStringLiteral("名前を付けて保存"), [&](QWidget* window) {
+            auto* dialog = static_cast<QFileDialog*>(window);
+            filters = dialog->nameFilters();
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            first = name->text();
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            types->setCurrentIndex(1);
+            emit types->activated(1);  // as a click on the MP4 filter
+            afterFilter = name->text();
+            shoot(dialog, QStringLiteral("export_save_dialog"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const QString path = askExportPath(nullptr, f.doc, profile);
+        QCOMPARE(filters, QStringList({QStringLiteral("AVI ファイル (*.avi)"),
+                                       QStringLiteral("MP4 ファイル (*.mp4)"),
+                                       QStringLiteral("QuickTime ファイル (*.mov)"),
+                                       QStringLiteral("Matroska ファイル (*.mkv)"),
+                                       QStringLiteral("WebM ファイル (*.webm)")}));
+        QCOMPARE(first, QStringLiteral("myproject.avi"));
+        QCOMPARE(afterFilter, QStringLiteral("myproject.mp4"));
+        QCOMPARE(path, f.dir.filePath(QStringLiteral("myproject.mp4")));
+
+        QString again;
+        dialogs::answerModal(QStringLiteral("名前を付けて保存"), [&](QWidget* window) {
+            again = window->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+            static_cast<QDialog*>(window)->reject();
+        });
+        QVERIFY(askExportPath(nullptr, f.doc, profile).isEmpty());
+        QCOMPARE(again, QStringLiteral("myproject.mp4"));
+    }
+
+    // "ビデオの圧縮" lists the kind's codecs, its default first, enables the quality only where
+    // the codec has one and remembers the choice per kind.
+    void eachKindOfFileOffersAndRemembersItsOwnCodecs() {
+        QTemporaryDir dir;
+        ProfileFile profile(dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        const OutputContainer* mkv = ContainerOfPath("x.mkv");
+        const std::vector<CompressorInfo> offered = CompressorsFor(*mkv);
+        QStringList listed;
+        bool qualityForFfv1 = true;
+        bool qualityForH264 = false;
+        dialogs::answerModal(QStringLiteral("ビデオの圧縮"), [&](QWidget* dialog) {
+            auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("圧縮プログラム"));
+            auto* quality = dialog->findChild<QSlider*>(QStringLiteral("圧縮の品質"));
+            for (int i = 0; i < combo->count(); ++i) {
+                listed << combo->itemText(i);
+            }
+            qualityForFfv1 = quality->isEnabled();
+            combo->setCurrentIndex(1);
+            qualityForH264 = quality->isEnabled();
+            quality->setValue(60);
+            shoot(dialog, QStringLiteral("compressor_dialog_mkv"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        DialogCompressorChooser chooser(nullptr, profile, mkv);
+        std::string chosen;
+        QVERIFY(chooser.Choose(offered, chosen));
+        QCOMPARE(listed.size(), int(offered.size()));
+        QCOMPARE(listed.first(), QStringLiteral("FFV1 (可逆圧縮)"));
+        QVERIFY(!qualityForFfv1);
+        QVERIFY(qualityForH264);
+        QCOMPARE(chosen, std::string("h264"));
+        QCOMPARE(chooser.Quality(), 60);
+        QCOMPARE(loadCompressorSelection(profile, mkv).name, std::string("h264"));
+        QCOMPARE(loadCompressorSelection(profile, mkv).quality, 60);
+        // The other kinds keep their own choice, or their default.
+        QCOMPARE(loadCompressorSelection(profile).name, std::string(kUncompressedName));
+        QCOMPARE(loadCompressorSelection(profile, ContainerOfPath("x.mov")).name,
+                 std::string("prores"));
+        QCOMPARE(loadCompressorSelection(profile, ContainerOfPath("x.webm")).name,
+                 std::string("vp9"));
+    }
+
+    // A finished export says so in the status bar; the extension decides the kind of file.
+    void aFinishedExportIsAnnouncedInTheStatusBar() {
+        ExportFixture f;
+        QMainWindow window;
+        const QString path = f.dir.filePath(QStringLiteral("window.mkv"));
+        NamedCompressorChooser chooser{std::string()};  // the kind's default: FFV1
+        QVERIFY(exportAviTo(&window, f.doc, path, chooser, false));
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("作成しました: %1 (12 フレーム, 0.4 秒)").arg(path));
+        QVERIFY(ExportFixture::readAll(path).startsWith("\x1A\x45\xDF\xA3"));  // Matroska
+        QCOMPARE(exportDoneText(QStringLiteral("a.mp4"), 10, 29.97),
+                 QStringLiteral("作成しました: a.mp4 (10 フレーム, 0.33 秒)"));
     }
 };
 

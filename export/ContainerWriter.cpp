@@ -1,0 +1,204 @@
+#include "export/ContainerWriter.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+#include "export/ContainerEncoder.h"
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+namespace kelvane {
+
+namespace {
+
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The AVI INFO ids that the export sets, by the names the other muxers know.
+const char* MetadataKeyOf(const std::string& infoId) {
+    if (infoId == "ICMT") {
+        return "comment";
+    }
+    if (infoId == "INAM") {
+        return "title";
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+ContainerWriter::ContainerWriter(const OutputContainer& container, const CompressorInfo& codec,
+                                 int quality)
+    : container_(container), codec_(codec), quality_(quality) {}
+
+ContainerWriter::~ContainerWriter() {
+    Close();
+}
+
+bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
+                           uint32_t scale,
+                           const std::vector<std::pair<std::string, std::string>>& info) {
+    if (format_ || input.width <= 0 || input.height <= 0 || input.bitCount != 32 || rate == 0) {
+        return false;
+    }
+    width_ = input.width;
+    height_ = input.height;
+    path_ = path;
+    AVRational frameRate{1, 1};
+    av_reduce(&frameRate.num, &frameRate.den, rate, scale == 0 ? 1 : scale, INT_MAX);
+
+    AVFormatContext* raw = nullptr;
+    const std::string muxer(container_.muxer);
+    if (avformat_alloc_output_context2(&raw, nullptr, muxer.c_str(), path.c_str()) < 0 ||
+        raw == nullptr) {
+        return false;
+    }
+    format_.reset(raw);
+    // The encoder comes before the file, so that a codec that refuses the format leaves none.
+    encoder_ = OpenContainerEncoder(codec_, quality_, width_, height_, frameRate,
+                                    (raw->oformat->flags & AVFMT_GLOBALHEADER) != 0);
+    packet_.reset(av_packet_alloc());
+    if (!encoder_ || !packet_ || !OpenConverter()) {
+        format_.reset();
+        return false;
+    }
+    for (const auto& [id, text] : info) {
+        if (const char* key = MetadataKeyOf(id)) {
+            av_dict_set(&raw->metadata, key, text.c_str(), 0);
+        }
+    }
+    stream_ = avformat_new_stream(raw, nullptr);
+    if (stream_ == nullptr ||
+        avcodec_parameters_from_context(stream_->codecpar, encoder_.get()) < 0) {
+        format_.reset();
+        return false;
+    }
+    stream_->time_base = encoder_->time_base;
+    stream_->avg_frame_rate = frameRate;
+    stream_->r_frame_rate = frameRate;
+
+    if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+        format_.reset();
+        return false;
+    }
+    av::Dictionary options;
+    if (container_.muxer == "mp4" || container_.muxer == "mov") {
+        // Fragments of at most a second, each complete in itself: the file plays up to the
+        // last one written however the writer ends.
+        options.Set("movflags", "frag_keyframe+empty_moov+default_base_moof");
+        options.Set("frag_duration", "1000000");
+    }
+    if (avformat_write_header(raw, options.Address()) < 0) {
+        format_.reset();
+        std::remove(path.c_str());
+        return false;
+    }
+    headerWritten_ = true;
+    return true;
+}
+
+bool ContainerWriter::OpenConverter() {
+    const AVPixelFormat target = encoder_->pix_fmt;
+    const int flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_BITEXACT;
+    // Our frames are BGR with an unused fourth byte; it is never read as alpha.
+    convert_.reset(sws_getContext(width_, height_, AV_PIX_FMT_BGR0, width_, height_, target, flags,
+                                  nullptr, nullptr, nullptr));
+    if (!convert_) {
+        return false;
+    }
+    if (encoder_->color_range == AVCOL_RANGE_MPEG) {
+        // Studio range with the coefficients that the stream declares.
+        const int* coefs = sws_getCoefficients(
+            encoder_->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
+        sws_setColorspaceDetails(convert_.get(), coefs, 1, coefs, 0, 0, 1 << 16, 1 << 16);
+    }
+    frame_.reset(av_frame_alloc());
+    if (!frame_) {
+        return false;
+    }
+    frame_->format = target;
+    frame_->width = width_;
+    frame_->height = height_;
+    frame_->color_range = encoder_->color_range;
+    frame_->colorspace = encoder_->colorspace;
+    frame_->color_primaries = encoder_->color_primaries;
+    frame_->color_trc = encoder_->color_trc;
+    return av_frame_get_buffer(frame_.get(), 0) >= 0;
+}
+
+bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index) {
+    if (!headerWritten_ || pixels == nullptr) {
+        return false;
+    }
+    AVFrame* frame = frame_.get();
+    // The encoder may still hold the previous frame's buffer.
+    if (av_frame_make_writable(frame) < 0) {
+        return false;
+    }
+    // The rows are bottom-up: start at the top row, the last in memory, and step backwards.
+    const int pitch = int(PixelImage::PitchFor(width_, 32));
+    const uint8_t* src[4] = {pixels + size_t(height_ - 1) * size_t(pitch), nullptr, nullptr,
+                             nullptr};
+    const int srcStride[4] = {-pitch, 0, 0, 0};
+    if (sws_scale(convert_.get(), src, srcStride, 0, height_, frame->data, frame->linesize) !=
+        height_) {
+        return false;
+    }
+    frame->pts = index;
+    if (avcodec_send_frame(encoder_.get(), frame) < 0) {
+        return false;
+    }
+    lastEncodeEndNs_ = SteadyNs();
+    return WritePendingPackets();
+}
+
+bool ContainerWriter::WritePendingPackets() {
+    AVPacket* pkt = packet_.get();
+    for (;;) {
+        const int got = avcodec_receive_packet(encoder_.get(), pkt);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) {
+            break;
+        }
+        if (got < 0) {
+            return false;
+        }
+        pkt->stream_index = 0;
+        if (pkt->duration == 0) {
+            pkt->duration = 1;
+        }
+        av_packet_rescale_ts(pkt, encoder_->time_base, stream_->time_base);
+        const int written = av_write_frame(format_.get(), pkt);
+        av_packet_unref(pkt);
+        if (written < 0) {
+            return false;
+        }
+    }
+    // A failed write (a full disk) shows only in the I/O context.
+    return format_->pb->error >= 0;
+}
+
+void ContainerWriter::Close() {
+    if (!format_) {
+        return;
+    }
+    if (headerWritten_) {
+        // Frames still inside the encoder were written by the export: they go into the file.
+        if (avcodec_send_frame(encoder_.get(), nullptr) >= 0) {
+            WritePendingPackets();
+        }
+        av_write_trailer(format_.get());
+        headerWritten_ = false;
+    }
+    format_.reset();
+    encoder_.reset();
+    convert_.reset();
+    frame_.reset();
+}
+
+}  // namespace kelvane
