@@ -175,6 +175,7 @@ bool MovieReader::WaitOrAsk(Event& event) {
             movedAt = Clock::now();
         wait.stalled =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - movedAt);
+        wait.finished = graph_->StreamEnded();
         if (!AskTimeoutContinue(wait))
             return false;
     }

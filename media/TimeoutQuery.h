@@ -31,6 +31,9 @@ struct MovieWait {
     bool progressed = false;
     // How long the wait has gone without any progress.
     std::chrono::milliseconds stalled{0};
+    // The pipeline has delivered everything up to where it was asked to stop: nothing more comes
+    // before the next seek, however long the wait.
+    bool finished = false;
 };
 
 // Decides on a timed-out wait without asking anyone: the command line's way, where nobody is
