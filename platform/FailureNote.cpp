@@ -18,6 +18,7 @@ thread_local FailureNote lastNote;
 void NoteFailure(std::string_view path, std::string_view reason) {
     lastNote.path.assign(path);
     lastNote.reason.assign(reason);
+    lastNote.system = false;
 }
 
 void NoteFailure(std::u16string_view path, std::string_view reason) {
@@ -26,6 +27,7 @@ void NoteFailure(std::u16string_view path, std::string_view reason) {
 
 void NoteSystemFailure(std::string_view path, int errorNumber) {
     NoteFailure(path, SystemErrorText(errorNumber, path));
+    lastNote.system = true;
 }
 
 void NoteSystemFailure(std::u16string_view path, int errorNumber) {

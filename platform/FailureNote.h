@@ -15,6 +15,9 @@ namespace kelvane {
 struct FailureNote {
     std::string path;    // UTF-8; may be empty when no single file is to blame
     std::string reason;  // a Japanese sentence; empty: nothing noted
+    // The file could not be reached at all (missing, closed to us, a full disk): the system's
+    // reason, not one about the file's contents.
+    bool system = false;
 };
 
 void NoteFailure(std::string_view path, std::string_view reason);

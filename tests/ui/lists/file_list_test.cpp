@@ -82,7 +82,9 @@ class FileListTest : public QObject {
                               QStringLiteral(" ID:0001 画像          ") + base + "/b.bmp"}));
         QCOMPARE(world.prompt.errors.size(), size_t(1));
         QCOMPARE(QString::fromStdString(world.prompt.errors[0]),
-                 QStringLiteral("ファイル\"%1/missing.bmp\"の読み込みに失敗しました。").arg(base));
+                 QStringLiteral(
+                     "ファイル\"%1/missing.bmp\"の読み込みに失敗しました。\nファイルが見つかりません。")
+                     .arg(base));
         // The whole drop is one step of the history.
         world.doc.Undo();
         QCOMPARE(view.model()->rowCount(), 0);
