@@ -240,8 +240,7 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     }
     if (join) {
         if (haveFrame || out.track || out.frames || haveCodec || out.keepGoing ||
-            out.abortOnDrawError || !out.settings.empty() ||
-            given[size_t(Slot::MovieTimeout)]) {
+            out.abortOnDrawError || !out.settings.empty() || given[size_t(Slot::MovieTimeout)]) {
             error = "--join は他のオプションと一緒には指定できません。";
             return false;
         }

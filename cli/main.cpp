@@ -2,7 +2,6 @@
 // one project and either saves a frame as a BMP file or writes the whole project to an AVI file.
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -69,8 +68,6 @@ int Run(const CliOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace kelvane::cli;
-    // A file size limit is a write error to report like a full disk, not a reason to die.
-    std::signal(SIGXFSZ, SIG_IGN);
     CliOptions options;
     std::string error;
     if (!ParseOptions(argc - 1, argv + 1, options, error)) {

@@ -38,7 +38,8 @@ int ReplayWrite(void* opaque, uint8_t* data, int size) {
 #endif
     auto* out = static_cast<ReplayOutput*>(opaque);
     if (out->recording) {
-        out->placements.push_back({uint64_t(out->position), std::vector<uint8_t>(data, data + size)});
+        out->placements.push_back(
+            {uint64_t(out->position), std::vector<uint8_t>(data, data + size)});
     }
     out->position += size;
     out->size = std::max(out->size, out->position);
@@ -71,8 +72,8 @@ bool ReplayEnding(const AviMuxerSetup& setup, uint64_t headerEnd,
     constexpr int kBufferBytes = 1 << 16;
     auto* buffer = static_cast<uint8_t*>(av_malloc(kBufferBytes));
     ReplayOutput out;
-    AVIOContext* pb = buffer != nullptr ? avio_alloc_context(buffer, kBufferBytes, 1, &out,
-                                                             nullptr, ReplayWrite, ReplaySeek)
+    AVIOContext* pb = buffer != nullptr ? avio_alloc_context(buffer, kBufferBytes, 1, &out, nullptr,
+                                                             ReplayWrite, ReplaySeek)
                                         : nullptr;
     if (pb == nullptr) {
         av_free(buffer);

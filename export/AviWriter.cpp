@@ -400,8 +400,7 @@ void AviWriter::Release() {
                 WritePendingPackets();
             }
             // The trailer writes the index and the frame counts; without it the file is not valid.
-            if (!out_->writeFailed &&
-                (av_write_trailer(out_->format.get()) < 0 || !Flushed())) {
+            if (!out_->writeFailed && (av_write_trailer(out_->format.get()) < 0 || !Flushed())) {
                 out_->writeFailed = true;
                 const int error = out_->format->pb->error;
                 RecordFailure(error < 0 ? AVUNERROR(error) : EIO);

@@ -37,8 +37,9 @@ bool EffectPlugin::LoadModule(std::u16string_view modulePath) {
     fresh.enumerate_ = fresh.module_.Lookup<EnumEffectProc>("EnumEffect");
     fresh.transform_ = fresh.module_.Lookup<TransformEffectProc>("TransformEffect");
     if (!fresh.query_ || !fresh.enumerate_ || !fresh.transform_) {
-        NoteFailure(modulePath, "プラグインに必要な関数 (EnumEffect, QueryEffect, "
-                                "TransformEffect) がありません。");
+        NoteFailure(modulePath,
+                    "プラグインに必要な関数 (EnumEffect, QueryEffect, "
+                    "TransformEffect) がありません。");
         return false;
     }
     *this = std::move(fresh);

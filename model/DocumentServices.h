@@ -49,8 +49,9 @@ class DocumentServices {
         // Each kind has said why it is not that kind; together that is one thing to say. A file
         // that could not be reached at all keeps the system's reason.
         if (!LastFailureNote().reason.empty() && !LastFailureNote().system) {
-            NoteFailure(path, "対応している種類のファイルではありません（プロジェクト、効果、画像、"
-                              "動画のどれとしても読み込めません）。");
+            NoteFailure(path,
+                        "対応している種類のファイルではありません（プロジェクト、効果、画像、"
+                        "動画のどれとしても読み込めません）。");
         }
         return false;
     }

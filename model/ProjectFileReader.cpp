@@ -162,7 +162,11 @@ class Reader {
   public:
     Reader(ByteSource source, Project& project, SourceLoader& loader, UserPrompt& prompt,
            std::string path)
-        : in_(source), project_(project), loader_(loader), prompt_(prompt), path_(std::move(path)) {}
+        : in_(source),
+          project_(project),
+          loader_(loader),
+          prompt_(prompt),
+          path_(std::move(path)) {}
 
     // Reads the file; a failure leaves the reason in the thread's failure note.
     bool Run() {
@@ -175,8 +179,8 @@ class Reader {
         if (!reason_.empty()) {
             NoteFailure(path_, reason_);
         } else if (in_.RanShort()) {
-            NoteFailure(path_, "ファイルが " + std::to_string(in_.Size()) +
-                                   " バイト目で途切れています。");
+            NoteFailure(path_,
+                        "ファイルが " + std::to_string(in_.Size()) + " バイト目で途切れています。");
         } else {
             NoteFailure(path_, std::to_string(chunkStart_) +
                                    " バイト目のチャンクの内容が正しくありません。");

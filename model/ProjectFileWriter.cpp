@@ -178,7 +178,8 @@ bool Write(std::u16string_view path, Project& project) {
     }
     std::vector<uint8_t> bytes;
     if (!WriteToMemory(project, bytes)) {
-        NoteFailure(path, "プロジェクトをファイルの形にできません（メモリ不足か、保存できない項目）。");
+        NoteFailure(path,
+                    "プロジェクトをファイルの形にできません（メモリ不足か、保存できない項目）。");
         return false;
     }
     if (!WriteWholeFile(path, bytes.data(), bytes.size())) {

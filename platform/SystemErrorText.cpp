@@ -25,7 +25,8 @@ bool FolderExists(std::string_view path) {
 std::string SystemErrorText(int errorNumber, std::string_view path) {
     switch (errorNumber) {
         case ENOENT:
-            return FolderExists(path) ? "ファイルが見つかりません。" : "フォルダーが見つかりません。";
+            return FolderExists(path) ? "ファイルが見つかりません。"
+                                      : "フォルダーが見つかりません。";
         case EACCES:
         case EPERM:
             return "アクセスが拒否されました。";

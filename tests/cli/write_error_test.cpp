@@ -115,12 +115,11 @@ TEST_F(WriteErrorTest, AnExportCutShortByTheFileSizeLimitSaysWhyAndKeepsEveryCom
         ASSERT_EQ(ends.size(), 12u);
         const uint64_t limit = c.halfway ? ends[5] + (ends[6] - ends[5]) / 2 : ends[5];
         const std::string out = File("cut.avi");
-        const ToolRun run =
-            Tool().RunThrough({"prlimit", "--fsize=" + std::to_string(limit)},
-                              {File("p.xqm"), "-o", out, "--codec", c.codec});
+        const ToolRun run = Tool().RunThrough({"prlimit", "--fsize=" + std::to_string(limit)},
+                                              {File("p.xqm"), "-o", out, "--codec", c.codec});
         EXPECT_EQ(run.status, 1) << run.err;
-        EXPECT_NE(run.err.find("エラー: エラーまたはキャンセル操作によって中断されました。\n" + out +
-                               ": ファイルの大きさが上限を超えました。\n"),
+        EXPECT_NE(run.err.find("エラー: エラーまたはキャンセル操作によって中断されました。\n" +
+                               out + ": ファイルの大きさが上限を超えました。\n"),
                   std::string::npos)
             << run.err;
         EXPECT_EQ(ExpectFinished("cut.avi"), c.frames);
@@ -163,21 +162,31 @@ TEST_F(WriteErrorTest, FilesThatCannotBeWrittenAreNamedWithTheReason) {
         std::string reason;
     };
     const std::vector<Case> cases = {
-        {{}, {File("p.xqm"), "-o", File("nowhere/out.avi")}, "ファイルが開けません。",
-         File("nowhere/out.avi"), "フォルダーが見つかりません。"},
-        {AsOrdinaryUser(), {File("p.xqm"), "-o", File("closed/out.avi")},
-         "ファイルが開けません。", File("closed/out.avi"), "アクセスが拒否されました。"},
+        {{},
+         {File("p.xqm"), "-o", File("nowhere/out.avi")},
+         "ファイルが開けません。",
+         File("nowhere/out.avi"),
+         "フォルダーが見つかりません。"},
+        {AsOrdinaryUser(),
+         {File("p.xqm"), "-o", File("closed/out.avi")},
+         "ファイルが開けません。",
+         File("closed/out.avi"),
+         "アクセスが拒否されました。"},
         {{"prlimit", "--fsize=1000"},
          {File("p.xqm"), "--frame", "3", "-o", File("frame.bmp")},
          "保存に失敗しました。",
          File("frame.bmp"),
          "ファイルの大きさが上限を超えました。"},
-        {{}, {File("missing.xqm"), "-o", File("out.avi")}, "読み込みに失敗しました。",
-         File("missing.xqm"), "ファイルが見つかりません。"},
+        {{},
+         {File("missing.xqm"), "-o", File("out.avi")},
+         "読み込みに失敗しました。",
+         File("missing.xqm"),
+         "ファイルが見つかりません。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const ToolRun run = c.wrapper.empty() ? Tool().Run(c.args) : Tool().RunThrough(c.wrapper, c.args);
+        const ToolRun run =
+            c.wrapper.empty() ? Tool().Run(c.args) : Tool().RunThrough(c.wrapper, c.args);
         EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_NE(run.err.find("エラー: " + c.message + "\n" + c.file + ": " + c.reason + "\n"),
                   std::string::npos)

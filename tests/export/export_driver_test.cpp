@@ -264,9 +264,9 @@ TEST(ExportRun, AFrameThatCannotBeWrittenStopsTheRun) {
     EXPECT_FALSE(job.done);
     EXPECT_FALSE(job.writer.Initialised());
     // The message says which file and why, unlike a cancel's.
-    EXPECT_EQ(prompt.errors, std::vector<std::string>{std::string(kExportStopped) + "\n" +
-                                                      dir.File("full.avi") +
-                                                      ": ファイルの大きさが上限を超えました。"});
+    EXPECT_EQ(prompt.errors,
+              std::vector<std::string>{std::string(kExportStopped) + "\n" + dir.File("full.avi") +
+                                       ": ファイルの大きさが上限を超えました。"});
     EXPECT_GT(job.FramesWritten(), 0u);
     EXPECT_LE(job.FramesWritten(), 7u);  // 7 x 40,008 bytes and the headers fit
 }

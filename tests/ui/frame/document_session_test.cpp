@@ -139,9 +139,10 @@ class DocumentSessionTest : public QObject {
         QVERIFY(!session.openDocument(bad));
         QCOMPARE(seen.caption, QStringLiteral("エラー"));
         // The second line names the file and what is wrong with it.
-        QCOMPARE(seen.text,
-                 QStringLiteral("読み込みに失敗しました。\n%1: プロジェクトファイルではありません。")
-                     .arg(bad));
+        QCOMPARE(
+            seen.text,
+            QStringLiteral("読み込みに失敗しました。\n%1: プロジェクトファイルではありません。")
+                .arg(bad));
         QCOMPARE(session.path(), good);
         QCOMPARE(fixture.window().windowTitle(), QStringLiteral("good.xqm - Kelvane"));
 
