@@ -103,17 +103,27 @@ TEST_F(WriteErrorTest, AnExportCutShortByTheFileSizeLimitSaysWhyAndKeepsEveryCom
     WriteProjectFile();
     struct Case {
         const char* codec;
-        // The limit falls halfway into frame 6 (the frames before it and their index fit), or
-        // exactly at the end of frame 5 (the index needs the room of the last frame).
-        bool halfway;
+        // Where the limit falls: `extra` bytes past the end of frame `after`, or halfway into the
+        // frame after it when `extra` is negative.
+        int after;
+        int64_t extra;
         int64_t frames;
+        const char* what;
     };
-    for (const Case& c : {Case{"uncompressed", true, 6}, Case{"uncompressed", false, 5},
-                          Case{"mjpeg", true, 6}, Case{"mjpeg", false, 5}}) {
-        SCOPED_TRACE(std::string(c.codec) + (c.halfway ? " halfway" : " at a frame's end"));
+    const Case cases[] = {
+        {"uncompressed", 5, -1, 6, "the frames before the cut and their index fit"},
+        {"uncompressed", 5, 0, 5, "the index needs the room of the last frame"},
+        {"uncompressed", 11, 20, 11, "every frame fits but the index does not"},
+        {"mjpeg", 5, -1, 6, "the frames before the cut and their index fit"},
+        {"mjpeg", 5, 0, 5, "the index needs the room of the last frame"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.codec) + ": " + c.what);
         const std::vector<uint64_t> ends = ReferenceExport(c.codec);
         ASSERT_EQ(ends.size(), 12u);
-        const uint64_t limit = c.halfway ? ends[5] + (ends[6] - ends[5]) / 2 : ends[5];
+        const uint64_t end = ends[size_t(c.after)];
+        const uint64_t limit =
+            c.extra >= 0 ? end + uint64_t(c.extra) : end + (ends[size_t(c.after) + 1] - end) / 2;
         const std::string out = File("cut.avi");
         const ToolRun run = Tool().RunThrough({"prlimit", "--fsize=" + std::to_string(limit)},
                                               {File("p.xqm"), "-o", out, "--codec", c.codec});
