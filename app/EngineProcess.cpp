@@ -1,5 +1,6 @@
 #include "app/EngineProcess.h"
 
+#include <csignal>
 #include <utility>
 
 #include "media/PicturePlugins.h"
@@ -33,6 +34,9 @@ EngineProcess::~EngineProcess() {
 }
 
 void EngineProcess::Start() {
+    // A file size limit is a write error to report like a full disk, not a reason to end the
+    // process with the work unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     state_.Start();
     SetPicturePlugins(state_.PictureModules());
     running_ = true;

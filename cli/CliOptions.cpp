@@ -79,7 +79,7 @@ std::string_view OptionName(std::string_view arg) {
 
 // The options that take a value. Each but --set may be given once; options of one slot exclude
 // each other, with the slot's "given twice" message.
-enum class Slot { Frames, Output, Frame, Track, Codec, Quality, Repeatable, Count };
+enum class Slot { Frames, Output, Frame, Track, Codec, Quality, MovieTimeout, Repeatable, Count };
 
 struct ValueOption {
     std::string_view name;
@@ -152,6 +152,16 @@ constexpr ValueOption kValueOptions[] = {
              return false;
          }
          out.quality = int(quality);
+         return true;
+     }},
+    {"--movie-timeout", "", Slot::MovieTimeout, "--movie-timeout が二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         uint64_t seconds = 0;
+         if (!ParseUnsigned(value, 86400, seconds) || seconds == 0) {
+             error = "--movie-timeout には 1 から 86400 までの秒数を指定してください: " + value;
+             return false;
+         }
+         out.movieTimeoutSeconds = uint32_t(seconds);
          return true;
      }},
     {"--set", "", Slot::Repeatable, nullptr,
@@ -240,7 +250,7 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     }
     if (join) {
         if (haveFrame || out.track || out.frames || haveCodec || out.keepGoing ||
-            out.abortOnDrawError || !out.settings.empty()) {
+            out.abortOnDrawError || !out.settings.empty() || given[size_t(Slot::MovieTimeout)]) {
             error = "--join は他のオプションと一緒には指定できません。";
             return false;
         }
@@ -292,7 +302,8 @@ const char* HelpText() {
     return R"(使い方:
   kelvane-render PROJECT.xqm --frame N [--track T] -o OUT.bmp [--keep-going] [--set KEY=VALUE]...
   kelvane-render PROJECT.xqm -o OUT.avi|.mp4|.mov|.mkv|.webm [--frames A-B] [--codec NAME]
-                 [--quality N] [--keep-going] [--abort-on-draw-error] [--set KEY=VALUE]...
+                 [--quality N] [--keep-going] [--abort-on-draw-error] [--movie-timeout SECONDS]
+                 [--set KEY=VALUE]...
   kelvane-render --join OUT PART...
   kelvane-render --list-codecs
   kelvane-render --help
@@ -343,6 +354,10 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
   --keep-going         プロジェクトの読み込み中に素材が読めないとき「続行しますか？」に
                        「はい」と答えます（その素材の設定は破棄されます）。指定しなければ
                        「いいえ」と答え、読み込みは失敗します。
+  --movie-timeout SECONDS
+                       動画の画像を待つとき、デコードが進んでいる間は待ち続け、この秒数の間
+                       まったく進まなかったときにだけ、ファイルとフレームを表示してあきらめます
+                       （既定: 60）。
   --set KEY=VALUE      INI ファイルの [Settings] の値 (PixelQuality, DrawFrameThread など) を
                        この実行に限って変更します。繰り返し指定できます。
   --list-codecs        使える圧縮形式を一行に一つ、名前、説明、書けるファイルの種類の順に
@@ -351,9 +366,12 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
 
 設定は GUI と同じ INI ファイル (実行ファイルと同じフォルダの kelvane.INI、そのフォルダに書き込め
 ない場合は $XDG_CONFIG_HOME/kelvane/kelvane.INI) から読み、書き戻しはしません。画像プラグイン (*.spi) と effect.so も実行ファイルと同じフォルダから読み込みます。
-動画の画像の取得がタイムアウトした場合は「いいえ」と答え、その描画はエラーになります。
+動画の画像の取得が --movie-timeout の間まったく進まなければ、その描画はエラーになります。
 書き出し中に Ctrl+C を押すと「中断」と同じく停止し、それまでのフレームを持つファイルが
 残ります。進捗は標準エラー出力に表示します（端末では一行を更新し続けます）。
+
+エラーは一行目にメッセージ、二行目にファイルと理由（「ディスクに空き領域がありません。」など）を
+標準エラー出力に表示します。
 
 終了コード: 0 成功、1 失敗（読み込み、描画、書き出しの失敗や中断）、2 使い方の誤り。
 )";

@@ -19,6 +19,8 @@ struct FrameRange {
     uint32_t last = 0;
 };
 
+inline constexpr uint32_t kDefaultMovieTimeoutSeconds = 60;
+
 struct CliOptions {
     enum class Mode { Help, ListCodecs, Frame, Export, Join };
     Mode mode = Mode::Help;
@@ -32,6 +34,8 @@ struct CliOptions {
     int quality = -1;   // --quality, 0 to 100; -1: the default
     bool keepGoing = false;
     bool abortOnDrawError = false;
+    // --movie-timeout: how long a movie may make no progress before a fetch gives up.
+    uint32_t movieTimeoutSeconds = kDefaultMovieTimeoutSeconds;
     std::vector<SettingOverride> settings;
 };
 

@@ -3,6 +3,7 @@
 #include "media/BmpWriter.h"
 #include "media/FrameRenderer.h"
 #include "model/DocumentMessages.h"
+#include "platform/FailureNote.h"
 #include "platform/Path.h"
 
 namespace kelvane::cli {
@@ -30,8 +31,9 @@ int RunFrameMode(const CliOptions& options, Project& project, UserPrompt& prompt
         prompt.ShowError(messages::kSaveFailed);
         return kExitFailure;
     }
+    ClearFailureNote();
     if (!WritePreviewBmp(FromUtf8(options.output), image)) {
-        prompt.ShowError(messages::kSaveFailed);
+        prompt.ShowError(WithFailureNote(messages::kSaveFailed));
         return kExitFailure;
     }
     return kExitSuccess;

@@ -6,6 +6,7 @@
 #include "media/ProjectLoader.h"
 #include "model/DocumentMessages.h"
 #include "model/ProjectFile.h"
+#include "platform/FailureNote.h"
 #include "platform/Path.h"
 
 namespace kelvane::cli {
@@ -18,9 +19,10 @@ std::unique_ptr<Project> LoadProject(const std::string& path, UserPrompt& prompt
     }
     std::unique_ptr<Project> project = Project::Create();
     ProjectLoader loader(prompt);
+    ClearFailureNote();
     if (!project ||
         !ProjectFile::Read(FromUtf8(full.lexically_normal().string()), *project, loader, prompt)) {
-        prompt.ShowError(messages::kLoadFailed);
+        prompt.ShowError(WithFailureNote(messages::kLoadFailed));
         return nullptr;
     }
     return project;

@@ -1,6 +1,7 @@
 // kelvane-render: the display-free renderer. It brings the process up as the program does, reads
 // one project and either saves a frame as a BMP file or writes the whole project to an AVI file.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,6 +17,8 @@
 #include "cli/QtMessages.h"
 #include "cli/SettingsOverrides.h"
 #include "export/OutputContainer.h"
+#include "export/Compressor.h"
+#include "media/PatientTimeout.h"
 #include "media/QtGuiRuntime.h"
 #include "media/TimeoutQuery.h"
 
@@ -43,15 +46,19 @@ int Run(const CliOptions& options) {
         return kExitFailure;
     }
 
-    // Nobody is there to wait for a movie that does not deliver: a timeout gives up the fetch.
+    // Nobody is there to answer the timeout question: a movie is waited for as long as it makes
+    // progress, and given up once it has made none for --movie-timeout.
     ConsolePrompt timeoutPrompt(false);
     SetTimeoutQuery(&timeoutPrompt);
+    PatientTimeout patience(std::chrono::seconds(options.movieTimeoutSeconds), timeoutPrompt);
+    SetTimeoutPolicy(&patience);
     ConsolePrompt prompt(options.keepGoing);
     int status = kExitFailure;
     if (std::unique_ptr<Project> project = LoadProject(options.project, prompt)) {
         status = options.mode == CliOptions::Mode::Frame ? RunFrameMode(options, *project, prompt)
                                                          : RunExportMode(options, *project, prompt);
     }
+    SetTimeoutPolicy(nullptr);
     SetTimeoutQuery(nullptr);
     process.Shutdown();
     return status;

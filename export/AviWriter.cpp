@@ -1,15 +1,20 @@
 #include "export/AviWriter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
+#include "export/AviCutEnd.h"
+#include "export/AviMuxer.h"
 #include "export/CompressorChooser.h"
 #include "export/ContainerWriter.h"
 #include "export/OutputContainer.h"
 #include "media/FfmpegHandles.h"
+#include "platform/SystemErrorText.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -29,6 +34,16 @@ struct AviWriter::Output {
     av::FramePtr frame;
     av::PacketPtr packet;
     bool headerWritten = false;
+    // What finishing a file cut short needs: the setup the muxer was made with, where the headers
+    // ended and every packet that reached the file.
+    std::string path;
+    std::unique_ptr<AVCodecParameters, void (*)(AVCodecParameters*)> params{
+        nullptr, [](AVCodecParameters* p) { avcodec_parameters_free(&p); }};
+    uint32_t rate = 0;
+    uint32_t scale = 1;
+    uint64_t headerEnd = 0;
+    std::vector<AviPacketRecord> packets;
+    bool writeFailed = false;
 };
 
 namespace {
@@ -109,9 +124,12 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     input_ = input;
     input_.sizeImage = uint32_t(input.width) * 4 * uint32_t(input.height);
     nextIndex_ = 0;
+    failure_ = FailureNote{};
     if (container_ != nullptr) {
         other_ = std::make_unique<ContainerWriter>(*container_, *compressor_, quality_);
+        containerPath_ = path;
         if (!other_->Open(input_, path, rate, scale, info_)) {
+            RecordContainerFailure(path);
             other_.reset();
             return false;
         }
@@ -119,6 +137,9 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
         return true;
     }
     out_ = std::make_unique<Output>();
+    out_->path = path;
+    out_->rate = rate;
+    out_->scale = scale;
     out_->packet.reset(av_packet_alloc());
     if (!out_->packet) {
         return false;
@@ -129,31 +150,18 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
         return false;
     }
 
-    AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0 || raw == nullptr) {
+    out_->params.reset(avcodec_parameters_alloc());
+    if (!out_->params) {
         return false;
     }
-    out_->format.reset(raw);
-    // The muxer writes the entries whose ids it knows as the INFO list after the headers.
-    for (const auto& [id, text] : info_) {
-        av_dict_set(&raw->metadata, id.c_str(), text.c_str(), 0);
-    }
-    AVStream* st = avformat_new_stream(raw, nullptr);
-    if (st == nullptr) {
-        return false;
-    }
-    out_->stream = st;
-    // rate / scale frames per second: one tick of the stream is one frame.
-    st->time_base = AVRational{int(scale), int(rate)};
-    st->avg_frame_rate = AVRational{int(rate), int(scale)};
     if (out_->encoder) {
-        if (avcodec_parameters_from_context(st->codecpar, out_->encoder.get()) < 0) {
+        if (avcodec_parameters_from_context(out_->params.get(), out_->encoder.get()) < 0) {
             return false;
         }
         // Encoders that tell their variant by the tag (Ut Video's ULRG against ULRA) set it;
         // for the others the muxer takes its usual tag for the codec.
     } else {
-        AVCodecParameters* par = st->codecpar;
+        AVCodecParameters* par = out_->params.get();
         par->codec_type = AVMEDIA_TYPE_VIDEO;
         par->codec_id = AV_CODEC_ID_RAWVIDEO;
         par->codec_tag = 0;  // BI_RGB
@@ -162,19 +170,30 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
         par->width = input_.width;
         par->height = input_.height;
     }
+    out_->format = NewAviMuxer(MuxerSetup(), path);
+    if (!out_->format) {
+        return false;
+    }
+    AVFormatContext* raw = out_->format.get();
+    out_->stream = raw->streams[0];
 
-    if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+    const int opened = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE);
+    if (opened < 0) {
+        RecordFailure(AVUNERROR(opened));
         return false;
     }
     av::Dictionary options;
-    // Our rows are bottom-up, as a BI_RGB bitmap with a positive height declares them.
-    options.Set("flipped_raw_rgb", "1");
-    if (avformat_write_header(raw, options.Address()) < 0) {
+    SetAviHeaderOptions(options);
+    if (avformat_write_header(raw, options.Address()) < 0 || !Flushed()) {
         // A file without valid headers is of no use to anyone.
+        if (raw->pb->error < 0) {
+            RecordFailure(AVUNERROR(raw->pb->error));
+        }
         out_.reset();
         std::remove(path.c_str());
         return false;
     }
+    out_->headerEnd = uint64_t(avio_tell(raw->pb));
     out_->headerWritten = true;
     streamOpen_ = true;
     return true;
@@ -277,6 +296,8 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
         lastEncodeEndNs_ = other_->LastEncodeEndNs();
         if (ok) {
             nextIndex_ = index + 1;
+        } else {
+            RecordContainerFailure(containerPath_);
         }
         return ok;
     }
@@ -293,15 +314,52 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
         pkt->duration = 1;
         pkt->stream_index = 0;
         pkt->flags = AV_PKT_FLAG_KEY;
-        ok = av_write_frame(out_->format.get(), pkt) >= 0;
+        ok = WritePacket(pkt);
         pkt->data = nullptr;
         pkt->size = 0;
     }
-    ok = ok && Flushed();
     if (ok) {
         nextIndex_ = index + 1;
     }
     return ok;
+}
+
+bool AviWriter::WritePacket(AVPacket* pkt) {
+    if (out_->writeFailed) {
+        return false;
+    }
+    const AviPacketRecord record{pkt->pts, pkt->dts, uint32_t(pkt->size), pkt->flags, 0};
+    if (av_write_frame(out_->format.get(), pkt) < 0 || !Flushed()) {
+        out_->writeFailed = true;
+        const int error = out_->format->pb->error;
+        RecordFailure(error < 0 ? AVUNERROR(error) : EIO);
+        return false;
+    }
+    try {
+        out_->packets.push_back(record);
+    } catch (const std::bad_alloc&) {
+        out_->writeFailed = true;
+        RecordFailure(ENOMEM);
+        return false;
+    }
+    out_->packets.back().end = uint64_t(avio_tell(out_->format->pb));
+    return true;
+}
+
+AviMuxerSetup AviWriter::MuxerSetup() const {
+    return AviMuxerSetup{out_->params.get(), out_->rate, out_->scale, info_};
+}
+
+void AviWriter::RecordContainerFailure(const std::string& path) {
+    if (other_ != nullptr && other_->WriteError() != 0) {
+        failure_.path = path;
+        failure_.reason = SystemErrorText(other_->WriteError(), path);
+    }
+}
+
+void AviWriter::RecordFailure(int errorNumber) {
+    failure_.path = out_ != nullptr ? out_->path : std::string();
+    failure_.reason = SystemErrorText(errorNumber, failure_.path);
 }
 
 bool AviWriter::WriteEncoded(const uint8_t* pixels, uint32_t index) {
@@ -346,9 +404,9 @@ bool AviWriter::WritePendingPackets() {
         if (pkt->dts == AV_NOPTS_VALUE) {
             pkt->dts = pkt->pts;
         }
-        const int written = av_write_frame(out_->format.get(), pkt);
+        const bool written = WritePacket(pkt);
         av_packet_unref(pkt);
-        if (written < 0) {
+        if (!written) {
             return false;
         }
     }
@@ -377,11 +435,19 @@ void AviWriter::Release() {
     container_ = nullptr;
     if (out_ != nullptr) {
         if (out_->headerWritten) {
-            if (out_->encoder && avcodec_send_frame(out_->encoder.get(), nullptr) >= 0) {
+            if (!out_->writeFailed && out_->encoder &&
+                avcodec_send_frame(out_->encoder.get(), nullptr) >= 0) {
                 WritePendingPackets();
             }
             // The trailer writes the index and the frame counts; without it the file is not valid.
-            av_write_trailer(out_->format.get());
+            if (!out_->writeFailed && (av_write_trailer(out_->format.get()) < 0 || !Flushed())) {
+                out_->writeFailed = true;
+                const int error = out_->format->pb->error;
+                RecordFailure(error < 0 ? AVUNERROR(error) : EIO);
+            }
+            if (out_->writeFailed) {
+                FinishCutFile();
+            }
         }
         out_.reset();
     }
@@ -391,6 +457,17 @@ void AviWriter::Release() {
     initialised_ = false;
     streamOpen_ = false;
     nextIndex_ = 0;
+}
+
+void AviWriter::FinishCutFile() {
+    // The muxer's own idea of the file includes the packet that failed: it is let go without
+    // writing anything more, and the file is finished after the last packet that reached it.
+    AVIOContext* pb = out_->format->pb;
+    out_->format->pb = nullptr;
+    avio_closep(&pb);
+    // The reason reported stays the one that stopped the writing, whatever finishing meets.
+    int error = 0;
+    FinishCutAvi(out_->path, MuxerSetup(), out_->headerEnd, out_->packets, error);
 }
 
 }  // namespace kelvane

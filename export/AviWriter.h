@@ -8,13 +8,17 @@
 #include <vector>
 
 #include "export/Compressor.h"
+#include "platform/FailureNote.h"
 #include "render/PixelImage.h"
+
+struct AVPacket;
 
 namespace kelvane {
 
 class CompressorChooser;
 class ContainerWriter;
 struct OutputContainer;
+struct AviMuxerSetup;
 
 // Writes the composed output frames into an AVI file with one video stream, either as raw
 // 32-bit bottom-up bitmaps or through one of the offered compressors. The calls come strictly in
@@ -57,7 +61,16 @@ class AviWriter {
     // Finishes the file so that it holds every frame written so far, and releases everything,
     // the compressor choice included. Safe at any time and more than once; before Initialise it
     // does nothing, so a compressor chosen before the export setup survives until the export ends.
+    // After a failed write (a full disk) the frame that failed is cut off and the file finished
+    // after the last complete one, with its index and sizes right; when the ending needs room that
+    // the disk no longer has, frames are given up from the end until it fits.
     void Close();
+
+    // Why the last Open or write failed, or the finishing of the file (a full disk): the file
+    // and the system's reason. Empty reason when nothing failed; kept after Close until the next
+    // Open.
+    const FailureNote& Failure() const { return failure_; }
+    bool WriteFailed() const { return !failure_.reason.empty(); }
 
     bool Initialised() const { return initialised_; }
     bool StreamOpen() const { return streamOpen_; }
@@ -75,6 +88,11 @@ class AviWriter {
     bool WriteEncoded(const uint8_t* pixels, uint32_t index);
     bool WritePendingPackets();
     bool Flushed();
+    bool WritePacket(AVPacket* pkt);
+    AviMuxerSetup MuxerSetup() const;
+    void RecordFailure(int errorNumber);
+    void RecordContainerFailure(const std::string& path);
+    void FinishCutFile();
 
     bool initialised_ = false;
     bool streamOpen_ = false;
@@ -84,9 +102,11 @@ class AviWriter {
     uint32_t nextIndex_ = 0;
     std::vector<std::pair<std::string, std::string>> info_;
     int64_t lastEncodeEndNs_ = 0;
+    FailureNote failure_;
     std::unique_ptr<Output> out_;
     const OutputContainer* container_ = nullptr;  // null or AVI: this writer's own output
     std::unique_ptr<ContainerWriter> other_;
+    std::string containerPath_;
 };
 
 }  // namespace kelvane

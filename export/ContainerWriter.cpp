@@ -83,7 +83,8 @@ bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& pat
     stream_->avg_frame_rate = frameRate;
     stream_->r_frame_rate = frameRate;
 
-    if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+    if (const int opened = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE); opened < 0) {
+        writeError_ = AVUNERROR(opened);
         format_.reset();
         return false;
     }
@@ -176,11 +177,16 @@ bool ContainerWriter::WritePendingPackets() {
         const int written = av_write_frame(format_.get(), pkt);
         av_packet_unref(pkt);
         if (written < 0) {
+            writeError_ = format_->pb->error < 0 ? AVUNERROR(format_->pb->error) : AVUNERROR(written);
             return false;
         }
     }
     // A failed write (a full disk) shows only in the I/O context.
-    return format_->pb->error >= 0;
+    if (format_->pb->error < 0) {
+        writeError_ = AVUNERROR(format_->pb->error);
+        return false;
+    }
+    return true;
 }
 
 void ContainerWriter::Close() {

@@ -42,6 +42,8 @@ class ContainerWriter {
     void Close();
 
     int64_t LastEncodeEndNs() const { return lastEncodeEndNs_; }
+    // The system's error number of the failed open or write, 0 when none failed.
+    int WriteError() const { return writeError_; }
 
   private:
     bool OpenConverter();
@@ -61,6 +63,7 @@ class ContainerWriter {
     av::PacketPtr packet_;
     bool headerWritten_ = false;
     int64_t lastEncodeEndNs_ = 0;
+    int writeError_ = 0;
 };
 
 }  // namespace kelvane

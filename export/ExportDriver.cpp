@@ -6,6 +6,7 @@
 #include "export/CompressorChooser.h"
 #include "export/ExportMessages.h"
 #include "export/OutputContainer.h"
+#include "platform/FailureNote.h"
 #include "platform/UserPrompt.h"
 
 namespace kelvane {
@@ -76,7 +77,12 @@ void ExportDriver::Step() {
     }
     if (job_.FramesWritten() >= settings_.length) {
         job_.writer.Close();
-        job_.done = true;
+        // The ending of the file may fail to be written too (the disk filled with the last frame).
+        if (job_.writer.Failure().reason.empty()) {
+            job_.done = true;
+        } else {
+            job_.stopped = true;
+        }
         return;
     }
     stepping_ = true;
@@ -168,7 +174,7 @@ bool RunExportCommand(ExportJob& job, const ExportSettings& settings, FrameCompo
     }
     if (!job.Setup(path, settings, composer)) {
         job.writer.Close();
-        prompt.ShowError(kExportCannotOpenFile);
+        prompt.ShowError(WithFailureNote(kExportCannotOpenFile, job.writer.Failure()));
         return false;
     }
     job.stopped = false;
@@ -177,7 +183,8 @@ bool RunExportCommand(ExportJob& job, const ExportSettings& settings, FrameCompo
     driver.Start();
     const ExportTick::Action end = RunExport(driver, cancel, onTick);
     if (end != ExportTick::Action::EndOk) {
-        prompt.ShowError(kExportStopped);
+        // A write that failed says which file and why; a cancel says nothing more.
+        prompt.ShowError(WithFailureNote(kExportStopped, job.writer.Failure()));
         return false;
     }
     return true;

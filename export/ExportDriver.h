@@ -115,8 +115,9 @@ ExportTick::Action RunExport(ExportDriver& driver, const std::atomic<bool>* canc
 
 // The whole export command without a window: choose the compressor, set up, run, report. The
 // chooser's cancel ends it silently; a failed setup shows "ファイルが開けません。"; a run that
-// stops shows "エラーまたはキャンセル操作によって中断されました。". True when every frame was
-// written.
+// stops shows "エラーまたはキャンセル操作によって中断されました。". Either message gets a second
+// line with the file and the system's reason when a write failed ("ディスクに空き領域がありま
+// せん。"). True when every frame was written.
 bool RunExportCommand(ExportJob& job, const ExportSettings& settings, FrameComposer& composer,
                       const std::string& path, CompressorChooser& chooser, UserPrompt& prompt,
                       const std::atomic<bool>* cancel,

@@ -53,6 +53,9 @@ class ExportPipeline {
     bool Initialised() const { return writer_.Initialised(); }
     bool StreamOpen() const { return writer_.StreamOpen(); }
     const CompressorInfo* Compressor() const { return writer_.Compressor(); }
+    // Why a frame or the file's ending could not be written; see AviWriter::Failure. Read it
+    // after Flush or Close.
+    const FailureNote& Failure() const { return writer_.Failure(); }
     // Frames that have reached the file since Open; kept after Close until the next Open.
     uint32_t FramesInFile() const { return framesInFile_.load(std::memory_order_acquire); }
 

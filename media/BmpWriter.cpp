@@ -1,9 +1,11 @@
 #include "media/BmpWriter.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/File.h"
+#include "platform/Path.h"
 
 namespace kelvane {
 
@@ -53,6 +55,10 @@ bool WritePreviewBmp(std::u16string_view path, const PixelImage& image) {
     bool ok = file.Write(fileHeader, sizeof fileHeader) && file.Write(&info, sizeof info) &&
               file.Write(image.Pixels(), size_t(pixelBytes));
     ok = file.Close() && ok;
+    if (!ok) {
+        // A picture cut short is of no use; the failure note says why it is not there.
+        std::remove(ToNativePath(path).c_str());
+    }
     return ok;
 }
 

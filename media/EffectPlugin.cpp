@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/FailureNote.h"
 #include "platform/Path.h"
 
 namespace kelvane {
@@ -28,13 +29,19 @@ EffectPath SplitEffectPath(std::u16string_view path) {
 
 bool EffectPlugin::LoadModule(std::u16string_view modulePath) {
     EffectPlugin fresh;
-    if (!fresh.module_.Load(modulePath))
+    if (!fresh.module_.Load(modulePath)) {
+        NoteFileFailure(modulePath, "プラグインとして読み込めません。");
         return false;
+    }
     fresh.query_ = fresh.module_.Lookup<QueryEffectProc>("QueryEffect");
     fresh.enumerate_ = fresh.module_.Lookup<EnumEffectProc>("EnumEffect");
     fresh.transform_ = fresh.module_.Lookup<TransformEffectProc>("TransformEffect");
-    if (!fresh.query_ || !fresh.enumerate_ || !fresh.transform_)
+    if (!fresh.query_ || !fresh.enumerate_ || !fresh.transform_) {
+        NoteFailure(modulePath,
+                    "プラグインに必要な関数 (EnumEffect, QueryEffect, "
+                    "TransformEffect) がありません。");
         return false;
+    }
     *this = std::move(fresh);
     return true;
 }
@@ -45,8 +52,15 @@ bool EffectPlugin::Load(std::u16string_view modulePath, int32_t index,
     if (!fresh.LoadModule(modulePath))
         return false;
     bool selected = name ? fresh.SelectByName(*name) : fresh.SelectByIndex(index);
-    if (!selected || fresh.info_.version > kEffectVersionMax)
+    if (!selected) {
+        NoteFailure(modulePath, name ? "プラグインに効果\"" + ToUtf8(*name) + "\"がありません。"
+                                     : std::string("プラグインに効果がありません。"));
         return false;
+    }
+    if (fresh.info_.version > kEffectVersionMax) {
+        NoteFailure(modulePath, "プラグインの効果のバージョンに対応していません。");
+        return false;
+    }
     *this = std::move(fresh);
     return true;
 }

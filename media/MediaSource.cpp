@@ -15,6 +15,7 @@
 #include "media/SourcePath.h"
 #include "media/TextImage.h"
 #include "model/ProjectFileFormat.h"
+#include "platform/FailureNote.h"
 #include "platform/File.h"
 #include "settings/AppSettings.h"
 
@@ -113,8 +114,12 @@ bool MediaSource::LoadMovie(FileEntry& entry, std::u16string_view fullPath) {
         return false;
     }
     fresh->movie.reset(new (std::nothrow) MovieReader());
-    if (!fresh->movie || !fresh->movie->Open(fullPath, entry.referenceDuration) ||
-        !fresh->image.Create(fresh->movie->Width(), fresh->movie->Height(), 32)) {
+    if (!fresh->movie || !fresh->movie->Open(fullPath, entry.referenceDuration)) {
+        NoteFileFailure(fullPath, "動画としてデコードできません。");
+        return false;
+    }
+    if (!fresh->image.Create(fresh->movie->Width(), fresh->movie->Height(), 32)) {
+        NoteFailure(fullPath, "動画の画像のためのメモリが足りません。");
         return false;
     }
     same_movie::Join(*fresh);
@@ -123,7 +128,11 @@ bool MediaSource::LoadMovie(FileEntry& entry, std::u16string_view fullPath) {
 
 bool MediaSource::LoadPicture(FileEntry& entry, std::u16string_view fullPath) {
     auto fresh = Storable(fullPath) ? NewSource() : nullptr;
-    if (!fresh || !LoadPictureFile(fullPath, PicturePlugins(), fresh->image)) {
+    if (!fresh) {
+        return false;
+    }
+    if (!LoadPictureFile(fullPath, PicturePlugins(), fresh->image)) {
+        NoteFileFailure(fullPath, "画像として読み込めません。");
         return false;
     }
     return Install(entry, FileKind::Image, std::move(fresh), fullPath);
@@ -143,7 +152,11 @@ bool MediaSource::LoadEffect(FileEntry& entry, std::u16string_view fullPath) {
 
 bool MediaSource::LoadProject(FileEntry& entry, std::u16string_view fullPath,
                               ProjectLoader& loader) {
-    if (!Storable(fullPath) || !HasProjectMagic(fullPath)) {
+    if (!Storable(fullPath)) {
+        return false;
+    }
+    if (!HasProjectMagic(fullPath)) {
+        NoteFileFailure(fullPath, "プロジェクトファイルではありません。");
         return false;
     }
     auto fresh = NewSource();

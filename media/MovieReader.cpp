@@ -158,10 +158,25 @@ bool MovieReader::CheckEvents() {
 }
 
 bool MovieReader::WaitOrAsk(Event& event) {
+    using Clock = std::chrono::steady_clock;
+    uint64_t decoded = graph_->DecodedFrames();
+    Clock::time_point movedAt = Clock::now();
     for (;;) {
         if (WaitEventFor(event, AbortTimeoutMs()))
             return true;
-        if (!AskTimeoutContinue())
+        // A decoder that is still at work is slow, not stuck.
+        const uint64_t now = graph_->DecodedFrames();
+        MovieWait wait;
+        wait.path = path_;
+        wait.frame = requestedFrame_;
+        wait.progressed = now != decoded;
+        decoded = now;
+        if (wait.progressed)
+            movedAt = Clock::now();
+        wait.stalled =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - movedAt);
+        wait.finished = graph_->StreamEnded();
+        if (!AskTimeoutContinue(wait))
             return false;
     }
 }
@@ -237,6 +252,7 @@ int64_t MovieReader::CacheSpan() const {
 bool MovieReader::ReadFrame(int32_t index, uint8_t* destination, size_t size,
                             bool readEverySample) {
     bool steppingBack = false;
+    requestedFrame_ = index;
     if (open_ && uint32_t(index) + firstFrame_ < lastFrame_) {
         const uint32_t a = uint32_t(index) + firstFrame_;
         if (ServeFromCache(a, destination, size)) {

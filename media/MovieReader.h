@@ -73,8 +73,9 @@ class MovieReader {
     // How many frames before a seek's start the cache can take.
     int64_t CacheSpan() const;
     bool CheckEvents();
-    // Waits in rounds of "AbortTimeout", asking the TimeoutQuery after each round; false when the
-    // answer is to give up.
+    // Waits in rounds of "AbortTimeout", asking the TimeoutQuery (or letting the TimeoutPolicy
+    // decide, told whether the decoder has made progress) after each round; false when the answer
+    // is to give up.
     bool WaitOrAsk(Event& event);
     // The short wait before a request for a sample that may be on its way.
     void WaitForSampleInFlight();
@@ -92,6 +93,8 @@ class MovieReader {
     uint32_t lastFrame_ = 0;
     // The last frame asked for (absolute); a request before it is a step backwards.
     int64_t lastRequest_ = -1;
+    // The frame being fetched, as asked (for the timeout's report).
+    int32_t requestedFrame_ = 0;
 };
 
 }  // namespace kelvane

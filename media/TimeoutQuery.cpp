@@ -8,6 +8,18 @@ const char kTimeoutQuestion[] = "動画の画像の取得がタイムアウト�
 
 namespace {
 std::atomic<UserPrompt*> g_target{nullptr};
+std::atomic<TimeoutPolicy*> g_policy{nullptr};
+}  // namespace
+
+void SetTimeoutPolicy(TimeoutPolicy* policy) {
+    g_policy.store(policy);
+}
+
+bool AskTimeoutContinue(const MovieWait& wait) {
+    if (TimeoutPolicy* policy = g_policy.load()) {
+        return policy->KeepWaiting(wait);
+    }
+    return AskTimeoutContinue();
 }
 
 void SetTimeoutQuery(UserPrompt* target) {

@@ -8,6 +8,7 @@
 #include "model/ProjectSettingsCommands.h"
 #include "model/TemplateCommands.h"
 #include "model/TimelineCommands.h"
+#include "platform/FailureNote.h"
 #include "platform/Path.h"
 #include "platform/UserPrompt.h"
 
@@ -112,8 +113,10 @@ bool Document::OpenDocument(std::u16string_view path) {
         return false;
     }
     project->ApplyDefaults();
+    ClearFailureNote();
     if (!services_.ReadProject(path, *project)) {
-        prompt_.ShowError(messages::kLoadFailed);
+        // The second line names the file and what is wrong with it.
+        prompt_.ShowError(WithFailureNote(messages::kLoadFailed));
         return false;
     }
     SetProjectFolder(*project, path);
@@ -123,8 +126,9 @@ bool Document::OpenDocument(std::u16string_view path) {
 }
 
 bool Document::SaveDocument(std::u16string_view path) {
+    ClearFailureNote();
     if (!services_.WriteProject(path, *project_)) {
-        prompt_.ShowError(messages::kSaveFailed);
+        prompt_.ShowError(WithFailureNote(messages::kSaveFailed));
         return false;
     }
     SetProjectFolder(*project_, path);

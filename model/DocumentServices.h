@@ -5,6 +5,7 @@
 
 #include "model/FileEntry.h"
 #include "model/FileKind.h"
+#include "platform/FailureNote.h"
 #include "platform/LogFont.h"
 
 namespace kelvane {
@@ -44,6 +45,13 @@ class DocumentServices {
             if (OpenFile(paths, entry, kind, path)) {
                 return true;
             }
+        }
+        // Each kind has said why it is not that kind; together that is one thing to say. A file
+        // that could not be reached at all keeps the system's reason.
+        if (!LastFailureNote().reason.empty() && !LastFailureNote().system) {
+            NoteFailure(path,
+                        "対応している種類のファイルではありません（プロジェクト、効果、画像、"
+                        "動画のどれとしても読み込めません）。");
         }
         return false;
     }

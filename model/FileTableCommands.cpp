@@ -8,6 +8,7 @@
 #include "model/DocumentMessages.h"
 #include "model/DocumentServices.h"
 #include "model/TypedTime.h"
+#include "platform/FailureNote.h"
 #include "platform/Path.h"
 #include "platform/UserPrompt.h"
 
@@ -23,6 +24,11 @@ std::string FileLoadFailedText(std::u16string_view path) {
     std::string text(format.substr(0, at));
     text += ToUtf8(path);
     text += format.substr(at + 2);
+    // The message names the file already; the next line says what is wrong with it.
+    const std::string& reason = LastFailureNote().reason;
+    if (!reason.empty()) {
+        text += "\n" + reason;
+    }
     return text;
 }
 
@@ -50,6 +56,7 @@ int32_t FileTableCommands::AllocateFileId(uint32_t& cursor) {
 
 bool FileTableCommands::LoadFileInto(FileEntry& entry, std::u16string_view path) {
     // A path that cannot be stored in the slot cannot be loaded either.
+    ClearFailureNote();
     if (path.size() >= kPathUnits || !doc_.Services().DetectAndOpen(doc_.Model(), entry, path)) {
         doc_.Prompt().ShowError(FileLoadFailedText(path));
         return false;
@@ -83,6 +90,7 @@ bool FileTableCommands::AddDroppedFiles(std::span<const std::u16string> paths,
         }
         // A failed file leaves its slot unused, so the next file takes it.
         const std::u16string_view path = paths[i];
+        ClearFailureNote();
         if (path.size() >= kPathUnits ||
             !doc_.Services().DetectAndOpen(doc_.Model(), doc_.Model().files[size_t(id)], path)) {
             failures += (failures.empty() ? "" : "\n") + FileLoadFailedText(path);

@@ -10,6 +10,7 @@
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
 #include "model/SourceLoader.h"
+#include "platform/FailureNote.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "platform/UserPrompt.h"
@@ -82,13 +83,18 @@ std::string ChainKey(std::u16string_view path) {
 // short anywhere fails at the field it cannot complete.
 class ByteSource {
   public:
-    ByteSource(const uint8_t* bytes, size_t size) : at_(bytes), end_(bytes + size) {}
+    ByteSource(const uint8_t* bytes, size_t size) : begin_(bytes), at_(bytes), end_(bytes + size) {}
 
     size_t Remaining() const { return size_t(end_ - at_); }
     const uint8_t* At() const { return at_; }
+    size_t Offset() const { return size_t(at_ - begin_); }
+    size_t Size() const { return size_t(end_ - begin_); }
+    // A field could not be completed: the file ends too early.
+    bool RanShort() const { return ranShort_; }
 
     bool Bytes(void* out, size_t size) {
         if (size > Remaining()) {
+            ranShort_ = true;
             return false;
         }
         if (size != 0) {
@@ -123,8 +129,10 @@ class ByteSource {
     }
 
   private:
+    const uint8_t* begin_;
     const uint8_t* at_;
     const uint8_t* end_;
+    bool ranShort_ = false;
 };
 
 // The fields of one file chunk, complete before anything is loaded, so that a chunk cut short
@@ -152,16 +160,52 @@ std::string TextQuestion(std::u16string_view text) {
 
 class Reader {
   public:
-    Reader(ByteSource source, Project& project, SourceLoader& loader, UserPrompt& prompt)
-        : in_(source), project_(project), loader_(loader), prompt_(prompt) {}
+    Reader(ByteSource source, Project& project, SourceLoader& loader, UserPrompt& prompt,
+           std::string path)
+        : in_(source),
+          project_(project),
+          loader_(loader),
+          prompt_(prompt),
+          path_(std::move(path)) {}
 
+    // Reads the file; a failure leaves the reason in the thread's failure note.
     bool Run() {
+        if (Parse()) {
+            return true;
+        }
+        if (declined_) {
+            return false;  // the note of the file the user would not go on without stays
+        }
+        if (!reason_.empty()) {
+            NoteFailure(path_, reason_);
+        } else if (in_.RanShort()) {
+            NoteFailure(path_,
+                        "ファイルが " + std::to_string(in_.Size()) + " バイト目で途切れています。");
+        } else {
+            NoteFailure(path_, std::to_string(chunkStart_) +
+                                   " バイト目のチャンクの内容が正しくありません。");
+        }
+        return false;
+    }
+
+  private:
+    bool Fail(std::string reason) {
+        reason_ = std::move(reason);
+        return false;
+    }
+    bool PastTheEnd() {
+        return Fail(std::to_string(chunkStart_) +
+                    " バイト目のチャンクがファイルの終わりを越えています。");
+    }
+
+    bool Parse() {
         uint8_t magic[4];
         if (!in_.Bytes(magic, sizeof(magic)) || std::memcmp(magic, kMagic, sizeof(magic)) != 0) {
-            return false;
+            return Fail("プロジェクトファイルではありません。");
         }
         project_.ApplyDefaults();
         for (;;) {
+            chunkStart_ = in_.Offset();
             uint32_t tag;
             if (!in_.U32(tag)) {
                 return false;  // no end chunk
@@ -169,8 +213,11 @@ class Reader {
             switch (tag) {
                 case kTagSkip: {
                     uint32_t size;
-                    if (!in_.U32(size) || !in_.Skip(size)) {
+                    if (!in_.U32(size)) {
                         return false;
+                    }
+                    if (!in_.Skip(size)) {
+                        return PastTheEnd();
                     }
                     break;
                 }
@@ -196,17 +243,24 @@ class Reader {
                     contentSeen_ = true;
                     break;
                 default:
-                    return false;
+                    return Fail(std::to_string(chunkStart_) + " バイト目に不明なチャンク (タグ " +
+                                std::to_string(tag) + ") があります。");
             }
         }
     }
 
-  private:
     // The version read last governs the chunks after it; one that would change the layout of
     // chunks already read makes the file ambiguous.
     bool ReadVersion() {
         uint32_t version;
-        if (!in_.U32(version) || version > kVersion20 || contentSeen_) {
+        if (!in_.U32(version)) {
+            return false;
+        }
+        if (version > kVersion20) {
+            return Fail("対応していないバージョン " + std::to_string(version >> 16) + "." +
+                        std::to_string(version & 0xFFFF) + " です。");
+        }
+        if (contentSeen_) {
             return false;
         }
         version_ = version;
@@ -298,7 +352,10 @@ class Reader {
         }
         // The block must be whole code units and hold the terminator; checked against what the
         // file holds before anything is allocated for it.
-        if (blockBytes % 2 != 0 || blockBytes > in_.Remaining()) {
+        if (blockBytes > in_.Remaining()) {
+            return PastTheEnd();
+        }
+        if (blockBytes % 2 != 0) {
             return false;
         }
         const uint8_t* block = in_.At();
@@ -330,7 +387,7 @@ class Reader {
                 return true;
             }
             entry.Release();
-            return prompt_.AskYesNo(TextQuestion(chunk.text));
+            return GoOnWithout(TextQuestion(chunk.text));
         }
         entry.kind = chunk.kind;
         entry.referenceDuration = chunk.referenceDuration;
@@ -344,9 +401,21 @@ class Reader {
         entry.Release();
         entry.referenceDuration = 0;
         if (nestedBudgetExceeded) {
-            return false;  // the read as a whole fails; the question would only come again
+            declined_ = true;  // the read as a whole fails; the question would only come again
+            return false;
         }
-        return prompt_.AskYesNo(LoadQuestion(PathView(chunk.path)));
+        return GoOnWithout(LoadQuestion(PathView(chunk.path)));
+    }
+
+    // Asks whether to go on without an entry that failed. Yes: what went wrong with it is dealt
+    // with; No: it is why the whole read fails, and its note stays.
+    bool GoOnWithout(const std::string& question) {
+        if (prompt_.AskYesNo(question)) {
+            ClearFailureNote();
+            return true;
+        }
+        declined_ = true;
+        return false;
     }
 
     // Version 1.x records keep the geometry four bytes earlier (there is no blend mode), and 1.0
@@ -381,7 +450,7 @@ class Reader {
         // Every record is 152 bytes in every version, so the file must hold them all before the
         // array is allocated.
         if (count > in_.Remaining() / kRecordBytes) {
-            return false;
+            return PastTheEnd();
         }
         Track& track = project_.tracks[number];
         if (!track.Reset(count)) {
@@ -418,6 +487,10 @@ class Reader {
     Project& project_;
     SourceLoader& loader_;
     UserPrompt& prompt_;
+    std::string path_;  // native, for the failure note
+    size_t chunkStart_ = 0;
+    std::string reason_;
+    bool declined_ = false;
     uint32_t version_ = 0;
     bool haveVersion_ = false;
     bool contentSeen_ = false;
@@ -453,16 +526,26 @@ class NestedBudget {
 
 }  // namespace
 
-bool ReadFromMemory(const uint8_t* bytes, size_t size, std::u16string_view folder, Project& target,
-                    SourceLoader& loader, UserPrompt& prompt) {
-    NestedBudget budget(prompt);
+namespace {
+
+bool ReadBytes(const uint8_t* bytes, size_t size, std::u16string_view folder, Project& target,
+               SourceLoader& loader, UserPrompt& prompt, std::string path) {
     // Relative paths inside the file are resolved against this folder; one that does not fit
     // would send them elsewhere.
     std::memset(target.projectFolder, 0, sizeof(target.projectFolder));
     if (!CopyPath(target.projectFolder, folder)) {
+        NoteFailure(path, "フォルダーのパスが長すぎます。");
         return false;
     }
-    return Reader(ByteSource(bytes, size), target, loader, prompt).Run();
+    return Reader(ByteSource(bytes, size), target, loader, prompt, std::move(path)).Run();
+}
+
+}  // namespace
+
+bool ReadFromMemory(const uint8_t* bytes, size_t size, std::u16string_view folder, Project& target,
+                    SourceLoader& loader, UserPrompt& prompt) {
+    NestedBudget budget(prompt);
+    return ReadBytes(bytes, size, folder, target, loader, prompt, std::string());
 }
 
 bool Read(std::u16string_view path, Project& target, SourceLoader& loader, UserPrompt& prompt) {
@@ -472,13 +555,15 @@ bool Read(std::u16string_view path, Project& target, SourceLoader& loader, UserP
     }
     ChainEntry chain(ChainKey(path));
     if (!chain.Entered()) {
+        NoteFailure(path, "入れ子のプロジェクトが自分自身を含んでいるか、深すぎます。");
         return false;
     }
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes)) {
-        return false;
+        return false;  // the file layer has noted why
     }
-    return ReadFromMemory(bytes.data(), bytes.size(), FolderOf(path), target, loader, prompt);
+    return ReadBytes(bytes.data(), bytes.size(), FolderOf(path), target, loader, prompt,
+                     ToNativePath(path));
 }
 
 }  // namespace kelvane::ProjectFile

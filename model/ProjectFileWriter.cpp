@@ -5,6 +5,7 @@
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
+#include "platform/FailureNote.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 
@@ -172,11 +173,17 @@ bool Write(std::u16string_view path, Project& project) {
     // knowing where it lies.
     PathBuffer folder{};
     if (!CopyPath(folder, FolderOf(path))) {
+        NoteFailure(path, "フォルダーのパスが長すぎます。");
         return false;
     }
     std::vector<uint8_t> bytes;
-    if (!WriteToMemory(project, bytes) || !WriteWholeFile(path, bytes.data(), bytes.size())) {
+    if (!WriteToMemory(project, bytes)) {
+        NoteFailure(path,
+                    "プロジェクトをファイルの形にできません（メモリ不足か、保存できない項目）。");
         return false;
+    }
+    if (!WriteWholeFile(path, bytes.data(), bytes.size())) {
+        return false;  // the file layer has noted why
     }
     std::memcpy(project.projectFolder, folder, sizeof(folder));
     return true;

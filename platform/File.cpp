@@ -11,6 +11,7 @@
 #include <exception>
 #include <string>
 
+#include "platform/FailureNote.h"
 #include "platform/Path.h"
 
 namespace kelvane {
@@ -24,7 +25,11 @@ bool ReadFully(int fd, void* buffer, size_t size) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            errno = 0;  // the end of the file came first
             return false;
         }
         p += n;
@@ -40,7 +45,11 @@ bool WriteFully(int fd, const void* data, size_t size) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;  // a write that takes nothing has found no room
             return false;
         }
         p += n;
@@ -56,30 +65,47 @@ bool CloseFd(int fd) {
 bool WriteInPlace(const std::string& native, const void* data, size_t size) {
     int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
+        NoteSystemFailure(native, errno);
         return false;
     }
     bool ok = WriteFully(fd, data, size);
-    return CloseFd(fd) && ok;
+    if (!ok) {
+        NoteSystemFailure(native, errno);
+    }
+    if (!CloseFd(fd) && ok) {
+        NoteSystemFailure(native, errno);
+        ok = false;
+    }
+    return ok;
 }
 
 }  // namespace
 
 bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& out) {
-    int fd = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    const std::string native = ToNativePath(path);
+    int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
+        NoteSystemFailure(native, errno);
         return false;
     }
     struct stat info {};
     bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!ok) {
+        NoteSystemFailure(native, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    }
     std::vector<uint8_t> data;
     if (ok) {
         // A file larger than memory is a failure to read, not the end of the program.
         try {
             data.resize(static_cast<size_t>(info.st_size));
         } catch (const std::exception&) {
+            NoteSystemFailure(native, ENOMEM);
             ok = false;
         }
-        ok = ok && ReadFully(fd, data.data(), data.size());
+        if (ok && !ReadFully(fd, data.data(), data.size())) {
+            NoteSystemFailure(native, errno == 0 ? EIO : errno);
+            ok = false;
+        }
     }
     ::close(fd);
     if (ok) {
@@ -99,18 +125,28 @@ bool WriteWholeFile(std::u16string_view path, const void* data, size_t size) {
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         // Only a folder closed to us justifies the riskier in-place write; a full disk does not.
-        const bool folderClosed = errno == EACCES || errno == EPERM;
-        return folderClosed && WriteInPlace(native, data, size);
+        const int error = errno;
+        const bool folderClosed = error == EACCES || error == EPERM;
+        if (folderClosed) {
+            return WriteInPlace(native, data, size);
+        }
+        NoteSystemFailure(native, error);
+        return false;
     }
     struct stat existing {};
     if (::stat(native.c_str(), &existing) == 0) {
         ::fchmod(fd, existing.st_mode & 07777);
     }
     bool ok = WriteFully(fd, data, size) && ::fsync(fd) == 0;
-    ok = CloseFd(fd) && ok;
+    int error = ok ? 0 : errno;
+    if (!CloseFd(fd) && ok) {
+        ok = false;
+        error = errno;
+    }
     if (ok && ::rename(temporary.c_str(), native.c_str()) == 0) {
         return true;
     }
+    NoteSystemFailure(native, ok ? errno : error);
     ::unlink(temporary.c_str());
     return false;
 }
@@ -124,7 +160,7 @@ File::~File() {
     Close();
 }
 
-File::File(File&& other) noexcept : fd_(other.fd_) {
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
     other.fd_ = -1;
 }
 
@@ -132,6 +168,7 @@ File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = other.fd_;
+        path_ = std::move(other.path_);
         other.fd_ = -1;
     }
     return *this;
@@ -152,25 +189,45 @@ bool File::Open(std::u16string_view path, Mode mode) {
             flags |= O_RDWR | O_CREAT;
             break;
     }
-    int fd = ::open(ToNativePath(path).c_str(), flags, 0666);
+    std::string native = ToNativePath(path);
+    int fd = ::open(native.c_str(), flags, 0666);
     if (fd < 0) {
+        NoteSystemFailure(native, errno);
         return false;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        NoteSystemFailure(native, S_ISDIR(info.st_mode) ? EISDIR : errno);
         ::close(fd);
         return false;
     }
     fd_ = fd;
+    path_ = std::move(native);
     return true;
 }
 
 bool File::Read(void* buffer, size_t size) {
-    return fd_ >= 0 && ReadFully(fd_, buffer, size);
+    if (fd_ < 0) {
+        return false;
+    }
+    if (!ReadFully(fd_, buffer, size)) {
+        if (errno != 0) {
+            NoteSystemFailure(path_, errno);
+        }
+        return false;
+    }
+    return true;
 }
 
 bool File::Write(const void* data, size_t size) {
-    return fd_ >= 0 && WriteFully(fd_, data, size);
+    if (fd_ < 0) {
+        return false;
+    }
+    if (!WriteFully(fd_, data, size)) {
+        NoteSystemFailure(path_, errno);
+        return false;
+    }
+    return true;
 }
 
 bool File::Seek(uint64_t offset) {
@@ -202,7 +259,14 @@ bool File::Size(uint64_t& size) const {
 }
 
 bool File::Flush() {
-    return fd_ >= 0 && ::fsync(fd_) == 0;
+    if (fd_ < 0) {
+        return false;
+    }
+    if (::fsync(fd_) != 0) {
+        NoteSystemFailure(path_, errno);
+        return false;
+    }
+    return true;
 }
 
 bool File::Close() {
@@ -211,7 +275,12 @@ bool File::Close() {
     }
     int fd = fd_;
     fd_ = -1;
-    return CloseFd(fd);
+    // A write the system held back may fail only now (a full disk over the network).
+    if (!CloseFd(fd)) {
+        NoteSystemFailure(path_, errno);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kelvane

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,7 +14,8 @@ bool WriteWholeFile(std::u16string_view path, const void* data, size_t size);
 bool FileExists(std::u16string_view path);
 
 // A file opened for positioned reading or writing. Every call returns a success flag; a short read
-// or write is a failure. Closed on destruction.
+// or write is a failure. Closed on destruction. Failures (the whole-file calls' too) leave the
+// file and the system's reason in the thread's FailureNote.
 class File {
   public:
     enum class Mode { Read, CreateWrite, ReadWrite };
@@ -37,6 +39,7 @@ class File {
 
   private:
     int fd_ = -1;
+    std::string path_;  // native, for the failure notes
 };
 
 }  // namespace kelvane

@@ -1,11 +1,14 @@
 #include "media/pipeline/MovieDecoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 namespace kelvane {
 
 namespace {
+
+std::atomic<PacketReadHook> packetReadHook{nullptr};
 
 constexpr AVRational kRefTimeBase{1, 10'000'000};
 constexpr int32_t kEventErrorAbort = 3;
@@ -36,7 +39,12 @@ bool NonReferenceSkipIsExact(AVCodecID id) {
 
 }  // namespace
 
+void SetPacketReadHook(PacketReadHook hook) {
+    packetReadHook.store(hook);
+}
+
 bool MovieDecoder::Open(const std::string& nativePath) {
+    path_ = nativePath;
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, nativePath.c_str(), nullptr, nullptr) < 0)
         return false;
@@ -475,6 +483,9 @@ PicturePtr MovieDecoder::TakePicture(int64_t index, RefTime time) {
 // Reads the next packet of the stream into packet_. False at the end of the input (the decoder
 // is then told to drain) or on a read error (`error` set).
 bool MovieDecoder::ReadPacket(int& error) {
+    if (const PacketReadHook hook = packetReadHook.load()) {
+        hook(path_);
+    }
     for (;;) {
         const int rr = av_read_frame(format_.get(), packet_.get());
         if (rr < 0) {

@@ -14,6 +14,11 @@
 
 namespace kelvane {
 
+// Called on the streaming thread before each packet is read, with the file's native path; it may
+// block, standing for a slow disk or a loaded machine. For tests; process-wide, null for none.
+using PacketReadHook = void (*)(const std::string& nativePath);
+void SetPacketReadHook(PacketReadHook hook);
+
 // The source and decoder of the pipeline: demultiplexes one video stream of a movie file and
 // decodes it. Each decoded picture is addressed by its index, derived from its timestamp relative
 // to the first picture of the stream, so that a frame number names the same picture however it is
@@ -83,6 +88,7 @@ class MovieDecoder {
     bool ReadPacket(int& error);
     bool Measure();
 
+    std::string path_;
     av::InputContextPtr format_;
     av::CodecContextPtr codec_;
     std::shared_ptr<FrameConverter> converter_;

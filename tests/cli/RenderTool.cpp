@@ -53,11 +53,26 @@ RenderTool::RenderTool(const fs::path& root) : folder_(root / "bin") {
 
 ToolRun RenderTool::Run(const std::vector<std::string>& args,
                         const std::function<void(pid_t)>& whileRunning) const {
+    return Spawn({}, args, whileRunning);
+}
+
+ToolRun RenderTool::RunThrough(const std::vector<std::string>& wrapper,
+                               const std::vector<std::string>& args) const {
+    return Spawn(wrapper, args, {});
+}
+
+ToolRun RenderTool::Spawn(const std::vector<std::string>& wrapper,
+                          const std::vector<std::string>& args,
+                          const std::function<void(pid_t)>& whileRunning) const {
     const fs::path outPath = folder_.parent_path() / "tool.out";
     const fs::path errPath = folder_.parent_path() / "tool.err";
-    const std::string program = (folder_ / "kelvane-render").string();
+    const std::string tool = (folder_ / "kelvane-render").string();
+    const std::string program = wrapper.empty() ? tool : wrapper.front();
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : wrapper) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(const_cast<char*>(tool.c_str()));
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
@@ -72,7 +87,8 @@ ToolRun RenderTool::Run(const std::vector<std::string>& args,
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ToolRun run;
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         run.err = "spawn failed";

@@ -30,8 +30,14 @@ class RenderTool {
     // with the child's id right after the start; it may signal the child.
     ToolRun Run(const std::vector<std::string>& args,
                 const std::function<void(pid_t)>& whileRunning = {}) const;
+    // The same through a command that runs the tool as its last arguments (prlimit, unshare).
+    ToolRun RunThrough(const std::vector<std::string>& wrapper,
+                       const std::vector<std::string>& args) const;
 
   private:
+    ToolRun Spawn(const std::vector<std::string>& wrapper, const std::vector<std::string>& args,
+                  const std::function<void(pid_t)>& whileRunning) const;
+
     std::filesystem::path folder_;
 };
 

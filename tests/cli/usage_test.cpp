@@ -15,7 +15,7 @@ TEST_F(UsageTest, HelpAndCodecListGoToStdoutAndSucceed) {
     EXPECT_EQ(help.status, 0);
     for (const char* option :
          {"--frame", "--track", "--codec", "--keep-going", "--abort-on-draw-error", "--set",
-          "--list-codecs", "--frames", "--join", "kelvane.INI"}) {
+          "--list-codecs", "--frames", "--join", "--movie-timeout", "kelvane.INI"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     // --help wins over whatever else stands on the line.
@@ -76,6 +76,10 @@ TEST_F(UsageTest, MalformedCommandLinesExitWithTwoAndWriteNothing) {
         {"--join", avi, p, "-o", bmp},
         {"--join", avi, p, "--codec", "ffv1"},
         {"--join", avi, p, "--frames", "0-1"},
+        {"--join", avi, p, "--movie-timeout", "5"},
+        {p, "-o", avi, "--movie-timeout", "0"},
+        {p, "-o", avi, "--movie-timeout", "soon"},
+        {p, "-o", avi, "--movie-timeout", "5", "--movie-timeout=6"},
     };
     for (const auto& args : cases) {
         std::string line;

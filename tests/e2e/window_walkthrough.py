@@ -124,7 +124,9 @@ def unreadable_project_on_the_command_line_ends_with_status_1(scratch):
         handle.write(b"MPRJ but nothing after it")
     kelvane = start(scratch, broken)
     box = kelvane.window_named("エラー")
-    kelvane.find(box, "label", "読み込みに失敗しました。")
+    # The second line names the file and what is wrong with it: " but" is no chunk's tag.
+    kelvane.find(box, "label", "読み込みに失敗しました。\n" + broken +
+                 ": 4 バイト目に不明なチャンク (タグ 1953849888) があります。")
     click(kelvane.find(box, "push button", "OK"))
     expect(kelvane.wait_exit() == 1, "exit status after an unreadable project")
 

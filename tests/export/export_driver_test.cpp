@@ -263,7 +263,10 @@ TEST(ExportRun, AFrameThatCannotBeWrittenStopsTheRun) {
     EXPECT_TRUE(job.stopped);
     EXPECT_FALSE(job.done);
     EXPECT_FALSE(job.writer.Initialised());
-    EXPECT_EQ(prompt.errors, std::vector<std::string>{kExportStopped});
+    // The message says which file and why, unlike a cancel's.
+    EXPECT_EQ(prompt.errors,
+              std::vector<std::string>{std::string(kExportStopped) + "\n" + dir.File("full.avi") +
+                                       ": ファイルの大きさが上限を超えました。"});
     EXPECT_GT(job.FramesWritten(), 0u);
     EXPECT_LE(job.FramesWritten(), 7u);  // 7 x 40,008 bytes and the headers fit
 }
@@ -282,7 +285,9 @@ TEST(ExportRun, FailedSetupAndCancelledChooserEndTheCommand) {
     NamedCompressorChooser raw(std::string{kUncompressedName});
     EXPECT_FALSE(RunExportCommand(job, SmallProject(5), composer, dir.File("no/x.avi"), raw, prompt,
                                   nullptr, {}));
-    EXPECT_EQ(prompt.errors, std::vector<std::string>{kExportCannotOpenFile});
+    EXPECT_EQ(prompt.errors,
+              std::vector<std::string>{std::string(kExportCannotOpenFile) + "\n" +
+                                       dir.File("no/x.avi") + ": フォルダーが見つかりません。"});
     EXPECT_TRUE(composer.composed.empty());
     EXPECT_FALSE(job.writer.Initialised());
 }

@@ -114,7 +114,9 @@ TEST(MediaDocument, AFileNoLoaderTakesIsReportedAndNothingIsAdded) {
     EXPECT_FALSE(doc.Files().AddDroppedFiles(dropped, selection));
     ASSERT_EQ(prompt.errors.size(), 1u);
     EXPECT_EQ(prompt.errors[0],
-              "ファイル\"" + folder.File("notes.txt") + "\"の読み込みに失敗しました。");
+              "ファイル\"" + folder.File("notes.txt") +
+                  "\"の読み込みに失敗しました。\n対応している種類のファイルではありません（プロジェ"
+                  "クト、効果、画像、動画のどれとしても読み込めません）。");
     EXPECT_EQ(doc.GetProject().files[0].kind, FileKind::None);
 }
 

@@ -13,6 +13,7 @@
 #include "export/ExportMessages.h"
 #include "export/OutputContainer.h"
 #include "export/ProjectFrameComposer.h"
+#include "platform/FailureNote.h"
 #include "platform/Path.h"
 #include "platform/ProfileFile.h"
 #include "ui/dialogs/DialogControls.h"
@@ -171,7 +172,8 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     ProjectFrameComposer composer(project);
     if (!job.Setup(nativePath, settings, composer)) {
         job.writer.Close();
-        showError(parent, QString::fromUtf8(kExportCannotOpenFile));
+        showError(parent, QString::fromStdString(
+                              WithFailureNote(kExportCannotOpenFile, job.writer.Failure())));
         return false;
     }
     job.stopped = false;
@@ -185,7 +187,9 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     job.writer.Close();  // already closed on every way out; kept for safety
     choice.on = job.abortOnDrawError;
     if (result != QDialog::Accepted) {
-        showError(parent, QString::fromUtf8(kExportStopped));
+        // A write that failed says which file and why; a cancel says nothing more.
+        showError(parent,
+                  QString::fromStdString(WithFailureNote(kExportStopped, job.writer.Failure())));
         return false;
     }
     if (auto* window = parent != nullptr ? qobject_cast<QMainWindow*>(parent->window()) : nullptr) {

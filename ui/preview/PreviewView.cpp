@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "model/DocumentMessages.h"
+#include "platform/FailureNote.h"
 #include "platform/UserPrompt.h"
 #include "ui/lists/ListRowDelegate.h"
 #include "ui/lists/PaneMenu.h"
@@ -126,8 +127,9 @@ void PreviewView::savePreviewImage() {
     }
     const std::u16string target(reinterpret_cast<const char16_t*>(path.utf16()),
                                 size_t(path.size()));
+    ClearFailureNote();
     if (!writePreviewImage(target, *picture.image)) {
-        prompt_.ShowError(messages::kSaveFailed);
+        prompt_.ShowError(WithFailureNote(messages::kSaveFailed));
     }
 }
 

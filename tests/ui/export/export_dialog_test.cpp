@@ -215,9 +215,12 @@ class ExportDialogTest : public QObject {
             static_cast<QDialog*>(box)->accept();
         });
         NamedCompressorChooser chooser{std::string(kUncompressedName)};
-        QVERIFY(!exportAviTo(nullptr, f.doc, f.dir.filePath(QStringLiteral("no/such/dir/x.avi")),
-                             chooser));
-        QCOMPARE(message, QStringLiteral("ファイルが開けません。"));
+        const QString path = f.dir.filePath(QStringLiteral("no/such/dir/x.avi"));
+        QVERIFY(!exportAviTo(nullptr, f.doc, path, chooser));
+        // The second line says which file and why: here a folder that is not there.
+        QCOMPARE(
+            message,
+            QStringLiteral("ファイルが開けません。\n%1: フォルダーが見つかりません。").arg(path));
     }
 
     void previewShowsTheFrameTopRowFirst() {

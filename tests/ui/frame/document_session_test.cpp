@@ -138,7 +138,11 @@ class DocumentSessionTest : public QObject {
         frame::answerNextBox(QMessageBox::Ok, &seen);
         QVERIFY(!session.openDocument(bad));
         QCOMPARE(seen.caption, QStringLiteral("エラー"));
-        QCOMPARE(seen.text, QStringLiteral("読み込みに失敗しました。"));
+        // The second line names the file and what is wrong with it.
+        QCOMPARE(
+            seen.text,
+            QStringLiteral("読み込みに失敗しました。\n%1: プロジェクトファイルではありません。")
+                .arg(bad));
         QCOMPARE(session.path(), good);
         QCOMPARE(fixture.window().windowTitle(), QStringLiteral("good.xqm - Kelvane"));
 

@@ -87,8 +87,11 @@ class FileListTest : public QObject {
                  QStringList({QStringLiteral(" ID:0000 画像          ") + base + "/a.bmp",
                               QStringLiteral(" ID:0001 画像          ") + base + "/b.bmp"}));
         QCOMPARE(world.prompt.errors.size(), size_t(1));
-        QCOMPARE(QString::fromStdString(world.prompt.errors[0]),
-                 QStringLiteral("ファイル\"%1/missing.bmp\"の読み込みに失敗しました。").arg(base));
+        QCOMPARE(
+            QString::fromStdString(world.prompt.errors[0]),
+            QStringLiteral(
+                "ファイル\"%1/missing.bmp\"の読み込みに失敗しました。\nファイルが見つかりません。")
+                .arg(base));
         // The whole drop is one step of the history.
         world.doc.Undo();
         QCOMPARE(view.model()->rowCount(), 0);
