@@ -34,7 +34,12 @@ EngineProcess::~EngineProcess() {
 
 void EngineProcess::Start() {
     state_.Start();
-    SetPicturePlugins(state_.PictureModules());
+    if (state_.PictureModulesOnDemand()) {
+        SetPicturePluginLoader(
+            [this] { return std::span<const DynamicModule>(state_.PictureModules()); });
+    } else {
+        SetPicturePlugins(state_.PictureModules());
+    }
     running_ = true;
 }
 

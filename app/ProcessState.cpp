@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/PictureModules.h"
+#include "platform/StepTimes.h"
 #include "platform/CpuFeatures.h"
 #include "platform/Path.h"
 #include "platform/UserPrompt.h"
@@ -62,8 +63,17 @@ void ProcessState::Start() {
     }
     folder_ =
         options_.executableFolder.empty() ? kelvane::ExecutableFolder() : options_.executableFolder;
-    pictureModules_ = LoadPictureModules(folder_);
+    {
+        std::lock_guard<std::mutex> guard(pictureModulesLock_);
+        pictureModulesLoaded_ = false;
+        pictureModulesDue_ = true;
+    }
+    if (!options_.pictureModulesOnDemand) {
+        PictureModules();
+    }
 
+    {
+    const StepTimer settingsTimer(Step::Settings);
     std::u16string baseName = options_.iniBaseName;
     if (baseName.empty()) {
         baseName = ExecutableName();
@@ -79,7 +89,9 @@ void ProcessState::Start() {
     }
 
     ReadSettings(settings_, profile_, vectorTier_);
+    }
 
+    const StepTimer setupTimer(Step::EngineSetup);
     if (options_.hooks.buildPixelTables) {
         options_.hooks.buildPixelTables();
     }
@@ -87,12 +99,26 @@ void ProcessState::Start() {
     started_ = true;
 }
 
+const std::vector<DynamicModule>& ProcessState::PictureModules() {
+    std::lock_guard<std::mutex> guard(pictureModulesLock_);
+    if (pictureModulesDue_ && !pictureModulesLoaded_) {
+        const StepTimer timer(Step::PlugIns);
+        pictureModules_ = LoadPictureModules(folder_);
+        pictureModulesLoaded_ = true;
+    }
+    return pictureModules_;
+}
+
 bool ProcessState::Shutdown() {
     if (!started_) {
         return true;
     }
     started_ = false;
-    pictureModules_.clear();
+    {
+        std::lock_guard<std::mutex> guard(pictureModulesLock_);
+        pictureModules_.clear();
+        pictureModulesDue_ = false;
+    }
     bool ok = options_.readOnlySettings || WriteSettings(settings_, profile_);
     StopWorkers();
     return ok;

@@ -4,6 +4,7 @@
 #include "media/FrameRenderer.h"
 #include "model/DocumentMessages.h"
 #include "platform/Path.h"
+#include "platform/StepTimes.h"
 
 namespace kelvane::cli {
 
@@ -22,14 +23,19 @@ int RunFrameMode(const CliOptions& options, Project& project, UserPrompt& prompt
         prompt.ShowError(messages::kSaveFailed);
         return kExitFailure;
     }
-    const bool drawn = options.track ? RenderTrack(project, *options.track, options.frame, image)
-                                     : RenderFrame(project, options.frame, image, true);
+    bool drawn;
+    {
+        const StepTimer timer(Step::Compose);
+        drawn = options.track ? RenderTrack(project, *options.track, options.frame, image)
+                              : RenderFrame(project, options.frame, image, true);
+    }
     if (!drawn) {
         // Nothing is written: the preview's save refuses a composition that failed.
         prompt.ShowError(kDrawFailed);
         prompt.ShowError(messages::kSaveFailed);
         return kExitFailure;
     }
+    const StepTimer timer(Step::BmpWrite);
     if (!WritePreviewBmp(FromUtf8(options.output), image)) {
         prompt.ShowError(messages::kSaveFailed);
         return kExitFailure;

@@ -18,6 +18,7 @@
 #include "export/Compressor.h"
 #include "media/QtGuiRuntime.h"
 #include "media/TimeoutQuery.h"
+#include "platform/StepTimes.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -36,6 +37,7 @@ int Run(const CliOptions& options) {
     ProcessOptions processOptions;
     processOptions.iniBaseName = u"kelvane";  // the program's own INI file
     processOptions.readOnlySettings = true;
+    processOptions.pictureModulesOnDemand = true;
     EngineProcess process(std::move(processOptions));
     process.Start();
     if (!ApplySettingOverrides(process.State(), options.settings)) {
@@ -48,10 +50,17 @@ int Run(const CliOptions& options) {
     SetTimeoutQuery(&timeoutPrompt);
     ConsolePrompt prompt(options.keepGoing);
     int status = kExitFailure;
-    if (std::unique_ptr<Project> project = LoadProject(options.project, prompt)) {
+    std::unique_ptr<Project> project;
+    {
+        const StepTimer timer(Step::ProjectRead);
+        project = LoadProject(options.project, prompt);
+    }
+    if (project) {
         status = options.mode == CliOptions::Mode::Frame ? RunFrameMode(options, *project, prompt)
                                                          : RunExportMode(options, *project, prompt);
     }
+    const StepTimer timer(Step::Shutdown);
+    project.reset();
     SetTimeoutQuery(nullptr);
     process.Shutdown();
     return status;
@@ -62,6 +71,7 @@ int Run(const CliOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace kelvane::cli;
+    kelvane::MarkMainEntered();
     CliOptions options;
     std::string error;
     if (!ParseOptions(argc - 1, argv + 1, options, error)) {
@@ -94,5 +104,8 @@ int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_ERROR);
     const int status = Run(options);
     kelvane::ReleaseGuiApplication();
+    if (kelvane::StepTimesOn()) {
+        std::fputs(kelvane::FormatStepTimes().c_str(), stderr);
+    }
     return status;
 }

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "export/CompressorChooser.h"
+#include "export/FileSink.h"
+#include "export/OpaqueCopy.h"
 #include "media/FfmpegHandles.h"
 
 extern "C" {
@@ -20,12 +22,15 @@ namespace kelvane {
 // The FFmpeg side of an open file: the muxer with its file and, when compressing, the encoder,
 // the pixel converter and the frame they share.
 struct AviWriter::Output {
+    FileSink file;  // declared first: closed after the muxer is released
     av::OutputContextPtr format;
     AVStream* stream = nullptr;  // owned by format
     av::CodecContextPtr encoder;
     av::SwsPtr convert;
     av::FramePtr frame;
     av::PacketPtr packet;
+    // Uncompressed output: the frame as it goes to the file, with its fourth bytes set.
+    PageAlignedBytes opaque;
     bool headerWritten = false;
 };
 
@@ -112,6 +117,9 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     if (compressor_ != nullptr && !OpenEncoder(rate, scale)) {
         return false;
     }
+    if (compressor_ == nullptr && !out_->opaque.Allocate(input_.sizeImage)) {
+        return false;
+    }
 
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0 || raw == nullptr) {
@@ -147,9 +155,12 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
         par->height = input_.height;
     }
 
-    if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+    // A frame's bytes go to the file in one write from where they lie.
+    if (!out_->file.Open(path)) {
         return false;
     }
+    raw->pb = out_->file.Context();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     av::Dictionary options;
     // Our rows are bottom-up, as a BI_RGB bitmap with a positive height declares them.
     options.Set("flipped_raw_rgb", "1");
@@ -259,11 +270,14 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
     if (out_->encoder) {
         ok = WriteEncoded(static_cast<const uint8_t*>(pixels), index);
     } else {
+        // Other tools read the fourth byte as alpha: the file gets it opaque, the frame handed in
+        // stays as it is. This copy is the only one on the way to the file.
+        CopyOpaque(static_cast<const uint8_t*>(pixels), out_->opaque.Data(), size);
         lastEncodeEndNs_ = SteadyNs();
         AVPacket* pkt = out_->packet.get();
         av_packet_unref(pkt);
-        // The muxer copies the bytes into the file before it returns; the frame is not copied.
-        pkt->data = const_cast<uint8_t*>(static_cast<const uint8_t*>(pixels));
+        // The muxer writes the bytes into the file before it returns.
+        pkt->data = out_->opaque.Data();
         pkt->size = int(size);
         pkt->pts = pkt->dts = index;
         pkt->duration = 1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/StepTimes.h"
+
 namespace kelvane {
 
 namespace {
@@ -37,6 +39,7 @@ bool NonReferenceSkipIsExact(AVCodecID id) {
 }  // namespace
 
 bool MovieDecoder::Open(const std::string& nativePath) {
+    const StepTimer timer(Step::MovieOpen);
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, nativePath.c_str(), nullptr, nullptr) < 0)
         return false;
@@ -61,6 +64,7 @@ bool MovieDecoder::Open(const std::string& nativePath) {
 }
 
 bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
+    const StepTimer timer(Step::MovieOpen);
     if (!format_ || videoStream < 0 || videoStream >= VideoStreamCount())
         return false;
     codec_.reset();
@@ -296,6 +300,7 @@ bool MovieDecoder::CanDecodeOnTo(bool frameUnits, int64_t position) const {
 }
 
 bool MovieDecoder::Seek(bool frameUnits, int64_t position) {
+    const StepTimer timer(Step::Seek);
     if (!codec_)
         return false;
     if (CanDecodeOnTo(frameUnits, position)) {
@@ -500,6 +505,7 @@ bool MovieDecoder::ReadPacket(int& error) {
 }
 
 MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& error) {
+    const StepTimer timer(Step::Decode);
     if (firstPending_) {
         firstPending_ = false;
         index = IndexOf(lastTs_);
