@@ -24,6 +24,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "cli/ffmpeg_on_demand/FfmpegOnDemand.h"
+
 namespace kelvane::cli {
 namespace {
 
@@ -80,6 +82,9 @@ int main(int argc, char** argv) {
     switch (options.mode) {
         case CliOptions::Mode::Help:
             std::fputs(HelpText(), stdout);
+            if (kelvane::StepTimesOn()) {
+                std::fputs(kelvane::FormatStepTimes().c_str(), stderr);
+            }
             return kExitSuccess;
         case CliOptions::Mode::ListCodecs:
             std::fputs(kelvane::CompressorListText().c_str(), stdout);
@@ -94,14 +99,14 @@ int main(int argc, char** argv) {
             break;
         case CliOptions::Mode::Join:
             // Copies encoded frames: no project, no settings, no rendering.
-            av_log_set_level(AV_LOG_ERROR);
+            SetFfmpegLogLevel(AV_LOG_ERROR);
             return RunJoinMode(options);
     }
     // Text images need Qt's fonts but never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QuietQtSessionNotes();
     // The program speaks for itself; FFmpeg's own notes about formats would only bury that.
-    av_log_set_level(AV_LOG_ERROR);
+    SetFfmpegLogLevel(AV_LOG_ERROR);
     const int status = Run(options);
     kelvane::ReleaseGuiApplication();
     if (kelvane::StepTimesOn()) {
