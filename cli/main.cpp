@@ -24,7 +24,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "cli/ffmpeg_on_demand/FfmpegOnDemand.h"
+#include "cli/on_demand/FfmpegOnDemand.h"
 
 namespace kelvane::cli {
 namespace {

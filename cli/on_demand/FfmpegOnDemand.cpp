@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-#include "cli/ffmpeg_on_demand/FfmpegOnDemand.h"
+#include "cli/on_demand/FfmpegOnDemand.h"
 
 extern "C" {
 #include <libavcodec/version.h>

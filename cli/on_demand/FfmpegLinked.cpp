@@ -1,5 +1,5 @@
 // FFmpeg linked as usual: its libraries are mapped at start.
-#include "cli/ffmpeg_on_demand/FfmpegOnDemand.h"
+#include "cli/on_demand/FfmpegOnDemand.h"
 
 extern "C" {
 #include <libavutil/log.h>
