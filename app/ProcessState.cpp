@@ -8,9 +8,9 @@
 #include <system_error>
 
 #include "app/PictureModules.h"
-#include "platform/StepTimes.h"
 #include "platform/CpuFeatures.h"
 #include "platform/Path.h"
+#include "platform/StepTimes.h"
 #include "platform/UserPrompt.h"
 
 namespace kelvane {
@@ -72,7 +72,17 @@ void ProcessState::Start() {
         PictureModules();
     }
 
-    {
+    ReadProfile();
+
+    const StepTimer setupTimer(Step::EngineSetup);
+    if (options_.hooks.buildPixelTables) {
+        options_.hooks.buildPixelTables();
+    }
+    StartWorkers();
+    started_ = true;
+}
+
+void ProcessState::ReadProfile() {
     const StepTimer settingsTimer(Step::Settings);
     std::u16string baseName = options_.iniBaseName;
     if (baseName.empty()) {
@@ -89,14 +99,6 @@ void ProcessState::Start() {
     }
 
     ReadSettings(settings_, profile_, vectorTier_);
-    }
-
-    const StepTimer setupTimer(Step::EngineSetup);
-    if (options_.hooks.buildPixelTables) {
-        options_.hooks.buildPixelTables();
-    }
-    StartWorkers();
-    started_ = true;
 }
 
 const std::vector<DynamicModule>& ProcessState::PictureModules() {

@@ -79,6 +79,7 @@ class ProcessState {
     bool HasVectorTier() const { return vectorTier_; }
 
   private:
+    void ReadProfile();
     bool StartWorkers();
     void StopWorkers();
 

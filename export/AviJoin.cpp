@@ -149,7 +149,8 @@ class JoinedFile {
         // Parts written before the fourth byte was made opaque carry 0 there; the joined file
         // has it opaque throughout, as an export writes it.
         const AVCodecParameters* par = part.Stream()->codecpar;
-        const bool rawBgra = par->codec_id == AV_CODEC_ID_RAWVIDEO && par->bits_per_coded_sample == 32;
+        const bool rawBgra =
+            par->codec_id == AV_CODEC_ID_RAWVIDEO && par->bits_per_coded_sample == 32;
         uint32_t copied = 0;
         int got;
         while ((got = av_read_frame(part.input.get(), pkt)) >= 0) {

@@ -41,7 +41,8 @@ bool PageAlignedBytes::Allocate(size_t size) {
     bytes_.reset();
     size_ = 0;
     const size_t rounded = (size + kPage - 1) / kPage * kPage;
-    auto* p = static_cast<uint8_t*>(::operator new(rounded, std::align_val_t{kPage}, std::nothrow));
+    auto* p =
+        static_cast<uint8_t*>(::operator new (rounded, std::align_val_t{kPage}, std::nothrow));
     if (p == nullptr) {
         return false;
     }
@@ -51,7 +52,7 @@ bool PageAlignedBytes::Allocate(size_t size) {
 }
 
 void PageAlignedBytes::Free::operator()(uint8_t* p) const {
-    ::operator delete(p, std::align_val_t{kPage});
+    ::operator delete (p, std::align_val_t{kPage});
 }
 
 }  // namespace kelvane

@@ -17,9 +17,10 @@ struct StepTotal {
 StepTotal g_totals[size_t(Step::kCount)];
 
 constexpr const char* kNames[size_t(Step::kCount)] = {
-    "process start", "plug-ins", "settings", "engine set-up", "project read",
-    "movie open and probe", "seek", "decode", "conversion", "composition", "BMP write",
-    "shutdown"};
+    "process start", "plug-ins",     "settings",
+    "engine set-up", "project read", "movie open and probe",
+    "seek",          "decode",       "conversion",
+    "composition",   "BMP write",    "shutdown"};
 
 // CLOCK_MONOTONIC, as the caller's launch time is given.
 int64_t MonotonicNs() {

@@ -71,7 +71,8 @@ void OpenLibraries() {
         g_handles[i] = dlopen(kLibraries[i], RTLD_NOW | RTLD_LOCAL);
         if (g_handles[i] == nullptr) {
             const char* why = dlerror();
-            Fail(std::string("FFmpeg のライブラリを読み込めません: ") + (why ? why : kLibraries[i]));
+            Fail(std::string("FFmpeg のライブラリを読み込めません: ") +
+                 (why ? why : kLibraries[i]));
         }
     }
     using SetLevel = void (*)(int);

@@ -1,6 +1,7 @@
 #include "media/pipeline/MovieDecoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 #include "platform/StepTimes.h"
@@ -12,6 +13,8 @@ namespace {
 constexpr AVRational kRefTimeBase{1, 10'000'000};
 constexpr int32_t kEventErrorAbort = 3;
 constexpr int32_t kEventStreamErrorStopped = 6;
+
+std::atomic<uint64_t> g_decodedInProcess{0};
 // Seeks that land too late go back further, doubling the step each time; past this many the
 // stream is read from its start.
 constexpr int kMaxBackOffs = 24;
@@ -37,6 +40,10 @@ bool NonReferenceSkipIsExact(AVCodecID id) {
 }
 
 }  // namespace
+
+uint64_t MovieDecoder::DecodedInProcess() {
+    return g_decodedInProcess.load(std::memory_order_relaxed);
+}
 
 bool MovieDecoder::Open(const std::string& nativePath) {
     const StepTimer timer(Step::MovieOpen);
@@ -517,6 +524,7 @@ MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& 
         const int r = avcodec_receive_frame(codec_.get(), frame_.get());
         if (r >= 0) {
             decoded_.fetch_add(1, std::memory_order_relaxed);
+            g_decodedInProcess.fetch_add(1, std::memory_order_relaxed);
             int64_t ts = frame_->best_effort_timestamp;
             if (ts == AV_NOPTS_VALUE) {
                 // Pictures given out at the end of the stream carry no time; they follow the one

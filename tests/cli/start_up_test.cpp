@@ -61,8 +61,8 @@ TEST_F(StartUpTest, StepTimesNameEachStepOfAFrame) {
     // Without a launch time there is no process start to report.
     EXPECT_EQ(timed.err.find("step\tprocess start"), std::string::npos);
     std::ifstream a(Path("plain.bmp"), std::ios::binary), b(Path("timed.bmp"), std::ios::binary);
-    EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b),
-                           {}));
+    EXPECT_TRUE(
+        std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}));
 }
 
 }  // namespace

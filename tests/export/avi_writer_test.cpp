@@ -237,9 +237,9 @@ TEST(AviWriterUncompressed, FfmpegSeesOpaquePicturesAndTheFramesStayAsHandedIn) 
 
     // The alpha plane of ffmpeg's PNG of the frame, as bytes.
     const std::string png = dir.File("frame.png");
-    const std::string command = "ffmpeg -nostdin -v error -y -i '" + path +
-                                "' -frames:v 1 '" + png + "' && ffmpeg -nostdin -v error -i '" +
-                                png + "' -vf alphaextract -f rawvideo -pix_fmt gray -";
+    const std::string command = "ffmpeg -nostdin -v error -y -i '" + path + "' -frames:v 1 '" +
+                                png + "' && ffmpeg -nostdin -v error -i '" + png +
+                                "' -vf alphaextract -f rawvideo -pix_fmt gray -";
     std::string alpha;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[4096];
