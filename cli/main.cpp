@@ -64,6 +64,7 @@ int Run(const CliOptions& options) {
     const StepTimer timer(Step::Shutdown);
     project.reset();
     SetTimeoutQuery(nullptr);
+    KeepFfmpegLoaded();
     process.Shutdown();
     return status;
 }

@@ -11,4 +11,6 @@ void SetFfmpegLogLevel(int level) {
     av_log_set_level(level);
 }
 
+void KeepFfmpegLoaded() {}  // linked: never unloaded
+
 }  // namespace kelvane::cli

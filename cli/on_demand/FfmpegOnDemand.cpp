@@ -96,6 +96,13 @@ void SetFfmpegLogLevel(int level) {
     }
 }
 
+void KeepFfmpegLoaded() {
+    for (const char* library : kLibraries) {
+        // Only if loaded already; from then on never unloaded.
+        dlopen(library, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+}
+
 }  // namespace kelvane::cli
 
 extern "C" void* kelvane_ffmpeg_resolve(size_t index) {

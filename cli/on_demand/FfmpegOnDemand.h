@@ -7,4 +7,9 @@ namespace kelvane::cli {
 // are loaded already.
 void SetFfmpegLogLevel(int level);
 
+// Keeps FFmpeg's libraries mapped to the end of the process if anything has loaded them: a picture
+// plug-in that links them loads them without a call through this tool, and released with the
+// plug-in they would be unloaded, orphaning what they allocated. Call before the plug-ins go.
+void KeepFfmpegLoaded();
+
 }  // namespace kelvane::cli
