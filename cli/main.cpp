@@ -15,6 +15,7 @@
 #include "cli/ProjectLoading.h"
 #include "cli/QtMessages.h"
 #include "cli/SettingsOverrides.h"
+#include "cli/on_demand/FfmpegOnDemand.h"
 #include "export/Compressor.h"
 #include "media/QtGuiRuntime.h"
 #include "media/TimeoutQuery.h"
@@ -23,8 +24,6 @@
 extern "C" {
 #include <libavutil/log.h>
 }
-
-#include "cli/on_demand/FfmpegOnDemand.h"
 
 namespace kelvane::cli {
 namespace {
