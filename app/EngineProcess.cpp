@@ -38,7 +38,12 @@ void EngineProcess::Start() {
     // process with the work unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
     state_.Start();
-    SetPicturePlugins(state_.PictureModules());
+    if (state_.PictureModulesOnDemand()) {
+        SetPicturePluginLoader(
+            [this] { return std::span<const DynamicModule>(state_.PictureModules()); });
+    } else {
+        SetPicturePlugins(state_.PictureModules());
+    }
     running_ = true;
 }
 

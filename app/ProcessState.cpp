@@ -10,6 +10,7 @@
 #include "app/PictureModules.h"
 #include "platform/CpuFeatures.h"
 #include "platform/Path.h"
+#include "platform/StepTimes.h"
 #include "platform/UserPrompt.h"
 
 namespace kelvane {
@@ -62,8 +63,27 @@ void ProcessState::Start() {
     }
     folder_ =
         options_.executableFolder.empty() ? kelvane::ExecutableFolder() : options_.executableFolder;
-    pictureModules_ = LoadPictureModules(folder_);
+    {
+        std::lock_guard<std::mutex> guard(pictureModulesLock_);
+        pictureModulesLoaded_ = false;
+        pictureModulesDue_ = true;
+    }
+    if (!options_.pictureModulesOnDemand) {
+        PictureModules();
+    }
 
+    ReadProfile();
+
+    const StepTimer setupTimer(Step::EngineSetup);
+    if (options_.hooks.buildPixelTables) {
+        options_.hooks.buildPixelTables();
+    }
+    StartWorkers();
+    started_ = true;
+}
+
+void ProcessState::ReadProfile() {
+    const StepTimer settingsTimer(Step::Settings);
     std::u16string baseName = options_.iniBaseName;
     if (baseName.empty()) {
         baseName = ExecutableName();
@@ -79,12 +99,16 @@ void ProcessState::Start() {
     }
 
     ReadSettings(settings_, profile_, vectorTier_);
+}
 
-    if (options_.hooks.buildPixelTables) {
-        options_.hooks.buildPixelTables();
+const std::vector<DynamicModule>& ProcessState::PictureModules() {
+    std::lock_guard<std::mutex> guard(pictureModulesLock_);
+    if (pictureModulesDue_ && !pictureModulesLoaded_) {
+        const StepTimer timer(Step::PlugIns);
+        pictureModules_ = LoadPictureModules(folder_);
+        pictureModulesLoaded_ = true;
     }
-    StartWorkers();
-    started_ = true;
+    return pictureModules_;
 }
 
 bool ProcessState::Shutdown() {
@@ -92,7 +116,11 @@ bool ProcessState::Shutdown() {
         return true;
     }
     started_ = false;
-    pictureModules_.clear();
+    {
+        std::lock_guard<std::mutex> guard(pictureModulesLock_);
+        pictureModules_.clear();
+        pictureModulesDue_ = false;
+    }
     bool ok = options_.readOnlySettings || WriteSettings(settings_, profile_);
     StopWorkers();
     return ok;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ struct ProcessOptions {
     std::u16string executableFolder;
     // Unset: the processor is asked (HasVectorTier).
     std::optional<bool> vectorTier;
+    // True: the picture plug-ins are loaded by the first PictureModules() after Start, not by
+    // Start (the command-line tool: a project without pictures never maps them).
+    bool pictureModulesOnDemand = false;
     ProcessHooks hooks;
 };
 
@@ -65,7 +69,9 @@ class ProcessState {
     bool ApplyPreset(SettingsPreset preset, UserPrompt& prompt);
 
     const std::u16string& ExecutableFolder() const { return folder_; }
-    const std::vector<DynamicModule>& PictureModules() const { return pictureModules_; }
+    // The picture plug-ins; loaded here on the first call when the options ask for that.
+    const std::vector<DynamicModule>& PictureModules();
+    bool PictureModulesOnDemand() const { return options_.pictureModulesOnDemand; }
     const std::u16string& IniPath() const { return profile_.Path(); }
     // The INI file, for the sections the views and the recent-file list keep.
     ProfileFile& Profile() { return profile_; }
@@ -73,6 +79,7 @@ class ProcessState {
     bool HasVectorTier() const { return vectorTier_; }
 
   private:
+    void ReadProfile();
     bool StartWorkers();
     void StopWorkers();
 
@@ -80,6 +87,9 @@ class ProcessState {
     AppSettings& settings_;
     std::u16string folder_;
     std::vector<DynamicModule> pictureModules_;
+    std::mutex pictureModulesLock_;
+    bool pictureModulesDue_ = false;  // between Start and Shutdown
+    bool pictureModulesLoaded_ = false;
     ProfileFile profile_{std::u16string()};
     bool vectorTier_ = false;
     bool started_ = false;

@@ -5,6 +5,7 @@
 #include "model/DocumentMessages.h"
 #include "platform/FailureNote.h"
 #include "platform/Path.h"
+#include "platform/StepTimes.h"
 
 namespace kelvane::cli {
 
@@ -23,8 +24,12 @@ int RunFrameMode(const CliOptions& options, Project& project, UserPrompt& prompt
         prompt.ShowError(messages::kSaveFailed);
         return kExitFailure;
     }
-    const bool drawn = options.track ? RenderTrack(project, *options.track, options.frame, image)
-                                     : RenderFrame(project, options.frame, image, true);
+    bool drawn;
+    {
+        const StepTimer timer(Step::Compose);
+        drawn = options.track ? RenderTrack(project, *options.track, options.frame, image)
+                              : RenderFrame(project, options.frame, image, true);
+    }
     if (!drawn) {
         // Nothing is written: the preview's save refuses a composition that failed.
         prompt.ShowError(kDrawFailed);
@@ -32,6 +37,7 @@ int RunFrameMode(const CliOptions& options, Project& project, UserPrompt& prompt
         return kExitFailure;
     }
     ClearFailureNote();
+    const StepTimer timer(Step::BmpWrite);
     if (!WritePreviewBmp(FromUtf8(options.output), image)) {
         prompt.ShowError(WithFailureNote(messages::kSaveFailed));
         return kExitFailure;

@@ -17,10 +17,12 @@
 #include "cli/QtMessages.h"
 #include "cli/SettingsOverrides.h"
 #include "export/OutputContainer.h"
+#include "cli/on_demand/FfmpegOnDemand.h"
 #include "export/Compressor.h"
 #include "media/PatientTimeout.h"
 #include "media/QtGuiRuntime.h"
 #include "media/TimeoutQuery.h"
+#include "platform/StepTimes.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -39,6 +41,7 @@ int Run(const CliOptions& options) {
     ProcessOptions processOptions;
     processOptions.iniBaseName = u"kelvane";  // the program's own INI file
     processOptions.readOnlySettings = true;
+    processOptions.pictureModulesOnDemand = true;
     EngineProcess process(std::move(processOptions));
     process.Start();
     if (!ApplySettingOverrides(process.State(), options.settings)) {
@@ -54,12 +57,20 @@ int Run(const CliOptions& options) {
     SetTimeoutPolicy(&patience);
     ConsolePrompt prompt(options.keepGoing);
     int status = kExitFailure;
-    if (std::unique_ptr<Project> project = LoadProject(options.project, prompt)) {
+    std::unique_ptr<Project> project;
+    {
+        const StepTimer timer(Step::ProjectRead);
+        project = LoadProject(options.project, prompt);
+    }
+    if (project) {
         status = options.mode == CliOptions::Mode::Frame ? RunFrameMode(options, *project, prompt)
                                                          : RunExportMode(options, *project, prompt);
     }
+    const StepTimer timer(Step::Shutdown);
+    project.reset();
     SetTimeoutPolicy(nullptr);
     SetTimeoutQuery(nullptr);
+    KeepFfmpegLoaded();
     process.Shutdown();
     return status;
 }
@@ -69,6 +80,7 @@ int Run(const CliOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace kelvane::cli;
+    kelvane::MarkMainEntered();
     CliOptions options;
     std::string error;
     if (!ParseOptions(argc - 1, argv + 1, options, error)) {
@@ -77,6 +89,9 @@ int main(int argc, char** argv) {
     switch (options.mode) {
         case CliOptions::Mode::Help:
             std::fputs(HelpText(), stdout);
+            if (kelvane::StepTimesOn()) {
+                std::fputs(kelvane::FormatStepTimes().c_str(), stderr);
+            }
             return kExitSuccess;
         case CliOptions::Mode::ListCodecs:
             std::fputs(kelvane::CompressorContainerListText().c_str(), stdout);
@@ -93,7 +108,7 @@ int main(int argc, char** argv) {
             break;
         case CliOptions::Mode::Join:
             // Copies encoded frames: no project, no settings, no rendering.
-            av_log_set_level(AV_LOG_ERROR);
+            SetFfmpegLogLevel(AV_LOG_ERROR);
             return RunJoinMode(options);
     }
     // Text images need Qt's fonts but never a display.
@@ -102,8 +117,11 @@ int main(int argc, char** argv) {
     setenv("SVT_LOG", "1", 0);
     QuietQtSessionNotes();
     // The program speaks for itself; FFmpeg's own notes about formats would only bury that.
-    av_log_set_level(AV_LOG_ERROR);
+    SetFfmpegLogLevel(AV_LOG_ERROR);
     const int status = Run(options);
     kelvane::ReleaseGuiApplication();
+    if (kelvane::StepTimesOn()) {
+        std::fputs(kelvane::FormatStepTimes().c_str(), stderr);
+    }
     return status;
 }

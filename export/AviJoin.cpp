@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "export/OutputContainer.h"
+#include "export/OpaqueCopy.h"
 #include "media/FfmpegHandles.h"
 
 extern "C" {
@@ -198,6 +199,11 @@ class JoinedFile {
             return false;
         }
         AVPacket* pkt = packet.get();
+        // Parts written before the fourth byte was made opaque carry 0 there; the joined file
+        // has it opaque throughout, as an export writes it.
+        const AVCodecParameters* par = part.Stream()->codecpar;
+        const bool rawBgra =
+            par->codec_id == AV_CODEC_ID_RAWVIDEO && par->bits_per_coded_sample == 32;
         uint32_t copied = 0;
         int got;
         while ((got = av_read_frame(part.input.get(), pkt)) >= 0) {
@@ -209,6 +215,14 @@ class JoinedFile {
             if (copied == 0 && !(pkt->flags & AV_PKT_FLAG_KEY)) {
                 error = part.path + " の最初のフレームがキーフレームではありません。";
                 return false;
+            }
+            if (rawBgra) {
+                if (av_packet_make_writable(pkt) < 0) {
+                    av_packet_unref(pkt);
+                    error = "メモリが足りません。";
+                    return false;
+                }
+                CopyOpaque(pkt->data, pkt->data, size_t(pkt->size) & ~size_t(3));
             }
             // The encoders show every frame in the order they decode it, one packet each.
             const AVRational outBase = out_->streams[0]->time_base;

@@ -13,6 +13,8 @@
 #include "export/CompressorChooser.h"
 #include "export/ContainerWriter.h"
 #include "export/OutputContainer.h"
+#include "export/FileSink.h"
+#include "export/OpaqueCopy.h"
 #include "media/FfmpegHandles.h"
 #include "platform/SystemErrorText.h"
 
@@ -27,12 +29,15 @@ namespace kelvane {
 // The FFmpeg side of an open file: the muxer with its file and, when compressing, the encoder,
 // the pixel converter and the frame they share.
 struct AviWriter::Output {
+    FileSink file;  // declared first: closed after the muxer is released
     av::OutputContextPtr format;
     AVStream* stream = nullptr;  // owned by format
     av::CodecContextPtr encoder;
     av::SwsPtr convert;
     av::FramePtr frame;
     av::PacketPtr packet;
+    // Uncompressed output: the frame as it goes to the file, with its fourth bytes set.
+    PageAlignedBytes opaque;
     bool headerWritten = false;
     // What finishing a file cut short needs: the setup the muxer was made with, where the headers
     // ended and every packet that reached the file.
@@ -149,6 +154,9 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     if (compressor_ != nullptr && !OpenEncoder(rate, scale)) {
         return false;
     }
+    if (compressor_ == nullptr && !out_->opaque.Allocate(input_.sizeImage)) {
+        return false;
+    }
 
     out_->params.reset(avcodec_parameters_alloc());
     if (!out_->params) {
@@ -177,11 +185,13 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     AVFormatContext* raw = out_->format.get();
     out_->stream = raw->streams[0];
 
-    const int opened = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0) {
-        RecordFailure(AVUNERROR(opened));
+    // A frame's bytes go to the file in one write from where they lie.
+    if (!out_->file.Open(path)) {
+        RecordFailure(errno);
         return false;
     }
+    raw->pb = out_->file.Context();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     av::Dictionary options;
     SetAviHeaderOptions(options);
     if (avformat_write_header(raw, options.Address()) < 0 || !Flushed()) {
@@ -304,11 +314,14 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
     if (out_->encoder) {
         ok = WriteEncoded(static_cast<const uint8_t*>(pixels), index);
     } else {
+        // Other tools read the fourth byte as alpha: the file gets it opaque, the frame handed in
+        // stays as it is. This copy is the only one on the way to the file.
+        CopyOpaque(static_cast<const uint8_t*>(pixels), out_->opaque.Data(), size);
         lastEncodeEndNs_ = SteadyNs();
         AVPacket* pkt = out_->packet.get();
         av_packet_unref(pkt);
-        // The muxer copies the bytes into the file before it returns; the frame is not copied.
-        pkt->data = const_cast<uint8_t*>(static_cast<const uint8_t*>(pixels));
+        // The muxer writes the bytes into the file before it returns.
+        pkt->data = out_->opaque.Data();
         pkt->size = int(size);
         pkt->pts = pkt->dts = index;
         pkt->duration = 1;
@@ -462,9 +475,8 @@ void AviWriter::Release() {
 void AviWriter::FinishCutFile() {
     // The muxer's own idea of the file includes the packet that failed: it is let go without
     // writing anything more, and the file is finished after the last packet that reached it.
-    AVIOContext* pb = out_->format->pb;
     out_->format->pb = nullptr;
-    avio_closep(&pb);
+    out_->file.Close();
     // The reason reported stays the one that stopped the writing, whatever finishing meets.
     int error = 0;
     FinishCutAvi(out_->path, MuxerSetup(), out_->headerEnd, out_->packets, error);

@@ -21,7 +21,8 @@ struct OutputContainer;
 struct AviMuxerSetup;
 
 // Writes the composed output frames into an AVI file with one video stream, either as raw
-// 32-bit bottom-up bitmaps or through one of the offered compressors. The calls come strictly in
+// 32-bit bottom-up bitmaps (fourth byte 0xFF, opaque to readers that take it as alpha; the frames
+// handed in are not changed) or through one of the offered compressors. The calls come strictly in
 // order: ChooseCompressor, Initialise, Open, WriteFrame for frames 0, 1, 2, ..., Close. Files of
 // any size stay valid: past the first gigabyte the container continues in OpenDML form.
 class AviWriter {

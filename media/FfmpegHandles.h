@@ -26,10 +26,11 @@ struct PacketDeleter {
 struct SwsDeleter {
     void operator()(SwsContext* p) const { sws_freeContext(p); }
 };
-// An output context together with the file it writes; closing the file is part of the release.
+// An output context together with the file it writes; closing the file is part of the release,
+// unless the caller handed in an I/O context of its own (AVFMT_FLAG_CUSTOM_IO) and closes it.
 struct OutputContextDeleter {
     void operator()(AVFormatContext* p) const {
-        if (p->pb && !(p->oformat->flags & AVFMT_NOFILE)) {
+        if (p->pb && !(p->oformat->flags & AVFMT_NOFILE) && !(p->flags & AVFMT_FLAG_CUSTOM_IO)) {
             avio_closep(&p->pb);
         }
         avformat_free_context(p);

@@ -24,7 +24,9 @@ QGuiApplication* ownApp = nullptr;
 
 bool EnsureGuiApplication() {
     if (QCoreApplication* app = QCoreApplication::instance()) {
-        return qobject_cast<QGuiApplication*>(app) != nullptr;
+        // By name, not qobject_cast: the command-line tool maps Qt GUI only when text is drawn,
+        // and the cast would need its meta-object at start.
+        return app->inherits("QGuiApplication");
     }
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if ((!platform || !*platform) && !HasDisplay())

@@ -1,6 +1,8 @@
 // Writes the reference composition of the peer measurements as a project file:
 //
 //   make_reference_project MEDIA_FOLDER OUT.xqm [FRAMES]
+//   make_reference_project --empty OUT.xqm [FRAMES]
+//   make_reference_project --movie MOVIE OUT.xqm FRAMES
 //
 // 1920 x 1080, 30 frames per second, FRAMES frames (default 300) on a background of 0x203040:
 //   track 0: MEDIA/movie.mp4 (1280 x 720) scaled 1.5 and rotated 10 degrees about the centre,
@@ -12,6 +14,9 @@
 //            multiplied onto the frame at (1200, 660), bilinear.
 // Past the movie's 300 frames both movie tracks start it again every 300 frames, so that a long
 // export keeps decoding.
+// --empty writes the same settings with no files and no events (the start-up benchmark's frame of
+// an empty project); --movie one 1920 x 1080 movie shown whole and unscaled on track 0 for FRAMES
+// frames (the random-frame benchmark).
 
 #include <climits>
 #include <cstdio>
@@ -76,7 +81,43 @@ bool AddMovieTrack(Project& p, uint32_t track, const TrackEvent& first, uint32_t
 
 }  // namespace
 
+// The start-up benchmark's projects: nothing at all, or one movie as it is.
+int WriteSmallProject(const std::string& mode, const char* movie, const char* out, long frames) {
+    std::unique_ptr<Project> p = Project::Create();
+    if (!p || frames < 1 || frames > long(kMaxProjectLength)) {
+        return 2;
+    }
+    p->ApplyDefaults();
+    p->ApplySettings(false, 1920, 1080, uint32_t(frames), 0x00403020, 0, 30.0, PathBuffer{});
+    if (mode == "--movie") {
+        char full[PATH_MAX];
+        if (realpath(movie, full) == nullptr || !SetPath(p->files[0], FileKind::Movie, full)) {
+            std::fprintf(stderr, "no movie %s\n", movie);
+            return 1;
+        }
+        TrackEvent whole = Placed(0, 0, 1920, 1080, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f);
+        whole.drawMethod = int32_t(DrawMethod::Standard);
+        whole.position = 0;
+        whole.step = p->settings.frameDuration;
+        if (!p->tracks[0].InsertSorted(&whole, 1)) {
+            return 1;
+        }
+    }
+    if (!ProjectFile::Write(FromUtf8(out), *p)) {
+        std::fprintf(stderr, "cannot write %s\n", out);
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--empty") == 0) {
+        return WriteSmallProject(argv[1], nullptr, argv[2],
+                                 argc >= 4 ? std::strtol(argv[3], nullptr, 10) : 300);
+    }
+    if (argc == 5 && std::strcmp(argv[1], "--movie") == 0) {
+        return WriteSmallProject(argv[1], argv[2], argv[3], std::strtol(argv[4], nullptr, 10));
+    }
     if (argc < 3 || argc > 4) {
         std::fprintf(stderr, "usage: %s MEDIA_FOLDER OUT.xqm [FRAMES]\n", argv[0]);
         return 2;

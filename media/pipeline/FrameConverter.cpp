@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "platform/StepTimes.h"
 #include "render/PixelImage.h"
 
 namespace kelvane {
@@ -57,6 +58,7 @@ FrameConverter::FrameConverter(int width, int height)
     : width_(width), height_(height), pitch_(PixelImage::PitchFor(width, 32)) {}
 
 bool FrameConverter::Convert(const AVFrame& frame, uint8_t* destination, size_t size) {
+    const StepTimer timer(Step::Convert);
     if (!destination || size > ConvertedSize())
         return false;
     std::lock_guard<std::mutex> lock(mutex_);

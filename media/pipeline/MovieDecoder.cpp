@@ -4,6 +4,8 @@
 #include <atomic>
 #include <limits>
 
+#include "platform/StepTimes.h"
+
 namespace kelvane {
 
 namespace {
@@ -13,6 +15,8 @@ std::atomic<PacketReadHook> packetReadHook{nullptr};
 constexpr AVRational kRefTimeBase{1, 10'000'000};
 constexpr int32_t kEventErrorAbort = 3;
 constexpr int32_t kEventStreamErrorStopped = 6;
+
+std::atomic<uint64_t> g_decodedInProcess{0};
 // Seeks that land too late go back further, doubling the step each time; past this many the
 // stream is read from its start.
 constexpr int kMaxBackOffs = 24;
@@ -43,7 +47,12 @@ void SetPacketReadHook(PacketReadHook hook) {
     packetReadHook.store(hook);
 }
 
+uint64_t MovieDecoder::DecodedInProcess() {
+    return g_decodedInProcess.load(std::memory_order_relaxed);
+}
+
 bool MovieDecoder::Open(const std::string& nativePath) {
+    const StepTimer timer(Step::MovieOpen);
     path_ = nativePath;
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, nativePath.c_str(), nullptr, nullptr) < 0)
@@ -69,6 +78,7 @@ bool MovieDecoder::Open(const std::string& nativePath) {
 }
 
 bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
+    const StepTimer timer(Step::MovieOpen);
     if (!format_ || videoStream < 0 || videoStream >= VideoStreamCount())
         return false;
     codec_.reset();
@@ -304,6 +314,7 @@ bool MovieDecoder::CanDecodeOnTo(bool frameUnits, int64_t position) const {
 }
 
 bool MovieDecoder::Seek(bool frameUnits, int64_t position) {
+    const StepTimer timer(Step::Seek);
     if (!codec_)
         return false;
     if (CanDecodeOnTo(frameUnits, position)) {
@@ -511,6 +522,7 @@ bool MovieDecoder::ReadPacket(int& error) {
 }
 
 MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& error) {
+    const StepTimer timer(Step::Decode);
     if (firstPending_) {
         firstPending_ = false;
         index = IndexOf(lastTs_);
@@ -522,6 +534,7 @@ MovieDecoder::Result MovieDecoder::Next(int64_t& index, RefTime& time, int32_t& 
         const int r = avcodec_receive_frame(codec_.get(), frame_.get());
         if (r >= 0) {
             decoded_.fetch_add(1, std::memory_order_relaxed);
+            g_decodedInProcess.fetch_add(1, std::memory_order_relaxed);
             int64_t ts = frame_->best_effort_timestamp;
             if (ts == AV_NOPTS_VALUE) {
                 // Pictures given out at the end of the stream carry no time; they follow the one

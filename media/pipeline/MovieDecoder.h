@@ -69,6 +69,9 @@ class MovieDecoder {
 
     // Pictures the codec has produced since the file was opened (skipped ones do not count).
     uint64_t DecodedCount() const { return decoded_.load(std::memory_order_relaxed); }
+    // Pictures decoded by every decoder of the process so far, for benchmarks that drive the
+    // movies from the window, where no reader is at hand.
+    static uint64_t DecodedInProcess();
     int Width() const { return width_; }
     int Height() const { return height_; }
 

@@ -95,6 +95,48 @@ TEST_F(FrameRangeTest, PartsJoinIntoTheWholeExport) {
     }
 }
 
+// Uncompressed frames reach the file with their fourth bytes opaque, and a join makes them so in
+// parts written before that (fourth bytes 0), so that tools reading BGRA see the whole picture.
+TEST_F(FrameRangeTest, UncompressedFramesAndJoinsAreOpaque) {
+    Export("a.avi", {"--frames", "0-6"});
+    Export("b.avi", {"--frames", "7-23"});
+    auto frameChunks = [](const std::filesystem::path& path) {
+        std::vector<RiffChunk> frames;
+        for (const RiffChunk& c : ReadRiffChunks(path)) {
+            if (c.id == "00db" || c.id == "00dc") {
+                frames.push_back(c);
+            }
+        }
+        return frames;
+    };
+    auto allOpaque = [&](const std::filesystem::path& path) {
+        const std::vector<RiffChunk> frames = frameChunks(path);
+        bool opaque = !frames.empty();
+        for (const RiffChunk& c : frames) {
+            const std::vector<uint8_t> bytes = ReadChunkData(path, c);
+            for (size_t i = 3; i < bytes.size(); i += 4) {
+                opaque = opaque && bytes[i] == 0xFF;
+            }
+        }
+        return opaque;
+    };
+    EXPECT_TRUE(allOpaque(Path("a.avi")));
+    // b.avi as an earlier version wrote it.
+    {
+        std::fstream file(Path("b.avi"), std::ios::in | std::ios::out | std::ios::binary);
+        for (const RiffChunk& c : frameChunks(Path("b.avi"))) {
+            for (uint64_t i = 3; i < c.size; i += 4) {
+                file.seekp(std::streamoff(c.dataOffset + i));
+                file.put('\0');
+            }
+        }
+    }
+    EXPECT_FALSE(allOpaque(Path("b.avi")));
+    ASSERT_EQ(Join("joined.avi", {"a.avi", "b.avi"}).status, 0);
+    EXPECT_TRUE(allOpaque(Path("joined.avi")));
+    EXPECT_EQ(frameChunks(Path("joined.avi")).size(), 24u);
+}
+
 // Whatever is wrong, the join says which file and why, and writes nothing: an older file of the
 // output's name stays as it was.
 TEST_F(FrameRangeTest, JoinsOfPartsThatDoNotFitAreRefused) {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "AviProbe.h"
 #include "export/AviWriter.h"
@@ -190,8 +192,12 @@ TEST(AviWriterUncompressed, FramesAreWholeBottomUpKeyFramesWithABitmapHeader) {
     for (uint32_t i = 0; i < 3; ++i) {
         PaintTestFrame(expected, i);
         ASSERT_EQ(samples[i].size(), size_t(w * 4 * h));
-        EXPECT_EQ(std::memcmp(samples[i].data(), expected.Pixels(), expected.ByteSize()), 0)
-            << "frame " << i << " is not the bitmap as handed in";
+        // The bitmap as handed in, its fourth bytes opaque.
+        std::vector<uint8_t> opaque(expected.Pixels(), expected.Pixels() + expected.ByteSize());
+        for (size_t b = 3; b < opaque.size(); b += 4) {
+            opaque[b] = 0xFF;
+        }
+        EXPECT_EQ(samples[i], opaque) << "frame " << i << " is not the bitmap as handed in";
     }
     ASSERT_EQ(idx1.size(), 3u * 16);
     for (size_t e = 0; e < 3; ++e) {
@@ -206,6 +212,45 @@ TEST(AviWriterUncompressed, FramesAreWholeBottomUpKeyFramesWithABitmapHeader) {
     ASSERT_EQ(video.frames.size(), 3u);
     PaintTestFrame(expected, 2);
     EXPECT_EQ(video.frames[2], TopDownPixels(expected));
+}
+
+// FFmpeg reads 32-bit uncompressed AVI as BGRA: its picture of a frame must be opaque, and the
+// frame handed in keeps its fourth bytes as they were. A frame wider than the copy's vector steps
+// with an odd width checks the end of the rows.
+TEST(AviWriterUncompressed, FfmpegSeesOpaquePicturesAndTheFramesStayAsHandedIn) {
+    ScratchFolder dir;
+    const std::string path = dir.File("opaque.avi");
+    const int32_t w = 37;
+    const int32_t h = 5;
+    AviWriter writer;
+    NamedCompressorChooser chooser{std::string{kUncompressedName}};
+    ASSERT_TRUE(writer.ChooseCompressor(chooser));
+    writer.Initialise();
+    PixelImage frame;
+    ASSERT_TRUE(frame.Create(w, h));
+    PaintTestFrame(frame, 1);
+    const std::vector<uint8_t> before(frame.Pixels(), frame.Pixels() + frame.ByteSize());
+    ASSERT_TRUE(writer.Open(frame.Header(), path, 30, 1));
+    ASSERT_TRUE(writer.WriteFrame(frame.Pixels(), frame.ByteSize(), frame.Pixels(), 0));
+    writer.Close();
+    EXPECT_EQ(std::memcmp(frame.Pixels(), before.data(), before.size()), 0);
+
+    // The alpha plane of ffmpeg's PNG of the frame, as bytes.
+    const std::string png = dir.File("frame.png");
+    const std::string command = "ffmpeg -nostdin -v error -y -i '" + path + "' -frames:v 1 '" +
+                                png + "' && ffmpeg -nostdin -v error -i '" + png +
+                                "' -vf alphaextract -f rawvideo -pix_fmt gray -";
+    std::string alpha;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            alpha.append(buffer, n);
+        }
+        ASSERT_EQ(pclose(pipe), 0) << command;
+    }
+    ASSERT_EQ(alpha.size(), size_t(w * h));
+    EXPECT_EQ(alpha, std::string(size_t(w * h), '\xFF'));
 }
 
 TEST(AviWriterRate, StreamRateIsTheGivenFraction) {
