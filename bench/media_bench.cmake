@@ -7,7 +7,8 @@ target_link_libraries(movie_read_bench PRIVATE kelvane_media kelvane_test_suppor
 
 add_executable(history_bench ${CMAKE_CURRENT_LIST_DIR}/history_bench.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/LargeProject.cpp)
-target_link_libraries(history_bench PRIVATE kelvane_media benchmark::benchmark Threads::Threads)
+target_link_libraries(history_bench PRIVATE kelvane_media kelvane_test_support benchmark::benchmark
+                      Threads::Threads)
 
 # The reference composition of the peer measurements (bench/peers/project_bench.sh).
 add_executable(make_reference_project ${CMAKE_CURRENT_LIST_DIR}/peers/make_reference_project.cpp)
