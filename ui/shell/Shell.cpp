@@ -5,6 +5,8 @@
 #include "media/TimeoutQuery.h"
 
 #include "model/Document.h"
+#include "model/JournalRecovery.h"
+#include "platform/Path.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/shell/AboutDialog.h"
 #include "ui/shell/ApplicationCommands.h"
@@ -14,12 +16,14 @@
 
 Shell::Shell(kelvane::ProcessState& process)
     : process_(process),
+      recoveryFolder_(kelvane::ToNativePath(kelvane::FolderOf(process.IniPath())) + "/recovery"),
       timeoutRelay_(timeoutPrompt_,
                     [](kelvane::UiThreadPrompt::Task task) {
                         QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
                     }),
       document_(std::make_unique<UiDocument>(services_, prompt_, clipboard_)),
       recentFiles_(process.Profile()) {
+    document_->EnableRecovery(recoveryFolder_);
     session_ = std::make_unique<DocumentSession>(*document_, prompt_, recentFiles_);
     application_ =
         std::make_unique<ApplicationCommands>(*session_, recentFiles_, process_, prompt_);
@@ -56,6 +60,10 @@ Shell::~Shell() {
 
 bool Shell::openStartupProject(const QString& path) {
     return session_->openDocument(path);
+}
+
+void Shell::offerRecovery() {
+    kelvane::OfferRecovery(recoveryFolder_, *document_, prompt_);
 }
 
 void Shell::show() {
