@@ -189,7 +189,8 @@ void RecoveryJournal::MaybeCompact() {
     uint64_t offset = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (bytesSinceBase_ <= std::max(compactAfter_, baseBytes_) || !file_.Size(offset)) {
+        const uint64_t threshold = compactAfter_.value_or(std::max(uint64_t(64) << 20, baseBytes_));
+        if (bytesSinceBase_ <= threshold || !file_.Size(offset)) {
             return;
         }
     }

@@ -47,8 +47,9 @@ class RecoveryJournal {
     std::string FilePath() const;
     // Bytes the last Record appended (0 when nothing had changed).
     uint64_t LastRecordBytes() const { return lastRecordBytes_; }
-    // Records appended beyond this many bytes past the base start a compaction (at least the
-    // size of the base itself).
+    // Records appended beyond this many bytes past the base start a compaction. By default the
+    // records must outgrow both 64 MB and the base itself (a project file or a whole image), so
+    // that rewriting the base costs no more than the records it folds in.
     void SetCompactionThreshold(uint64_t bytes) { compactAfter_ = bytes; }
     // Waits for a compaction in progress to end; true when one ran and swapped its file in.
     bool WaitForCompaction();
@@ -67,7 +68,7 @@ class RecoveryJournal {
     bool allTablesNext_ = false;  // the first record on a base file carries every small part
     int64_t lastMillis_ = 0;
     uint64_t lastRecordBytes_ = 0;
-    uint64_t compactAfter_ = 64ull << 20;
+    std::optional<uint64_t> compactAfter_;
 
     mutable std::mutex mutex_;  // the file and the counters below, against the compaction
     LockedFile file_;
