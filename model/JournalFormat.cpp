@@ -71,11 +71,14 @@ void Empty(Project& project) {
 bool ReadSettings(Cursor& in, Project& project) {
     ProjectSettings& s = project.settings;
     uint32_t method = 0;
-    return in.Get(s.basePath, sizeof(s.basePath)) && in.U32(s.width) && in.U32(s.height) &&
-           in.Get(&s.frameRate, sizeof(double)) && in.I64(s.frameDuration) && in.U32(s.length) &&
-           in.U32(s.background) && in.U32(method) &&
-           (s.defaultDrawMethod = int32_t(method), true) &&
-           in.Get(project.projectFolder, sizeof(project.projectFolder));
+    if (!in.Get(s.basePath, sizeof(s.basePath)) || !in.U32(s.width) || !in.U32(s.height) ||
+        !in.Get(&s.frameRate, sizeof(double)) || !in.I64(s.frameDuration) || !in.U32(s.length) ||
+        !in.U32(s.background) || !in.U32(method) ||
+        !in.Get(project.projectFolder, sizeof(project.projectFolder))) {
+        return false;
+    }
+    s.defaultDrawMethod = int32_t(method);
+    return true;
 }
 
 bool ReadFile(Cursor& in, Project& project) {
@@ -409,7 +412,9 @@ ReadResult Read(const uint8_t* bytes, size_t size, Recovered& info, Project* pro
     if (!begun) {
         // Cut before its first record was whole: a journal of ours that recorded nothing yet.
         uint32_t magic = kMagic;
-        std::memcpy(&magic, bytes, size < 4 ? size : 4);
+        if (size > 0) {
+            std::memcpy(&magic, bytes, size < 4 ? size : 4);
+        }
         return magic == kMagic ? ReadResult::NoEdits : ReadResult::Unreadable;
     }
     return info.edits > 0 ? ReadResult::Restorable : ReadResult::NoEdits;
