@@ -16,14 +16,20 @@
 
 Shell::Shell(kelvane::ProcessState& process)
     : process_(process),
-      recoveryFolder_(kelvane::ToNativePath(kelvane::FolderOf(process.IniPath())) + "/recovery"),
+      // Beside the INI file, wherever that went; none for a process without one.
+      recoveryFolder_(process.IniPath().empty()
+                          ? std::string()
+                          : kelvane::ToNativePath(kelvane::FolderOf(process.IniPath())) +
+                                "/recovery"),
       timeoutRelay_(timeoutPrompt_,
                     [](kelvane::UiThreadPrompt::Task task) {
                         QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
                     }),
       document_(std::make_unique<UiDocument>(services_, prompt_, clipboard_)),
       recentFiles_(process.Profile()) {
-    document_->EnableRecovery(recoveryFolder_);
+    if (!recoveryFolder_.empty()) {
+        document_->EnableRecovery(recoveryFolder_);
+    }
     session_ = std::make_unique<DocumentSession>(*document_, prompt_, recentFiles_);
     application_ =
         std::make_unique<ApplicationCommands>(*session_, recentFiles_, process_, prompt_);
@@ -63,7 +69,9 @@ bool Shell::openStartupProject(const QString& path) {
 }
 
 void Shell::offerRecovery() {
-    kelvane::OfferRecovery(recoveryFolder_, *document_, prompt_);
+    if (!recoveryFolder_.empty()) {
+        kelvane::OfferRecovery(recoveryFolder_, *document_, prompt_);
+    }
 }
 
 void Shell::show() {
