@@ -7,7 +7,7 @@
 
 namespace kelvane::bench {
 
-std::unique_ptr<Project> LargeProject() {
+std::unique_ptr<Project> LargeProject(uint32_t eventsPerTrack) {
     std::unique_ptr<Project> p = Project::Create();
     p->ApplyDefaults();
     for (uint32_t id = 0; id < 1000; ++id) {
@@ -16,13 +16,13 @@ std::unique_ptr<Project> LargeProject() {
         CopyPath(entry.path, FromUtf8("\\pictures\\picture" + std::to_string(id) + ".png"));
         entry.colour = kNoTransparentColour;
     }
-    std::vector<TrackEvent> events(1000);
+    std::vector<TrackEvent> events(eventsPerTrack);
     for (uint32_t i = 0; i < events.size(); ++i) {
         TrackEvent& e = events[i];
         e = TrackEvent{};
         e.flags = kEventUsed | kEventParametric;
         e.start = i * 30;
-        e.fileId = int32_t(i);
+        e.fileId = int32_t(i % 1000);
         e.right = 320;
         e.bottom = 240;
         e.colour = 0x00FFFFFF;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "model/Project.h"
@@ -7,7 +8,8 @@
 namespace kelvane::bench {
 
 // The large project the file and history benchmarks share: 1000 picture entries (descriptors
-// only, nothing loaded) and 256 tracks of 1000 events each.
-std::unique_ptr<Project> LargeProject();
+// only, nothing loaded) and 256 tracks of `eventsPerTrack` events each (10,000 make the 389 MB
+// project of the edit benchmarks).
+std::unique_ptr<Project> LargeProject(uint32_t eventsPerTrack = 1000);
 
 }  // namespace kelvane::bench

@@ -1,12 +1,18 @@
 // The edit history on a large project (1000 picture entries as descriptors, 256 tracks of 1000
 // events): checkpoint, undo and redo, beside the composition of one 1080p frame in the same
-// binary, the yardstick a checkpoint has to stay well under.
+// binary, the yardstick a checkpoint has to stay well under. The edit/ cases go through the
+// document on the 256 x 10,000-event project (389 MB of events): a file dropped on the timeline
+// with its checkpoint, undo and redo, and the memory that 16 one-event edits hold beside the
+// project (counters bytes_project, bytes_history and ratio = all / project).
 //
 //   history_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+//   history_bench --benchmark_filter=edit/ --benchmark_repetitions=5
 
 #include <benchmark/benchmark.h>
 
 #include "bench/LargeProject.h"
+
+#include <malloc.h>
 
 #include <chrono>
 #include <cstdio>
@@ -16,6 +22,8 @@
 
 #include "media/FrameRenderer.h"
 #include "media/MediaSource.h"
+#include "model/Clipboard.h"
+#include "model/Document.h"
 #include "model/DocumentServices.h"
 #include "model/EditHistory.h"
 #include "model/Project.h"
@@ -26,6 +34,7 @@
 #include "render/PixelTables.h"
 #include "render/SamplingMatrix.h"
 #include "settings/AppSettings.h"
+#include "support/ScriptedPrompt.h"
 
 namespace {
 
@@ -47,6 +56,38 @@ class NoLoadServices : public DocumentServices {
         return false;
     }
     int loads = 0;
+};
+
+// Opening any path gives the 256 x 10,000-event project.
+class LargeProjectServices : public NoLoadServices {
+  public:
+    bool ReadProject(std::u16string_view, Project& project) override {
+        std::unique_ptr<Project> large = bench::LargeProject(10'000);
+        return large && CopyProjectSnapshot(*large, project);
+    }
+};
+
+// Bytes the allocator has handed out, small blocks and mapped ones alike.
+size_t AllocatedBytes() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// A document holding the 10,000-event project, with a full undo ring of one-event edits.
+struct LargeDocument {
+    LargeProjectServices services;
+    testing::ScriptedPrompt prompt;
+    MemoryClipboard clipboard;
+    Document doc{services, prompt, clipboard};
+    uint32_t edits = 0;
+
+    bool Open() { return doc.OpenDocument(u"/large.xqm"); }
+    // A picture dropped on the next track, one second further each time.
+    bool Drop() {
+        const uint32_t n = edits++;
+        return doc.Timeline().DropFile(n % kTrackCount, int32_t(n % 1000), 15 + 30 * (n % 9000),
+                                       true);
+    }
 };
 
 double Ms(Clock::time_point a, Clock::time_point b) {
@@ -163,6 +204,70 @@ void CheckpointLoadedPicture(benchmark::State& state) {
     }
 }
 
+// A file dropped on the timeline of the 389 MB project: checkpoint and insertion, in the steady
+// state where every checkpoint also lets the oldest snapshot go.
+void EditDropFile(benchmark::State& state) {
+    LargeDocument large;
+    if (!large.Open()) {
+        state.SkipWithError("no memory");
+        return;
+    }
+    for (uint32_t k = 0; k < EditHistory::kRingSize; ++k) {
+        large.Drop();
+    }
+    for (auto _ : state) {
+        if (!large.Drop() || !large.prompt.errors.empty()) {
+            state.SkipWithError("the drop failed");
+            return;
+        }
+    }
+}
+
+// Undo and redo of a drop on the 389 MB project, each timed alone.
+void EditUndoRedo(benchmark::State& state, bool timeUndo) {
+    LargeDocument large;
+    if (!large.Open()) {
+        state.SkipWithError("no memory");
+        return;
+    }
+    for (uint32_t k = 0; k < 4; ++k) {
+        large.Drop();
+    }
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        large.doc.Undo();
+        const auto t1 = Clock::now();
+        large.doc.Redo();
+        const auto t2 = Clock::now();
+        if (large.services.loads != 0 || !large.doc.CanUndo() || large.doc.CanRedo()) {
+            state.SkipWithError("undo or redo failed, or loaded a file");
+            return;
+        }
+        state.SetIterationTime((timeUndo ? Ms(t0, t1) : Ms(t1, t2)) / 1000.0);
+    }
+}
+
+// What 16 one-event edits hold beside the project itself: a count, not a time.
+void EditMemory(benchmark::State& state) {
+    for (auto _ : state) {
+        const size_t before = AllocatedBytes();
+        auto large = std::make_unique<LargeDocument>();
+        if (!large->Open()) {
+            state.SkipWithError("no memory");
+            return;
+        }
+        const size_t opened = AllocatedBytes();
+        for (uint32_t k = 0; k < EditHistory::kRingSize; ++k) {
+            large->Drop();
+        }
+        const size_t edited = AllocatedBytes();
+        const double project = double(opened - before);
+        state.counters["bytes_project"] = project;
+        state.counters["bytes_history"] = double(edited) - double(opened);
+        state.counters["ratio"] = double(edited - before) / project;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,6 +289,18 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("history/redo/large_project", UndoRedo, false)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();
+    benchmark::RegisterBenchmark("edit/drop_file/large_project_10k", EditDropFile)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("edit/undo/large_project_10k", EditUndoRedo, true)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark("edit/redo/large_project_10k", EditUndoRedo, false)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark("edit/memory_16_edits/large_project_10k", EditMemory)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("history/checkpoint/loaded_1080p_picture", CheckpointLoadedPicture)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();

@@ -7,8 +7,14 @@ target_link_libraries(movie_read_bench PRIVATE kelvane_media kelvane_test_suppor
 
 add_executable(history_bench ${CMAKE_CURRENT_LIST_DIR}/history_bench.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/LargeProject.cpp)
-target_link_libraries(history_bench PRIVATE kelvane_media benchmark::benchmark Threads::Threads)
+target_link_libraries(history_bench PRIVATE kelvane_media kelvane_test_support benchmark::benchmark
+                      Threads::Threads)
 
 # The reference composition of the peer measurements (bench/peers/project_bench.sh).
 add_executable(make_reference_project ${CMAKE_CURRENT_LIST_DIR}/peers/make_reference_project.cpp)
 target_link_libraries(make_reference_project PRIVATE kelvane_render kelvane_model)
+
+# The crash journal: its cost per edit and the restore of the large project.
+add_executable(journal_bench ${CMAKE_CURRENT_LIST_DIR}/journal_bench.cpp
+                             ${CMAKE_CURRENT_LIST_DIR}/LargeProject.cpp)
+target_link_libraries(journal_bench PRIVATE kelvane_model kelvane_test_support benchmark::benchmark)

@@ -100,7 +100,7 @@ bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip) {
         return false;
     }
     for (Track& track : project.tracks) {
-        if (track.Events() == nullptr) {
+        if (!track.HasArray()) {
             continue;
         }
         if (!DrawTrackEvent(track.EvalState(), project, target, clip)) {
@@ -132,7 +132,7 @@ bool RenderTrack(Project& project, uint32_t track, uint32_t frame, PixelImage& t
     ResetTrackEvalState(t);
     EvaluateTrack(t, frame, Settings().pixelQuality);
     target.Fill(project.settings.background);
-    if (t.Events() == nullptr) {
+    if (!t.HasArray()) {
         return true;
     }
     return DrawTrackEvent(t.EvalState(), project, target, WholeImage(target));

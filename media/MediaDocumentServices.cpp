@@ -9,6 +9,12 @@ bool MediaDocumentServices::ReadProject(std::u16string_view path, Project& proje
     return ProjectFile::Read(path, project, loader_, loader_.Prompt());
 }
 
+bool MediaDocumentServices::ReadProjectBytes(const std::vector<uint8_t>& bytes,
+                                             std::u16string_view folder, Project& project) {
+    return ProjectFile::ReadFromMemory(bytes.data(), bytes.size(), folder, project, loader_,
+                                       loader_.Prompt());
+}
+
 bool MediaDocumentServices::WriteProject(std::u16string_view path, Project& project) {
     return ProjectFile::Write(path, project);
 }

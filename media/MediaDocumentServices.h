@@ -12,6 +12,8 @@ class MediaDocumentServices final : public DocumentServices {
     explicit MediaDocumentServices(UserPrompt& prompt) : loader_(prompt) {}
 
     bool ReadProject(std::u16string_view path, Project& project) override;
+    bool ReadProjectBytes(const std::vector<uint8_t>& bytes, std::u16string_view folder,
+                          Project& project) override;
     bool WriteProject(std::u16string_view path, Project& project) override;
     bool OpenFile(const Project& paths, FileEntry& entry, FileKind kind,
                   std::u16string_view path) override;

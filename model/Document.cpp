@@ -6,6 +6,7 @@
 #include "model/DocumentServices.h"
 #include "model/FileTableCommands.h"
 #include "model/ProjectSettingsCommands.h"
+#include "model/RecoveryJournal.h"
 #include "model/TemplateCommands.h"
 #include "model/TimelineCommands.h"
 #include "platform/FailureNote.h"
@@ -45,7 +46,42 @@ Document::Document(DocumentServices& services, UserPrompt& prompt, Clipboard& cl
     settings_ = std::make_unique<ProjectSettingsCommands>(*this);
 }
 
-Document::~Document() = default;
+Document::~Document() {
+    if (journal_) {
+        journal_->Remove();  // a clean close: whatever was not saved was given up
+    }
+}
+
+void Document::EnableRecovery(const std::string& folder) {
+    journal_ = std::make_unique<RecoveryJournal>(folder);
+    journal_->Restart(*project_, path_, !path_.empty() && !modified_);
+    journalPending_ = modified_;
+}
+
+void Document::RecordEdit() {
+    journalPending_ = false;
+    if (journal_ && modified_) {
+        journal_->Record(*project_);
+    }
+}
+
+bool Document::RestoreDocument(std::u16string_view path, std::u16string_view folder,
+                               const std::vector<uint8_t>& bytes) {
+    std::unique_ptr<Project> project = Project::Create();
+    if (!project) {
+        return false;
+    }
+    project->ApplyDefaults();
+    if (!services_.ReadProjectBytes(bytes, folder, *project)) {
+        prompt_.ShowError(messages::kLoadFailed);
+        return false;
+    }
+    project->CopyDefaultMethodToTracks();
+    InstallProject(std::move(project), path, false);
+    SetModified(true);
+    RecordEdit();  // the new journal holds the restored project before the old one goes
+    return true;
+}
 
 std::u16string Document::Title() const {
     std::u16string title = u"新規プロジェクト";
@@ -66,6 +102,7 @@ void Document::SetPath(std::u16string_view path) {
 }
 
 void Document::SetModified(bool modified) {
+    journalPending_ = journalPending_ || modified;
     if (modified_ != modified) {
         modified_ = modified;
         observers_.modified_.Notify(nullptr, modified);
@@ -80,7 +117,8 @@ void Document::NotifyHistory() {
     }
 }
 
-void Document::InstallProject(std::unique_ptr<Project> project, std::u16string_view path) {
+void Document::InstallProject(std::unique_ptr<Project> project, std::u16string_view path,
+                              bool fromFile) {
     views_.preview = PreviewRequest{};
     views_.preview.pending = true;
     views_.drag = DragState{};
@@ -88,6 +126,10 @@ void Document::InstallProject(std::unique_ptr<Project> project, std::u16string_v
     project_ = std::move(project);
     SetModified(false);
     SetPath(path);
+    if (journal_) {
+        journal_->Restart(*project_, path, fromFile);
+    }
+    journalPending_ = false;
     NotifyHistory();
     if (rebuildViews_) {
         rebuildViews_();
@@ -103,7 +145,7 @@ bool Document::NewDocument() {
     if (!project) {
         return false;
     }
-    InstallProject(std::move(project), u"");
+    InstallProject(std::move(project), u"", false);
     return true;
 }
 
@@ -121,7 +163,7 @@ bool Document::OpenDocument(std::u16string_view path) {
     }
     SetProjectFolder(*project, path);
     project->CopyDefaultMethodToTracks();
-    InstallProject(std::move(project), path);
+    InstallProject(std::move(project), path, true);
     return true;
 }
 
@@ -134,11 +176,19 @@ bool Document::SaveDocument(std::u16string_view path) {
     SetProjectFolder(*project_, path);
     SetPath(path);
     SetModified(false);
+    if (journal_) {
+        journal_->Restart(*project_, path, true);
+    }
+    journalPending_ = false;
     UpdateAllViews(nullptr, UpdateHint::All);
     return true;
 }
 
 void Document::UpdateAllViews(const void* sender, UpdateHint hint) {
+    // Every edit ends by telling the views: the project is whole again and goes to the journal.
+    if (journalPending_) {
+        RecordEdit();
+    }
     observers_.updates_.Notify(sender, sender, hint);
 }
 
@@ -158,6 +208,9 @@ bool Document::Checkpoint() {
 }
 
 Project& Document::BeginEdit() {
+    if (journalPending_) {
+        RecordEdit();  // an edit that ended without telling the views
+    }
     Checkpoint();
     SetModified(true);
     return *project_;

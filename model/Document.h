@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/DocumentObservers.h"
 #include "model/EditHistory.h"
@@ -19,6 +20,7 @@ namespace kelvane {
 
 class Clipboard;
 class DocumentServices;
+class RecoveryJournal;
 class UserPrompt;
 
 // The open project: its life cycle (new, open, save), the modified flag, the edit history and
@@ -45,6 +47,19 @@ class Document {
     std::u16string Title() const;
     bool IsModified() const { return modified_; }
     void SetModified(bool modified);
+
+    // --- crash journal ---
+    // From now on every completed edit is recorded in a journal in `folder` (native path) until
+    // a save, a new or opened project, or the document's end (a clean close) removes it. Off
+    // until called.
+    void EnableRecovery(const std::string& folder);
+    RecoveryJournal* Journal() { return journal_.get(); }
+    // Installs a project recovered from a journal: `bytes` are the project file that saving at
+    // its last edit would have written, read as an opened file is (media loaded, missing files
+    // asked about) with `folder` as its project folder. It keeps `path` as its name (empty: a new
+    // project), is modified, and has a fresh history. The live project stays on failure.
+    bool RestoreDocument(std::u16string_view path, std::u16string_view folder,
+                         const std::vector<uint8_t>& bytes);
 
     // --- edit history ---
     // Called before every change of the project. On failure the user is told that the edit
@@ -96,8 +111,11 @@ class Document {
     UserPrompt& Prompt() { return prompt_; }
     Clipboard& SystemClipboard() { return clipboard_; }
 
-    // Installs a new project and empties the history: new and open.
-    void InstallProject(std::unique_ptr<Project> project, std::u16string_view path);
+    // Installs a new project and empties the history: new, open and restore. `fromFile`: the
+    // project is what the file at `path` holds.
+    void InstallProject(std::unique_ptr<Project> project, std::u16string_view path, bool fromFile);
+    // Records the edit that ended in the journal.
+    void RecordEdit();
     void SetPath(std::u16string_view path);
     // Reports the undo and redo availability when it changed.
     void NotifyHistory();
@@ -118,6 +136,8 @@ class Document {
     std::unique_ptr<TimelineCommands> timeline_;
     std::unique_ptr<TemplateCommands> templates_;
     std::unique_ptr<ProjectSettingsCommands> settings_;
+    std::unique_ptr<RecoveryJournal> journal_;
+    bool journalPending_ = false;  // an edit changed the project since the last record
 };
 
 }  // namespace kelvane

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "model/FileEntry.h"
 #include "model/FileKind.h"
@@ -22,6 +23,15 @@ class DocumentServices {
     // Reads a project file into `project`, which is empty with the defaults applied. The reader
     // asks its own questions about media that fail to load. False when the file cannot be used.
     virtual bool ReadProject(std::u16string_view path, Project& project) = 0;
+    // Reads project file bytes held in memory, as ReadProject reads a file, with `folder` as the
+    // project folder: a project recovered from its crash journal.
+    virtual bool ReadProjectBytes(const std::vector<uint8_t>& bytes, std::u16string_view folder,
+                                  Project& project) {
+        (void)bytes;
+        (void)folder;
+        (void)project;
+        return false;
+    }
     // Writes the project file; false when it could not be written completely. On success the
     // project knows its new folder.
     virtual bool WriteProject(std::u16string_view path, Project& project) = 0;

@@ -60,18 +60,17 @@ bool RestoreSlot(const Project& snapshot, const FileEntry& s, FileEntry& l,
     return true;
 }
 
-// Tracks, templates and settings: the part of a copy that both modes share.
-bool CopyEditedData(const Project& from, Project& to) {
+// Tracks, templates and settings: the part of a copy that both modes share. The event arrays are
+// shared, not copied: an edit gives the live track a new array or unshares it before writing, so
+// a snapshot keeps what it saw at no cost for the tracks an edit did not touch.
+void CopyEditedData(const Project& from, Project& to) {
     for (size_t t = 0; t < kTrackCount; ++t) {
-        if (!to.tracks[t].CopyFrom(from.tracks[t])) {
-            return false;
-        }
+        to.tracks[t].ShareFrom(from.tracks[t]);
     }
     to.templates = from.templates;
     std::memcpy(to.projectFolder, from.projectFolder, sizeof(to.projectFolder));
     to.settings = from.settings;
     to.CopyDefaultMethodToTracks();
-    return true;
 }
 
 }  // namespace
@@ -82,7 +81,8 @@ bool CopyProjectSnapshot(const Project& live, Project& snapshot) {
             return false;
         }
     }
-    return CopyEditedData(live, snapshot);
+    CopyEditedData(live, snapshot);
+    return true;
 }
 
 bool RestoreProjectSnapshot(const Project& snapshot, Project& live, DocumentServices& services) {
@@ -91,7 +91,8 @@ bool RestoreProjectSnapshot(const Project& snapshot, Project& live, DocumentServ
             return false;
         }
     }
-    return CopyEditedData(snapshot, live);
+    CopyEditedData(snapshot, live);
+    return true;
 }
 
 bool EditHistory::Checkpoint(Project& live) {

@@ -12,16 +12,17 @@ namespace kelvane {
 class DocumentServices;
 
 // Snapshot mode: `snapshot` becomes a copy of `live` that holds descriptors only (kind, text,
-// path, reference duration, colour and font of every slot, no loaded object), full copies of the
-// tracks, the templates and the settings. `snapshot` may hold an older snapshot, which is
-// overwritten. False when memory runs out; `snapshot` is then unusable.
+// path, reference duration, colour and font of every slot, no loaded object), the tracks' event
+// arrays shared copy-on-write (see Track), and copies of the templates and the settings. `snapshot`
+// may hold an older snapshot, which is overwritten. False when memory runs out; `snapshot` is then
+// unusable.
 bool CopyProjectSnapshot(const Project& live, Project& snapshot);
 
-// Restore mode: `live` becomes equal to `snapshot` again. Only slots whose description differs
-// are loaded again, through `services`, with paths resolved against the snapshot's base path and
-// folder; slots that stay keep their loaded object and current frame. A load that fails stops
-// the restore there: earlier slots are done, the failing slot keeps what it had, and the later
-// slots, the tracks, the templates and the settings are left alone.
+// Restore mode: `live` becomes equal to `snapshot` again, sharing its event arrays. Only slots
+// whose description differs are loaded again, through `services`, with paths resolved against the
+// snapshot's base path and folder; slots that stay keep their loaded object and current frame. A
+// load that fails stops the restore there: earlier slots are done, the failing slot keeps what it
+// had, and the later slots, the tracks, the templates and the settings are left alone.
 bool RestoreProjectSnapshot(const Project& snapshot, Project& live, DocumentServices& services);
 
 // The undo ring of the document: up to 16 snapshots, of which 15 can be undone; the sixteenth
@@ -55,6 +56,8 @@ class EditHistory {
     uint32_t Newest() const { return newest_; }
     // How many snapshots the ring holds now.
     size_t SnapshotCount() const;
+    // The snapshot kept for `position` (null when the ring holds none there).
+    const Project* SnapshotAt(uint32_t position) const { return ring_[position % kRingSize].get(); }
 
   private:
     std::unique_ptr<Project>& Slot(uint32_t position) { return ring_[position % kRingSize]; }

@@ -58,9 +58,16 @@ void Project::ApplyDefaults() {
     CopyDefaultMethodToTracks();
 }
 
-void Project::ApplySettings(bool rescale, uint32_t width, uint32_t height, uint32_t length,
+bool Project::ApplySettings(bool rescale, uint32_t width, uint32_t height, uint32_t length,
                             uint32_t background, int32_t defaultDrawMethod, double frameRate,
                             const PathBuffer& basePath) {
+    if (rescale) {
+        for (Track& track : tracks) {
+            if (!track.Unshare()) {
+                return false;
+            }
+        }
+    }
     std::memcpy(settings.basePath, basePath, sizeof(settings.basePath));
     settings.basePath[kPathUnits - 1] = 0;
     settings.width = width;
@@ -85,6 +92,7 @@ void Project::ApplySettings(bool rescale, uint32_t width, uint32_t height, uint3
     settings.defaultDrawMethod = defaultDrawMethod;
     settings.length = length;
     CopyDefaultMethodToTracks();
+    return true;
 }
 
 void Project::CopyDefaultMethodToTracks() {

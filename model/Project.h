@@ -33,8 +33,9 @@ class Project {
 
     // The project settings command. With `rescale`, starts, steps and the given length keep
     // their times rather than their frame numbers under the new rate; playback positions are
-    // times already and stay.
-    void ApplySettings(bool rescale, uint32_t width, uint32_t height, uint32_t length,
+    // times already and stay. A rescale first gives every track its own event array; false,
+    // with nothing changed, when memory runs out for that.
+    bool ApplySettings(bool rescale, uint32_t width, uint32_t height, uint32_t length,
                        uint32_t background, int32_t defaultDrawMethod, double frameRate,
                        const PathBuffer& basePath);
 

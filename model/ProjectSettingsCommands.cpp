@@ -46,8 +46,11 @@ bool ProjectSettingsCommands::Apply(const ProjectSettingsForm& form) {
     CopyPath(basePath, form.basePath);
     const uint32_t background =
         uint32_t(form.red) | uint32_t(form.green) << 8 | uint32_t(form.blue) << 16;
-    project.ApplySettings(rescale, form.width, form.height, length, background,
-                          form.defaultDrawMethod, form.frameRate, basePath);
+    if (!project.ApplySettings(rescale, form.width, form.height, length, background,
+                               form.defaultDrawMethod, form.frameRate, basePath)) {
+        doc_.ShowMemoryLost();
+        return false;
+    }
     if (s.length > kMaxProjectLength) {
         char text[128];
         std::snprintf(text, sizeof(text), messages::kLengthLimited, unsigned(kMaxProjectLength));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "model/Document.h"
@@ -83,6 +84,10 @@ bool TimelineCommands::MoveSelected(uint32_t track, uint32_t anchor, uint32_t fr
         return false;
     }
     doc_.BeginEdit();
+    if (!t->Unshare()) {
+        doc_.ShowMemoryLost();
+        return false;
+    }
     for (TrackEvent& event : t->EventSpan()) {
         if (event.flags & kEventSelected) {
             event.start = MovedStart(event.start, anchor, frame);
@@ -105,14 +110,20 @@ bool TimelineCommands::EditSelected(uint32_t track, const std::function<void(Tra
     if (!t || !apply) {
         return false;
     }
-    const auto events = t->EventSpan();
-    const auto picked = std::count_if(events.begin(), events.end(), IsUsedAndSelected);
+    // Counted on the read-only view: the events are written only after the checkpoint has taken
+    // its share of the array, through an array of the track's own.
+    const auto shown = std::as_const(*t).EventSpan();
+    const auto picked = std::count_if(shown.begin(), shown.end(), IsUsedAndSelected);
     if (picked == 0) {
         return false;
     }
     doc_.BeginEdit();
+    if (!t->Unshare()) {
+        doc_.ShowMemoryLost();
+        return false;
+    }
     uint32_t editedStart = 0;
-    for (TrackEvent& event : events) {
+    for (TrackEvent& event : t->EventSpan()) {
         if (IsUsedAndSelected(event)) {
             apply(event);
             editedStart = event.start;
@@ -140,7 +151,7 @@ bool TimelineCommands::Copy(uint32_t track) {
         return false;
     }
     std::vector<TrackEvent> events;
-    for (const TrackEvent& event : t->EventSpan()) {
+    for (const TrackEvent& event : std::as_const(*t).EventSpan()) {
         if (IsUsedAndSelected(event)) {
             events.push_back(event);
         }
@@ -197,7 +208,7 @@ bool TimelineCommands::Delete(uint32_t track) {
     if (!t || !t->HasArray()) {
         return false;
     }
-    const auto events = t->EventSpan();
+    const auto events = std::as_const(*t).EventSpan();
     if (std::none_of(events.begin(), events.end(), IsUsedAndSelected)) {
         doc_.Prompt().ShowError(messages::kNothingToErase);
         return false;
@@ -216,14 +227,30 @@ void TimelineCommands::Select(uint32_t track, const EventPredicate& selected, co
     if (!t || !selected) {
         return;
     }
+    // The new flags of every used event: selected events are written only when one changes.
+    const auto NewFlags = [&selected](uint32_t index, const TrackEvent& event) {
+        return selected(index, event) ? event.flags | kEventSelected
+                                      : event.flags & ~uint32_t(kEventSelected);
+    };
     bool changed = false;
     uint32_t index = 0;
+    for (const TrackEvent& event : std::as_const(*t).EventSpan()) {
+        changed |= (event.flags & kEventUsed) != 0 && NewFlags(index, event) != event.flags;
+        ++index;
+    }
+    if (!changed) {
+        return;
+    }
+    // Selection is no edit and takes no checkpoint, but the flags live in the records: a shared
+    // array is copied first, so the snapshots keep the selection they saw.
+    if (!t->Unshare()) {
+        doc_.ShowMemoryLost();
+        return;
+    }
+    index = 0;
     for (TrackEvent& event : t->EventSpan()) {
         if (event.flags & kEventUsed) {
-            const uint32_t flags = selected(index, event) ? event.flags | kEventSelected
-                                                          : event.flags & ~uint32_t(kEventSelected);
-            changed |= flags != event.flags;
-            event.flags = flags;
+            event.flags = NewFlags(index, event);
         }
         ++index;
     }

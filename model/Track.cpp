@@ -1,8 +1,10 @@
 #include "model/Track.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace kelvane {
 namespace {
@@ -23,10 +25,47 @@ std::unique_ptr<TrackEvent[]> AllocateRecords(uint64_t events) {
 
 }  // namespace
 
-void Track::Install(std::unique_ptr<TrackEvent[]> records, uint32_t count) {
-    events_ = std::move(records);
+bool Track::Install(std::unique_ptr<TrackEvent[]> records, uint32_t count) {
+    try {
+        // Taking a unique array leaves it untouched when the control block cannot be made.
+        events_ = std::shared_ptr<TrackEvent[]>(std::move(records));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     count_ = count;
     eval_.ForgetPosition();
+    return true;
+}
+
+bool Track::Unshare() {
+    if (!events_ || events_.use_count() == 1) {
+        // The last other holder may have let go on another thread (a render copy): its reads of
+        // the array happen before our writes.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return true;
+    }
+    std::unique_ptr<TrackEvent[]> records = AllocateRecords(count_);
+    if (!records) {
+        return false;
+    }
+    std::memcpy(records.get(), events_.get(), size_t(count_) * sizeof(TrackEvent));
+    const TrackEvalState kept = eval_;
+    if (!Install(std::move(records), count_)) {
+        return false;
+    }
+    eval_ = kept;  // the same events in the same places: the scan position still holds
+    return true;
+}
+
+void Track::ShareFrom(const Track& other) {
+    if (&other == this) {
+        return;
+    }
+    events_ = other.events_;
+    count_ = other.count_;
+    const int32_t ownDefault = eval_.defaultMethod;
+    eval_ = other.eval_;
+    eval_.defaultMethod = ownDefault;
 }
 
 bool Track::Reset(uint32_t n) {
@@ -34,11 +73,7 @@ bool Track::Reset(uint32_t n) {
     count_ = 0;
     eval_.ForgetPosition();
     std::unique_ptr<TrackEvent[]> records = AllocateRecords(n);
-    if (!records) {
-        return false;
-    }
-    Install(std::move(records), n);
-    return true;
+    return records && Install(std::move(records), n);
 }
 
 bool Track::InsertSorted(const TrackEvent* batch, uint32_t k) {
@@ -65,13 +100,12 @@ bool Track::InsertSorted(const TrackEvent* batch, uint32_t k) {
     if (i < count_) {
         std::memcpy(out, &events_[i], size_t(count_ - i) * sizeof(TrackEvent));
     }
-    Install(std::move(merged), count_ + k);
-    return true;
+    return Install(std::move(merged), count_ + k);
 }
 
 bool Track::RemoveFlagged(uint32_t mask) {
     uint32_t kept = 0;
-    for (const TrackEvent& event : EventSpan()) {
+    for (const TrackEvent& event : std::as_const(*this).EventSpan()) {
         kept += (event.flags & mask) == 0 ? 1 : 0;
     }
     std::unique_ptr<TrackEvent[]> records = AllocateRecords(kept);
@@ -79,21 +113,22 @@ bool Track::RemoveFlagged(uint32_t mask) {
         return false;
     }
     uint32_t o = 0;
-    for (const TrackEvent& event : EventSpan()) {
+    for (const TrackEvent& event : std::as_const(*this).EventSpan()) {
         if ((event.flags & mask) == 0) {
             records[o++] = event;
         }
     }
-    Install(std::move(records), kept);
-    return true;
+    return Install(std::move(records), kept);
 }
 
 bool Track::Sort() {
     if (!events_) {
         return true;  // nothing to order, and no array to hold a sentinel
     }
+    // Sorted in place: a shared array is copied first. The scratch is allocated before, so that
+    // a failure leaves the track as it was.
     std::unique_ptr<TrackEvent[]> scratch = AllocateRecords(count_);
-    if (!scratch) {
+    if (!scratch || !Unshare()) {
         return false;
     }
     // Bottom-up merge sort between the array and the scratch; on ties the left run goes first,
@@ -139,7 +174,9 @@ bool Track::CopyFrom(const Track& other) {
     if (other.events_ && other.count_ > 0) {
         std::memcpy(records.get(), other.events_.get(), size_t(other.count_) * sizeof(TrackEvent));
     }
-    Install(std::move(records), other.count_);
+    if (!Install(std::move(records), other.count_)) {
+        return false;
+    }
     const int32_t ownDefault = eval_.defaultMethod;
     eval_ = other.eval_;
     eval_.defaultMethod = ownDefault;

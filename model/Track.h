@@ -16,6 +16,12 @@ constexpr uint32_t kSentinelStart = 0xFFFFFFFF;
 // The events of one timeline track in ascending start order (equal starts in insertion order),
 // followed by the sentinel record, plus the renderer's evaluation state. Every operation that
 // allocates reports failure by its flag.
+//
+// The event array is shared copy-on-write between the tracks of the live project, its undo
+// snapshots and any copy made for rendering: ShareFrom costs a reference, and nothing writes into
+// an array that another track holds. Operations that build a new array (Reset, InsertSorted,
+// RemoveFlagged) never touch the old one; the mutable accessors and Sort first give the track its
+// own array when it is shared. Readers that must not copy (the renderer) use the const accessors.
 class Track {
   public:
     Track() = default;
@@ -36,11 +42,27 @@ class Track {
     // This track becomes a copy of other's events and evaluation state, except the default draw
     // method, which the project sets itself. Failure leaves the track unchanged.
     bool CopyFrom(const Track& other);
+    // The same as CopyFrom without copying: both tracks hold other's array until one of them is
+    // written. Cannot fail.
+    void ShareFrom(const Track& other);
+    // Gives the track an array of its own if it shares one, before it is written in place. False,
+    // with the track unchanged, when memory runs out.
+    bool Unshare();
+    // Whether both tracks hold the very same array (or neither has one): what an edit did not
+    // touch since one was shared from the other.
+    bool SharesEventsWith(const Track& other) const {
+        return events_ == other.events_ && count_ == other.count_;
+    }
 
-    // Null for a track that never had an array; otherwise Count() + 1 records.
-    TrackEvent* Events() { return events_.get(); }
+    // Null for a track that never had an array; otherwise Count() + 1 records. The mutable forms
+    // unshare first and give null (an empty span) when that runs out of memory; callers that must
+    // report the failure call Unshare themselves before.
+    TrackEvent* Events() { return Unshare() ? events_.get() : nullptr; }
     const TrackEvent* Events() const { return events_.get(); }
-    std::span<TrackEvent> EventSpan() { return {events_.get(), events_ ? count_ : 0}; }
+    std::span<TrackEvent> EventSpan() {
+        return Unshare() ? std::span<TrackEvent>{events_.get(), events_ ? count_ : 0}
+                         : std::span<TrackEvent>{};
+    }
     std::span<const TrackEvent> EventSpan() const { return {events_.get(), events_ ? count_ : 0}; }
     uint32_t Count() const { return count_; }
     bool HasArray() const { return events_ != nullptr; }
@@ -49,9 +71,10 @@ class Track {
     const TrackEvalState& EvalState() const { return eval_; }
 
   private:
-    void Install(std::unique_ptr<TrackEvent[]> records, uint32_t count);
+    // False, with the track unchanged, when the shared ownership cannot be set up.
+    bool Install(std::unique_ptr<TrackEvent[]> records, uint32_t count);
 
-    std::unique_ptr<TrackEvent[]> events_;
+    std::shared_ptr<TrackEvent[]> events_;
     uint32_t count_ = 0;
     TrackEvalState eval_{};
 };

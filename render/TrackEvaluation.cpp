@@ -1,5 +1,7 @@
 #include "render/TrackEvaluation.h"
 
+#include <utility>
+
 #include "render/EventGeometry.h"
 
 namespace kelvane {
@@ -119,7 +121,7 @@ void ResetTrackEvalState(TrackEvalState& state) {
 }
 
 void EvaluateTrack(Track& track, uint32_t frame, int32_t pixelQuality) {
-    const TrackEvent* events = track.Events();
+    const TrackEvent* events = std::as_const(track).Events();  // never unshares: read only
     if (events == nullptr) {
         return;
     }

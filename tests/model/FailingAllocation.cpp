@@ -21,6 +21,17 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     }
 }
 
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (g_failArrays.load()) {
+        return nullptr;
+    }
+    try {
+        return ::operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 namespace kelvane::testing {
 
 ScopedAllocationFailure::ScopedAllocationFailure() {

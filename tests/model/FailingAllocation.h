@@ -2,7 +2,8 @@
 
 namespace kelvane::testing {
 
-// While an instance lives, every non-throwing array allocation (the model's event arrays) fails.
+// While an instance lives, every non-throwing allocation fails: the model's event arrays and its
+// projects (an undo snapshot shares the event arrays, so the project is what it allocates).
 class ScopedAllocationFailure {
   public:
     ScopedAllocationFailure();

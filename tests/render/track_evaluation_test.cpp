@@ -292,5 +292,22 @@ TEST(EvaluateTrack, ASpanOfAllFramesDoesNotTrap) {
     EXPECT_EQ(Working(track).fileId, 0);
 }
 
+// A track shared with an undo snapshot or a render copy is only read: evaluating it never gives it
+// an array of its own (which would copy every track of the project on the first frame after an
+// edit).
+TEST(TrackEvaluation, EvaluatingASharedTrackLeavesItShared) {
+    Track track;
+    Fill(track, {At(0), At(10)});
+    Track snapshot;
+    snapshot.ShareFrom(track);
+    for (uint32_t frame : {0u, 5u, 12u, 3u}) {
+        EvaluateTrack(track, frame, kPixelQuality);
+        EvaluateTrack(snapshot, frame, kPixelQuality);
+    }
+    ResetTrackEvalState(track);
+    EXPECT_TRUE(track.SharesEventsWith(snapshot));
+    EXPECT_EQ(snapshot.EvalState().lastFrame, 3u);
+}
+
 }  // namespace
 }  // namespace kelvane

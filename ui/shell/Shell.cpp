@@ -5,6 +5,8 @@
 #include "media/TimeoutQuery.h"
 
 #include "model/Document.h"
+#include "model/JournalRecovery.h"
+#include "platform/Path.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/playback/PlaybackController.h"
 #include "ui/shell/AboutDialog.h"
@@ -15,12 +17,20 @@
 
 Shell::Shell(kelvane::ProcessState& process)
     : process_(process),
+      // Beside the INI file, wherever that went; none for a process without one.
+      recoveryFolder_(process.IniPath().empty()
+                          ? std::string()
+                          : kelvane::ToNativePath(kelvane::FolderOf(process.IniPath())) +
+                                "/recovery"),
       timeoutRelay_(timeoutPrompt_,
                     [](kelvane::UiThreadPrompt::Task task) {
                         QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
                     }),
       document_(std::make_unique<UiDocument>(services_, prompt_, clipboard_)),
       recentFiles_(process.Profile()) {
+    if (!recoveryFolder_.empty()) {
+        document_->EnableRecovery(recoveryFolder_);
+    }
     session_ = std::make_unique<DocumentSession>(*document_, prompt_, recentFiles_);
     application_ =
         std::make_unique<ApplicationCommands>(*session_, recentFiles_, process_, prompt_);
@@ -70,6 +80,12 @@ Shell::~Shell() {
 
 bool Shell::openStartupProject(const QString& path) {
     return session_->openDocument(path);
+}
+
+void Shell::offerRecovery() {
+    if (!recoveryFolder_.empty()) {
+        kelvane::OfferRecovery(recoveryFolder_, *document_, prompt_);
+    }
 }
 
 void Shell::show() {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "media/MediaDocumentServices.h"
 #include "platform/UiThreadPrompt.h"
@@ -35,6 +36,10 @@ class Shell {
     // From here on the movie reader asks its timeout question over the window; the window is
     // shown and takes the keyboard focus.
     void show();
+    // Asks about the crash journals of earlier runs that ended without saving, and restores
+    // the one the user wants back. Every edit from here on is journaled in "recovery/" beside
+    // the INI file.
+    void offerRecovery();
 
     MainWindow& window() { return *window_; }
     DocumentSession& session() { return *session_; }
@@ -48,6 +53,7 @@ class Shell {
 
   private:
     kelvane::ProcessState& process_;
+    std::string recoveryFolder_;
     QtUserPrompt prompt_;
     TimeoutQuestionPrompt timeoutPrompt_{prompt_};
     // The movie reader may ask from whichever thread fetches frames: the question is carried to

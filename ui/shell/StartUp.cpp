@@ -50,6 +50,7 @@ int runKelvane(int argc, char** argv) {
             status = 1;
         } else {
             shell.show();
+            shell.offerRecovery();
             status = QApplication::exec();
         }
     }
