@@ -12,9 +12,9 @@
 #include "export/AviMuxer.h"
 #include "export/CompressorChooser.h"
 #include "export/ContainerWriter.h"
-#include "export/OutputContainer.h"
 #include "export/FileSink.h"
 #include "export/OpaqueCopy.h"
+#include "export/OutputContainer.h"
 #include "media/FfmpegHandles.h"
 #include "platform/SystemErrorText.h"
 

@@ -177,7 +177,8 @@ bool ContainerWriter::WritePendingPackets() {
         const int written = av_write_frame(format_.get(), pkt);
         av_packet_unref(pkt);
         if (written < 0) {
-            writeError_ = format_->pb->error < 0 ? AVUNERROR(format_->pb->error) : AVUNERROR(written);
+            writeError_ =
+                format_->pb->error < 0 ? AVUNERROR(format_->pb->error) : AVUNERROR(written);
             return false;
         }
     }
