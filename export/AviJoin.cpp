@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "export/OutputContainer.h"
 #include "export/OpaqueCopy.h"
+#include "export/OutputContainer.h"
 #include "media/FfmpegHandles.h"
 
 extern "C" {
