@@ -4,6 +4,7 @@ watches the program's state; nothing sleeps for a fixed time."""
 
 import os
 import shutil
+import struct
 import subprocess
 import time
 
@@ -311,6 +312,45 @@ def read_ini(path):
                 key, value = line.split("=", 1)
                 current[key] = value
     return sections
+
+
+def saved_project(path):
+    """({file ID: (kind, path)}, {track: [(start, file ID), ...]}) of a saved project file."""
+    with open(path, "rb") as handle:
+        data = handle.read()
+    if data[:4] != b"MPRJ":
+        raise WalkthroughError(f"{path} is no project file")
+    at, files, tracks = 4, {}, {}
+    while at < len(data):
+        (tag,) = struct.unpack_from("<I", data, at)
+        at += 4
+        if tag == 1:
+            at += 4
+        elif tag == 2:
+            break
+        elif tag == 3:
+            at += 520 + 4 * 2 + 8 + 4 * 3
+        elif tag == 4:
+            file_id, kind = struct.unpack_from("<II", data, at)
+            at += 8 + (8 if kind == 1 else 0)
+            files[file_id] = (kind, data[at:at + 520].decode("utf-16-le").split("\0")[0])
+            at += 520 + 4
+        elif tag == 5:
+            track, count = struct.unpack_from("<II", data, at)
+            at += 8
+            tracks[track] = [struct.unpack_from("<Ii", data, at + 152 * i + 4)
+                             for i in range(count)]
+            at += 152 * count
+        elif tag == 6:
+            at += 4 + 152
+        else:
+            raise WalkthroughError(f"unexpected chunk {tag} in {path}")
+    return files, tracks
+
+
+def saved_tracks(path):
+    """{track: [(start, file ID), ...]} of a saved project file."""
+    return saved_project(path)[1]
 
 
 def run(walkthroughs):

@@ -8,8 +8,8 @@ import struct
 from gi.repository import Atspi
 import pyatspi
 
-from kelvane_atspi import (WalkthroughError, children, click, press_key, run, screenshot, start,
-                           wait_for, SCREENSHOTS)
+from kelvane_atspi import (WalkthroughError, children, click, press_key, run, saved_tracks,
+                           screenshot, start, wait_for, SCREENSHOTS)
 from timeline_walkthrough import Timeline, mouse, save_as
 
 USED, SELECTED, PARAMETRIC = 1, 2, 8
@@ -55,37 +55,6 @@ def write_project(path, picture, track_events=(), templates=()):
     data += struct.pack("<I", 2)
     with open(path, "wb") as handle:
         handle.write(data)
-
-
-def saved_tracks(path):
-    """{track: [(start, file ID), ...]} of a saved project whose files are pictures."""
-    data = read(path)
-    expect(data[:4] == b"MPRJ", f"{path} is no project file")
-    at, tracks = 4, {}
-    while at < len(data):
-        (tag,) = struct.unpack_from("<I", data, at)
-        at += 4
-        if tag == 1:
-            at += 4
-        elif tag == 2:
-            break
-        elif tag == 3:
-            at += 520 + 4 * 2 + 8 + 4 * 3
-        elif tag == 4:
-            (kind,) = struct.unpack_from("<I", data, at + 4)
-            expect(kind == 2, f"file of kind {kind} in {path}")
-            at += 8 + 520 + 4
-        elif tag == 5:
-            track, count = struct.unpack_from("<II", data, at)
-            at += 8
-            tracks[track] = [struct.unpack_from("<Ii", data, at + 152 * i + 4)
-                             for i in range(count)]
-            at += 152 * count
-        elif tag == 6:
-            at += 4 + 152
-        else:
-            raise WalkthroughError(f"unexpected chunk {tag} in {path}")
-    return tracks
 
 
 def read(path):

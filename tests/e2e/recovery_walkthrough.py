@@ -13,8 +13,8 @@ import time
 
 import pyatspi
 
-from kelvane_atspi import (WalkthroughError, centre, click, find_all, open_menu, run, screenshot,
-                           set_text, start, wait_for, SCREENSHOTS)
+from kelvane_atspi import (WalkthroughError, centre, click, find_all, open_menu, run,
+                           saved_project, screenshot, set_text, start, wait_for, SCREENSHOTS)
 from lists_walkthrough import context_menu, rows
 from timeline_walkthrough import Timeline, write_project
 
@@ -65,40 +65,6 @@ def journal_edits(folder):
         edits += kind == STATE
         at = end + 4
     return edits
-
-
-def saved_project(path):
-    """({file ID: (kind, path)}, {track: [(start, file ID), ...]}) of a saved project file."""
-    with open(path, "rb") as handle:
-        data = handle.read()
-    expect(data[:4] == b"MPRJ", f"{path} is no project file")
-    at, files, tracks = 4, {}, {}
-    while at < len(data):
-        (tag,) = struct.unpack_from("<I", data, at)
-        at += 4
-        if tag == 1:
-            at += 4
-        elif tag == 2:
-            break
-        elif tag == 3:
-            at += 520 + 4 * 2 + 8 + 4 * 3
-        elif tag == 4:
-            file_id, kind = struct.unpack_from("<II", data, at)
-            at += 8 + (8 if kind == 1 else 0)
-            expect(kind in (1, 2, 5), f"file kind {kind}")
-            files[file_id] = (kind, data[at:at + 520].decode("utf-16-le").split("\0")[0])
-            at += 520 + 4
-        elif tag == 5:
-            track, count = struct.unpack_from("<II", data, at)
-            at += 8
-            tracks[track] = [struct.unpack_from("<Ii", data, at + 152 * i + 4)
-                             for i in range(count)]
-            at += 152 * count
-        elif tag == 6:
-            at += 4 + 152
-        else:
-            raise WalkthroughError(f"unexpected chunk {tag} in {path}")
-    return files, tracks
 
 
 def crash_and_restore(scratch):

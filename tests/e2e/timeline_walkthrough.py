@@ -9,8 +9,8 @@ import struct
 from gi.repository import Atspi
 import pyatspi
 
-from kelvane_atspi import (WalkthroughError, choose_file, click, open_menu, run, screenshot,
-                           start, wait_for, SCREENSHOTS)
+from kelvane_atspi import (WalkthroughError, choose_file, click, open_menu, run, saved_tracks,
+                           screenshot, start, wait_for, SCREENSHOTS)
 
 PIXELS_PER_FRAME = 8  # at the zoom a new timeline starts with
 RULER = 48            # rows of the ruler above track 0
@@ -44,35 +44,6 @@ def write_project(path, track_events=(), templates=()):
     data += struct.pack("<I", 2)
     with open(path, "wb") as handle:
         handle.write(data)
-
-
-def saved_tracks(path):
-    """{track: [(start, file ID), ...]} of a saved project file."""
-    with open(path, "rb") as handle:
-        data = handle.read()
-    expect(data[:4] == b"MPRJ", f"{path} is no project file")
-    at = 4
-    tracks = {}
-    while at < len(data):
-        (tag,) = struct.unpack_from("<I", data, at)
-        at += 4
-        if tag == 1:
-            at += 4
-        elif tag == 2:
-            break
-        elif tag == 3:
-            at += 520 + 4 * 2 + 8 + 4 * 3
-        elif tag == 5:
-            track, count = struct.unpack_from("<II", data, at)
-            at += 8
-            tracks[track] = [struct.unpack_from("<Ii", data, at + 152 * i + 4)
-                             for i in range(count)]
-            at += 152 * count
-        elif tag == 6:
-            at += 4 + 152
-        else:
-            raise WalkthroughError(f"unexpected chunk {tag} in {path}")
-    return tracks
 
 
 class Timeline:
