@@ -44,8 +44,12 @@ def selected(acc):
 
 def drag(source, target):
     """Presses on `source`, moves there in steps as a hand would, releases over `target`."""
+    drag_to(source, *centre(target))
+
+
+def drag_to(source, x1, y1):
+    """Presses on `source`, moves to (x1, y1) at a hand's pace and releases there."""
     x0, y0 = centre(source)
-    x1, y1 = centre(target)
     pyatspi.Registry.generateMouseEvent(x0, y0, "b1p")
     for step in range(1, 11):
         pyatspi.Registry.generateMouseEvent(x0 + (x1 - x0) * step // 10,

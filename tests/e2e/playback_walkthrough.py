@@ -13,6 +13,7 @@ import pyatspi
 
 from kelvane_atspi import (WalkthroughError, close_menu, find_all, menu_items, run, screenshot,
                            start, wait_for, BIN, SCREENSHOTS)
+from lists_walkthrough import make_demo
 
 RATE = 30  # the demo project's frames per second
 SPACE = 0x20
@@ -22,15 +23,6 @@ PLAYING = re.compile(r"^再生中 (\d\d):(\d\d)\.(\d\d\d) \(コマ落ち (\d+)\)
 def expect(condition, message):
     if not condition:
         raise WalkthroughError(message)
-
-
-def make_demo(scratch):
-    """The demo project with its media, made by the build's own generator."""
-    folder = os.path.join(scratch, "demo")
-    os.makedirs(folder, exist_ok=True)
-    subprocess.run([os.path.join(BIN, "make_demo_project"), folder], check=True, timeout=60,
-                   stdout=subprocess.DEVNULL)
-    return os.path.join(folder, "demo.xqm")
 
 
 def space():

@@ -15,7 +15,7 @@ import pyatspi
 
 from kelvane_atspi import (WalkthroughError, centre, click, find_all, open_menu, run,
                            saved_project, screenshot, set_text, start, wait_for, SCREENSHOTS)
-from lists_walkthrough import context_menu, rows
+from lists_walkthrough import context_menu, drag_to, rows
 from timeline_walkthrough import Timeline, write_project
 
 STATE = 3  # the record kind of one edit
@@ -33,17 +33,6 @@ def write_picture(path):
     info = struct.pack("<IiiHHIIiiII", 40, 16, 16, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
     with open(path, "wb") as handle:
         handle.write(header + info + pixels)
-
-
-def drag_to(source, x1, y1):
-    """Presses on `source`, moves to (x1, y1) at a hand's pace and releases there."""
-    x0, y0 = centre(source)
-    pyatspi.Registry.generateMouseEvent(x0, y0, "b1p")
-    for step in range(1, 11):
-        pyatspi.Registry.generateMouseEvent(x0 + (x1 - x0) * step // 10,
-                                            y0 + (y1 - y0) * step // 10, "abs")
-        time.sleep(0.03)  # pointer motion at a hand's pace, not a wait for the program
-    pyatspi.Registry.generateMouseEvent(x1, y1, "b1r")
 
 
 def journal_edits(folder):
