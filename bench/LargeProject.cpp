@@ -34,4 +34,22 @@ std::unique_ptr<Project> LargeProject(uint32_t eventsPerTrack) {
     return p;
 }
 
+namespace {
+struct NoSource : LoadedSource {};
+}  // namespace
+
+bool DescribingLoader::OpenEntry(Project&, FileEntry& entry) {
+    entry.loaded = std::make_unique<NoSource>();
+    entry.colour = kNoTransparentColour;
+    return true;
+}
+
+bool DescribingLoader::MakeText(Project&, FileEntry& entry, std::u16string_view text,
+                                uint32_t textColour, const LogFont& font) {
+    entry.kind = FileKind::Text;
+    entry.colour = TextKeyColour(textColour);
+    entry.font = font;
+    return entry.SetText(text);
+}
+
 }  // namespace kelvane::bench

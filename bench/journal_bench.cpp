@@ -38,25 +38,6 @@ namespace {
 using namespace kelvane;
 using Clock = std::chrono::steady_clock;
 
-struct NoSource : LoadedSource {};
-
-// Media are described, never loaded.
-class AcceptingLoader : public SourceLoader {
-  public:
-    bool OpenEntry(Project&, FileEntry& entry) override {
-        entry.loaded = std::make_unique<NoSource>();
-        entry.colour = kNoTransparentColour;
-        return true;
-    }
-    bool MakeText(Project&, FileEntry& entry, std::u16string_view text, uint32_t textColour,
-                  const LogFont& font) override {
-        entry.kind = FileKind::Text;
-        entry.colour = TextKeyColour(textColour);
-        entry.font = font;
-        return entry.SetText(text);
-    }
-};
-
 class FileServices : public DocumentServices {
   public:
     bool ReadProject(std::u16string_view path, Project& project) override {
@@ -78,7 +59,7 @@ class FileServices : public DocumentServices {
     }
 
   private:
-    AcceptingLoader loader_;
+    bench::DescribingLoader loader_;
     testing::ScriptedPrompt prompt_;
 };
 

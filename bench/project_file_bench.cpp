@@ -21,24 +21,6 @@ namespace {
 
 using namespace kelvane;
 
-struct NoSource : LoadedSource {};
-
-class AcceptingLoader : public SourceLoader {
-  public:
-    bool OpenEntry(Project&, FileEntry& entry) override {
-        entry.loaded = std::make_unique<NoSource>();
-        entry.colour = kNoTransparentColour;
-        return true;
-    }
-    bool MakeText(Project&, FileEntry& entry, std::u16string_view text, uint32_t textColour,
-                  const LogFont& font) override {
-        entry.kind = FileKind::Text;
-        entry.colour = TextKeyColour(textColour);
-        entry.font = font;
-        return entry.SetText(text);
-    }
-};
-
 const std::vector<uint8_t>& LargeFile() {
     static const std::vector<uint8_t> bytes = [] {
         std::vector<uint8_t> out;
@@ -65,7 +47,7 @@ BENCHMARK(BM_WriteToMemory)->Unit(benchmark::kMillisecond);
 
 void BM_ReadFromMemory(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = LargeFile();
-    AcceptingLoader loader;
+    bench::DescribingLoader loader;
     kelvane::testing::ScriptedPrompt prompt;  // answers Yes and OK
     for (auto _ : state) {
         std::unique_ptr<Project> project = Project::Create();
@@ -99,7 +81,7 @@ void BM_ReadFile(benchmark::State& state) {
     std::unique_ptr<Project> project = bench::LargeProject();
     const std::u16string path = ScratchPath();
     ProjectFile::Write(path, *project);
-    AcceptingLoader loader;
+    bench::DescribingLoader loader;
     kelvane::testing::ScriptedPrompt prompt;  // answers Yes and OK
     for (auto _ : state) {
         std::unique_ptr<Project> read = Project::Create();
