@@ -12,13 +12,23 @@ namespace {
 constexpr uint32_t kMagic = 0x524A564B;  // "KVJR"
 constexpr size_t kHeaderBytes = 16;
 
-enum Section : uint32_t { kEnd = 0, kSettings = 1, kFile = 2, kTrack = 3, kTemplates = 4 };
+// kPixels follows the kFile section of an entry with pixel flags; records of entries without
+// flags are what they always were.
+enum Section : uint32_t {
+    kEnd = 0,
+    kSettings = 1,
+    kFile = 2,
+    kTrack = 3,
+    kTemplates = 4,
+    kPixels = 5,
+};
 
 bool SameDescriptor(const FileEntry& a, const FileEntry& b) {
     return a.kind == b.kind && a.textLength == b.textLength &&
            a.referenceDuration == b.referenceDuration && a.colour == b.colour &&
            std::memcmp(a.path, b.path, sizeof(a.path)) == 0 &&
-           std::memcmp(&a.font, &b.font, sizeof(a.font)) == 0 && a.text == b.text;
+           std::memcmp(&a.font, &b.font, sizeof(a.font)) == 0 && a.text == b.text &&
+           a.pixelFlags == b.pixelFlags;
 }
 
 bool SameSettings(const Project& a, const Project& b) {
@@ -103,6 +113,17 @@ bool ReadFile(Cursor& in, Project& project) {
     return project.files[id].CopyDescriptorFrom(e);
 }
 
+bool ReadPixels(Cursor& in, Project& project) {
+    uint32_t id = 0;
+    uint32_t flags = 0;
+    if (!in.U32(id) || id >= kFileSlots || !in.U32(flags) ||
+        (flags & ~AllowedPixelFlags(project.files[id].kind)) != 0) {
+        return false;
+    }
+    project.files[id].pixelFlags = flags;
+    return true;
+}
+
 bool ReadTrack(Cursor& in, Project& project) {
     uint32_t number = 0;
     uint32_t count = 0;
@@ -152,6 +173,9 @@ bool ApplyState(Cursor& in, Project& project, int64_t& millis) {
                 break;
             case kFile:
                 ok = ReadFile(in, project);
+                break;
+            case kPixels:
+                ok = ReadPixels(in, project);
                 break;
             case kTrack:
                 ok = ReadTrack(in, project);
@@ -303,6 +327,11 @@ void RecordBuilder::State(const Project& project, const Changes& changes, uint32
         Put(&e.font, sizeof(e.font));
         U32(uint32_t(e.text.size()));
         Put(e.text.data(), e.text.size() * sizeof(char16_t));
+        if (e.pixelFlags != 0) {
+            U32(kPixels);
+            U32(id);
+            U32(e.pixelFlags);
+        }
     }
     for (uint32_t t : changes.tracks) {
         const Track& track = project.tracks[t];
