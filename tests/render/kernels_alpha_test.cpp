@@ -228,8 +228,10 @@ testing::Draw RandomDraw(Random& r, const Bitmap& src, int32_t method, int32_t m
     const uint32_t opacity = r.Chance(50) ? 0 : uint32_t(r.Int(1, 255));
     d.colour = tint | opacity << 24;
     d.transparent = r.Chance(40) ? 0x000000FFu : 0xFF000000u;  // 0x00FF0000 in model order
-    if (r.Chance(40)) {
-        d.region = {r.Int(-2, 3), r.Int(-2, 3), r.Int(4, src.width + 2), r.Int(4, src.height + 2)};
+    if (r.Chance(40)) {  // part of the source, sometimes reaching past it
+        const int32_t left = r.Int(-2, src.width - 1), top = r.Int(-2, src.height - 1);
+        d.region = {left, top, r.Int(std::max(left, 0) + 1, src.width + 2),
+                    r.Int(std::max(top, 0) + 1, src.height + 2)};
     }
     r.Placement(forward, src.width, src.height, dstW, dstH);
     InvertMatrix(forward, inverse);
