@@ -134,7 +134,9 @@ bool MediaSource::LoadPicture(FileEntry& entry, std::u16string_view fullPath) {
     if (!fresh) {
         return false;
     }
-    if (!LoadPictureFile(fullPath, PicturePlugins(), fresh->image, true)) {
+    // A plug-in that refuses the request for alpha is asked again as it always was.
+    if (!LoadPictureFile(fullPath, PicturePlugins(), fresh->image, true) &&
+        !LoadPictureFile(fullPath, PicturePlugins(), fresh->image, false)) {
         NoteFileFailure(fullPath, "画像として読み込めません。");
         return false;
     }
@@ -213,8 +215,12 @@ bool MediaSource::MakeText(FileEntry& entry, std::u16string_view text, uint32_t 
     // The text and the font may be the entry's own, which the release below clears.
     const LogFont fontCopy = font;
     auto fresh = NewSource();
+    // Both images are made here, on the thread that edits the project: the one with smooth edges
+    // is drawn while the entry's flag asks for it.
     if (!fresh ||
-        !MakeTextImage(text, textColour, fontCopy, Settings().textImageMode, fresh->image)) {
+        !MakeTextImage(text, textColour, fontCopy, Settings().textImageMode, fresh->image) ||
+        !MakeTextImage(text, textColour, fontCopy, Settings().textImageMode, fresh->alphaImage,
+                       true)) {
         return false;
     }
     std::u16string copy;
@@ -320,13 +326,8 @@ const PixelImage* MediaSource::ImageToDraw(FileEntry& entry) {
         !source->alphaImage.Empty()) {
         return &source->alphaImage;
     }
-    if (entry.kind == FileKind::Text && (entry.pixelFlags & kPixelSmoothText) != 0) {
-        // Made once; a changed text, colour or font makes a new source.
-        if (source->alphaImage.Empty() &&
-            !MakeTextImage(entry.text, entry.TextColour(), entry.font, Settings().textImageMode,
-                           source->alphaImage, true)) {
-            return &source->image;
-        }
+    if (entry.kind == FileKind::Text && (entry.pixelFlags & kPixelSmoothText) != 0 &&
+        !source->alphaImage.Empty()) {
         return &source->alphaImage;
     }
     return &source->image;

@@ -33,7 +33,7 @@ class MediaSource final : public LoadedSource {
     bool hasAlpha = false;
     // Drawn instead of `image` while the entry's pixel flags ask for it: a picture with its alpha
     // (loaded with the picture; `image` is the picture as drawn without), a text with smooth
-    // edges (made when first drawn).
+    // edges (made with the text).
     PixelImage alphaImage;
     // The pixel flags the image of a movie or nested project was fetched with.
     uint32_t frameFlags = 0;
