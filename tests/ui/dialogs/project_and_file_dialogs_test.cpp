@@ -228,7 +228,8 @@ class ProjectAndFileDialogsTest : public QObject {
         QVERIFY(!check(plain, "アルファチャンネルを使用(A)")->isEnabled());
         QVERIFY(!check(plain, "背景を透明にする(T)")->isEnabled());
         QVERIFY(!check(plain, "輪郭をなめらかにする(M)")->isEnabled());
-        setField(&plain, QStringLiteral("使用するファイルのパス"), QStringLiteral("/tmp/other.png"));
+        setField(&plain, QStringLiteral("使用するファイルのパス"),
+                 QStringLiteral("/tmp/other.png"));
         QVERIFY(check(plain, "アルファチャンネルを使用(A)")->isEnabled());
         QVERIFY(check(plain, "背景を透明にする(T)")->isEnabled());
 
