@@ -14,7 +14,7 @@ import tempfile
 import zlib
 
 WIDTH, HEIGHT, RATE, FRAMES = 320, 180, 30.0, 30
-TITLE = "透明なロゴとなめらかなタイトル"
+TITLE = "なめらかなタイトル"
 
 
 def write_logo(path, size=96):
@@ -61,7 +61,7 @@ def write_project(path, movie, logo, with_flags):
     data += struct.pack("<III", 4, 0, 1) + struct.pack("<q", 0) + path_block(movie)
     data += struct.pack("<I", 0xFF000000)
     data += struct.pack("<III", 4, 1, 2) + path_block(logo) + struct.pack("<I", 0xFF000000)
-    font = struct.pack("<iiiii8B", -22, 0, 0, 0, 700, 0, 0, 0, 0, 0, 0, 0, 0) + bytes(64)
+    font = struct.pack("<iiiii8B", -26, 0, 0, 0, 700, 0, 0, 0, 0, 0, 0, 0, 0) + bytes(64)
     text = TITLE.encode("utf-16-le")
     block = 4 * (2 * len(TITLE) // 4) + 4
     data += struct.pack("<IIII", 4, 2, 3, 0x00FFFFFF ^ 0x808080) + font
