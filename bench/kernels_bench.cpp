@@ -31,11 +31,26 @@ constexpr double kScale = 1.37;
 constexpr double kAngleDegrees = 17.0;
 constexpr uint32_t kKeyPixel = 0x00FF00FF;  // magenta, in the keyed picture's dark squares
 
+// The alpha of the alpha picture: opaque light squares, transparent dark ones, and a soft rim of
+// six pixels on each side of every edge, as a logo with anti-aliased edges has.
+uint32_t CheckAlpha(int32_t x, int32_t y) {
+    const bool light = ((x / 60) + (y / 60)) & 1;
+    const int32_t edge = std::min({x % 60, 59 - x % 60, y % 60, 59 - y % 60});
+    if (edge >= 6) {
+        return light ? 255 : 0;
+    }
+    const int32_t ramp = 128 + (light ? 1 : -1) * (edge * 127 / 6 + 1);
+    return uint32_t(std::clamp(ramp, 0, 255));
+}
+
 struct Frames {
-    PixelImage source, keyed, destination;
+    // alpha: the source with straight alpha; premultiplied: the same as pixman takes it.
+    PixelImage source, keyed, alpha, premultiplied, destination;
     Frames() {
         source.Create(kW, kH);
         keyed.Create(kW, kH);
+        alpha.Create(kW, kH);
+        premultiplied.Create(kW, kH);
         destination.Create(kW, kH);
         // Gradients and 60-pixel checks, as the pixman peer benchmark draws them.
         for (int32_t y = 0; y < kH; ++y) {
@@ -46,6 +61,11 @@ struct Frames {
                 const uint32_t p = (r << 16) | (g << 8) | (light ? 230u : 40u);
                 source.Row32(y)[x] = p;
                 keyed.Row32(y)[x] = light ? p : kKeyPixel;
+                const uint32_t a = CheckAlpha(x, y);
+                alpha.Row32(y)[x] = p | a << 24;
+                premultiplied.Row32(y)[x] = a << 24 | ((r * a + 127) / 255) << 16 |
+                                            ((g * a + 127) / 255) << 8 |
+                                            ((p & 255) * a + 127) / 255;
             }
         }
         destination.Fill(0x00403020);  // 0x00203040 in pixel order
@@ -112,6 +132,7 @@ struct KernelCase {
     int32_t mode;
     uint32_t opacity;
     bool keyed;
+    bool alpha = false;
 };
 
 DrawRequest MakeRequest(const KernelCase& k, int32_t tier, const Placement& p) {
@@ -123,7 +144,7 @@ DrawRequest MakeRequest(const KernelCase& k, int32_t tier, const Placement& p) {
     r.clip = {0, 0, kW, kH};
     r.tier = tier;
     r.drawMethod = k.method;
-    const PixelImage& src = k.keyed ? f.keyed : f.source;
+    const PixelImage& src = k.alpha ? f.alpha : k.keyed ? f.keyed : f.source;
     r.source = reinterpret_cast<const uint32_t*>(src.Pixels());
     r.sourceWidth = kW;
     r.sourceHeight = kH;
@@ -133,6 +154,7 @@ DrawRequest MakeRequest(const KernelCase& k, int32_t tier, const Placement& p) {
     r.blendMode = k.mode;
     r.forward = p.forward;
     r.inverse = p.inverse;
+    r.sourceAlpha = k.alpha;
     return r;
 }
 
@@ -169,7 +191,9 @@ void RunMemcpy(benchmark::State& state) {
 
 // The pixman peer exactly as the shared peer benchmark sets it up: x8r8g8b8 in and out, the
 // inverse of scale 1.37 and rotation 17 degrees about the frame centres, repeat none, one thread.
-enum class PixmanOp { Over50, Src };
+// OverAlpha: OVER with the premultiplied a8r8g8b8 alpha picture, weighted by its alpha as a
+// source with alpha is.
+enum class PixmanOp { Over50, Src, OverAlpha };
 
 void RunPixman(benchmark::State& state, pixman_filter_t filter, PixmanOp op) {
     Frames& f = TheFrames();
@@ -183,9 +207,11 @@ void RunPixman(benchmark::State& state, pixman_filter_t filter, PixmanOp op) {
     pixman_transform_t affine;
     pixman_transform_from_pixman_f_transform(&affine, &ft);
     // pixman reads the rows top-down: the picture comes out upside down, the work is the same.
-    auto* srcWords = reinterpret_cast<uint32_t*>(f.source.Pixels());
+    const bool alpha = op == PixmanOp::OverAlpha;
+    auto* srcWords = reinterpret_cast<uint32_t*>((alpha ? f.premultiplied : f.source).Pixels());
     auto* dstWords = reinterpret_cast<uint32_t*>(f.destination.Pixels());
-    pixman_image_t* src = pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, srcWords, kW * 4);
+    pixman_image_t* src = pixman_image_create_bits(alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, kW,
+                                                   kH, srcWords, kW * 4);
     pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, dstWords, kW * 4);
     pixman_image_t* mask = nullptr;
     if (op == PixmanOp::Over50) {
@@ -195,7 +221,7 @@ void RunPixman(benchmark::State& state, pixman_filter_t filter, PixmanOp op) {
     pixman_image_set_repeat(src, PIXMAN_REPEAT_NONE);
     pixman_image_set_filter(src, filter, nullptr, 0);
     pixman_image_set_transform(src, &affine);
-    const pixman_op_t pop = op == PixmanOp::Over50 ? PIXMAN_OP_OVER : PIXMAN_OP_SRC;
+    const pixman_op_t pop = op == PixmanOp::Src ? PIXMAN_OP_SRC : PIXMAN_OP_OVER;
     for (auto _ : state) {
         pixman_image_composite32(pop, src, mask, dst, 0, 0, 0, 0, 0, 0, kW, kH);
         benchmark::ClobberMemory();
@@ -261,6 +287,14 @@ class SummaryReporter : public benchmark::ConsoleReporter {
         }
         Slowdown("identity copy vs memcpy (time ratio, <= 1.5)", K("identity_copy", 1, 0), "memcpy",
                  1.5);
+        for (const char* method : {"nearest", "bilinear"}) {
+            const std::string alpha = std::string("alpha_") + method;
+            Slowdown((std::string(method) + " with alpha vs keyed (time ratio, <= 1.3)").c_str(),
+                     K(alpha, 1, 0), K(std::string("keyed_") + method, 1, 0), 1.3);
+            Speedup((std::string(method) + " with alpha vs pixman OVER a8r8g8b8 (speed-up, >= 3)")
+                        .c_str(),
+                    std::string("pixman/") + method + "_over_argb", K(alpha, 1, 0), 3.0);
+        }
         // The caller draws a band too: "workers1" is two drawing threads, "workers0" one.
         for (const char* k : {"identity_copy", "nearest_normal_opaque", "nearest_normal_128",
                               "bilinear_normal_128", "bilinear_multiply", "keyed_bilinear"}) {
@@ -332,6 +366,9 @@ int main(int argc, char** argv) {
         {"bilinear_multiply", false, 3, 4, 0, false},
         {"bilinear_add", false, 3, 5, 0, false},
         {"keyed_bilinear", false, 3, 0, 0, true},
+        {"keyed_nearest", false, 2, 0, 0, true},
+        {"alpha_nearest", false, 2, 0, 0, false, true},
+        {"alpha_bilinear", false, 3, 0, 0, false, true},
     };
     for (const KernelCase& k : cases) {
         for (int32_t tier : {0, 1, 2}) {  // 2: tier 1 on SSE2
@@ -359,6 +396,14 @@ int main(int argc, char** argv) {
         ->UseRealTime();
     benchmark::RegisterBenchmark("pixman/nearest_src", RunPixman, PIXMAN_FILTER_NEAREST,
                                  PixmanOp::Src)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("pixman/bilinear_over_argb", RunPixman, PIXMAN_FILTER_BILINEAR,
+                                 PixmanOp::OverAlpha)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("pixman/nearest_over_argb", RunPixman, PIXMAN_FILTER_NEAREST,
+                                 PixmanOp::OverAlpha)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::Initialize(&argc, argv);

@@ -85,6 +85,7 @@ bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& t
         ok = MediaSource::GetFrame(
             entry, SourceFrameIndex(e.position, MediaSource::GetFrameDuration(entry)));
     }
+    image = MediaSource::ImageToDraw(entry);
     const DrawRect region{e.left, e.top, e.right, e.bottom};
     const AppSettings& settings = Settings();
     const DrawMethod method =
@@ -110,7 +111,8 @@ bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip) {
     return true;
 }
 
-bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool resetFirst) {
+bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool resetFirst,
+                 bool transparentBackground) {
     if (!Drawable(target)) {
         return false;
     }
@@ -120,7 +122,10 @@ bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool rese
         }
         EvaluateTrack(track, frame, Settings().pixelQuality);
     }
-    target.Fill(project.settings.background);
+    // Without its background the image starts with colour 0 and presence 0, and every event is
+    // laid over the presence of those below it.
+    target.SetAlpha(transparentBackground ? PixelAlpha::Straight : PixelAlpha::None);
+    target.Fill(transparentBackground ? 0 : project.settings.background);
     return DrawAllTracks(project, target, WholeImage(target));
 }
 

@@ -14,8 +14,11 @@ namespace kelvane {
 
 // Resets the tracks first when asked (the preview, a nested project), evaluates all of them at
 // `frame`, fills the background and draws them. False, with nothing drawn, for a target that is
-// not a 32-bit image; the same holds for the functions below.
-bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool resetFirst);
+// not a 32-bit image; the same holds for the functions below. With `transparentBackground` the
+// background is left out: the target keeps straight alpha (PixelAlpha::Straight), transparent
+// where nothing was drawn.
+bool RenderFrame(Project& project, uint32_t frame, PixelImage& target, bool resetFirst,
+                 bool transparentBackground = false);
 
 // Draws tracks 0 to 255 that have events; stops at the first track that fails.
 bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip);

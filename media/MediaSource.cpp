@@ -32,8 +32,10 @@ bool Install(FileEntry& entry, FileKind kind, std::unique_ptr<MediaSource> fresh
         return false;
     }
     const RefTime referenceDuration = entry.referenceDuration;
+    const uint32_t pixelFlags = entry.pixelFlags & AllowedPixelFlags(kind);
     entry.Release();
     entry.referenceDuration = referenceDuration;
+    entry.pixelFlags = pixelFlags;
     entry.loaded = std::move(fresh);
     entry.kind = kind;
     std::copy(std::begin(stored), std::end(stored), entry.path);
@@ -122,6 +124,7 @@ bool MediaSource::LoadMovie(FileEntry& entry, std::u16string_view fullPath) {
         NoteFailure(fullPath, "動画の画像のためのメモリが足りません。");
         return false;
     }
+    fresh->hasAlpha = fresh->movie->HasAlpha();
     same_movie::Join(*fresh);
     return Install(entry, FileKind::Movie, std::move(fresh), fullPath);
 }
@@ -131,9 +134,21 @@ bool MediaSource::LoadPicture(FileEntry& entry, std::u16string_view fullPath) {
     if (!fresh) {
         return false;
     }
-    if (!LoadPictureFile(fullPath, PicturePlugins(), fresh->image)) {
+    // A plug-in that refuses the request for alpha is asked again as it always was.
+    if (!LoadPictureFile(fullPath, PicturePlugins(), fresh->image, true) &&
+        !LoadPictureFile(fullPath, PicturePlugins(), fresh->image, false)) {
         NoteFileFailure(fullPath, "画像として読み込めません。");
         return false;
+    }
+    if (fresh->image.Alpha() == PixelAlpha::Straight) {
+        // Drawn without its alpha, the picture stays what it always was (a plug-in's picture is
+        // composited over black): that is a second reading of the file.
+        fresh->hasAlpha = true;
+        fresh->alphaImage = std::move(fresh->image);
+        if (!LoadPictureFile(fullPath, PicturePlugins(), fresh->image, false)) {
+            NoteFileFailure(fullPath, "画像として読み込めません。");
+            return false;
+        }
     }
     return Install(entry, FileKind::Image, std::move(fresh), fullPath);
 }
@@ -200,8 +215,12 @@ bool MediaSource::MakeText(FileEntry& entry, std::u16string_view text, uint32_t 
     // The text and the font may be the entry's own, which the release below clears.
     const LogFont fontCopy = font;
     auto fresh = NewSource();
+    // Both images are made here, on the thread that edits the project: the one with smooth edges
+    // is drawn while the entry's flag asks for it.
     if (!fresh ||
-        !MakeTextImage(text, textColour, fontCopy, Settings().textImageMode, fresh->image)) {
+        !MakeTextImage(text, textColour, fontCopy, Settings().textImageMode, fresh->image) ||
+        !MakeTextImage(text, textColour, fontCopy, Settings().textImageMode, fresh->alphaImage,
+                       true)) {
         return false;
     }
     std::u16string copy;
@@ -211,8 +230,10 @@ bool MediaSource::MakeText(FileEntry& entry, std::u16string_view text, uint32_t 
         return false;
     }
     const RefTime referenceDuration = entry.referenceDuration;
+    const uint32_t pixelFlags = entry.pixelFlags & AllowedPixelFlags(FileKind::Text);
     entry.Release();
     entry.referenceDuration = referenceDuration;
+    entry.pixelFlags = pixelFlags;
     entry.loaded = std::move(fresh);
     entry.kind = FileKind::Text;
     entry.text = std::move(copy);
@@ -234,19 +255,25 @@ bool MediaSource::GetFrame(FileEntry& entry, int32_t index) {
     }
     // A nested project without frames still has its tracks at frame 0 to show.
     index = ClampFrame(index, FrameCount(entry));
-    if (index == entry.currentFrame) {
+    const uint32_t flags = entry.pixelFlags & AllowedPixelFlags(entry.kind);
+    if (index == entry.currentFrame && flags == source->frameFlags) {
         return true;
     }
     entry.currentFrame = index;
+    source->frameFlags = flags;
     bool ok = false;
     if (movie) {
+        const bool keepAlpha = (flags & kPixelUseAlpha) != 0 && source->hasAlpha;
+        source->movie->SetKeepAlpha(keepAlpha);
+        source->image.SetAlpha(keepAlpha ? PixelAlpha::Straight : PixelAlpha::None);
         ok = same_movie::CopyHeldFrame(*source, index) ||
              source->movie->ReadFrame(index, source->image.Pixels(), source->image.ByteSize(),
                                       Settings().readEverySample != 0);
         // A failed read may have changed part of the image.
         source->heldFrame = ok ? index : -1;
     } else {
-        ok = RenderFrame(*source->project, uint32_t(index), source->image, true);
+        ok = RenderFrame(*source->project, uint32_t(index), source->image, true,
+                         (flags & kPixelTransparentBackground) != 0);
     }
     if (!ok && Settings().reloadFailedFrame != 0) {
         entry.currentFrame = -1;
@@ -286,6 +313,22 @@ const PixelImage* MediaSource::Image(const FileEntry& entry) {
     const MediaSource* source = Of(entry);
     if (source == nullptr || source->image.Empty()) {
         return nullptr;
+    }
+    return &source->image;
+}
+
+const PixelImage* MediaSource::ImageToDraw(FileEntry& entry) {
+    MediaSource* source = Of(entry);
+    if (source == nullptr || source->image.Empty()) {
+        return nullptr;
+    }
+    if (entry.kind == FileKind::Image && (entry.pixelFlags & kPixelUseAlpha) != 0 &&
+        !source->alphaImage.Empty()) {
+        return &source->alphaImage;
+    }
+    if (entry.kind == FileKind::Text && (entry.pixelFlags & kPixelSmoothText) != 0 &&
+        !source->alphaImage.Empty()) {
+        return &source->alphaImage;
     }
     return &source->image;
 }

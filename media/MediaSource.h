@@ -29,6 +29,16 @@ class MediaSource final : public LoadedSource {
     std::unique_ptr<Project> project;
     // The movie frame the image holds after a successful read; -1 when unknown.
     int32_t heldFrame = -1;
+    // The file has an alpha channel (pictures, movies).
+    bool hasAlpha = false;
+    // Drawn instead of `image` while the entry's pixel flags ask for it: a picture with its alpha
+    // (loaded with the picture; `image` is the picture as drawn without), a text with smooth
+    // edges (made with the text).
+    PixelImage alphaImage;
+    // The pixel flags the image of a movie or nested project was fetched with.
+    uint32_t frameFlags = 0;
+
+    bool HasAlpha() const override { return hasAlpha; }
 
     // The loaded source of a slot; null when nothing is loaded (kind 0 or a snapshot's descriptor).
     static MediaSource* Of(FileEntry& entry);
@@ -64,6 +74,9 @@ class MediaSource final : public LoadedSource {
     static uint32_t FrameCount(const FileEntry& entry);
     // The image drawn for kinds 1, 2, 3 and 5; null when there is none.
     static const PixelImage* Image(const FileEntry& entry);
+    // The image to draw as the entry's pixel flags say (after GetFrame for movies and nested
+    // projects): a picture's alpha, a text's smooth edges; null when there is none.
+    static const PixelImage* ImageToDraw(FileEntry& entry);
 
     static void Release(FileEntry& entry);
     // Kind, text, path, reference duration, colour and font of another slot; no loaded object.

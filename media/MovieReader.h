@@ -46,6 +46,13 @@ class MovieReader {
     const std::u16string& Path() const { return path_; }
     // The graph while created; null otherwise.
     const MediaGraph* Graph() const { return graph_.get(); }
+    // Whether the movie has alpha; frames read after SetKeepAlpha(true) carry it as straight alpha
+    // in their fourth byte.
+    bool HasAlpha() const { return graph_ && graph_->HasAlpha(); }
+    void SetKeepAlpha(bool keep) {
+        if (graph_)
+            graph_->SetKeepAlpha(keep);
+    }
 
     // What the movie source uses: open for 32-bit RGB, the frame count, and one frame into an
     // image of the movie's size (created or resized when it does not match) with the

@@ -104,7 +104,7 @@ bool ParseBitmapInfo(const uint8_t* info, size_t available, PictureBitmap& out) 
         return false;
     }
 
-    uint32_t masks[3] = {};
+    uint32_t masks[4] = {};
     if (header.compression == kBitmapBitFields || header.compression == kBitmapAlphaBitFields) {
         if (header.bitCount != 16 && header.bitCount != 32) {
             return false;
@@ -121,6 +121,10 @@ bool ParseBitmapInfo(const uint8_t* info, size_t available, PictureBitmap& out) 
         }
         for (int i = 0; i < 3; ++i) {
             masks[i] = Le32(at + 4 * i);
+        }
+        // The alpha mask: fourth of the masks, in the header from version 3 (56 bytes) on.
+        if (header.compression == kBitmapAlphaBitFields || headerSize >= 56) {
+            masks[3] = Le32(at + 12);
         }
     } else if (header.bitCount == 16) {
         masks[0] = 0x7C00;
@@ -149,6 +153,7 @@ bool ParseBitmapInfo(const uint8_t* info, size_t available, PictureBitmap& out) 
     out.redMask = masks[0];
     out.greenMask = masks[1];
     out.blueMask = masks[2];
+    out.alphaMask = masks[3];
     return true;
 }
 
@@ -188,7 +193,7 @@ size_t BitmapPixelBytes(const BitmapInfoHeader& header) {
     return PixelImage::PitchFor(header.width, header.bitCount) * size_t(height);
 }
 
-bool ConvertTo32(const PictureBitmap& bitmap, PixelImage& out) {
+bool ConvertTo32(const PictureBitmap& bitmap, PixelImage& out, bool keepAlpha) {
     const BitmapInfoHeader& h = bitmap.header;
     const size_t needed = BitmapPixelBytes(h);
     if (needed == 0 || bitmap.pixels == nullptr || bitmap.pixelBytes < needed) {
@@ -207,6 +212,10 @@ bool ConvertTo32(const PictureBitmap& bitmap, PixelImage& out) {
     const Channel blue(bitmap.blueMask);
     const bool plain32 = h.bitCount == 32 && bitmap.redMask == 0xFF0000 &&
                          bitmap.greenMask == 0x00FF00 && bitmap.blueMask == 0x0000FF;
+    const bool withAlpha =
+        keepAlpha && bitmap.alphaMask != 0 && (h.bitCount == 16 || h.bitCount == 32);
+    const Channel alpha(withAlpha ? bitmap.alphaMask : 0);
+    uint32_t anyAlpha = 0;
 
     for (int32_t row = 0; row < height; ++row) {
         const uint8_t* src = bitmap.pixels + size_t(row) * pitch;
@@ -220,7 +229,8 @@ bool ConvertTo32(const PictureBitmap& bitmap, PixelImage& out) {
             case 16:
                 for (int32_t x = 0; x < width; ++x) {
                     const uint32_t p = Le16(src + 2 * x);
-                    dst[x] = (red(p) << 16) | (green(p) << 8) | blue(p);
+                    dst[x] = (alpha(p) << 24) | (red(p) << 16) | (green(p) << 8) | blue(p);
+                    anyAlpha |= alpha(p);
                 }
                 break;
             case 24:
@@ -233,9 +243,18 @@ bool ConvertTo32(const PictureBitmap& bitmap, PixelImage& out) {
                 for (int32_t x = 0; x < width; ++x) {
                     const uint32_t p = Le32(src + 4 * x);
                     dst[x] = plain32 ? (p & 0xFFFFFF) : (red(p) << 16) | (green(p) << 8) | blue(p);
+                    const uint32_t a = alpha(p);  // 0 without alpha
+                    dst[x] |= a << 24;
+                    anyAlpha |= a;
                 }
                 break;
         }
+    }
+    if (withAlpha) {
+        if (anyAlpha == 0) {
+            return ConvertTo32(bitmap, out, false);
+        }
+        image.SetAlpha(PixelAlpha::Straight);
     }
     out = std::move(image);
     return true;

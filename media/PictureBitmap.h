@@ -16,6 +16,7 @@ struct PictureBitmap {
     uint32_t redMask = 0;       // masks of 16- and 32-bit pixels
     uint32_t greenMask = 0;
     uint32_t blueMask = 0;
+    uint32_t alphaMask = 0;      // 16- and 32-bit pixels with an alpha channel; 0 = none
     uint32_t palette[256] = {};  // 0x00RRGGBB; entries past the colour table stay black
     const uint8_t* pixels = nullptr;
     size_t pixelBytes = 0;
@@ -51,8 +52,11 @@ bool ParseBitmapInfo(const uint8_t* info, size_t available, PictureBitmap& out);
 size_t BitmapPixelBytes(const BitmapInfoHeader& header);
 
 // Converts any supported layout (1, 4, 8, 16, 24 or 32 bits; colour table or bit masks; rows
-// bottom-up or top-down) into a 32-bit bottom-up image whose fourth bytes are 0. False, with `out`
-// as it was, when the layout is unsupported or the pixel data is shorter than the header says.
-bool ConvertTo32(const PictureBitmap& bitmap, PixelImage& out);
+// bottom-up or top-down) into a 32-bit bottom-up image whose fourth bytes are 0. With
+// `keepAlpha`, a picture with an alpha mask keeps its straight alpha in the fourth byte instead
+// and says so (PixelImage::Alpha); an alpha channel that is 0 everywhere is taken for an unused
+// one, as writers that fill it with nothing are common. False, with `out` as it was, when the
+// layout is unsupported or the pixel data is shorter than the header says.
+bool ConvertTo32(const PictureBitmap& bitmap, PixelImage& out, bool keepAlpha = false);
 
 }  // namespace kelvane

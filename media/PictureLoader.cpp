@@ -56,7 +56,7 @@ bool TakePluginPicture(PluginBlock info, PluginBlock pixels, PictureBitmap& out)
 }  // namespace
 
 bool LoadWithPlugins(std::u16string_view path, std::span<const DynamicModule> plugins,
-                     PictureBitmap& out) {
+                     PictureBitmap& out, bool keepAlpha) {
     File file;
     uint64_t size = 0;
     if (!file.Open(path, File::Mode::Read) || !file.Size(size)) {
@@ -91,8 +91,10 @@ bool LoadWithPlugins(std::u16string_view path, std::span<const DynamicModule> pl
             }
             void* info = nullptr;
             void* pixels = nullptr;
-            if (getPicture(image.data(), size_t(size), KELVANE_PICTURE_INPUT_MEMORY, &info, &pixels,
-                           nullptr, 0) != KELVANE_PICTURE_OK) {
+            const unsigned flags =
+                KELVANE_PICTURE_INPUT_MEMORY | (keepAlpha ? KELVANE_PICTURE_KEEP_ALPHA : 0u);
+            if (getPicture(image.data(), size_t(size), flags, &info, &pixels, nullptr, 0) !=
+                KELVANE_PICTURE_OK) {
                 return false;  // the plug-in that took the file decides
             }
             if (info == pixels) {  // one block handed back twice must be freed once
@@ -108,12 +110,12 @@ bool LoadWithPlugins(std::u16string_view path, std::span<const DynamicModule> pl
 }
 
 bool LoadPictureFile(std::u16string_view path, std::span<const DynamicModule> plugins,
-                     PixelImage& out) {
+                     PixelImage& out, bool keepAlpha) {
     PictureBitmap bitmap;
-    if (!ReadBmpFile(path, bitmap) && !LoadWithPlugins(path, plugins, bitmap)) {
+    if (!ReadBmpFile(path, bitmap) && !LoadWithPlugins(path, plugins, bitmap, keepAlpha)) {
         return false;
     }
-    return ConvertTo32(bitmap, out);
+    return ConvertTo32(bitmap, out, keepAlpha);
 }
 
 }  // namespace kelvane

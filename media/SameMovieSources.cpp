@@ -31,7 +31,7 @@ bool SameMovie(const MediaSource& a, const MediaSource& b) {
            x.FrameDuration() == y.FrameDuration() && x.FirstFrame() == y.FirstFrame() &&
            x.LastFrame() == y.LastFrame() && x.FrameMode() == y.FrameMode() &&
            a.image.ByteSize() == b.image.ByteSize() && a.image.Width() == b.image.Width() &&
-           a.image.Height() == b.image.Height();
+           a.image.Height() == b.image.Height() && a.image.Alpha() == b.image.Alpha();
 }
 
 }  // namespace

@@ -110,6 +110,22 @@ bool CopyToPixelImage(const QImage& drawn, PixelImage& image) {
     return true;
 }
 
+// The coverage of glyphs drawn in opaque text colour onto a transparent image is their alpha.
+bool CopyCoverage(const QImage& drawn, uint32_t textPixel, PixelImage& image) {
+    PixelImage result;
+    if (!result.Create(drawn.width(), drawn.height(), 32))
+        return false;
+    for (int y = 0; y < drawn.height(); ++y) {
+        const uint32_t* from = reinterpret_cast<const uint32_t*>(drawn.constScanLine(y));
+        uint32_t* to = result.Row32(y);
+        for (int x = 0; x < drawn.width(); ++x)
+            to[x] = (from[x] & 0xFF000000u) | textPixel;
+    }
+    result.SetAlpha(PixelAlpha::Straight);
+    image = std::move(result);
+    return true;
+}
+
 void CleanUp(PixelImage& image, int32_t mode, uint32_t t, uint32_t b) {
     if (mode != 1 && mode != 2)
         return;
@@ -129,7 +145,7 @@ void CleanUp(PixelImage& image, int32_t mode, uint32_t t, uint32_t b) {
 }  // namespace
 
 bool MakeTextImage(std::u16string_view text, uint32_t textColour, const LogFont& font,
-                   int32_t textImageMode, PixelImage& image) {
+                   int32_t textImageMode, PixelImage& image, bool smoothEdges) {
     const uint32_t background = TextBackground(textColour);
     const uint32_t t = SwapRedBlue(textColour & 0xFFFFFF);
     const uint32_t b = SwapRedBlue(background);
@@ -138,14 +154,18 @@ bool MakeTextImage(std::u16string_view text, uint32_t textColour, const LogFont&
         PixelImage single;
         if (!single.Create(1, 1, 32))
             return false;
-        single.Row32(0)[0] = b;
+        single.Row32(0)[0] = smoothEdges ? t : b;  // with alpha 0 when smooth
+        if (smoothEdges)
+            single.SetAlpha(PixelAlpha::Straight);
         image = std::move(single);
         return true;
     }
     if (!EnsureGuiApplication())
         return false;
 
-    const QFont qfont = FontFromLogFont(font, textImageMode);
+    // Mode 1 smooths the glyphs whatever the font record says.
+    const int32_t mode = smoothEdges ? 1 : textImageMode;
+    const QFont qfont = FontFromLogFont(font, mode);
     const QFontMetricsF metrics(qfont);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
@@ -186,17 +206,18 @@ bool MakeTextImage(std::u16string_view text, uint32_t textColour, const LogFont&
         return false;
     }
 
-    QImage drawn(int(imageWidth), int(imageHeight), QImage::Format_RGB32);
+    QImage drawn(int(imageWidth), int(imageHeight),
+                 smoothEdges ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (drawn.isNull())
         return false;
     // The whole image is background, also beside lines shorter than the longest: only the text
     // itself may show once the background is taken as transparent.
-    drawn.fill(QColor::fromRgb(b));
+    drawn.fill(smoothEdges ? QColor(Qt::transparent) : QColor::fromRgb(b));
     {
         QPainter painter;
         if (!painter.begin(&drawn))
             return false;
-        painter.setRenderHint(QPainter::TextAntialiasing, Antialiased(font, textImageMode));
+        painter.setRenderHint(QPainter::TextAntialiasing, Antialiased(font, mode));
         painter.setPen(QColor::fromRgb(t));
         for (size_t i = 0; i < layouts.size(); ++i) {
             QTextLayout& layout = *layouts[i];
@@ -209,6 +230,8 @@ bool MakeTextImage(std::u16string_view text, uint32_t textColour, const LogFont&
         painter.end();
     }
 
+    if (smoothEdges)
+        return CopyCoverage(drawn, t, image);
     PixelImage result;
     if (!CopyToPixelImage(drawn, result))
         return false;

@@ -21,8 +21,10 @@ constexpr uint32_t TextBackground(uint32_t textColour) {
 // `textImageMode` is the "TextImageMode" setting: 1 and 2 smooth the glyphs and then cut the
 // smoothed edges away (1) or make them solid text colour (2); 3 draws without smoothing; other
 // values follow the font record's quality byte and keep the blended edges. The empty text gives
-// one background pixel. On failure `image` is left as it was.
+// one background pixel. With `smoothEdges` the setting is not used: every pixel has the text
+// colour and the glyphs' smoothed coverage as straight alpha (0 where there is no text), and the
+// image says it holds alpha. On failure `image` is left as it was.
 bool MakeTextImage(std::u16string_view text, uint32_t textColour, const LogFont& font,
-                   int32_t textImageMode, PixelImage& image);
+                   int32_t textImageMode, PixelImage& image, bool smoothEdges = false);
 
 }  // namespace kelvane

@@ -41,6 +41,9 @@ struct FilePropertiesForm {
     uint8_t green = 0;
     uint8_t blue = 0;
     LogFont font{};
+    uint32_t pixelFlags = 0;         // kPixel* bits; those the entry's kind cannot have are ignored
+    FileKind kind = FileKind::None;  // of the entry as loaded
+    bool alphaAvailable = false;     // the loaded file has alpha ("use alpha" can be chosen)
 };
 
 }  // namespace kelvane

@@ -43,8 +43,11 @@ bool RestoreSlot(const Project& snapshot, const FileEntry& s, FileEntry& l,
             // The text colour is drawn into the image, so a colour change needs a new image too.
             if (l.kind != s.kind || l.text != s.text || !SameFont(l.font, s.font) ||
                 l.colour != s.colour) {
-                return services.MakeText(l, s.text, s.TextColour(), s.font);
+                if (!services.MakeText(l, s.text, s.TextColour(), s.font)) {
+                    return false;
+                }
             }
+            l.pixelFlags = s.pixelFlags;
             return true;
         default:
             if (l.Used()) {
@@ -57,6 +60,8 @@ bool RestoreSlot(const Project& snapshot, const FileEntry& s, FileEntry& l,
     if (s.kind != FileKind::Effect) {
         l.colour = s.colour;
     }
+    // Pixel flags, like the colour, only change how the loaded source is drawn.
+    l.pixelFlags = s.pixelFlags;
     return true;
 }
 

@@ -17,6 +17,7 @@ void FileEntry::Release() {
     colour = 0;
     std::memset(&font, 0, sizeof(font));
     currentFrame = -1;
+    pixelFlags = 0;
 }
 
 bool FileEntry::SetText(std::u16string_view value) {
@@ -50,7 +51,20 @@ bool FileEntry::CopyDescriptorFrom(const FileEntry& other) {
     referenceDuration = other.referenceDuration;
     colour = other.colour;
     font = other.font;
+    pixelFlags = other.pixelFlags;
     return true;
+}
+
+uint32_t FileEntry::DefaultPixelFlags() const {
+    switch (kind) {
+        case FileKind::Movie:
+        case FileKind::Image:
+            return loaded && loaded->HasAlpha() ? kPixelUseAlpha : 0;
+        case FileKind::Text:
+            return kPixelSmoothText;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace kelvane

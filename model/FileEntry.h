@@ -17,6 +17,26 @@ namespace kelvane {
 // means none.
 constexpr uint32_t kNoTransparentColour = 0xFF000000;
 
+// How an entry's pixels are drawn beyond the key colour (FileEntry::pixelFlags).
+constexpr uint32_t kPixelUseAlpha = 1;               // pictures, movies: the file's alpha
+constexpr uint32_t kPixelSmoothText = 2;             // texts: glyph coverage as alpha
+constexpr uint32_t kPixelTransparentBackground = 4;  // nested projects: no background
+
+// The flags an entry of `kind` can have.
+constexpr uint32_t AllowedPixelFlags(FileKind kind) {
+    switch (kind) {
+        case FileKind::Movie:
+        case FileKind::Image:
+            return kPixelUseAlpha;
+        case FileKind::Text:
+            return kPixelSmoothText;
+        case FileKind::Project:
+            return kPixelTransparentBackground;
+        default:
+            return 0;
+    }
+}
+
 // One slot of the file table. The slot index is the file ID that events name.
 struct FileEntry {
     FileKind kind = FileKind::None;
@@ -33,6 +53,7 @@ struct FileEntry {
     int32_t currentFrame = -1;  // source frame the loaded image holds; -1 = none
     // Kind 3: the text itself. Undo compares it, so it lives here rather than in `loaded`.
     std::u16string text;
+    uint32_t pixelFlags = 0;  // kPixel* bits that AllowedPixelFlags(kind) permits
 
     bool Used() const { return kind != FileKind::None; }
     bool HasTransparentColour() const { return colour < 0x01000000; }
@@ -45,10 +66,13 @@ struct FileEntry {
     // Stores the text and its length; false (nothing changed) when memory runs out or the text
     // is longer than a 32-bit length can say.
     bool SetText(std::u16string_view value);
-    // What an undo snapshot keeps of a slot: kind, text, path, reference duration, colour and
-    // font, without the loaded object (the slot is released first). False, with this slot as it
-    // was, when memory runs out.
+    // What an undo snapshot keeps of a slot: kind, text, path, reference duration, colour, font
+    // and pixel flags, without the loaded object (the slot is released first). False, with this
+    // slot as it was, when memory runs out.
     bool CopyDescriptorFrom(const FileEntry& other);
+    // The flags of an entry added now: a picture or movie whose file has alpha uses it, a text is
+    // smoothed, a nested project keeps its background.
+    uint32_t DefaultPixelFlags() const;
 };
 
 // The key colour that a text entry keeps for a text colour 0x00BBGGRR.

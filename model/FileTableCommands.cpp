@@ -91,10 +91,13 @@ bool FileTableCommands::AddDroppedFiles(std::span<const std::u16string> paths,
         // A failed file leaves its slot unused, so the next file takes it.
         const std::u16string_view path = paths[i];
         ClearFailureNote();
+        FileEntry& entry = doc_.Model().files[size_t(id)];
         if (path.size() >= kPathUnits ||
-            !doc_.Services().DetectAndOpen(doc_.Model(), doc_.Model().files[size_t(id)], path)) {
+            !doc_.Services().DetectAndOpen(doc_.Model(), entry, path)) {
             failures += (failures.empty() ? "" : "\n") + FileLoadFailedText(path);
             ok = false;
+        } else {
+            entry.pixelFlags = entry.DefaultPixelFlags();
         }
     }
     if (finished) {
@@ -152,6 +155,11 @@ FilePropertiesForm FileTableCommands::FormForDialog(uint32_t id) const {
         }
         form.useTransparent = entry.HasTransparentColour();
     }
+    // A new entry starts with what a dropped file would get; the alpha flag of a file without
+    // alpha is dropped when the dialog is applied.
+    form.pixelFlags = entry.Used() ? entry.pixelFlags : kPixelUseAlpha | kPixelSmoothText;
+    form.kind = entry.kind;
+    form.alphaAvailable = entry.loaded && entry.loaded->HasAlpha();
     form.red = uint8_t(colour & 0xFF);
     form.green = uint8_t((colour >> 8) & 0xFF);
     form.blue = uint8_t((colour >> 16) & 0xFF);
@@ -203,6 +211,13 @@ bool FileTableCommands::ApplyProperties(uint32_t id, const FilePropertiesForm& f
             entry.colour = form.useTransparent ? colour : kNoTransparentColour;
         }
     }
+    if (entry.Used()) {
+        uint32_t flags = form.pixelFlags & AllowedPixelFlags(entry.kind);
+        if (!(entry.loaded && entry.loaded->HasAlpha())) {
+            flags &= ~kPixelUseAlpha;
+        }
+        entry.pixelFlags = flags;
+    }
     doc_.UpdateAllViews(nullptr, UpdateHint::All);
     return ok;
 }
@@ -219,11 +234,16 @@ bool FileTableCommands::DuplicateSlot(const FileEntry& source, FileEntry& target
                 return false;
             }
             target.colour = source.colour;
+            target.pixelFlags = source.pixelFlags;
             return true;
         case FileKind::Effect:
             return doc_.Services().OpenFile(doc_.Model(), target, source.kind, path);
         case FileKind::Text:
-            return doc_.Services().MakeText(target, source.text, source.TextColour(), source.font);
+            if (!doc_.Services().MakeText(target, source.text, source.TextColour(), source.font)) {
+                return false;
+            }
+            target.pixelFlags = source.pixelFlags;
+            return true;
         default:
             return false;
     }

@@ -18,6 +18,8 @@ constexpr size_t kHeaderBytes = 16;
 
 // Extras (section 5) follow the track or the templates they belong to: u32 track number or
 // kTemplateExtras, u32 count, the entries. A track or templates section without one has defaults.
+// kPixels follows the kFile section of an entry with pixel flags; records of entries without
+// flags are what they always were.
 enum Section : uint32_t {
     kEnd = 0,
     kSettings = 1,
@@ -25,6 +27,7 @@ enum Section : uint32_t {
     kTrack = 3,
     kTemplates = 4,
     kExtras = 5,
+    kPixels = 6,
 };
 constexpr uint32_t kTemplateExtras = 0xFFFFFFFF;
 
@@ -32,7 +35,8 @@ bool SameDescriptor(const FileEntry& a, const FileEntry& b) {
     return a.kind == b.kind && a.textLength == b.textLength &&
            a.referenceDuration == b.referenceDuration && a.colour == b.colour &&
            std::memcmp(a.path, b.path, sizeof(a.path)) == 0 &&
-           std::memcmp(&a.font, &b.font, sizeof(a.font)) == 0 && a.text == b.text;
+           std::memcmp(&a.font, &b.font, sizeof(a.font)) == 0 && a.text == b.text &&
+           a.pixelFlags == b.pixelFlags;
 }
 
 bool SameSettings(const Project& a, const Project& b) {
@@ -118,6 +122,17 @@ bool ReadFile(Cursor& in, Project& project) {
     return project.files[id].CopyDescriptorFrom(e);
 }
 
+bool ReadPixels(Cursor& in, Project& project) {
+    uint32_t id = 0;
+    uint32_t flags = 0;
+    if (!in.U32(id) || id >= kFileSlots || !in.U32(flags) ||
+        (flags & ~AllowedPixelFlags(project.files[id].kind)) != 0) {
+        return false;
+    }
+    project.files[id].pixelFlags = flags;
+    return true;
+}
+
 bool ReadTrack(Cursor& in, Project& project) {
     uint32_t number = 0;
     uint32_t count = 0;
@@ -197,6 +212,9 @@ bool ApplyState(Cursor& in, Project& project, int64_t& millis) {
                 break;
             case kFile:
                 ok = ReadFile(in, project);
+                break;
+            case kPixels:
+                ok = ReadPixels(in, project);
                 break;
             case kTrack:
                 ok = ReadTrack(in, project);
@@ -365,6 +383,11 @@ void RecordBuilder::State(const Project& project, const Changes& changes, uint32
         Put(&e.font, sizeof(e.font));
         U32(uint32_t(e.text.size()));
         Put(e.text.data(), e.text.size() * sizeof(char16_t));
+        if (e.pixelFlags != 0) {
+            U32(kPixels);
+            U32(id);
+            U32(e.pixelFlags);
+        }
     }
     for (uint32_t t : changes.tracks) {
         const Track& track = project.tracks[t];

@@ -7,6 +7,8 @@ namespace kelvane {
 class LoadedSource {
   public:
     virtual ~LoadedSource() = 0;
+    // Whether the loaded file has an alpha channel of its own.
+    virtual bool HasAlpha() const { return false; }
 };
 
 inline LoadedSource::~LoadedSource() = default;

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "model/PixelFlagsChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
@@ -216,9 +217,13 @@ class Reader {
                     if (!in_.U32(size)) {
                         return false;
                     }
-                    if (!in_.Skip(size)) {
+                    if (size > in_.Remaining()) {
                         return PastTheEnd();
                     }
+                    if (!pixelFlags_.Take(in_.At(), size, &reason_)) {
+                        return false;
+                    }
+                    in_.Skip(size);
                     break;
                 }
                 case kTagVersion:
@@ -232,7 +237,7 @@ class Reader {
                         return false;
                     }
                     project_.CopyDefaultMethodToTracks();
-                    return true;
+                    return pixelFlags_.Apply(project_, &reason_);
                 case kTagSettings:
                 case kTagFile:
                 case kTagTrack:
@@ -318,6 +323,7 @@ class Reader {
             return false;
         }
         chunk.kind = FileKind(kind);
+        pixelFlags_.SawFile(chunk.id, chunk.kind);
         switch (chunk.kind) {
             case FileKind::Movie:
                 if (!in_.I64(chunk.referenceDuration) || !in_.Path(chunk.path) ||
@@ -494,6 +500,7 @@ class Reader {
     uint32_t version_ = 0;
     bool haveVersion_ = false;
     bool contentSeen_ = false;
+    pixel_flags_chunk::Collector pixelFlags_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <exception>
 #include <string>
 
+#include "model/PixelFlagsChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
@@ -120,6 +121,7 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
     for (const EventTemplate& slot : project.templates) {
         total += TemplateInUse(slot) ? 4 + 4 + kRecordBytes : 0;
     }
+    total += pixel_flags_chunk::ChunkBytes(project);
     if (total > SIZE_MAX) {
         return false;
     }
@@ -163,6 +165,7 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
             sink.Bytes(&project.templates[index], kRecordBytes);
         }
     }
+    pixel_flags_chunk::Append(project, bytes);
     sink.U32(kTagEnd);
     out = std::move(bytes);
     return true;

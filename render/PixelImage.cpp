@@ -27,6 +27,7 @@ PixelImage& PixelImage::operator=(PixelImage&& other) noexcept {
         header_ = other.header_;
         pixels_ = std::exchange(other.pixels_, nullptr);
         byteSize_ = std::exchange(other.byteSize_, 0);
+        alpha_ = std::exchange(other.alpha_, PixelAlpha::None);
         other.header_ = BitmapInfoHeader{};
     }
     return *this;
@@ -67,6 +68,7 @@ void PixelImage::Release() {
     pixels_ = nullptr;
     byteSize_ = 0;
     header_ = BitmapInfoHeader{};
+    alpha_ = PixelAlpha::None;
 }
 
 void PixelImage::Fill(uint32_t colourBgr) {

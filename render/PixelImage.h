@@ -21,8 +21,16 @@ struct BitmapInfoHeader {
 };
 static_assert(sizeof(BitmapInfoHeader) == 40);
 
+// What the fourth byte of a 32-bit pixel holds. An image composed for use elsewhere could carry
+// a plane of its own later; the layout names where its alpha lives.
+enum class PixelAlpha {
+    None,      // no meaning, written as 0
+    Straight,  // straight (not premultiplied) alpha, 255 = opaque
+};
+
 // An owned bottom-up bitmap. Rendering uses 32 bits per pixel only: the little-endian word
-// 0x00RRGGBB, whose fourth byte carries no meaning and is written as 0.
+// 0x00RRGGBB, whose fourth byte carries no meaning and is written as 0 unless the image says it
+// holds alpha.
 class PixelImage {
   public:
     PixelImage() = default;
@@ -45,6 +53,8 @@ class PixelImage {
     size_t Pitch() const { return PitchFor(header_.width, header_.bitCount); }
     size_t ByteSize() const { return byteSize_; }
     const BitmapInfoHeader& Header() const { return header_; }
+    PixelAlpha Alpha() const { return alpha_; }
+    void SetAlpha(PixelAlpha alpha) { alpha_ = alpha; }
 
     uint8_t* Pixels() { return pixels_; }
     const uint8_t* Pixels() const { return pixels_; }
@@ -65,6 +75,7 @@ class PixelImage {
     uint32_t spareColour_ = 0;
     uint8_t* pixels_ = nullptr;
     size_t byteSize_ = 0;
+    PixelAlpha alpha_ = PixelAlpha::None;
 };
 
 // 0x00BBGGRR <-> 0x00RRGGBB: swaps the lowest and the third byte, clears the fourth.

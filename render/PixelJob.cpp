@@ -100,6 +100,8 @@ bool PreparePixelJob(const DrawRequest& r, PixelJob* job) {
     j.tint = SwapRedBlue(r.colour);
     j.opacity = r.colour >> 24;
     j.inverseOpacity = 256 - j.opacity;
+    j.sourceAlpha = r.sourceAlpha ? 1 : 0;
+    j.destinationAlpha = r.destinationAlpha ? 1 : 0;
 
     float forward[9];
     if (r.forward != nullptr) {
@@ -161,6 +163,8 @@ void DrawTransformed(PixelImage& destination, const DrawRect& clip, DrawThreadPo
     r.blendMode = blendMode;
     r.forward = forward;
     r.inverse = inverse;
+    r.sourceAlpha = source.Alpha() == PixelAlpha::Straight;
+    r.destinationAlpha = destination.Alpha() == PixelAlpha::Straight;
     DrawTransformed(r, pool);
 }
 
@@ -177,6 +181,12 @@ void RunPixelJob(const PixelJob& job) {
         return;
     }
     const bool nearest = job.drawMethod <= 2;
+    // Composing into an image with alpha is rare (nested projects with a transparent background);
+    // the plain tier's arithmetic serves every tier there.
+    if (job.destinationAlpha != 0) {
+        nearest ? kernels::RunNearestScalar(job) : kernels::RunBilinearScalar(job);
+        return;
+    }
 #if defined(__x86_64__)
     if (job.tier == 1 && kernels::ActiveVectorSet() == kernels::VectorSet::Avx2) {
         nearest ? kernels::RunNearestAvx2(job) : kernels::RunBilinearAvx2(job);

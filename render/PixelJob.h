@@ -34,6 +34,12 @@ struct PixelJob {
     float inverse[9] = {};  // output pixel -> source point, row-major
     float regionLeft = 0, regionRight = 0, regionTop = 0, regionBottom = 0;
     int32_t left = 0, right = 0, top = 0, bottom = 0;
+    // 1: the source keeps straight alpha in the fourth byte of each pixel; its presence weights
+    // the pixel like the coverage of keyed bilinear sampling, and the key ignores that byte.
+    uint32_t sourceAlpha = 0;
+    // 1: the destination keeps straight alpha in its fourth byte (an image composed for drawing
+    // elsewhere); every drawn pixel lays its weight over that presence.
+    uint32_t destinationAlpha = 0;
 };
 
 constexpr uint32_t kNoTint = 0x00FFFFFF;
@@ -61,6 +67,8 @@ struct DrawRequest {
     int32_t blendMode = 0;
     const float* forward = nullptr;  // source -> output; either matrix may be absent
     const float* inverse = nullptr;  // output -> source (composed with the pixel centre)
+    bool sourceAlpha = false;        // as PixelJob::sourceAlpha
+    bool destinationAlpha = false;   // as PixelJob::destinationAlpha
 };
 
 // Clips, converts the colours and culls the footprint. False when nothing is to be drawn;
@@ -71,7 +79,8 @@ bool PreparePixelJob(const DrawRequest& request, PixelJob* job);
 // workers, the calling thread draws.
 void DrawTransformed(const DrawRequest& request, DrawThreadPool* pool);
 
-// Convenience form over whole images (32 bits per pixel; anything else draws nothing).
+// Convenience form over whole images (32 bits per pixel; anything else draws nothing). Either
+// image's alpha layout (PixelImage::Alpha) sets the job's alpha flags.
 void DrawTransformed(PixelImage& destination, const DrawRect& clip, DrawThreadPool* pool,
                      int32_t tier, int32_t drawMethod, const PixelImage& source,
                      const DrawRect& region, uint32_t transparentColour, uint32_t colour,
@@ -87,5 +96,19 @@ uint32_t SampleBilinear(const uint32_t* source, int32_t width, const DrawRect& r
 // As above, treating pixels equal to the transparent colour as absent; *coverage is 0 to 256.
 uint32_t SampleBilinearKeyed(const uint32_t* source, int32_t width, const DrawRect& region,
                              uint32_t transparentColour, float sx, float sy, uint32_t* coverage);
+// As above for a source with straight alpha in the fourth byte: each neighbour's presence is
+// a + (a >> 7), 0 where its colour bytes equal the transparent colour. Returns the colour with a
+// fourth byte of 0.
+uint32_t SampleBilinearAlpha(const uint32_t* source, int32_t width, const DrawRect& region,
+                             uint32_t transparentColour, float sx, float sy, uint32_t* coverage);
+
+// Presence 0 to 256 of one pixel of a source with alpha; transparentColour in pixel layout.
+inline uint32_t AlphaPresence(uint32_t pixel, uint32_t transparentColour) {
+    if ((pixel & 0x00FFFFFF) == transparentColour) {
+        return 0;
+    }
+    const uint32_t a = pixel >> 24;
+    return a + (a >> 7);
+}
 
 }  // namespace kelvane

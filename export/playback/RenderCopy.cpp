@@ -68,18 +68,28 @@ class ReusingLoader final : public SourceLoader {
         return &live_.files[size_t(&entry - first)];
     }
 
-    // A new source for `entry` holding a copy of the live slot's image.
+    static bool CopyImage(const PixelImage& from, PixelImage& to) {
+        if (!to.Create(from.Width(), from.Height(), from.BitsPerPixel()) ||
+            to.ByteSize() != from.ByteSize()) {
+            return false;
+        }
+        std::memcpy(to.Pixels(), from.Pixels(), from.ByteSize());
+        to.SetAlpha(from.Alpha());
+        return true;
+    }
+
+    // A new source for `entry` holding a copy of the live slot's images.
     static bool Reuse(const FileEntry& twin, FileEntry& entry) {
-        const PixelImage* image = MediaSource::Image(twin);
-        if (image == nullptr || image->Empty()) {
+        const MediaSource* live = MediaSource::Of(twin);
+        if (live == nullptr || live->image.Empty()) {
             return false;
         }
         auto source = std::make_unique<MediaSource>();
-        if (!source->image.Create(image->Width(), image->Height(), image->BitsPerPixel()) ||
-            source->image.ByteSize() != image->ByteSize()) {
+        if (!CopyImage(live->image, source->image) ||
+            (!live->alphaImage.Empty() && !CopyImage(live->alphaImage, source->alphaImage))) {
             return false;
         }
-        std::memcpy(source->image.Pixels(), image->Pixels(), image->ByteSize());
+        source->hasAlpha = live->hasAlpha;
         entry.loaded = std::move(source);
         entry.currentFrame = -1;
         return true;

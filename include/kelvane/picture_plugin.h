@@ -37,9 +37,9 @@
  *   block is as large as its header says and refuses the picture otherwise.
  *
  *   Supported layouts: biCompression KELVANE_PICTURE_RGB with 1, 4, 8, 16 (5-5-5), 24 or 32 bits
- *   per pixel, or KELVANE_PICTURE_BITFIELDS with 16 or 32 bits. Kelvane's pictures have no alpha:
- *   a plug-in composites a picture that has an alpha channel over black before handing it back,
- *   and the fourth byte of a 32-bit pixel carries no meaning.
+ *   per pixel, or KELVANE_PICTURE_BITFIELDS with 16 or 32 bits. Unless the host asks for alpha
+ *   (KELVANE_PICTURE_KEEP_ALPHA below), a plug-in composites a picture that has an alpha channel
+ *   over black before handing it back, and the fourth byte of a 32-bit pixel carries no meaning.
  *
  *   On failure GetPicture returns one of the nonzero codes below, frees whatever it allocated and
  *   leaves *info and *pixels alone; Kelvane frees nothing.
@@ -69,6 +69,12 @@ extern "C" {
 #define KELVANE_PICTURE_INPUT_FILE 0   /* `input` is a NUL-terminated UTF-8 file name */
 #define KELVANE_PICTURE_INPUT_MEMORY 1 /* `input` is the whole file image, `length` bytes */
 #define KELVANE_PICTURE_INPUT_MASK 7
+/* Set in `flags` by hosts that take alpha: a picture with an alpha channel may then come back as
+   32 bits per pixel with biCompression KELVANE_PICTURE_ALPHABITFIELDS, four masks after the
+   header (red 0x00FF0000, green 0x0000FF00, blue 0x000000FF, alpha 0xFF000000) and straight, not
+   premultiplied, alpha. Hosts that do not set it get the picture composited over black as
+   always. A plug-in that does not know the flag ignores it. */
+#define KELVANE_PICTURE_KEEP_ALPHA 0x10
 
 /* GetPicture's results. */
 #define KELVANE_PICTURE_OK 0
@@ -83,6 +89,7 @@ extern "C" {
 /* biCompression values that Kelvane accepts from a plug-in. */
 #define KELVANE_PICTURE_RGB 0
 #define KELVANE_PICTURE_BITFIELDS 3
+#define KELVANE_PICTURE_ALPHABITFIELDS 6 /* only when the host set KELVANE_PICTURE_KEEP_ALPHA */
 
 /* The bitmap information header: 40 bytes, little-endian, no padding. */
 typedef struct KelvanePictureInfoHeader {

@@ -75,26 +75,31 @@ bool FrameConverter::Convert(const AVFrame& frame, uint8_t* destination, size_t 
     return true;
 }
 
+void FrameConverter::SetKeepAlpha(bool keep) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    keepAlpha_ = keep;
+}
+
 // Builds the context with the ranges given before it is initialised: a context whose range is
 // changed afterwards converts its first picture differently from the ones after it, which would
 // make a frame's pixels depend on what was converted before it.
 bool FrameConverter::Prepare(const AVFrame& frame, AVPixelFormat source, int fullRange, int space) {
     if (sws_ && frame.width == swsWidth_ && frame.height == swsHeight_ && source == swsFormat_ &&
-        fullRange == swsFullRange_ && space == swsSpace_)
+        fullRange == swsFullRange_ && space == swsSpace_ && keepAlpha_ == swsAlpha_)
         return true;
     sws_.reset(sws_alloc_context());
     if (!sws_)
         return false;
     SwsContext* c = sws_.get();
-    const bool set = av_opt_set_int(c, "srcw", frame.width, 0) >= 0 &&
-                     av_opt_set_int(c, "srch", frame.height, 0) >= 0 &&
-                     av_opt_set_int(c, "src_format", source, 0) >= 0 &&
-                     av_opt_set_int(c, "dstw", width_, 0) >= 0 &&
-                     av_opt_set_int(c, "dsth", height_, 0) >= 0 &&
-                     av_opt_set_int(c, "dst_format", AV_PIX_FMT_BGR0, 0) >= 0 &&
-                     av_opt_set_int(c, "sws_flags", SWS_BILINEAR, 0) >= 0 &&
-                     av_opt_set_int(c, "src_range", fullRange, 0) >= 0 &&
-                     av_opt_set_int(c, "dst_range", 1, 0) >= 0;
+    const bool set =
+        av_opt_set_int(c, "srcw", frame.width, 0) >= 0 &&
+        av_opt_set_int(c, "srch", frame.height, 0) >= 0 &&
+        av_opt_set_int(c, "src_format", source, 0) >= 0 &&
+        av_opt_set_int(c, "dstw", width_, 0) >= 0 && av_opt_set_int(c, "dsth", height_, 0) >= 0 &&
+        av_opt_set_int(c, "dst_format", keepAlpha_ ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0, 0) >= 0 &&
+        av_opt_set_int(c, "sws_flags", SWS_BILINEAR, 0) >= 0 &&
+        av_opt_set_int(c, "src_range", fullRange, 0) >= 0 &&
+        av_opt_set_int(c, "dst_range", 1, 0) >= 0;
     if (!set || sws_init_context(c, nullptr, nullptr) < 0) {
         sws_.reset();
         return false;
@@ -106,6 +111,7 @@ bool FrameConverter::Prepare(const AVFrame& frame, AVPixelFormat source, int ful
     swsFormat_ = source;
     swsFullRange_ = fullRange;
     swsSpace_ = space;
+    swsAlpha_ = keepAlpha_;
     return true;
 }
 
@@ -125,8 +131,9 @@ bool FrameConverter::ConvertWhole(const AVFrame& frame, uint8_t* destination) {
     if (sws_scale(sws_.get(), frame.data, frame.linesize, 0, frame.height, rows, strides) !=
         height_)
         return false;
-    // The converter writes 0xFF into the unused fourth byte; images carry 0 there.
-    ClearFourthBytes(destination, ConvertedSize());
+    // The converter writes 0xFF into the unused fourth byte; images without alpha carry 0 there.
+    if (!keepAlpha_)
+        ClearFourthBytes(destination, ConvertedSize());
     return true;
 }
 

@@ -103,6 +103,9 @@ class MediaGraph {
     int64_t LastSeekStart() const { return lastSeekStart_.load(); }
     // Pictures decoded since the file was opened.
     uint64_t DecodedFrames() const { return decoder_.DecodedCount(); }
+    // Whether the connected stream has alpha, and whether delivered pictures keep it.
+    bool HasAlpha() const { return decoder_.HasAlpha(); }
+    void SetKeepAlpha(bool keep) { decoder_.SetKeepAlpha(keep); }
 
   private:
     // Frames a backward pass keeps before its start, at least (when the budget allows).

@@ -2,13 +2,45 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <limits>
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
 
 #include "platform/StepTimes.h"
 
 namespace kelvane {
 
 namespace {
+
+// WebM stores VP9 alpha as a second stream in block side data, marked by "alpha_mode"; FFmpeg's
+// own VP9 decoder drops it, libvpx's decodes it.
+bool HasVp9Alpha(const AVStream& stream) {
+    const AVDictionaryEntry* mode = av_dict_get(stream.metadata, "alpha_mode", nullptr, 0);
+    return stream.codecpar->codec_id == AV_CODEC_ID_VP9 && mode != nullptr &&
+           std::strcmp(mode->value, "1") == 0;
+}
+
+const AVCodec* ChooseDecoder(const AVStream& stream) {
+    if (HasVp9Alpha(stream)) {
+        if (const AVCodec* vpx = avcodec_find_decoder_by_name("libvpx-vp9"))
+            return vpx;
+    }
+    return avcodec_find_decoder(stream.codecpar->codec_id);
+}
+
+bool HasAlphaChannel(const AVStream& stream, const AVCodecContext& codec) {
+    if (HasVp9Alpha(stream))
+        return std::strcmp(codec.codec->name, "libvpx-vp9") == 0;
+    for (const int format : {int(codec.pix_fmt), stream.codecpar->format}) {
+        const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(AVPixelFormat(format));
+        if (layout != nullptr && (layout->flags & AV_PIX_FMT_FLAG_ALPHA) != 0)
+            return true;
+    }
+    return false;
+}
 
 std::atomic<PacketReadHook> packetReadHook{nullptr};
 
@@ -99,7 +131,7 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     streamIndex_ = videoStreams_[size_t(videoStream)];
     stream_ = format_->streams[streamIndex_];
     const AVCodecParameters* par = stream_->codecpar;
-    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+    const AVCodec* decoder = ChooseDecoder(*stream_);
     if (!decoder)
         return false;
     codec_.reset(avcodec_alloc_context3(decoder));
@@ -117,6 +149,7 @@ bool MovieDecoder::Prepare(int videoStream, MediaType& offered) {
     if (avcodec_open2(codec_.get(), decoder, nullptr) < 0)
         return false;
     nonReferenceSkippable_ = NonReferenceSkipIsExact(par->codec_id);
+    hasAlpha_ = HasAlphaChannel(*stream_, *codec_);
 
     width_ = par->width;
     height_ = par->height;

@@ -74,6 +74,13 @@ class MovieDecoder {
     static uint64_t DecodedInProcess();
     int Width() const { return width_; }
     int Height() const { return height_; }
+    // Whether the prepared stream's pictures have an alpha channel.
+    bool HasAlpha() const { return hasAlpha_; }
+    // Delivered pictures keep their alpha in the fourth byte (see FrameConverter).
+    void SetKeepAlpha(bool keep) {
+        if (converter_)
+            converter_->SetKeepAlpha(keep);
+    }
 
   private:
     int64_t IndexOf(int64_t ts) const;
@@ -112,6 +119,7 @@ class MovieDecoder {
     RefTime duration_ = 0;
     int width_ = 0;
     int height_ = 0;
+    bool hasAlpha_ = false;
     // The packets' times from the start, where the stream was read through to be measured.
     PacketTimes times_;
 

@@ -1,6 +1,6 @@
 // Kelvane picture plug-in over FFmpeg: PNG, JPEG, GIF, TIFF, WebP, TGA and the other still
 // formats that FFmpeg's image demuxers recognise, delivered as 32-bit bottom-up bitmaps with any
-// alpha channel composited over black.
+// alpha channel composited over black, or kept as straight alpha for hosts that ask for it.
 
 #include <cstdint>
 #include <cstdlib>
@@ -260,6 +260,32 @@ AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange) {
     }
 }
 
+// Whether any pixel of 8-bit (or 16-bit) BGRA rows is less than opaque.
+bool AnyTranslucent8(const uint8_t* rows, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i) {
+        if (rows[4 * i + 3] != 255) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AnyTranslucent16(const uint16_t* rows, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i) {
+        if (rows[4 * i + 3] != 65535) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// 16-bit straight channels, alpha included, rounded to 8 bits.
+void StraightRow16(const uint16_t* src, uint8_t* dst, int width) {
+    for (int x = 0; x < width * 4; ++x) {
+        dst[x] = uint8_t((uint32_t(src[x]) * 255 + 32767) / 65535);
+    }
+}
+
 // Straight alpha over black, rounded: 8-bit channels.
 void CompositeRow8(uint8_t* row, int width) {
     for (int x = 0; x < width; ++x, row += 4) {
@@ -305,8 +331,9 @@ SwsContext* NewScaler(const AVFrame* f, AVPixelFormat target) {
     return scaler;
 }
 
-// Converts the decoded frame into a 32-bit bottom-up bitmap, alpha over black, fourth byte 0.
-int HandOver(Decode& d, void** info, void** pixels) {
+// Converts the decoded frame into a 32-bit bottom-up bitmap, alpha over black, fourth byte 0; or,
+// with `keepAlpha` and a picture that is not opaque everywhere, with straight alpha.
+int HandOver(Decode& d, void** info, void** pixels, bool keepAlpha) {
     const AVFrame* f = d.frame;
     if (f->width <= 0 || f->height <= 0 || f->width > kMaxSide || f->height > kMaxSide ||
         int64_t(f->width) * f->height > kMaxPixels) {
@@ -327,8 +354,10 @@ int HandOver(Decode& d, void** info, void** pixels) {
     const int height = f->height;
     const size_t pitch = size_t(width) * 4;
     const size_t bytes = pitch * size_t(height);
+    // Room for the four masks of a picture with alpha (and the one colour entry of the others).
     auto* header = static_cast<KelvanePictureInfoHeader*>(
-        std::calloc(1, sizeof(KelvanePictureInfoHeader) + sizeof(KelvanePictureColour)));
+        std::calloc(1, sizeof(KelvanePictureInfoHeader) + 4 * sizeof(uint32_t)));
+    bool alpha = false;
     auto* rows = static_cast<uint8_t*>(std::malloc(bytes));
     auto* wide = deep ? static_cast<uint16_t*>(std::malloc(bytes * 2)) : nullptr;
     int result = KELVANE_PICTURE_OK;
@@ -340,9 +369,15 @@ int HandOver(Decode& d, void** info, void** pixels) {
         if (sws_scale(d.scaler, f->data, f->linesize, 0, height, planes, strides) != height) {
             result = KELVANE_PICTURE_INTERNAL_ERROR;
         }
+        alpha = result == KELVANE_PICTURE_OK && keepAlpha &&
+                AnyTranslucent16(wide, size_t(width) * size_t(height));
         for (int y = 0; result == KELVANE_PICTURE_OK && y < height; ++y) {
-            CompositeRow16(wide + size_t(y) * width * 4, rows + size_t(height - 1 - y) * pitch,
-                           width);
+            uint8_t* row = rows + size_t(height - 1 - y) * pitch;
+            if (alpha) {
+                StraightRow16(wide + size_t(y) * width * 4, row, width);
+            } else {
+                CompositeRow16(wide + size_t(y) * width * 4, row, width);
+            }
         }
     } else {
         // Written bottom row first: the destination starts at the last row and steps backwards.
@@ -351,7 +386,9 @@ int HandOver(Decode& d, void** info, void** pixels) {
         if (sws_scale(d.scaler, f->data, f->linesize, 0, height, planes, strides) != height) {
             result = KELVANE_PICTURE_INTERNAL_ERROR;
         }
-        for (int y = 0; result == KELVANE_PICTURE_OK && y < height; ++y) {
+        alpha = result == KELVANE_PICTURE_OK && keepAlpha &&
+                AnyTranslucent8(rows, size_t(width) * size_t(height));
+        for (int y = 0; result == KELVANE_PICTURE_OK && !alpha && y < height; ++y) {
             CompositeRow8(rows + size_t(y) * pitch, width);
         }
     }
@@ -366,8 +403,12 @@ int HandOver(Decode& d, void** info, void** pixels) {
     header->biHeight = height;
     header->biPlanes = 1;
     header->biBitCount = 32;
-    header->biCompression = KELVANE_PICTURE_RGB;
+    header->biCompression = alpha ? KELVANE_PICTURE_ALPHABITFIELDS : KELVANE_PICTURE_RGB;
     header->biSizeImage = uint32_t(bytes);
+    if (alpha) {
+        const uint32_t masks[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+        std::memcpy(header + 1, masks, sizeof(masks));
+    }
     *info = header;
     *pixels = rows;
     return KELVANE_PICTURE_OK;
@@ -427,7 +468,7 @@ extern "C" KELVANE_PICTURE_EXPORT int GetPicture(const void* input, size_t lengt
     } else {
         return KELVANE_PICTURE_UNKNOWN_FORMAT;
     }
-    const int result = HandOver(d, info, pixels);
+    const int result = HandOver(d, info, pixels, (flags & KELVANE_PICTURE_KEEP_ALPHA) != 0);
     if (result == KELVANE_PICTURE_OK && progress != nullptr) {
         progress(1, 1, progressData);
     }

@@ -29,8 +29,12 @@ struct ShadeConstants {
     __m256i tint16;
     __m256i opacity16;
     __m256i key;
+    __m256i keyMask;  // the bytes the key compares: all but the alpha of a source with alpha
+    bool alpha;       // the source has alpha (drawn by the keyed kernels)
 
     explicit ShadeConstants(const PixelJob& job) {
+        alpha = job.sourceAlpha != 0;
+        keyMask = _mm256_set1_epi32(alpha ? 0x00FFFFFF : -1);
         zero = _mm256_setzero_si256();
         one16 = _mm256_set1_epi16(1);
         low24 = _mm256_set1_epi32(0x00FFFFFF);
@@ -131,6 +135,17 @@ inline __m256i ShadeKeyed(__m256i s, __m256i d, __m256i coverage, const ShadeCon
     } else {
         return MixPacked(covLo, covHi, Shade<Mode, false, true>(s, d, c), d, c);
     }
+}
+
+// The source pixels of eight lanes that equal the transparent colour.
+inline __m256i KeyHits(__m256i s, const ShadeConstants& c) {
+    return _mm256_cmpeq_epi32(_mm256_and_si256(s, c.keyMask), c.key);
+}
+
+// The presence a + (a >> 7) of eight pixels with straight alpha, one 32-bit lane each.
+inline __m256i AlphaPresence(__m256i s) {
+    const __m256i a = _mm256_srli_epi32(s, 24);
+    return _mm256_add_epi32(a, _mm256_srli_epi32(a, 7));
 }
 
 inline __m256i Select(__m256i mask, __m256i a, __m256i b) {

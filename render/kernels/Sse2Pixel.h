@@ -23,8 +23,12 @@ struct ShadeConstants {
     __m128i tint16;  // tint channels in 16-bit lanes, fourth lane 0, two pixels
     __m128i opacity16;
     __m128i key;
+    __m128i keyMask;  // the bytes the key compares: all but the alpha of a source with alpha
+    bool alpha;       // the source has alpha (drawn by the keyed kernels)
 
     explicit ShadeConstants(const PixelJob& job) {
+        alpha = job.sourceAlpha != 0;
+        keyMask = _mm_set1_epi32(alpha ? 0x00FFFFFF : -1);
         zero = _mm_setzero_si128();
         one16 = _mm_set1_epi16(1);
         low24 = _mm_set1_epi32(0x00FFFFFF);
@@ -107,6 +111,22 @@ inline __m128i Shade(__m128i s, __m128i d, __m128i covLo, __m128i covHi, const S
             return r;
         }
     }
+}
+
+// The source pixels of four lanes that equal the transparent colour.
+inline __m128i KeyHits(__m128i s, const ShadeConstants& c) {
+    return _mm_cmpeq_epi32(_mm_and_si128(s, c.keyMask), c.key);
+}
+
+// The presence a + (a >> 7) of four pixels with straight alpha, as per-pixel weights in 16-bit
+// lanes (pixels 0 and 1 in *lo, 2 and 3 in *hi, as MixPacked takes them).
+inline void AlphaPresence16(__m128i s, __m128i* lo, __m128i* hi) {
+    const __m128i a = _mm_srli_epi32(s, 24);
+    const __m128i p = _mm_add_epi32(a, _mm_srli_epi32(a, 7));
+    const __m128i p16 = _mm_packs_epi32(p, p);
+    const __m128i pairs = _mm_unpacklo_epi16(p16, p16);
+    *lo = _mm_unpacklo_epi32(pairs, pairs);
+    *hi = _mm_unpackhi_epi32(pairs, pairs);
 }
 
 // Source offsets col - row * width of four lanes in one multiply-add, for images whose width and
@@ -230,7 +250,8 @@ struct Mapping {
 using RowsFn = void (*)(const PixelJob&);
 
 // The kernel family as a table: [mode][tint | opaque << 1 | keyed << 2 | affine << 3]. The
-// opacity matters for the normal mode only, so the other modes share one instance.
+// opacity matters for the normal mode only, so the other modes share one instance. Sources with
+// alpha are drawn by the keyed instances, which weight each pixel already.
 template <template <int, bool, bool, bool, bool> class Kernel, int Mode, size_t Bits>
 constexpr RowsFn FamilyEntry() {
     return &Kernel < Mode, (Bits & 1) != 0, Mode == 0 && (Bits & 2) != 0, (Bits & 4) != 0,
@@ -251,7 +272,8 @@ template <template <int, bool, bool, bool, bool> class Kernel>
 inline void RunFamily(const PixelJob& job, bool affine) {
     static constexpr auto kTable = FamilyTable<Kernel>(std::make_integer_sequence<int, 7>());
     const size_t bits = (job.tint != kNoTint ? 1 : 0) | (job.opacity == 0 ? 2 : 0) |
-                        (TransparentActive(job.transparentColour) ? 4 : 0) | (affine ? 8 : 0);
+                        (TransparentActive(job.transparentColour) || job.sourceAlpha != 0 ? 4 : 0) |
+                        (affine ? 8 : 0);
     kTable[size_t(job.blendMode)][bits](job);
 }
 

@@ -343,9 +343,48 @@ def saved_project(path):
             at += 152 * count
         elif tag == 6:
             at += 4 + 152
+        elif tag == 0:  # skip chunks: extensions that older readers pass over
+            (size,) = struct.unpack_from("<I", data, at)
+            at += 4 + size
         else:
             raise WalkthroughError(f"unexpected chunk {tag} in {path}")
     return files, tracks
+
+
+def saved_skip_chunks(path):
+    """{four-byte name: body after the name} of the skip chunks of a saved project file."""
+    with open(path, "rb") as handle:
+        data = handle.read()
+    at, chunks = 4, {}
+    while at + 4 <= len(data):
+        (tag,) = struct.unpack_from("<I", data, at)
+        at += 4
+        if tag == 0:
+            (size,) = struct.unpack_from("<I", data, at)
+            body = data[at + 4:at + 4 + size]
+            chunks[body[:4].decode("latin-1")] = body[4:]
+            at += 4 + size
+        elif tag == 2:
+            break
+        elif tag == 1:
+            at += 4
+        elif tag == 3:
+            at += 520 + 4 * 2 + 8 + 4 * 3
+        elif tag == 4:
+            file_id, kind = struct.unpack_from("<II", data, at)
+            if kind == 3:
+                (block,) = struct.unpack_from("<I", data, at + 8 + 4 + 92)
+                at += 8 + 4 + 92 + 4 + block
+            else:
+                at += 8 + (8 if kind == 1 else 0) + 520 + (0 if kind == 4 else 4)
+        elif tag == 5:
+            (count,) = struct.unpack_from("<I", data, at + 4)
+            at += 8 + 152 * count
+        elif tag == 6:
+            at += 4 + 152
+        else:
+            raise WalkthroughError(f"unexpected chunk {tag} in {path}")
+    return chunks
 
 
 def saved_tracks(path):

@@ -35,7 +35,8 @@ bool FakeServices::OpenFile(const Project&, FileEntry& entry, FileKind kind,
     entry.kind = kind;
     CopyPath(entry.path, path);
     entry.colour = kNoTransparentColour;
-    entry.loaded = std::make_unique<FakeSource>(nextSerial++, it->second.w, it->second.h);
+    entry.loaded =
+        std::make_unique<FakeSource>(nextSerial++, it->second.w, it->second.h, it->second.alpha);
     return true;
 }
 

@@ -21,11 +21,13 @@ namespace kelvane::testing {
 // The loaded object of the scripted media: a serial number tells whether a slot was loaded again.
 class FakeSource : public LoadedSource {
   public:
-    FakeSource(int serial, int32_t width, int32_t height)
-        : serial(serial), width(width), height(height) {}
+    FakeSource(int serial, int32_t width, int32_t height, bool alpha = false)
+        : serial(serial), width(width), height(height), alpha(alpha) {}
+    bool HasAlpha() const override { return alpha; }
     int serial;
     int32_t width;
     int32_t height;
+    bool alpha;
 };
 
 // Media and project files as a script: a path loads as the kind it was given, a failing path or
@@ -37,8 +39,9 @@ class FakeServices : public DocumentServices {
         std::u16string path;  // the text, for MakeText
     };
 
-    void AddFile(const std::u16string& path, FileKind kind, int32_t w = 64, int32_t h = 48) {
-        files[path] = Media{kind, w, h};
+    void AddFile(const std::u16string& path, FileKind kind, int32_t w = 64, int32_t h = 48,
+                 bool alpha = false) {
+        files[path] = Media{kind, w, h, alpha};
     }
 
     bool ReadProject(std::u16string_view path, Project& project) override;
@@ -56,6 +59,7 @@ class FakeServices : public DocumentServices {
         FileKind kind;
         int32_t w;
         int32_t h;
+        bool alpha = false;
     };
     std::map<std::u16string, Media> files;
     std::set<std::u16string> failing;  // paths (and texts) that fail to load

@@ -383,6 +383,55 @@ TEST_F(DocumentTest, DuplicateCopiesDescriptorsAndStopsOnFailure) {
     EXPECT_FALSE(project().files[3].Used());
 }
 
+// Pixel flags: what new entries get, what the dialog can set, and that undo, redo and duplication
+// carry them.
+TEST_F(DocumentTest, PixelFlagsHaveDefaultsAreUndoableAndDuplicated) {
+    services.AddFile(u"\\logo.png", FileKind::Image, 64, 48, true);
+    Drop({u"\\logo.png", u"\\p.bmp", u"\\n.xqm"});
+    EXPECT_EQ(project().files[0].pixelFlags, kPixelUseAlpha);
+    EXPECT_EQ(project().files[1].pixelFlags, 0u);
+    EXPECT_EQ(project().files[2].pixelFlags, 0u);  // a nested project keeps its background
+
+    // A new text from the dialog is smooth unless unticked.
+    FilePropertiesForm text = doc.Files().FormForDialog(5);
+    EXPECT_EQ(text.pixelFlags & kPixelSmoothText, kPixelSmoothText);
+    text.useText = true;
+    text.text = u"abc";
+    ASSERT_TRUE(doc.Files().ApplyProperties(5, text, selection));
+    EXPECT_EQ(project().files[5].pixelFlags, kPixelSmoothText);
+
+    // The dialog's flags: only those the kind and the file allow stay.
+    FilePropertiesForm form = doc.Files().FormForDialog(1);
+    EXPECT_FALSE(form.alphaAvailable);
+    form.pixelFlags = kPixelUseAlpha | kPixelTransparentBackground;
+    ASSERT_TRUE(doc.Files().ApplyProperties(1, form, selection));
+    EXPECT_EQ(project().files[1].pixelFlags, 0u);
+    form = doc.Files().FormForDialog(2);
+    form.pixelFlags = kPixelTransparentBackground | kPixelSmoothText;
+    ASSERT_TRUE(doc.Files().ApplyProperties(2, form, selection));
+    EXPECT_EQ(project().files[2].pixelFlags, kPixelTransparentBackground);
+    form = doc.Files().FormForDialog(0);
+    EXPECT_TRUE(form.alphaAvailable);
+    form.pixelFlags = 0;
+    ASSERT_TRUE(doc.Files().ApplyProperties(0, form, selection));
+    EXPECT_EQ(project().files[0].pixelFlags, 0u);
+
+    doc.Undo();
+    EXPECT_EQ(project().files[0].pixelFlags, kPixelUseAlpha);
+    doc.Undo();
+    EXPECT_EQ(project().files[2].pixelFlags, 0u);
+    doc.Redo();
+    EXPECT_EQ(project().files[2].pixelFlags, kPixelTransparentBackground);
+
+    selection.marks.reset();
+    selection.marks.set(0);
+    selection.marks.set(5);
+    selection.cursor = 10;
+    ASSERT_TRUE(doc.Files().Duplicate(selection));
+    EXPECT_EQ(project().files[10].pixelFlags, kPixelUseAlpha);
+    EXPECT_EQ(project().files[11].pixelFlags, kPixelSmoothText);
+}
+
 TEST_F(DocumentTest, DeleteReleasesMarkedSlots) {
     EXPECT_FALSE(doc.Files().Delete(selection));
     EXPECT_EQ(prompt.errors, std::vector<std::string>{"消去できるデータがありません。"});

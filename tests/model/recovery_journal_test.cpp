@@ -218,6 +218,22 @@ TEST(RecoveryJournal, EveryEditRestoresToItsSaveOnAFileANewProjectAndAfterCompac
     EXPECT_EQ(fresh.bytes, Saved(s.doc.GetProject()));
 }
 
+TEST(RecoveryJournal, PixelFlagsAreRestored) {
+    ScratchFolder scratch;
+    Session s(scratch);
+    s.WriteBase();
+    s.doc.EnableRecovery(s.recovery);
+    ASSERT_TRUE(s.doc.OpenDocument(s.base));
+    FilePropertiesForm form = s.doc.Files().FormForDialog(7);
+    form.useText = true;
+    form.text = u"smooth";
+    ASSERT_TRUE(s.doc.Files().ApplyProperties(7, form, s.selection));
+    ASSERT_EQ(s.doc.GetProject().files[7].pixelFlags, kPixelSmoothText);
+    const RecoveredJournal journal = Restore(s.recovery);
+    ASSERT_EQ(journal.state, RecoveredJournal::State::Restorable);
+    EXPECT_EQ(journal.bytes, Saved(s.doc.GetProject()));  // with the KPIX chunk
+}
+
 TEST(RecoveryJournal, AJournalCutInItsLastRecordRestoresTheEditBefore) {
     ScratchFolder scratch;
     Session s(scratch);

@@ -33,6 +33,8 @@ struct Draw {
     DrawRect region{0, 0, 1 << 20, 1 << 20};
     DrawRect clip{0, 0, 1 << 20, 1 << 20};
     DrawThreadPool* pool = nullptr;
+    bool sourceAlpha = false;
+    bool destinationAlpha = false;
 };
 
 inline DrawRequest MakeRequest(Bitmap& dst, const Bitmap& src, const Draw& d) {
@@ -52,6 +54,8 @@ inline DrawRequest MakeRequest(Bitmap& dst, const Bitmap& src, const Draw& d) {
     r.blendMode = d.mode;
     r.forward = d.forward;
     r.inverse = d.inverse;
+    r.sourceAlpha = d.sourceAlpha;
+    r.destinationAlpha = d.destinationAlpha;
     return r;
 }
 

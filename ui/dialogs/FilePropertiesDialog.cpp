@@ -25,6 +25,16 @@ QString qs(const std::u16string& text) {
     return QString::fromStdU16String(text);
 }
 
+// A check box with a mnemonic: its accessible name is the text as shown, without the marker.
+QCheckBox* makeMnemonicCheck(QWidget* parent, const QString& text) {
+    QCheckBox* check = makeCheck(parent, text);
+    QString shown = text;
+    shown.remove(u'&');
+    check->setAccessibleName(shown);
+    check->setObjectName(shown);
+    return check;
+}
+
 }  // namespace
 
 FilePropertiesDialog::FilePropertiesDialog(QWidget* parent, const FilePropertiesForm& form,
@@ -62,6 +72,10 @@ FilePropertiesDialog::FilePropertiesDialog(QWidget* parent, const FileProperties
     referenceRate_ = addField(QStringLiteral("動画ファイルのフレームレートの参考値"), 10, 1);
     useTransparent_ = makeCheck(this, QStringLiteral("透明色を使用"));
     grid->addWidget(useTransparent_, row++, 0, 1, 5);
+    useAlpha_ = makeMnemonicCheck(this, QStringLiteral("アルファチャンネルを使用(&A)"));
+    grid->addWidget(useAlpha_, row++, 0, 1, 5);
+    transparentBackground_ = makeMnemonicCheck(this, QStringLiteral("背景を透明にする(&T)"));
+    grid->addWidget(transparentBackground_, row++, 0, 1, 5);
     const QString colour = QStringLiteral("色(RGB)");
     const QString parts[3] = {QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B")};
     for (int i = 0; i < 3; ++i) {
@@ -87,12 +101,14 @@ FilePropertiesDialog::FilePropertiesDialog(QWidget* parent, const FileProperties
     underline_ = makeCheck(this, QStringLiteral("下線"));
     strikeOut_ = makeCheck(this, QStringLiteral("取消"));
     fontButton_ = makeButton(this, QStringLiteral("フォントの選択..."));
+    smoothEdges_ = makeMnemonicCheck(this, QStringLiteral("輪郭をなめらかにする(&M)"));
     styles->addWidget(italic_);
     styles->addWidget(underline_);
     styles->addWidget(strikeOut_);
     styles->addStretch(1);
     styles->addWidget(fontButton_);
     grid->addLayout(styles, row++, 1, 1, 4);
+    grid->addWidget(smoothEdges_, row++, 1, 1, 4);
     addOkCancel(this, layout);
 
     // The entry's font: its script and face when installed, else the first of each.
@@ -115,6 +131,9 @@ FilePropertiesDialog::FilePropertiesDialog(QWidget* parent, const FileProperties
     path_->setText(qs(form.path));
     referenceRate_->setText(qs(form.referenceRate));
     useTransparent_->setChecked(form.useTransparent);
+    useAlpha_->setChecked((form.pixelFlags & kPixelUseAlpha) != 0);
+    transparentBackground_->setChecked((form.pixelFlags & kPixelTransparentBackground) != 0);
+    smoothEdges_->setChecked((form.pixelFlags & kPixelSmoothText) != 0);
     rgb_[0]->setText(QString::number(form.red));
     rgb_[1]->setText(QString::number(form.green));
     rgb_[2]->setText(QString::number(form.blue));
@@ -127,6 +146,7 @@ FilePropertiesDialog::FilePropertiesDialog(QWidget* parent, const FileProperties
     });
     connect(useText_, &QCheckBox::clicked, this, &FilePropertiesDialog::updateEnabledState);
     connect(useTransparent_, &QCheckBox::clicked, this, &FilePropertiesDialog::updateEnabledState);
+    connect(path_, &QLineEdit::textChanged, this, &FilePropertiesDialog::updateEnabledState);
     connect(browse_, &QPushButton::clicked, this, &FilePropertiesDialog::browseFile);
     connect(defaultEffect_, &QPushButton::clicked, this,
             &FilePropertiesDialog::chooseDefaultEffect);
@@ -169,6 +189,13 @@ void FilePropertiesDialog::updateEnabledState() {
         edit->setEnabled(colour);
     }
     colourButton_->setEnabled(colour);
+    // What the loaded file offers; another file is only known once it is loaded, and a choice
+    // that does not fit it is dropped then.
+    const bool samePath = path_->text() == qs(form_.path) && form_.kind != FileKind::None;
+    const bool media = form_.kind == FileKind::Movie || form_.kind == FileKind::Image;
+    useAlpha_->setEnabled(!text && (!samePath || (media && form_.alphaAvailable)));
+    transparentBackground_->setEnabled(!text && (!samePath || form_.kind == FileKind::Project));
+    smoothEdges_->setEnabled(text);
     for (QWidget* w : std::initializer_list<QWidget*>{text_, size_, italic_, underline_, strikeOut_,
                                                       script_, face_, weight_, fontButton_}) {
         w->setEnabled(text);
@@ -187,6 +214,9 @@ std::optional<FilePropertiesDialog::Refusal> FilePropertiesDialog::readControls(
     f.path = path_->text().toStdU16String();
     f.referenceRate = referenceRate_->text().toStdU16String();
     f.useTransparent = useTransparent_->isChecked();
+    f.pixelFlags = (useAlpha_->isChecked() ? kPixelUseAlpha : 0) |
+                   (transparentBackground_->isChecked() ? kPixelTransparentBackground : 0) |
+                   (smoothEdges_->isChecked() ? kPixelSmoothText : 0);
     uint8_t* channels[3] = {&f.red, &f.green, &f.blue};
     for (int i = 0; i < 3; ++i) {
         uint32_t value = 0;

@@ -20,9 +20,10 @@ struct FileDialogPaths {
     QString projectFolder;
 };
 
-// "ファイルのプロパティ": a file slot as a file (path, reference rate, transparent colour) or as
-// a text (text, colour and font). The font and colour can also be picked with Qt's own font and
-// colour dialogs. OK checks the fields in order and turns the font choice into the LogFont.
+// "ファイルのプロパティ": a file slot as a file (path, reference rate, transparent colour, its
+// alpha or a nested project's background) or as a text (text, colour, font and smooth edges). The
+// font and colour can also be picked with Qt's own font and colour dialogs. OK checks the fields in
+// order and turns the font choice into the LogFont.
 class FilePropertiesDialog : public QDialog {
     Q_OBJECT
   public:
@@ -64,6 +65,9 @@ class FilePropertiesDialog : public QDialog {
     QPushButton* effectList_;
     QLineEdit* referenceRate_;
     QCheckBox* useTransparent_;
+    QCheckBox* useAlpha_;
+    QCheckBox* transparentBackground_;
+    QCheckBox* smoothEdges_;
     QLineEdit* rgb_[3];
     QPushButton* colourButton_;
     QLineEdit* text_;

@@ -14,6 +14,15 @@ QString idText(uint32_t id) {
     return QStringLiteral("ID:%1").arg(id, 4, 10, QLatin1Char('0'));
 }
 
+// The kind's column (12 characters); an entry drawn with alpha (its own, a text's smooth edges
+// or a nested project's transparent background) is marked "α" there.
+QString kindColumn(const QString& column, const FileEntry& entry) {
+    if ((entry.pixelFlags & AllowedPixelFlags(entry.kind)) == 0) {
+        return column;
+    }
+    return (column.trimmed() + QStringLiteral(" α")).leftJustified(column.size());
+}
+
 }  // namespace
 
 QString fileRowText(const Project& project, uint32_t id) {
@@ -34,7 +43,7 @@ QString fileRowText(const Project& project, uint32_t id) {
             QString text = fromUtf16(entry.text);
             text.replace(QLatin1Char('\r'), QLatin1Char(' '));
             text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-            return head + QStringLiteral("テキスト      ") + text;
+            return head + kindColumn(QStringLiteral("テキスト      "), entry) + text;
         }
         case FileKind::Effect:
             subject = QStringLiteral("効果          ");
@@ -45,7 +54,7 @@ QString fileRowText(const Project& project, uint32_t id) {
         default:
             return head + QStringLiteral("不明");
     }
-    return head + subject + fromUtf16(PathView(entry.path));
+    return head + kindColumn(subject, entry) + fromUtf16(PathView(entry.path));
 }
 
 QString templateRowText(const Project& project, uint32_t slot, char16_t key) {

@@ -101,15 +101,31 @@ inline int EvenBits(int v) {
     return (v | (v >> 2)) & 0x0F;
 }
 
+// The words of eight lanes that are absent (the key, or alpha 0 in a source with alpha) and
+// fully present (not the key, and alpha 255 where there is alpha), as movemask bits.
+inline void WordPresence(__m256i w, const ShadeConstants& c, int* absent, int* present) {
+    const __m256i hits = KeyHits(w, c);
+    *absent = _mm256_movemask_ps(_mm256_castsi256_ps(hits));
+    *present = ~*absent & 0xFF;
+    if (c.alpha) {
+        const __m256i a = _mm256_srli_epi32(w, 24);
+        *absent |= _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, c.zero)));
+        *present &=
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, _mm256_set1_epi32(255))));
+    }
+}
+
 // Of four pixels whose 2 x 2 blocks are in `top` and `bottom` (two words each): bit i of *all*
-// when all four words of pixel i equal the key, of *some* when some but not all do.
-inline void KeyedWords(__m256i top, __m256i bottom, __m256i key, int* all, int* some) {
-    const int t = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(top, key)));
-    const int b = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(bottom, key)));
-    const int both = t & b;
-    const int either = t | b;
-    *all = EvenBits(both & (both >> 1));
-    *some = EvenBits(either | (either >> 1)) & ~*all;
+// when all four words of pixel i are absent, of *some* when they are neither all absent nor all
+// fully present.
+inline void KeyedWords(__m256i top, __m256i bottom, const ShadeConstants& c, int* all, int* some) {
+    int ta, tp, ba, bp;
+    WordPresence(top, c, &ta, &tp);
+    WordPresence(bottom, c, &ba, &bp);
+    const int absent = ta & ba;
+    const int present = tp & bp;
+    *all = EvenBits(absent & (absent >> 1));
+    *some = ~(*all | EvenBits(present & (present >> 1))) & 0x0F;
 }
 
 // Eight pixels per step, in two passes over each piece of a row: first the mapping and the taps
@@ -136,8 +152,11 @@ struct BilinearKernelAvx2 {
         for (int i = 0; i < 8; ++i) {
             if ((edge >> i) & 1) {
                 uint32_t c = 0;
-                words[i] = SampleBilinearKeyed(job.source, job.sourceWidth, region,
-                                               job.transparentColour, sxs[i], sys[i], &c);
+                words[i] = job.sourceAlpha != 0
+                               ? SampleBilinearAlpha(job.source, job.sourceWidth, region,
+                                                     job.transparentColour, sxs[i], sys[i], &c)
+                               : SampleBilinearKeyed(job.source, job.sourceWidth, region,
+                                                     job.transparentColour, sxs[i], sys[i], &c);
                 cov[i] = int32_t(c);
             }
         }
@@ -256,8 +275,8 @@ struct BilinearKernelAvx2 {
                     __m256i r;
                     if constexpr (Keyed) {
                         int all0, some0, all1, some1;
-                        KeyedWords(pairs[0], pairs[1], c.key, &all0, &some0);
-                        KeyedWords(pairs[2], pairs[3], c.key, &all1, &some1);
+                        KeyedWords(pairs[0], pairs[1], c, &all0, &some0);
+                        KeyedWords(pairs[2], pairs[3], c, &all1, &some1);
                         const int absent = all0 | all1 << 4;
                         const int edge = (some0 | some1 << 4) & bits;
                         // All absent: colour 0 and coverage 0.

@@ -122,11 +122,58 @@ uint32_t SampleBilinearKeyed(const uint32_t* source, int32_t width, const DrawRe
     return out;
 }
 
+// The colour with presences between 0 and 256 generalises the mean substitution above: each
+// neighbour's channel v is first faded towards the fill F, the neighbours' mean weighted by
+// presence, as (P * v + (256 - P) * F + 128) >> 8, and the faded values are interpolated as
+// usual. F = floor(sum(P * v) / sum(P)) (0 when nothing is present). A fully present neighbour
+// keeps v, an absent one takes F, and with presences of 0 and 256 only F is the plain mean, so
+// the result is exactly keyed sampling's there and plain sampling's when all are present; a
+// transparent neighbour's colour contributes in proportion to its presence only.
+uint32_t SampleBilinearAlpha(const uint32_t* source, int32_t width, const DrawRect& region,
+                             uint32_t transparentColour, float sx, float sy, uint32_t* coverage) {
+    const Taps tx = AxisTaps(sx, region.left, region.right);
+    const Taps ty = AxisTaps(sy, region.top, region.bottom);
+    uint32_t p[2][2];
+    uint32_t presence[2][2];
+    uint32_t total = 0;
+    uint32_t sum[3] = {0, 0, 0};
+    for (int r = 0; r < ty.count; ++r) {
+        const uint32_t* row = kernels::SourceRow(source, width, ty.first + r);
+        for (int k = 0; k < tx.count; ++k) {
+            p[r][k] = row[tx.first + k];
+            presence[r][k] = AlphaPresence(p[r][k], transparentColour);
+            total += presence[r][k];
+            for (int c = 0; c < 3; ++c) {
+                sum[c] += presence[r][k] * Channel(p[r][k], c);
+            }
+        }
+    }
+    if (tx.count == 1 && ty.count == 1) {
+        *coverage = presence[0][0];
+        return presence[0][0] != 0 ? p[0][0] & 0x00FFFFFF : 0;
+    }
+    *coverage = Interpolate(presence, tx, ty);
+    uint32_t out = 0;
+    for (int c = 0; c < 3; ++c) {
+        const uint32_t fill = total == 0 ? 0 : sum[c] / total;
+        uint32_t v[2][2];
+        for (int r = 0; r < ty.count; ++r) {
+            for (int k = 0; k < tx.count; ++k) {
+                const uint32_t w = presence[r][k];
+                v[r][k] = (w * Channel(p[r][k], c) + (256 - w) * fill + 128) >> 8;
+            }
+        }
+        out |= Interpolate(v, tx, ty) << (8 * c);
+    }
+    return out;
+}
+
 namespace kernels {
 
 void RunBilinearScalar(const PixelJob& job) {
     const PixelTables& tables = GetPixelTables();
     const bool keyed = TransparentActive(job.transparentColour);
+    const bool alpha = job.sourceAlpha != 0;
     const bool affine = IsAffine(job.inverse);
     const DrawRect region{job.left, job.top, job.right, job.bottom};
     for (int32_t y = job.y0; y < job.y1; ++y) {
@@ -138,14 +185,19 @@ void RunBilinearScalar(const PixelJob& job) {
             if (!InsideRegion(job, sx, sy)) {
                 continue;
             }
-            if (keyed) {
+            if (alpha) {
+                uint32_t coverage = 0;
+                const uint32_t s = SampleBilinearAlpha(job.source, job.sourceWidth, region,
+                                                       job.transparentColour, sx, sy, &coverage);
+                PutPixel(job, true, &dst[x], s, coverage, tables);
+            } else if (keyed) {
                 uint32_t coverage = 0;
                 const uint32_t s = SampleBilinearKeyed(job.source, job.sourceWidth, region,
                                                        job.transparentColour, sx, sy, &coverage);
-                dst[x] = ShadePixel(job, true, dst[x], s, coverage, tables);
+                PutPixel(job, true, &dst[x], s, coverage, tables);
             } else {
                 const uint32_t s = SampleBilinear(job.source, job.sourceWidth, region, sx, sy);
-                dst[x] = ShadePixel(job, false, dst[x], s, 256, tables);
+                PutPixel(job, false, &dst[x], s, 256, tables);
             }
         }
     }

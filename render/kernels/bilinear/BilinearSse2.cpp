@@ -157,12 +157,20 @@ struct BilinearKernel {
                 if constexpr (Keyed) {
                     for (int i = 0; i < 4; ++i) {
                         const __m128i block = _mm_unpacklo_epi64(f.top[i], f.bottom[i]);
-                        const int absent =
-                            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(block, c.key)));
+                        const __m128i hits = KeyHits(block, c);
+                        int absent = _mm_movemask_ps(_mm_castsi128_ps(hits));
+                        int present = ~absent & 0xF;
+                        if (c.alpha) {
+                            // Absent: the key or alpha 0; fully present: alpha 255.
+                            const __m128i a = _mm_srli_epi32(block, 24);
+                            absent |= _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, c.zero)));
+                            present &= _mm_movemask_ps(
+                                _mm_castsi128_ps(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))));
+                        }
                         if (absent == 0xF) {
                             coverage[i] = 0;
                             absentAll |= 1 << i;
-                        } else if (absent != 0) {
+                        } else if (present != 0xF) {
                             mixed |= 1 << i;
                         }
                     }
@@ -201,8 +209,8 @@ struct BilinearKernel {
                         s = _mm_andnot_si128(gone, s);
                     }
                     if (mixed != 0) {
-                        // Part of the block is transparent: the mean substitution is rare
-                        // enough to be left to the reference.
+                        // Part of the block is transparent: the mean substitution (or the
+                        // fill of partial alpha) is rare enough to be left to the reference.
                         alignas(16) uint32_t words[4];
                         alignas(16) float sxs[4], sys[4];
                         _mm_store_si128(reinterpret_cast<__m128i*>(words), s);
@@ -211,9 +219,13 @@ struct BilinearKernel {
                         for (int i = 0; i < 4; ++i) {
                             if ((mixed >> i) & 1) {
                                 uint32_t cov = 0;
-                                words[i] = SampleBilinearKeyed(job.source, job.sourceWidth, region,
-                                                               job.transparentColour, sxs[i],
-                                                               sys[i], &cov);
+                                words[i] = c.alpha
+                                               ? SampleBilinearAlpha(job.source, job.sourceWidth,
+                                                                     region, job.transparentColour,
+                                                                     sxs[i], sys[i], &cov)
+                                               : SampleBilinearKeyed(job.source, job.sourceWidth,
+                                                                     region, job.transparentColour,
+                                                                     sxs[i], sys[i], &cov);
                                 coverage[i] = int(cov);
                             }
                         }

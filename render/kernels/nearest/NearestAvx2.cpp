@@ -102,9 +102,15 @@ struct NearestKernelAvx2 {
                               int32_t(source[o[6]]), int32_t(source[o[7]]));
         __m256i draw = bits == 0xFF ? _mm256_set1_epi32(-1) : MaskLanes(bits);
         if constexpr (Keyed) {
-            draw = _mm256_andnot_si256(_mm256_cmpeq_epi32(s, c.key), draw);
+            draw = _mm256_andnot_si256(KeyHits(s, c), draw);
             bits = _mm256_movemask_ps(_mm256_castsi256_ps(draw));
             if (bits == 0) {
+                return;
+            }
+            if (c.alpha) {
+                const __m256i d = LoadPixels(out, n);
+                const __m256i r = ShadeKeyed<Mode, Tinted, Opaque>(s, d, AlphaPresence(s), c);
+                StorePixels(out, n, bits == 0xFF ? r : Select(draw, r, d));
                 return;
             }
         }

@@ -7,6 +7,7 @@ namespace kelvane::kernels {
 void RunNearestScalar(const PixelJob& job) {
     const PixelTables& tables = GetPixelTables();
     const bool keyed = TransparentActive(job.transparentColour);
+    const bool alpha = job.sourceAlpha != 0;
     const bool affine = IsAffine(job.inverse);
     for (int32_t y = job.y0; y < job.y1; ++y) {
         const RowTerms row = MapRow(job.inverse, y);
@@ -19,10 +20,18 @@ void RunNearestScalar(const PixelJob& job) {
             }
             // Both coordinates are at least the region's left and top, so truncation floors.
             const uint32_t s = SourceRow(job.source, job.sourceWidth, int32_t(sy))[int32_t(sx)];
+            if (alpha) {
+                // The key ignores the fourth byte, which holds the alpha.
+                if ((s & 0x00FFFFFF) != job.transparentColour) {
+                    PutPixel(job, true, &dst[x], s, AlphaPresence(s, job.transparentColour),
+                             tables);
+                }
+                continue;
+            }
             if (keyed && s == job.transparentColour) {
                 continue;
             }
-            dst[x] = ShadePixel(job, false, dst[x], s, 256, tables);
+            PutPixel(job, false, &dst[x], s, 256, tables);
         }
     }
 }

@@ -66,11 +66,21 @@ struct NearestKernel {
 
     static void Block(uint32_t* dst, int32_t n, __m128i s, __m128i draw, const ShadeConstants& c) {
         if constexpr (Keyed) {
-            draw = _mm_andnot_si128(_mm_cmpeq_epi32(s, c.key), draw);
+            draw = _mm_andnot_si128(KeyHits(s, c), draw);
         }
         const int bits = _mm_movemask_ps(_mm_castsi128_ps(draw));
         if (bits == 0) {
             return;
+        }
+        if constexpr (Keyed) {
+            if (c.alpha) {
+                __m128i lo, hi;
+                AlphaPresence16(s, &lo, &hi);
+                const __m128i d = LoadPixels(dst, n);
+                const __m128i r = Shade<Mode, Tinted, Opaque, true>(s, d, lo, hi, c);
+                StorePixels(dst, n, bits == 0xF ? r : Select(draw, r, d));
+                return;
+            }
         }
         if constexpr (kCopy) {
             if (bits == 0xF) {

@@ -212,6 +212,44 @@ class ProjectAndFileDialogsTest : public QObject {
             !dialog.findChild<QLineEdit*>(QStringLiteral("使用するファイルのパス"))->isEnabled());
     }
 
+    // Alpha is offered where the loaded file has it, or for another file until it is loaded; the
+    // nested project's background for nested projects; smooth edges for texts.
+    void fileDialogOffersThePixelFlagsThatFitTheEntry() {
+        FilePropertiesForm form;
+        form.kind = FileKind::Image;
+        form.path = u"/tmp/plain.bmp";
+        FilePropertiesDialog plain(nullptr, form, {}, testFonts());
+        auto check = [](QDialog& d, const char* name) {
+            return d.findChild<QCheckBox*>(QString::fromUtf8(name));
+        };
+        QVERIFY(check(plain, "アルファチャンネルを使用(A)") != nullptr);
+        QCOMPARE(check(plain, "アルファチャンネルを使用(A)")->accessibleName(),
+                 QStringLiteral("アルファチャンネルを使用(A)"));
+        QVERIFY(!check(plain, "アルファチャンネルを使用(A)")->isEnabled());
+        QVERIFY(!check(plain, "背景を透明にする(T)")->isEnabled());
+        QVERIFY(!check(plain, "輪郭をなめらかにする(M)")->isEnabled());
+        setField(&plain, QStringLiteral("使用するファイルのパス"),
+                 QStringLiteral("/tmp/other.png"));
+        QVERIFY(check(plain, "アルファチャンネルを使用(A)")->isEnabled());
+        QVERIFY(check(plain, "背景を透明にする(T)")->isEnabled());
+
+        form.path = u"/tmp/logo.png";
+        form.alphaAvailable = true;
+        form.pixelFlags = kPixelUseAlpha;
+        FilePropertiesDialog logo(nullptr, form, {}, testFonts());
+        QVERIFY(check(logo, "アルファチャンネルを使用(A)")->isEnabled());
+        QVERIFY(check(logo, "アルファチャンネルを使用(A)")->isChecked());
+        check(logo, "アルファチャンネルを使用(A)")->click();
+        QVERIFY(!logo.readControls());
+        QCOMPARE(logo.form().pixelFlags, 0u);
+
+        FilePropertiesDialog text(nullptr, textForm(), {}, testFonts());
+        QVERIFY(check(text, "輪郭をなめらかにする(M)")->isEnabled());
+        check(text, "輪郭をなめらかにする(M)")->setChecked(true);
+        QVERIFY(!text.readControls());
+        QCOMPARE(text.form().pixelFlags & kPixelSmoothText, kPixelSmoothText);
+    }
+
     void aMissingEffectModuleLeavesThePathAsItWas() {
         FilePropertiesForm form;
         form.path = u"/nonexistent/effects.so>Blur";
