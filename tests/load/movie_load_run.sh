@@ -38,7 +38,8 @@ for ((run = 1; run <= runs; run++)); do
         program=${tests%%:*}
         filter=${tests#*:}
         log=$("$program" --gtest_filter="$filter" --gtest_brief=1 2>&1)
-        failed=$(grep -c '^\[  FAILED  \] [A-Za-z]' <<<"$log")
+        # Each failed case once, with its time; the summary lists it again without.
+        failed=$(grep -cE '^\[  FAILED  \] .* \([0-9]+ ms\)$' <<<"$log")
         if ((failed > 0)); then
             failures=$((failures + failed))
             echo "run $run: $(basename "$program"): $failed failed"
