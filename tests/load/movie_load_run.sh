@@ -38,8 +38,13 @@ for ((run = 1; run <= runs; run++)); do
         program=${tests%%:*}
         filter=${tests#*:}
         log=$("$program" --gtest_filter="$filter" --gtest_brief=1 2>&1)
+        status=$?
         # Each failed case once, with its time; the summary lists it again without.
         failed=$(grep -cE '^\[  FAILED  \] .* \([0-9]+ ms\)$' <<<"$log")
+        # A program that ended without a verdict (a crash) counts as one failure.
+        if ((status != 0 && failed == 0)); then
+            failed=1
+        fi
         if ((failed > 0)); then
             failures=$((failures + failed))
             echo "run $run: $(basename "$program"): $failed failed"
