@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_ARGS ?=
 
-.PHONY: test demo deps configure build format
+.PHONY: test load-test demo deps configure build format
 
 deps:
 	./scripts/install-deps
@@ -14,7 +14,11 @@ build: configure
 	cmake --build $(BUILD)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j2
+	cd $(BUILD) && ctest --output-on-failure -j2 -LE load
+
+# The movie tests again and again under a load made by the run itself; long.
+load-test: build
+	cd $(BUILD) && ctest --output-on-failure -L load
 
 # Makes the demo project (a movie, a picture, a text, effects, a multiply layer) and renders it.
 demo: build

@@ -130,6 +130,7 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     input_.sizeImage = uint32_t(input.width) * 4 * uint32_t(input.height);
     nextIndex_ = 0;
     failure_ = FailureNote{};
+    framesKept_ = -1;
     if (container_ != nullptr) {
         other_ = std::make_unique<ContainerWriter>(*container_, *compressor_, quality_);
         containerPath_ = path;
@@ -443,6 +444,14 @@ void AviWriter::Close() {
 void AviWriter::Release() {
     if (other_) {
         other_->Close();
+        // The ending may meet the full disk too.
+        RecordContainerFailure(containerPath_);
+        if (WriteFailed() && other_->FramesKept() == 0) {
+            framesKept_ = 0;
+            failure_.reason += "フレームが一つも入らなかったため、ファイルを削除しました。";
+        } else if (WriteFailed()) {
+            NoteFramesKept(other_->FramesKept());
+        }
         other_.reset();
     }
     container_ = nullptr;
@@ -479,7 +488,16 @@ void AviWriter::FinishCutFile() {
     out_->file.Close();
     // The reason reported stays the one that stopped the writing, whatever finishing meets.
     int error = 0;
-    FinishCutAvi(out_->path, MuxerSetup(), out_->headerEnd, out_->packets, error);
+    NoteFramesKept(FinishCutAvi(out_->path, MuxerSetup(), out_->headerEnd, out_->packets, error));
+}
+
+void AviWriter::NoteFramesKept(int64_t frames) {
+    if (frames < 0) {
+        return;  // the file could not be finished: how much of it reads is not known
+    }
+    framesKept_ = frames;
+    failure_.reason +=
+        "書き出したファイルには先頭の " + std::to_string(frames) + " フレームが入っています。";
 }
 
 }  // namespace kelvane

@@ -72,6 +72,9 @@ class AviWriter {
     // Open.
     const FailureNote& Failure() const { return failure_; }
     bool WriteFailed() const { return !failure_.reason.empty(); }
+    // After Close cut a file short (a failed write), the frames it holds, as the failure's
+    // reason says too; -1 otherwise. Kept until the next Open.
+    int64_t FramesKept() const { return framesKept_; }
 
     bool Initialised() const { return initialised_; }
     bool StreamOpen() const { return streamOpen_; }
@@ -94,6 +97,7 @@ class AviWriter {
     void RecordFailure(int errorNumber);
     void RecordContainerFailure(const std::string& path);
     void FinishCutFile();
+    void NoteFramesKept(int64_t frames);
 
     bool initialised_ = false;
     bool streamOpen_ = false;
@@ -104,6 +108,7 @@ class AviWriter {
     std::vector<std::pair<std::string, std::string>> info_;
     int64_t lastEncodeEndNs_ = 0;
     FailureNote failure_;
+    int64_t framesKept_ = -1;
     std::unique_ptr<Output> out_;
     const OutputContainer* container_ = nullptr;  // null or AVI: this writer's own output
     std::unique_ptr<ContainerWriter> other_;

@@ -1,5 +1,6 @@
 #include "export/ContainerWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "export/ContainerEncoder.h"
 
 extern "C" {
+#include <libavutil/mathematics.h>
 #include <libavutil/rational.h>
 }
 
@@ -90,17 +92,34 @@ bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& pat
     }
     av::Dictionary options;
     if (container_.muxer == "mp4" || container_.muxer == "mov") {
-        // Fragments of at most a second, each complete in itself: the file plays up to the
-        // last one written however the writer ends.
-        options.Set("movflags", "frag_keyframe+empty_moov+default_base_moof");
-        options.Set("frag_duration", "1000000");
+        // Fragments complete in themselves, ended where WritePendingPackets says: the file
+        // plays up to the last one written however the writer ends.
+        options.Set("movflags", "frag_custom+empty_moov+default_base_moof");
     }
-    if (avformat_write_header(raw, options.Address()) < 0) {
+    // A fragment or cluster holds at least a second.
+    fragmentMinPackets_ = std::max<int64_t>(1, av_rescale(1, frameRate.num, frameRate.den));
+    // The header reaches the file before the first frame: a cut goes back to it at worst.
+    const bool headerWritten = avformat_write_header(raw, options.Address()) >= 0;
+    if (headerWritten) {
+        avio_flush(raw->pb);
+    }
+    int error = 0;
+    if (!headerWritten || raw->pb->error < 0 ||
+        !cut_.Start(path, uint64_t(avio_tell(raw->pb)), error)) {
+        if (raw->pb->error < 0) {
+            writeError_ = AVUNERROR(raw->pb->error);
+        } else if (error != 0) {
+            writeError_ = error;
+        }
         format_.reset();
         std::remove(path.c_str());
         return false;
     }
     headerWritten_ = true;
+    writeFailed_ = false;
+    packetsMuxed_ = 0;
+    fragmentStart_ = 0;
+    framesKept_ = -1;
     return true;
 }
 
@@ -134,7 +153,7 @@ bool ContainerWriter::OpenConverter() {
 }
 
 bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index) {
-    if (!headerWritten_ || pixels == nullptr) {
+    if (!headerWritten_ || writeFailed_ || pixels == nullptr) {
         return false;
     }
     AVFrame* frame = frame_.get();
@@ -173,20 +192,46 @@ bool ContainerWriter::WritePendingPackets() {
         if (pkt->duration == 0) {
             pkt->duration = 1;
         }
+        // A second's worth of frames ends a fragment. The encoders show no frame before one
+        // decoded after it, so every frame before the end is complete in the file and a cut
+        // there keeps the frames from the first on, none missing.
+        if (packetsMuxed_ - fragmentStart_ >= fragmentMinPackets_ && !EndFragment()) {
+            av_packet_unref(pkt);
+            return false;
+        }
         av_packet_rescale_ts(pkt, encoder_->time_base, stream_->time_base);
         const int written = av_write_frame(format_.get(), pkt);
         av_packet_unref(pkt);
-        if (written < 0) {
-            writeError_ =
-                format_->pb->error < 0 ? AVUNERROR(format_->pb->error) : AVUNERROR(written);
+        if (!NoteWriteFailure(written)) {
             return false;
         }
+        ++packetsMuxed_;
     }
     // A failed write (a full disk) shows only in the I/O context.
-    if (format_->pb->error < 0) {
-        writeError_ = AVUNERROR(format_->pb->error);
+    return NoteWriteFailure(0);
+}
+
+bool ContainerWriter::NoteWriteFailure(int result) {
+    if (result >= 0 && format_->pb->error >= 0) {
+        return true;
+    }
+    writeFailed_ = true;
+    writeError_ = format_->pb->error < 0 ? AVUNERROR(format_->pb->error) : AVUNERROR(result);
+    return false;
+}
+
+bool ContainerWriter::EndFragment() {
+    if (packetsMuxed_ == fragmentStart_) {
+        return true;
+    }
+    // The muxers that take a flush write out the fragment or cluster whole.
+    const int ended = av_write_frame(format_.get(), nullptr);
+    avio_flush(format_->pb);
+    if (!NoteWriteFailure(ended)) {
         return false;
     }
+    cut_.Mark(uint64_t(avio_tell(format_->pb)), packetsMuxed_);
+    fragmentStart_ = packetsMuxed_;
     return true;
 }
 
@@ -196,11 +241,33 @@ void ContainerWriter::Close() {
     }
     if (headerWritten_) {
         // Frames still inside the encoder were written by the export: they go into the file.
-        if (avcodec_send_frame(encoder_.get(), nullptr) >= 0) {
+        if (!writeFailed_ && avcodec_send_frame(encoder_.get(), nullptr) >= 0) {
             WritePendingPackets();
         }
-        av_write_trailer(format_.get());
+        // The last fragment goes out on its own, so that a trailer that finds no room costs
+        // no frame.
+        if (!writeFailed_ && EndFragment()) {
+            const int finished = av_write_trailer(format_.get());
+            avio_flush(format_->pb);
+            NoteWriteFailure(finished);
+        }
         headerWritten_ = false;
+        if (writeFailed_) {
+            // The muxer is let go without writing more: it counts the part that failed as
+            // written. What reached the file is cut back to the last whole fragment.
+            if (format_->pb->error >= 0) {
+                format_->pb->error = AVERROR(EIO);
+            }
+            format_.reset();
+            int error = 0;
+            framesKept_ = cut_.CutBack(path_, error);
+            if (framesKept_ == 0) {
+                // A header without a frame is a file that no decoder reads.
+                std::remove(path_.c_str());
+            }
+        } else {
+            framesKept_ = packetsMuxed_;
+        }
     }
     format_.reset();
     encoder_.reset();

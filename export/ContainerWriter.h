@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "export/Compressor.h"
+#include "export/ContainerCutPoint.h"
 #include "export/OutputContainer.h"
 #include "media/FfmpegHandles.h"
 #include "render/PixelImage.h"
@@ -18,7 +19,10 @@ namespace kelvane {
 // of the AVI writer's: Open, WriteFrame for frames 0, 1, 2, ..., Close. Whatever way the export
 // ends, Close drains the encoder and finishes the file, so that it holds exactly the frames
 // written; MP4 and QuickTime files are fragmented besides, so that even a file whose writer never
-// closed plays up to its last complete fragment.
+// closed plays up to its last complete fragment. Fragments and clusters hold a second each:
+// after a failed write (a full disk) Close cuts the file back to the end of the last one that
+// reached it whole, which needs no room, and the file holds the frames before it; a file left
+// without a frame is removed.
 class ContainerWriter {
   public:
     // `quality` 0 to 100, below 0 the default.
@@ -44,10 +48,16 @@ class ContainerWriter {
     int64_t LastEncodeEndNs() const { return lastEncodeEndNs_; }
     // The system's error number of the failed open or write, 0 when none failed.
     int WriteError() const { return writeError_; }
+    // The frames the file holds once closed (0: the file was removed); -1 before Close, and
+    // when a cut file could not be finished.
+    int64_t FramesKept() const { return framesKept_; }
 
   private:
     bool OpenConverter();
     bool WritePendingPackets();
+    // Ends the fragment or cluster under way and marks the file's end as a clean cut.
+    bool EndFragment();
+    bool NoteWriteFailure(int result);
 
     const OutputContainer& container_;
     const CompressorInfo& codec_;
@@ -62,6 +72,12 @@ class ContainerWriter {
     av::FramePtr frame_;
     av::PacketPtr packet_;
     bool headerWritten_ = false;
+    bool writeFailed_ = false;
+    ContainerCutPoint cut_;
+    int64_t packetsMuxed_ = 0;
+    int64_t fragmentStart_ = 0;  // the first packet of the fragment under way, in packets
+    int64_t fragmentMinPackets_ = 1;
+    int64_t framesKept_ = -1;
     int64_t lastEncodeEndNs_ = 0;
     int writeError_ = 0;
 };

@@ -116,6 +116,10 @@ void ExportPipeline::StopThread() {
 void ExportPipeline::Close() {
     StopThread();
     writer_.Close();
+    // A file cut short after a failed write keeps fewer frames than reached it.
+    if (const int64_t kept = writer_.FramesKept(); kept >= 0) {
+        framesInFile_.store(std::min(FramesInFile(), uint32_t(kept)), std::memory_order_release);
+    }
 }
 
 }  // namespace kelvane

@@ -129,7 +129,9 @@ TEST_F(WriteErrorTest, AnExportCutShortByTheFileSizeLimitSaysWhyAndKeepsEveryCom
                                               {File("p.xqm"), "-o", out, "--codec", c.codec});
         EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_NE(run.err.find("エラー: エラーまたはキャンセル操作によって中断されました。\n" +
-                               out + ": ファイルの大きさが上限を超えました。\n"),
+                               out + ": ファイルの大きさが上限を超えました。" +
+                               "書き出したファイルには先頭の " + std::to_string(c.frames) +
+                               " フレームが入っています。\n"),
                   std::string::npos)
             << run.err;
         EXPECT_EQ(ExpectFinished("cut.avi"), c.frames);

@@ -263,12 +263,15 @@ TEST(ExportRun, AFrameThatCannotBeWrittenStopsTheRun) {
     EXPECT_TRUE(job.stopped);
     EXPECT_FALSE(job.done);
     EXPECT_FALSE(job.writer.Initialised());
-    // The message says which file and why, unlike a cancel's.
-    EXPECT_EQ(prompt.errors,
-              std::vector<std::string>{std::string(kExportStopped) + "\n" + dir.File("full.avi") +
-                                       ": ファイルの大きさが上限を超えました。"});
+    // The message says which file and why, unlike a cancel's, and how many frames it keeps.
     EXPECT_GT(job.FramesWritten(), 0u);
     EXPECT_LE(job.FramesWritten(), 7u);  // 7 x 40,008 bytes and the headers fit
+    EXPECT_EQ(prompt.errors,
+              std::vector<std::string>{std::string(kExportStopped) + "\n" + dir.File("full.avi") +
+                                       ": ファイルの大きさが上限を超えました。書き出したファイルに"
+                                       "は先頭の " +
+                                       std::to_string(job.FramesWritten()) +
+                                       " フレームが入っています。"});
 }
 
 TEST(ExportRun, FailedSetupAndCancelledChooserEndTheCommand) {

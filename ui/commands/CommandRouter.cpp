@@ -2,7 +2,7 @@
 
 CommandTarget* CommandRouter::owner(CommandId id, CommandState& state) const {
     CommandTarget* pane = activePane_ ? activePane_() : nullptr;
-    for (CommandTarget* target : {pane, document_, frame_, application_}) {
+    for (CommandTarget* target : {pane, document_.get(), frame_.get(), application_.get()}) {
         state = CommandState{};
         if (target != nullptr && target->commandState(id, state)) {
             return target;

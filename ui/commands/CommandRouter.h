@@ -26,7 +26,8 @@ class CommandRouter {
     CommandTarget* owner(CommandId id, CommandState& state) const;
 
     TargetLookup activePane_;
-    CommandTarget* document_ = nullptr;
-    CommandTarget* frame_ = nullptr;
-    CommandTarget* application_ = nullptr;
+    // Held guarded: a link destroyed before the router reads as absent.
+    GuardedCommandTarget document_;
+    GuardedCommandTarget frame_;
+    GuardedCommandTarget application_;
 };

@@ -302,8 +302,10 @@ bool MainWindow::commandState(CommandId id, CommandState& state) const {
         case CommandId::AppExit:
             state = {true, false};
             return true;
-        default:
-            return extraCommands_ != nullptr && extraCommands_->commandState(id, state);
+        default: {
+            const CommandTarget* extra = extraCommands_.get();
+            return extra != nullptr && extra->commandState(id, state);
+        }
     }
 }
 
@@ -329,8 +331,8 @@ void MainWindow::runCommand(CommandId id) {
             QTimer::singleShot(0, this, &QWidget::close);
             break;
         default:
-            if (extraCommands_ != nullptr) {
-                extraCommands_->runCommand(id);
+            if (CommandTarget* extra = extraCommands_.get()) {
+                extra->runCommand(id);
             }
             break;
     }

@@ -113,6 +113,6 @@ class MainWindow : public QMainWindow, public CommandTarget {
     std::function<bool()> closeGuard_;
     std::function<QStringList()> recentFiles_;
     std::function<void(const QString&)> projectDropped_;
-    CommandTarget* extraCommands_ = nullptr;
+    GuardedCommandTarget extraCommands_;
     std::function<void(CommandId)> beforeCommand_;
 };

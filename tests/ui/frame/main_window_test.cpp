@@ -7,6 +7,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <memory>
 #include <set>
 
 #include "ui/commands/CommandRouter.h"
@@ -106,6 +107,7 @@ class MainWindowTest : public QObject {
     }
 
     void toolbarNamesItsButtonsAndPrintStaysDisabled() {
+        RecordingTarget everything;  // outlives the window that routes to it
         frame::ShellFixture fixture;
         QToolBar* bar = fixture.window().toolBar();
         QVERIFY(bar->isMovable());
@@ -123,7 +125,7 @@ class MainWindowTest : public QObject {
         }
         QCOMPARE(names, QStringList({"新規作成", "開く", "上書き保存", "-", "切り取り", "コピー",
                                      "貼り付け", "-", "印刷", "バージョン情報", "再生/停止"}));
-        RecordingTarget everything;  // even a document that claims every command gets no print
+        // Even a document that claims every command gets no print.
         everything.declined = {CommandId::FilePrint};
         fixture.window().setDocumentCommands(&everything);
         QVERIFY(!fixture.window().commandAction(CommandId::FilePrint)->isEnabled());
@@ -183,6 +185,30 @@ class MainWindowTest : public QObject {
         QCOMPARE(frameTarget.runs, std::vector<CommandId>{CommandId::ViewToolBar});
         QCOMPARE(application.runs, std::vector<CommandId>{CommandId::AppAbout});
         QVERIFY(pane.runs.empty());
+    }
+
+    void aTargetDestroyedBeforeTheWindowIsNoLongerAsked() {
+        frame::ShellFixture fixture;
+        MainWindow& window = fixture.window();
+        window.activatePane(0);  // the preview owns no edit command
+        auto document = std::make_unique<RecordingTarget>();
+        auto extra = std::make_unique<RecordingTarget>();
+        window.setDocumentCommands(document.get());
+        window.setExtraCommands(extra.get());
+        QVERIFY(window.commandAction(CommandId::EditCut)->isEnabled());
+        document.reset();
+        extra.reset();
+        // The window and its router take none of them for a target any more.
+        window.refreshCommands();
+        QVERIFY(!window.executeCommand(CommandId::EditCut));
+        QVERIFY(!window.router().state(CommandId::EditCut).enabled);
+        CommandRouter router;
+        {
+            RecordingTarget gone;
+            router.setApplication(&gone);
+            QVERIFY(router.state(CommandId::AppAbout).enabled);
+        }
+        QVERIFY(!router.run(CommandId::AppAbout));
     }
 
     void acceleratorsRunTheirCommandsWindowWide() {
