@@ -55,9 +55,9 @@ bool DrawEffect(const MediaSource& source, const TrackEvalState& state, const Tr
                                 std::min(clip.bottom, target.Height())};
     const EffectRect region{e.left, e.top, e.right, e.bottom};
     EffectParamList moved;
-    const EffectParamList* values =
-        source.effect->TakesParams() ? EffectValuesAt(track, state, *source.effect, moved)
-                                     : nullptr;
+    const EffectParamList* values = source.effect->TakesParams()
+                                        ? EffectValuesAt(track, state, *source.effect, moved)
+                                        : nullptr;
     const double rate = project.settings.frameRate;
     const double time = rate > 0 ? double(state.lastFrame) / rate : 0.0;
     return source.effect->Transform(reinterpret_cast<uint32_t*>(target.Pixels()), target.Width(),
