@@ -103,4 +103,41 @@ bool DiffersFromDefault(const EffectParamInfo& info, const EffectParamValue& val
     return !(DefaultValue(info, value.index) == value);
 }
 
+EffectParamEdits CommonEffectParams(const std::vector<EffectParamInfo>& infos,
+                                    const std::vector<const EffectParamList*>& stored) {
+    EffectParamEdits common(infos.size());
+    for (size_t k = 0; k < stored.size(); ++k) {
+        const EffectParamList values = ResolveEffectParams(infos, stored[k]);
+        for (size_t i = 0; i < infos.size(); ++i) {
+            if (k == 0)
+                common[i] = values[i];
+            else if (common[i] && !(*common[i] == values[i]))
+                common[i].reset();
+        }
+    }
+    return common;
+}
+
+std::shared_ptr<const EffectParamList> ApplyEffectParamEdits(
+    const std::vector<EffectParamInfo>& infos, const EffectParamList* stored,
+    const EffectParamEdits& edits) {
+    EffectParamList values = ResolveEffectParams(infos, stored);
+    for (size_t i = 0; i < values.size() && i < edits.size(); ++i) {
+        if (edits[i] && edits[i]->type == infos[i].type) {
+            EffectParamValue edited = *edits[i];
+            edited.index = uint32_t(i);
+            EffectParamList one{edited};
+            values[i] = ResolveEffectParams(infos, &one)[i];
+        }
+    }
+    auto kept = std::make_shared<EffectParamList>();
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (DiffersFromDefault(infos[i], values[i]))
+            kept->push_back(values[i]);
+    }
+    if (kept->empty())
+        return nullptr;
+    return kept;
+}
+
 }  // namespace kelvane

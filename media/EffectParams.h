@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "kelvane/kelvane_effect.h"
@@ -30,5 +32,20 @@ EffectParamList InterpolateEffectParams(const EffectParamList& from, const Effec
 // True when the parameter's stored value differs from its default, so that a list of only the
 // changed values is enough to store.
 bool DiffersFromDefault(const EffectParamInfo& info, const EffectParamValue& value);
+
+// A change to the values of one or several events, one entry per parameter: a value to set, or
+// nothing to keep each event's own.
+using EffectParamEdits = std::vector<std::optional<EffectParamValue>>;
+
+// What several events have in common: each parameter's resolved value where all of them agree,
+// nothing where they differ.
+EffectParamEdits CommonEffectParams(const std::vector<EffectParamInfo>& infos,
+                                    const std::vector<const EffectParamList*>& stored);
+
+// The list an event stores after `edits`: its own values where an edit keeps them, the edits
+// elsewhere, and only the values that differ from their defaults; null when none does.
+std::shared_ptr<const EffectParamList> ApplyEffectParamEdits(
+    const std::vector<EffectParamInfo>& infos, const EffectParamList* stored,
+    const EffectParamEdits& edits);
 
 }  // namespace kelvane

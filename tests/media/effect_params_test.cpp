@@ -2,6 +2,7 @@
 // parameters of the shipped effect module.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>

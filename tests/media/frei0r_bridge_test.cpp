@@ -49,9 +49,9 @@ struct Placement {
     float inverse[9] = {1, 0, kCentreX, 0, 1, 0.5f, 0, 0, 1};
 };
 
-bool Run(std::u16string_view name, Frame& frame, const EffectParamList* values, double time,
-         EffectRect region, uint32_t colour = 0, int32_t blend = 0,
-         const Placement& placement = Placement()) {
+bool RunEffect(std::u16string_view name, Frame& frame, const EffectParamList* values, double time,
+               EffectRect region, uint32_t colour = 0, int32_t blend = 0,
+               const Placement& placement = Placement()) {
     EffectPlugin plugin;
     if (!plugin.Load(Module(), 0, name)) {
         ADD_FAILURE() << "not listed";
@@ -151,7 +151,7 @@ TEST(Frei0rBridge, MatchesThePluginsCalledDirectly) {
         for (const auto& [index, value] : k.params)
             values.push_back(Number(uint32_t(index), value));
         const std::vector<uint32_t> direct = Direct(k.file, original, k.params, 0.8);
-        ASSERT_TRUE(Run(U16(k.name), frame, &values, 0.8, {0, 0, 64, 48}));
+        ASSERT_TRUE(RunEffect(U16(k.name), frame, &values, 0.8, {0, 0, 64, 48}));
         int differing = 0;
         for (int32_t y = 0; y < 48; ++y) {
             for (int32_t x = 0; x < 64; ++x) {
@@ -178,7 +178,7 @@ TEST(Frei0rBridge, OutputIsPlacedLikeAPictureWithOpacityAndBlendMode) {
         Frame frame(64, 48);
         const Frame original = frame;
         // Half opacity, white: the event's colour leaves the output as it is.
-        ASSERT_TRUE(Run(u"Invert0r", frame, nullptr, 0, region, 0x80FFFFFF, blend, half));
+        ASSERT_TRUE(RunEffect(u"Invert0r", frame, nullptr, 0, region, 0x80FFFFFF, blend, half));
         for (int32_t y = 0; y < 48; ++y) {
             for (int32_t x = 0; x < 64; ++x) {
                 uint32_t d = const_cast<Frame&>(original).At(x, y);
@@ -232,7 +232,7 @@ TEST(Frei0rAllPlugins, EveryListedEffectRunsAt1080pAndAtAnOddSize) {
             continue;
         for (auto [w, h] : {std::pair{1920, 1080}, std::pair{37, 23}}) {
             Frame frame(w, h);
-            EXPECT_TRUE(Run(name, frame, nullptr, 1.0, {0, 0, w, h}))
+            EXPECT_TRUE(RunEffect(name, frame, nullptr, 1.0, {0, 0, w, h}))
                 << std::string(name.begin(), name.end()) << " " << w << "x" << h;
         }
         ++run;
