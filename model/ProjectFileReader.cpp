@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "model/EffectParamChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
@@ -216,8 +217,13 @@ class Reader {
                     if (!in_.U32(size)) {
                         return false;
                     }
+                    const uint8_t* body = in_.At();
                     if (!in_.Skip(size)) {
                         return PastTheEnd();
+                    }
+                    // Extension chunks name the events they belong to: applied once all are read.
+                    if (effect_param_chunk::IsOurs(body, size)) {
+                        effectParamChunks_.push_back({body, size});
                     }
                     break;
                 }
@@ -230,6 +236,12 @@ class Reader {
                     // Without a version nothing said how the chunks were laid out.
                     if (!haveVersion_) {
                         return false;
+                    }
+                    for (const auto& [body, size] : effectParamChunks_) {
+                        std::string reason;
+                        if (!effect_param_chunk::Apply(body, size, project_, reason)) {
+                            return Fail(reason);
+                        }
                     }
                     project_.CopyDefaultMethodToTracks();
                     return true;
@@ -494,6 +506,7 @@ class Reader {
     uint32_t version_ = 0;
     bool haveVersion_ = false;
     bool contentSeen_ = false;
+    std::vector<std::pair<const uint8_t*, size_t>> effectParamChunks_;
 };
 
 }  // namespace

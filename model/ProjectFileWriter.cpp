@@ -2,6 +2,7 @@
 #include <exception>
 #include <string>
 
+#include "model/EffectParamChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
@@ -162,6 +163,9 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
             sink.U32(uint32_t(index));
             sink.Bytes(&project.templates[index], kRecordBytes);
         }
+    }
+    if (!effect_param_chunk::Append(project, bytes)) {
+        return false;
     }
     sink.U32(kTagEnd);
     out = std::move(bytes);
