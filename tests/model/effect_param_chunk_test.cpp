@@ -130,7 +130,8 @@ std::vector<uint8_t> Damaged(size_t offset, std::vector<uint8_t> replacement,
         std::memcpy(bytes.data() + body - 4, &size, 4);
         return bytes;
     }
-    std::copy(replacement.begin(), replacement.end(), bytes.begin() + std::ptrdiff_t(body + offset));
+    std::copy(replacement.begin(), replacement.end(),
+              bytes.begin() + std::ptrdiff_t(body + offset));
     return bytes;
 }
 

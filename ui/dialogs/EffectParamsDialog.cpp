@@ -164,6 +164,7 @@ void EffectParamsDialog::show(size_t i) {
             QSignalBlocker quiet(r.slider);
             r.slider->setValue(v ? sliderPosition(info, v->numbers[0]) : 0);
             r.fields[0]->setText(v ? number(v->numbers[0], info.decimals) : keep);
+            r.shown[0] = r.fields[0]->text();
             break;
         }
         case KELVANE_PARAM_ON_OFF:
@@ -185,8 +186,10 @@ void EffectParamsDialog::show(size_t i) {
             }
             break;
         case KELVANE_PARAM_POSITION:
-            for (int k = 0; k < 2; ++k)
+            for (int k = 0; k < 2; ++k) {
                 r.fields[k]->setText(v ? number(v->numbers[size_t(k)], 3) : keep);
+                r.shown[k] = r.fields[k]->text();
+            }
             break;
         default:
             r.fields[0]->setText(v ? QString::fromStdString(v->text) : keep);
@@ -212,11 +215,17 @@ void EffectParamsDialog::numberTyped(size_t i) {
     const EffectParamInfo& info = infos_[i];
     Row& r = rows_[i];
     const int fields = info.type == KELVANE_PARAM_POSITION ? 2 : 1;
+    // A field left as it was shown keeps the value exactly, not as its printed form reads.
+    bool typed = false;
+    for (int k = 0; k < fields; ++k)
+        typed = typed || r.fields[k]->text() != r.shown[k];
+    if (!typed)
+        return;
     EffectParamValue v;
     v.type = info.type;
     for (int k = 0; k < fields; ++k) {
-        const auto typed = readNumber(r.fields[k]->text());
-        if (!typed) {
+        const auto parsed = readNumber(r.fields[k]->text());
+        if (!parsed) {
             // Nothing readable: the field shows its value again (or stays blank to keep).
             if (r.value) {
                 v.numbers[size_t(k)] = r.value->numbers[size_t(k)];
@@ -225,10 +234,8 @@ void EffectParamsDialog::numberTyped(size_t i) {
             show(i);
             return;
         }
-        v.numbers[size_t(k)] = *typed;
+        v.numbers[size_t(k)] = *parsed;
     }
-    if (r.value && r.value->numbers == v.numbers)
-        return;
     set(i, v);
 }
 
@@ -243,6 +250,14 @@ void EffectParamsDialog::chooseColour(size_t i) {
     v.type = KELVANE_PARAM_COLOUR;
     v.numbers = {chosen.redF(), chosen.greenF(), chosen.blueF()};
     set(i, v);
+}
+
+void EffectParamsDialog::accept() {
+    for (size_t i = 0; i < infos_.size(); ++i) {
+        if (infos_[i].type == KELVANE_PARAM_NUMBER || infos_[i].type == KELVANE_PARAM_POSITION)
+            numberTyped(i);
+    }
+    QDialog::accept();
 }
 
 EffectParamEdits EffectParamsDialog::edits() const {

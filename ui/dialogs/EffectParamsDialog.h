@@ -27,6 +27,9 @@ class EffectParamsDialog : public QDialog {
     // The parameters changed so far; nothing for the ones left alone.
     EffectParamEdits edits() const;
 
+    // Takes what was typed into a field that still has the focus, then closes.
+    void accept() override;
+
     // Called with edits() after every change, so that the preview can follow.
     void setChangeListener(std::function<void(const EffectParamEdits&)> listener) {
         listener_ = std::move(listener);
@@ -36,6 +39,7 @@ class EffectParamsDialog : public QDialog {
     struct Row {
         QSlider* slider = nullptr;
         QLineEdit* fields[2] = {nullptr, nullptr};
+        QString shown[2];  // the fields' texts as last filled in
         QCheckBox* check = nullptr;
         QPushButton* colour = nullptr;
         std::optional<EffectParamValue> value;  // what the controls show; none: keep
