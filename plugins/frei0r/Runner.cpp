@@ -14,7 +14,7 @@ namespace frei0r_bridge {
 namespace {
 
 // More instances than this, and the ones used least recently (and not in use) go.
-constexpr size_t kKeptInstances = 16;
+constexpr size_t kKeptInstances = 8;
 
 struct FreeDeleter {
     void operator()(uint32_t* p) const { std::free(p); }
