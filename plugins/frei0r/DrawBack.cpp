@@ -16,12 +16,13 @@ void DrawBack(const effect::Canvas& canvas, int32_t mode, const uint32_t* straig
             if (!canvas.Map(x, y, sx, sy) || !(sx >= 0 && sx < w && sy >= 0 && sy < h))
                 continue;
             const uint32_t s = straight[size_t(int32_t(sy)) * size_t(width) + size_t(int32_t(sx))];
+            // The pixel's presence (alpha 255 is 256, 0 is nothing) times the opacity, as the
+            // picture kernels weigh a source with alpha.
             const uint32_t alpha = s >> 24;
-            if (alpha == 0)
+            const uint32_t presence = alpha + (alpha >> 7);
+            if (presence == 0)
                 continue;
-            // Opacity 1 to 256 times alpha 1 to 255, rounded, back on the scale of 256.
-            const int32_t drawn =
-                alpha == 255 ? weight : int32_t((uint32_t(weight) * alpha + 127) / 255);
+            const auto drawn = int32_t((presence * uint32_t(weight)) >> 8);
             row[x] = effect::Combine(row[x], effect::TintPixel(s, tint), mode, drawn);
         }
     }

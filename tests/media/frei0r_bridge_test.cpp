@@ -119,10 +119,10 @@ std::vector<uint32_t> Direct(const std::string& file, Frame& frame,
     return result;
 }
 
-// `s` (0xAARRGGBB) over `d` at full opacity, its alpha weighting the draw on a scale of 256.
+// `s` (0xAARRGGBB) over `d` at full opacity, weighted by its presence: alpha 255 is 256.
 uint32_t Over(uint32_t d, uint32_t s) {
     const uint32_t a = s >> 24;
-    const uint32_t w = a == 255 ? 256 : (256 * a + 127) / 255;
+    const uint32_t w = a + (a >> 7);
     uint32_t out = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
         uint32_t dc = (d >> shift) & 0xFF, sc = (s >> shift) & 0xFF;
