@@ -95,7 +95,7 @@ KELVANE_EFFECT_EXPORT int32_t TransformEffect(int32_t id, uint32_t* pixels, int3
 #endif
 
 #if defined(EFFECT_TEST_VARIANT_params)
-/* Effect 0 ("Alpha") takes one parameter of every type; the others take none. What the last
+/* "Alpha" (id 100) takes one parameter of every type; the others take none. What the last
  * TransformEffectWithParams call received is kept for the tests to read. */
 static EffectValue last_values[8];
 static char last_text[256];
@@ -104,9 +104,9 @@ static double last_time = -1;
 static uint64_t last_instance = 0;
 
 KELVANE_EFFECT_EXPORT int32_t DescribeEffectParams(int32_t id, EffectParamInfo* infos) {
-    if (id == 1 || id == 2)
+    if (id == 200 || id == 300)
         return 0;
-    if (id != 0)
+    if (id != 100)
         return -1;
     if (infos) {
         memset(infos, 0, 5 * sizeof(*infos));

@@ -50,7 +50,7 @@ struct Placement {
 };
 
 bool RunEffect(std::u16string_view name, Frame& frame, const EffectParamList* values, double time,
-               EffectRect region, uint32_t colour = 0, int32_t blend = 0,
+               EffectRect region, uint32_t colour = 0x00FFFFFF, int32_t blend = 0,
                const Placement& placement = Placement()) {
     EffectPlugin plugin;
     if (!plugin.Load(Module(), 0, name)) {
@@ -157,6 +157,11 @@ TEST(Frei0rBridge, MatchesThePluginsCalledDirectly) {
             for (int32_t x = 0; x < 64; ++x) {
                 const uint32_t expected =
                     Over(original.At(x, y), direct[size_t(y) * 64 + size_t(x)]);
+                if (frame.At(x, y) != expected && differing < 3)
+                    ADD_FAILURE() << x << "," << y << " got " << std::hex << frame.At(x, y)
+                                  << " expected " << expected << " direct "
+                                  << direct[size_t(y) * 64 + size_t(x)] << " under "
+                                  << original.At(x, y);
                 differing += frame.At(x, y) != expected;
             }
         }
