@@ -95,7 +95,7 @@ ProbeRun RunProbe(const std::string& program, const std::vector<std::string>& fi
         const char* name = strsignal(WTERMSIG(status));
         run.ending = "読み込み中に異常終了しました (" + std::string(name ? name : "") + ")。";
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        run.ending = "読み込み中に終了しました (終了コード " +
+        run.ending = "読み込み中に異常終了しました (終了コード " +
                      std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")。";
     }
     return run;
