@@ -39,8 +39,23 @@ int32_t SourceFrameIndex(RefTime position, RefTime frameDuration) {
 // the effect's defaults.
 const EffectParamList* EffectValuesAt(const Track* track, const TrackEvalState& state,
                                       const EffectPlugin& effect, EffectParamList& moved) {
-    (void)track, (void)state, (void)effect, (void)moved;
-    return nullptr;  // TODO: the events' stored values, once tracks keep them
+    if (track == nullptr || !track->HasExtras() || state.nextIndex == 0 ||
+        state.nextIndex > track->Count()) {
+        return nullptr;
+    }
+    const uint32_t current = state.nextIndex - 1;
+    const EffectParamList* stored = track->ExtrasAt(current).effectParams.get();
+    const bool moving = (state.working.flags & kEventInterpolate) != 0 && state.span != 0 &&
+                        state.nextIndex < track->Count();
+    if (!moving)
+        return stored;
+    const EffectParamList* next = track->ExtrasAt(state.nextIndex).effectParams.get();
+    if (stored == nullptr && next == nullptr)
+        return nullptr;
+    moved = InterpolateEffectParams(ResolveEffectParams(effect.Params(), stored),
+                                    ResolveEffectParams(effect.Params(), next), state.elapsed,
+                                    state.span);
+    return &moved;
 }
 
 bool DrawEffect(const MediaSource& source, const TrackEvalState& state, const Track* track,
