@@ -109,7 +109,8 @@ TEST(EffectParamChunk, ProjectsWithoutValuesCarryNoChunk) {
     EXPECT_EQ(with, bytes);
 }
 
-// One event's chunk, with the body's bytes at `offset` replaced.
+// One event's chunk, with the body's bytes at `offset` replaced, or with its last `offset` bytes
+// cut off (the chunk's size saying so).
 std::vector<uint8_t> Damaged(size_t offset, std::vector<uint8_t> replacement,
                              bool cutBody = false) {
     std::unique_ptr<Project> project = ThreeEvents();
@@ -119,15 +120,13 @@ std::vector<uint8_t> Damaged(size_t offset, std::vector<uint8_t> replacement,
     std::vector<uint8_t> bytes = Written(*project);
     const size_t body = Find(bytes, "KFXP");
     if (cutBody) {
-        // The chunk's own size says it ends `offset` bytes into its body.
-        uint32_t size = uint32_t(offset);
-        bytes.erase(bytes.begin() + std::ptrdiff_t(body + offset),
-                    bytes.begin() + std::ptrdiff_t(body + [&] {
-                        uint32_t s;
-                        std::memcpy(&s, bytes.data() + body - 4, 4);
-                        return s;
-                    }()));
+        uint32_t size;
+        std::memcpy(&size, bytes.data() + body - 4, 4);
+        const size_t end = body + size;
+        size -= uint32_t(offset);
         std::memcpy(bytes.data() + body - 4, &size, 4);
+        bytes.erase(bytes.begin() + std::ptrdiff_t(end - offset),
+                    bytes.begin() + std::ptrdiff_t(end));
         return bytes;
     }
     std::copy(replacement.begin(), replacement.end(),
@@ -162,7 +161,7 @@ TEST(EffectParamChunk, MalformedChunksAreRefusedWithTheReason) {
         {"type", Damaged(32, U32(9)), "値の種類 9"},
         {"number", Damaged(36, inf), "有限"},
         {"twice", Damaged(28, U32(1)), "二つ"},
-        {"cut", Damaged(30, {}, true), "終わりを越えて"},
+        {"cut", Damaged(2, {}, true), "終わりを越えて"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -173,11 +172,13 @@ TEST(EffectParamChunk, MalformedChunksAreRefusedWithTheReason) {
         EXPECT_NE(LastFailureNote().reason.find(c.reason), std::string::npos)
             << LastFailureNote().reason;
     }
-    // Bytes after the records, and a text that is not UTF-8.
+    // A text that is not UTF-8.
     std::unique_ptr<Project> project = ThreeEvents();
     std::vector<uint8_t> body = {'K', 'F', 'X', 'P'};
-    for (uint32_t v : {1u, 1u, 0u, 4u, 0u, 1u, 0u, 4u, 2u})
-        body.insert(body.end(), U32(v).begin(), U32(v).end());
+    for (uint32_t v : {1u, 1u, 0u, 4u, 0u, 1u, 0u, 4u, 2u}) {
+        const std::vector<uint8_t> field = U32(v);
+        body.insert(body.end(), field.begin(), field.end());
+    }
     body.insert(body.end(), {0xFF, 0xFE});
     std::vector<uint8_t> bytes = Written(*project);
     std::vector<uint8_t> chunk = U32(0);
