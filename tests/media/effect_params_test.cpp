@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "composition_test_support.h"
 #include "media/EffectParams.h"
 #include "media/EffectPlugin.h"
+#include "media/FrameRenderer.h"
+#include "media/MediaSource.h"
 
 namespace kelvane {
 namespace {
@@ -138,6 +141,61 @@ TEST(EffectParams, ModulesWithoutTheExportsDrawAsBefore) {
     Seen seen(ParamsModule());
     ASSERT_TRUE(Draw(bare, &stored));
     EXPECT_EQ(seen.Count(), 0);
+}
+
+// Two events of the params module on a track: what the module sees as frames pass.
+class EventValues : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        project_ = testing::NewProject(8, 8);
+        ASSERT_TRUE(frame_.Create(8, 8, 32));
+        ASSERT_TRUE(MediaSource::LoadEffect(project_->files[0], ParamsModule() + u">Alpha"));
+    }
+    void Events(bool interpolate) {
+        TrackEvent a = testing::PlacedEvent(0, 0, 8, 8);
+        a.flags |= interpolate ? kEventInterpolate : 0u;
+        TrackEvent b = testing::PlacedEvent(0, 10, 8, 8);
+        testing::AddEvent(*project_, 0, a);
+        testing::AddEvent(*project_, 0, b);
+        EventExtras first, second;
+        first.effectParams = std::make_shared<const EffectParamList>(EffectParamList{
+            Value(0, KELVANE_PARAM_NUMBER, 4), Value(1, KELVANE_PARAM_ON_OFF, 0),
+            Value(2, KELVANE_PARAM_COLOUR, 0, 0, 0), Value(4, KELVANE_PARAM_TEXT, 0, 0, 0, "a")});
+        second.effectParams = std::make_shared<const EffectParamList>(EffectParamList{
+            Value(0, KELVANE_PARAM_NUMBER, 8), Value(2, KELVANE_PARAM_COLOUR, 1, 1, 1),
+            Value(4, KELVANE_PARAM_TEXT, 0, 0, 0, "b")});
+        ASSERT_TRUE(project_->tracks[0].SetExtras(0, first));
+        ASSERT_TRUE(project_->tracks[0].SetExtras(1, second));
+    }
+    void Render(uint32_t frame) { ASSERT_TRUE(RenderFrame(*project_, frame, frame_, true)); }
+
+    std::unique_ptr<Project> project_;
+    PixelImage frame_;
+};
+
+TEST_F(EventValues, NumbersColoursAndPositionsMoveToTheNextEventWhenInterpolating) {
+    Events(true);
+    Seen seen(ParamsModule());
+    Render(5);
+    EXPECT_EQ(seen.Number(0), 6);
+    EXPECT_EQ(seen.Number(2, 1), 0.5);
+    EXPECT_EQ(seen.Number(1), 0);  // on/off and text hold until the next event
+    EXPECT_EQ(seen.Text(), "a");
+    EXPECT_EQ(seen.Time(), 0.2);  // frame 5 at 25 frames per second
+    Render(10);
+    EXPECT_EQ(seen.Number(0), 8);
+    EXPECT_EQ(seen.Number(1), 1);  // the second event keeps the default
+    EXPECT_EQ(seen.Text(), "b");
+}
+
+TEST_F(EventValues, WithoutInterpolationEachEventKeepsItsOwn) {
+    Events(false);
+    Seen seen(ParamsModule());
+    Render(9);
+    EXPECT_EQ(seen.Number(0), 4);
+    EXPECT_EQ(seen.Number(2, 2), 0);
+    Render(12);
+    EXPECT_EQ(seen.Number(0), 8);
 }
 
 #ifdef KELVANE_EFFECT_MODULE
