@@ -59,7 +59,7 @@ class EffectSelectionTest : public QObject {
             auto* effects = dialog->findChild<QComboBox*>(QStringLiteral("効果"));
             auto* filter = dialog->findChild<QLineEdit*>(QStringLiteral("絞り込み"));
             effects->setCurrentIndex(effects->findText(QStringLiteral("モザイク（中）")));
-            QTest::keyClicks(filter, QStringLiteral("モザイク"));
+            filter->setText(QStringLiteral("モザイク"));
             for (int i = 0; i < effects->count(); ++i)
                 narrowed << effects->itemText(i);
             kept = dialog->chosenName();  // still listed: still chosen
