@@ -7,12 +7,19 @@ import os
 import struct
 import subprocess
 
+from gi.repository import Atspi
+
 from kelvane_atspi import (WalkthroughError, choose_file, click, find_all, open_menu, press_key,
                            run, saved_project, screenshot, set_text, start, wait_for, BIN,
                            SCREENSHOTS)
 from timeline_walkthrough import Timeline, event_record, mouse
 
 RENDER = os.path.join(BIN, "kelvane-render")
+TAB, DOWN = 0xFF09, 0xFF54  # X key symbols
+
+
+def key(symbol):
+    Atspi.generate_keyboard_event(symbol, None, Atspi.KeySynthType.SYM)
 
 
 def expect(condition, message):
@@ -113,7 +120,15 @@ def glow_chosen_and_tuned(scratch):
     set_text(kelvane.find(dialog, "text", "使用するファイルのパス"), "\\frei0r.so")
     click(kelvane.find(dialog, "push button", "効果の一覧を表示"))
     chooser = kelvane.window_named("効果の選択", timeout=60)
-    set_text(kelvane.find(chooser, "text", "絞り込み"), "glow")
+    filter_field = kelvane.find(chooser, "text", "絞り込み")
+    set_text(filter_field, "glow")
+    # "Edgeglow" and "Glow" are left, in the module's order: the second one, from the keyboard.
+    click(filter_field)
+    key(TAB)
+    key(DOWN)
+    description = kelvane.find(chooser, "text", "説明")
+    wait_for(lambda: description.queryText().getText(0, -1).startswith("Glow\n"),
+             "Glow chosen in the narrowed list")
     screenshot(os.path.join(SCREENSHOTS, "frei0r-effect-list.png"))
     click(kelvane.find(chooser, "push button", "OK"))
     kelvane.no_window("効果の選択")

@@ -338,7 +338,7 @@ def saved_project(path):
             file_id, kind = struct.unpack_from("<II", data, at)
             at += 8 + (8 if kind == 1 else 0)
             files[file_id] = (kind, data[at:at + 520].decode("utf-16-le").split("\0")[0])
-            at += 520 + 4
+            at += 520 + (0 if kind == 4 else 4)  # an effect entry keeps no colour
         elif tag == 5:
             track, count = struct.unpack_from("<II", data, at)
             at += 8
