@@ -125,8 +125,7 @@ int main(int argc, char** argv) {
         argc = 4;
     }
     if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: %s MEDIA_FOLDER OUT.xqm [FRAMES [--effect PATH]]\n",
-                     argv[0]);
+        std::fprintf(stderr, "usage: %s MEDIA_FOLDER OUT.xqm [FRAMES [--effect PATH]]\n", argv[0]);
         return 2;
     }
     char media[PATH_MAX];
