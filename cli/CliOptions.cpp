@@ -202,6 +202,7 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     ArgumentReader args(argc, argv);
     bool given[size_t(Slot::Count)] = {};
     bool listCodecs = false;
+    bool listEffects = false;
     bool onlyPositional = false;
     bool join = false;
     std::vector<std::string> positional;
@@ -231,6 +232,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
             out.abortOnDrawError = true;
         } else if (arg == "--list-codecs") {
             listCodecs = true;
+        } else if (arg == "--list-effects") {
+            listEffects = true;
         } else {
             error = "不明なオプションです: " + std::string(arg);
             return false;
@@ -246,6 +249,14 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
             return false;
         }
         out.mode = CliOptions::Mode::ListCodecs;
+        return true;
+    }
+    if (listEffects) {
+        if (argc != 1) {
+            error = "--list-effects は他の引数と一緒には指定できません。";
+            return false;
+        }
+        out.mode = CliOptions::Mode::ListEffects;
         return true;
     }
     if (join) {
@@ -306,6 +317,7 @@ const char* HelpText() {
                  [--set KEY=VALUE]...
   kelvane-render --join OUT PART...
   kelvane-render --list-codecs
+  kelvane-render --list-effects
   kelvane-render --help
 
 Kelvane のプロジェクトファイル (.xqm) を画面なしで描画します。
@@ -362,6 +374,9 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
                        この実行に限って変更します。繰り返し指定できます。
   --list-codecs        使える圧縮形式を一行に一つ、名前、説明、書けるファイルの種類の順に
                        タブで区切って表示します。
+  --list-effects       実行ファイルと同じフォルダの効果モジュール (effect.so、frei0r.so など) の
+                       効果を一行に一つ "\モジュール>名前" の形で、その下に設定項目を一行に一つ
+                       （名前、種類、既定値、範囲、説明をタブで区切って）表示します。
   -h, --help           この説明を表示します。
 
 設定は GUI と同じ INI ファイル (実行ファイルと同じフォルダの kelvane.INI、そのフォルダに書き込め

@@ -22,7 +22,7 @@ struct FrameRange {
 inline constexpr uint32_t kDefaultMovieTimeoutSeconds = 60;
 
 struct CliOptions {
-    enum class Mode { Help, ListCodecs, Frame, Export, Join };
+    enum class Mode { Help, ListCodecs, ListEffects, Frame, Export, Join };
     Mode mode = Mode::Help;
     std::string project;             // native path as given
     std::string output;              // with --join: the joined file

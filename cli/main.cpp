@@ -19,9 +19,11 @@
 #include "cli/on_demand/FfmpegOnDemand.h"
 #include "export/Compressor.h"
 #include "export/OutputContainer.h"
+#include "media/EffectCatalogueText.h"
 #include "media/PatientTimeout.h"
 #include "media/QtGuiRuntime.h"
 #include "media/TimeoutQuery.h"
+#include "platform/Path.h"
 #include "platform/StepTimes.h"
 
 extern "C" {
@@ -95,6 +97,9 @@ int main(int argc, char** argv) {
             return kExitSuccess;
         case CliOptions::Mode::ListCodecs:
             std::fputs(kelvane::CompressorContainerListText().c_str(), stdout);
+            return kExitSuccess;
+        case CliOptions::Mode::ListEffects:
+            std::fputs(kelvane::EffectCatalogueText(kelvane::ExecutableFolder()).c_str(), stdout);
             return kExitSuccess;
         case CliOptions::Mode::Export: {
             // The kind of file and its codec are settled before anything is written.

@@ -1,7 +1,9 @@
 #include "media/EffectPlugin.h"
 
+#include <atomic>
 #include <new>
 
+#include "media/EffectParams.h"
 #include "platform/FailureNote.h"
 #include "platform/Path.h"
 
@@ -12,6 +14,9 @@ namespace {
 // A module that claims more effects than this is taken as broken rather than trusted with an
 // allocation of its choosing.
 constexpr int32_t kMaxEffects = 65536;
+constexpr int32_t kMaxParams = 4096;
+
+std::atomic<uint64_t> lastInstance{0};
 
 }  // namespace
 
@@ -36,6 +41,14 @@ bool EffectPlugin::LoadModule(std::u16string_view modulePath) {
     fresh.query_ = fresh.module_.Lookup<QueryEffectProc>("QueryEffect");
     fresh.enumerate_ = fresh.module_.Lookup<EnumEffectProc>("EnumEffect");
     fresh.transform_ = fresh.module_.Lookup<TransformEffectProc>("TransformEffect");
+    // Parameters come as a pair: one export without the other is not used.
+    fresh.describe_ = fresh.module_.Lookup<DescribeEffectParamsProc>("DescribeEffectParams");
+    fresh.transformWithParams_ =
+        fresh.module_.Lookup<TransformEffectWithParamsProc>("TransformEffectWithParams");
+    if (!fresh.describe_ || !fresh.transformWithParams_) {
+        fresh.describe_ = nullptr;
+        fresh.transformWithParams_ = nullptr;
+    }
     if (!fresh.query_ || !fresh.enumerate_ || !fresh.transform_) {
         NoteFailure(modulePath,
                     "プラグインに必要な関数 (EnumEffect, QueryEffect, "
@@ -61,6 +74,11 @@ bool EffectPlugin::Load(std::u16string_view modulePath, int32_t index,
         NoteFailure(modulePath, "プラグインの効果のバージョンに対応していません。");
         return false;
     }
+    if (!fresh.ReadParams()) {
+        NoteFailure(modulePath, "プラグインの効果の設定項目を読み取れません。");
+        return false;
+    }
+    fresh.instance_ = ++lastInstance;
     *this = std::move(fresh);
     return true;
 }
@@ -89,6 +107,31 @@ bool EffectPlugin::SelectByIndex(int32_t index) {
     return true;
 }
 
+bool EffectPlugin::ReadParams() {
+    params_.clear();
+    if (!describe_)
+        return true;
+    const int32_t count = describe_(effectId_, nullptr);
+    if (count < 0 || count > kMaxParams)
+        return false;
+    try {
+        params_.assign(size_t(count), ::EffectParamInfo{});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (count > 0 && describe_(effectId_, params_.data()) != count) {
+        params_.clear();
+        return false;
+    }
+    for (const ::EffectParamInfo& param : params_) {
+        if (param.type > KELVANE_PARAM_TEXT) {
+            params_.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
 bool EffectPlugin::Enumerate(std::vector<EffectInfo>& records) const {
     records.clear();
     if (!enumerate_)
@@ -110,11 +153,34 @@ bool EffectPlugin::Enumerate(std::vector<EffectInfo>& records) const {
 
 bool EffectPlugin::Transform(uint32_t* pixels, int32_t width, int32_t height,
                              const EffectRect& target, const EffectRect& region, uint32_t colour,
-                             int32_t blendMode, const float* matrix, const float* inverse) const {
+                             int32_t blendMode, const float* matrix, const float* inverse,
+                             const EffectParamList* values, double time) const {
     if (!transform_)
         return false;
-    return transform_(effectId_, pixels, width, height, &target, &region, colour, blendMode, matrix,
-                      inverse) != 0;
+    if (!transformWithParams_) {
+        return transform_(effectId_, pixels, width, height, &target, &region, colour, blendMode,
+                          matrix, inverse) != 0;
+    }
+    // The module gets exactly one value per parameter, of its type and within its range;
+    // whatever the caller lacks is the default.
+    const EffectParamList resolved = ResolveEffectParams(params_, values);
+    std::vector<::EffectValue> block(resolved.size(), ::EffectValue{});
+    for (size_t i = 0; i < block.size(); ++i) {
+        const EffectParamValue& value = resolved[i];
+        block[i].type = params_[i].type;
+        for (size_t k = 0; k < 3; ++k)
+            block[i].numbers[k] = value.numbers[k];
+        if (params_[i].type == KELVANE_PARAM_TEXT)
+            block[i].text = value.text.c_str();
+    }
+    ::EffectParamBlock params{};
+    params.size = sizeof(params);
+    params.count = uint32_t(block.size());
+    params.values = block.data();
+    params.time = time;
+    params.instance = instance_;
+    return transformWithParams_(effectId_, pixels, width, height, &target, &region, colour,
+                                blendMode, matrix, inverse, &params) != 0;
 }
 
 void EffectPlugin::Release() {
@@ -122,8 +188,12 @@ void EffectPlugin::Release() {
     query_ = nullptr;
     enumerate_ = nullptr;
     transform_ = nullptr;
+    describe_ = nullptr;
+    transformWithParams_ = nullptr;
     effectId_ = 0;
     info_ = EffectInfo{};
+    params_.clear();
+    instance_ = 0;
 }
 
 bool LoadEffect(EffectPlugin& plugin, std::u16string_view fullPath) {

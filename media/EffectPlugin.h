@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kelvane/kelvane_effect.h"
+#include "model/EventExtras.h"
 #include "platform/DynamicModule.h"
 
 namespace kelvane {
@@ -61,22 +62,35 @@ class EffectPlugin {
     // differ or the records cannot be allocated.
     bool Enumerate(std::vector<EffectInfo>& records) const;
 
+    // The selected effect's parameters; empty for a module that describes none.
+    const std::vector<::EffectParamInfo>& Params() const { return params_; }
+    // True when the module draws with parameter values.
+    bool TakesParams() const { return transformWithParams_ != nullptr; }
+
     // Draws an effect event into a 32-bit bottom-up frame; false when no module is loaded or the
-    // module reports failure.
+    // module reports failure. `values` (as stored with the event; null: the defaults) and the
+    // output frame's time in seconds reach modules that take parameters.
     bool Transform(uint32_t* pixels, int32_t width, int32_t height, const EffectRect& target,
                    const EffectRect& region, uint32_t colour, int32_t blendMode,
-                   const float* matrix, const float* inverse) const;
+                   const float* matrix, const float* inverse,
+                   const EffectParamList* values = nullptr, double time = 0) const;
 
   private:
     bool SelectByName(std::u16string_view name);
     bool SelectByIndex(int32_t index);
+    bool ReadParams();
 
     DynamicModule module_;
     QueryEffectProc query_ = nullptr;
     EnumEffectProc enumerate_ = nullptr;
     TransformEffectProc transform_ = nullptr;
+    DescribeEffectParamsProc describe_ = nullptr;
+    TransformEffectWithParamsProc transformWithParams_ = nullptr;
     int32_t effectId_ = 0;
     EffectInfo info_{};
+    std::vector<::EffectParamInfo> params_;
+    // Tells the module which entry draws: each load gets a number of its own.
+    uint64_t instance_ = 0;
 };
 
 // Loads an effect entry's full path: cuts it at the first ">" and loads the named effect, or

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "media/EffectParams.h"
 #include "media/MediaSource.h"
 #include "render/DrawThreadPool.h"
 #include "render/EventGeometry.h"
@@ -33,25 +34,56 @@ int32_t SourceFrameIndex(RefTime position, RefTime frameDuration) {
     return index > INT32_MAX ? INT32_MAX : int32_t(index);
 }
 
-bool DrawEffect(const MediaSource& source, const TrackEvent& e, PixelImage& target,
-                const DrawRect& clip) {
+// The parameter values an effect event is drawn with: the stored values of the event in force,
+// moved towards the next event's while the event interpolates. Null without a track or extras:
+// the effect's defaults.
+const EffectParamList* EffectValuesAt(const Track* track, const TrackEvalState& state,
+                                      const EffectPlugin& effect, EffectParamList& moved) {
+    if (track == nullptr || !track->HasExtras() || state.nextIndex == 0 ||
+        state.nextIndex > track->Count()) {
+        return nullptr;
+    }
+    const uint32_t current = state.nextIndex - 1;
+    const EffectParamList* stored = track->ExtrasAt(current).effectParams.get();
+    const bool moving = (state.working.flags & kEventInterpolate) != 0 && state.span != 0 &&
+                        state.nextIndex < track->Count();
+    if (!moving)
+        return stored;
+    const EffectParamList* next = track->ExtrasAt(state.nextIndex).effectParams.get();
+    if (stored == nullptr && next == nullptr)
+        return nullptr;
+    moved = InterpolateEffectParams(ResolveEffectParams(effect.Params(), stored),
+                                    ResolveEffectParams(effect.Params(), next), state.elapsed,
+                                    state.span);
+    return &moved;
+}
+
+bool DrawEffect(const MediaSource& source, const TrackEvalState& state, const Track* track,
+                const Project& project, PixelImage& target, const DrawRect& clip) {
     if (!source.effect) {
         return true;
     }
+    const TrackEvent& e = state.working;
     // The plug-in is told where it may draw; that must lie within the frame.
     const EffectRect targetRect{std::max(clip.left, 0), std::max(clip.top, 0),
                                 std::min(clip.right, target.Width()),
                                 std::min(clip.bottom, target.Height())};
     const EffectRect region{e.left, e.top, e.right, e.bottom};
+    EffectParamList moved;
+    const EffectParamList* values = source.effect->TakesParams()
+                                        ? EffectValuesAt(track, state, *source.effect, moved)
+                                        : nullptr;
+    const double rate = project.settings.frameRate;
+    const double time = rate > 0 ? double(state.lastFrame) / rate : 0.0;
     return source.effect->Transform(reinterpret_cast<uint32_t*>(target.Pixels()), target.Width(),
                                     target.Height(), targetRect, region, e.colour, e.blendMode,
-                                    e.matrix, e.inverse);
+                                    e.matrix, e.inverse, values, time);
 }
 
 }  // namespace
 
 bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& target,
-                    const DrawRect& clip) {
+                    const DrawRect& clip, const Track* track) {
     if (!Drawable(target)) {
         return false;
     }
@@ -68,7 +100,7 @@ bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& t
         return true;  // an empty slot, or a descriptor whose media failed to load
     }
     if (entry.kind == FileKind::Effect) {
-        return DrawEffect(*source, e, target, clip);
+        return DrawEffect(*source, state, track, project, target, clip);
     }
     if (entry.kind != FileKind::Movie && entry.kind != FileKind::Image &&
         entry.kind != FileKind::Text && entry.kind != FileKind::Project) {
@@ -104,7 +136,7 @@ bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip) {
         if (!track.HasArray()) {
             continue;
         }
-        if (!DrawTrackEvent(track.EvalState(), project, target, clip)) {
+        if (!DrawTrackEvent(track.EvalState(), project, target, clip, &track)) {
             return false;
         }
     }
@@ -140,7 +172,7 @@ bool RenderTrack(Project& project, uint32_t track, uint32_t frame, PixelImage& t
     if (!t.HasArray()) {
         return true;
     }
-    return DrawTrackEvent(t.EvalState(), project, target, WholeImage(target));
+    return DrawTrackEvent(t.EvalState(), project, target, WholeImage(target), &t);
 }
 
 }  // namespace kelvane

@@ -25,9 +25,10 @@ bool DrawAllTracks(Project& project, PixelImage& target, const DrawRect& clip);
 
 // Draws one track's working copy. An empty slot, a file ID outside the table or a source without
 // an image draws nothing and succeeds; a failed fetch still draws what the image last held and
-// fails.
+// fails. An effect event takes its parameter values from `track`, the state's own track (null:
+// the effect's defaults).
 bool DrawTrackEvent(const TrackEvalState& state, Project& project, PixelImage& target,
-                    const DrawRect& clip);
+                    const DrawRect& clip, const Track* track = nullptr);
 
 // The preview of one track: only that track is reset, evaluated and drawn over the background.
 bool RenderTrack(Project& project, uint32_t track, uint32_t frame, PixelImage& target);

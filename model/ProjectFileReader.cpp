@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "model/EffectParamChunk.h"
 #include "model/PixelFlagsChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
@@ -217,13 +218,17 @@ class Reader {
                     if (!in_.U32(size)) {
                         return false;
                     }
-                    if (size > in_.Remaining()) {
+                    const uint8_t* body = in_.At();
+                    if (!in_.Skip(size)) {
                         return PastTheEnd();
                     }
-                    if (!pixelFlags_.Take(in_.At(), size, &reason_)) {
+                    if (!pixelFlags_.Take(body, size, &reason_)) {
                         return false;
                     }
-                    in_.Skip(size);
+                    // Extension chunks name the events they belong to: applied once all are read.
+                    if (effect_param_chunk::IsOurs(body, size)) {
+                        effectParamChunks_.push_back({body, size});
+                    }
                     break;
                 }
                 case kTagVersion:
@@ -235,6 +240,12 @@ class Reader {
                     // Without a version nothing said how the chunks were laid out.
                     if (!haveVersion_) {
                         return false;
+                    }
+                    for (const auto& [body, size] : effectParamChunks_) {
+                        std::string reason;
+                        if (!effect_param_chunk::Apply(body, size, project_, reason)) {
+                            return Fail(reason);
+                        }
                     }
                     project_.CopyDefaultMethodToTracks();
                     return pixelFlags_.Apply(project_, &reason_);
@@ -501,6 +512,7 @@ class Reader {
     bool haveVersion_ = false;
     bool contentSeen_ = false;
     pixel_flags_chunk::Collector pixelFlags_;
+    std::vector<std::pair<const uint8_t*, size_t>> effectParamChunks_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <exception>
 #include <string>
 
+#include "model/EffectParamChunk.h"
 #include "model/PixelFlagsChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
@@ -166,6 +167,9 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
         }
     }
     pixel_flags_chunk::Append(project, bytes);
+    if (!effect_param_chunk::Append(project, bytes)) {
+        return false;
+    }
     sink.U32(kTagEnd);
     out = std::move(bytes);
     return true;

@@ -34,15 +34,21 @@ bool TemplateCommands::DropFile(uint32_t slot, int32_t fileId) {
     return true;
 }
 
-bool TemplateCommands::EditSelected(const std::function<void(EventTemplate&)>& apply) {
+bool TemplateCommands::EditSelected(const std::function<void(EventTemplate&)>& apply,
+                                    const std::function<EventExtras(const EventExtras&)>& extras) {
     const auto& slots = doc_.GetProject().templates;
     if (!apply || std::none_of(slots.begin(), slots.end(), IsSelected)) {
         return false;
     }
-    for (EventTemplate& slot : doc_.BeginEdit().templates) {
+    Project& project = doc_.BeginEdit();
+    for (size_t i = 0; i < kTemplateSlots; ++i) {
+        EventTemplate& slot = project.templates[i];
         if (IsSelected(slot)) {
             apply(slot);
             slot.start = 0;
+            if (extras) {
+                project.templateExtras[i] = extras(project.templateExtras[i]);
+            }
         }
     }
     doc_.UpdateAllViews(nullptr, UpdateHint::Templates);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "model/EventExtras.h"
 #include "model/EventTemplate.h"
 
 namespace kelvane {
@@ -21,7 +22,9 @@ class TemplateCommands {
     // A file dropped on a slot: the slot becomes a new event with the defaults.
     bool DropFile(uint32_t slot, int32_t fileId);
     // The event property dialog ended with OK for the templates carrying Selected.
-    bool EditSelected(const std::function<void(EventTemplate&)>& apply);
+    // `extras` (when given) gives each its new extras from its present ones.
+    bool EditSelected(const std::function<void(EventTemplate&)>& apply,
+                      const std::function<EventExtras(const EventExtras&)>& extras = {});
     bool Copy();
     bool Cut();
     // Fills slots from `cursor` on; `cursor` ends on the last slot written.

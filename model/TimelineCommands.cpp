@@ -108,7 +108,8 @@ bool TimelineCommands::MoveSelected(uint32_t track, uint32_t anchor, uint32_t fr
 }
 
 bool TimelineCommands::EditSelected(uint32_t track, const std::function<void(TrackEvent&)>& apply,
-                                    bool autoExtend) {
+                                    bool autoExtend,
+                                    const std::function<EventExtras(const EventExtras&)>& extras) {
     Track* t = EditableTrack(track);
     if (!t || !apply) {
         return false;
@@ -126,10 +127,21 @@ bool TimelineCommands::EditSelected(uint32_t track, const std::function<void(Tra
         return false;
     }
     uint32_t editedStart = 0;
-    for (TrackEvent& event : t->EventSpan()) {
-        if (IsUsedAndSelected(event)) {
-            apply(event);
-            editedStart = event.start;
+    std::vector<uint32_t> edited;
+    const auto events = t->EventSpan();
+    for (uint32_t i = 0; i < events.size(); ++i) {
+        if (IsUsedAndSelected(events[i])) {
+            apply(events[i]);
+            editedStart = events[i].start;
+            edited.push_back(i);
+        }
+    }
+    if (extras) {
+        for (uint32_t i : edited) {
+            if (!t->SetExtras(i, extras(t->ExtrasAt(i)))) {
+                doc_.ShowMemoryLost();
+                return false;
+            }
         }
     }
     if (!t->Sort()) {

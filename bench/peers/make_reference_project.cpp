@@ -118,8 +118,14 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--movie") == 0) {
         return WriteSmallProject(argv[1], argv[2], argv[3], std::strtol(argv[4], nullptr, 10));
     }
+    // An effect over everything, for the cost of an adjustment layer: "--effect PATH" at the end.
+    const char* effect = nullptr;
+    if (argc == 6 && std::strcmp(argv[4], "--effect") == 0) {
+        effect = argv[5];
+        argc = 4;
+    }
     if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: %s MEDIA_FOLDER OUT.xqm [FRAMES]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s MEDIA_FOLDER OUT.xqm [FRAMES [--effect PATH]]\n", argv[0]);
         return 2;
     }
     char media[PATH_MAX];
@@ -175,6 +181,12 @@ int main(int argc, char** argv) {
     multiplied.drawMethod = int32_t(DrawMethod::Linear);
     multiplied.blendMode = int32_t(BlendMode::Multiply);
     ok = ok && AddMovieTrack(*p, 3, multiplied, uint32_t(frames));
+
+    if (effect != nullptr) {
+        ok = ok && SetPath(p->files[4], FileKind::Effect, effect);
+        TrackEvent over = Placed(4, 0, 1920, 1080, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f);
+        ok = ok && p->tracks[4].InsertSorted(&over, 1);
+    }
 
     if (!ok) {
         std::fprintf(stderr, "cannot build the project\n");

@@ -1,5 +1,7 @@
 // The exports of the default effect module. An effect's id is its index in the table below, so
 // both ways of selecting an effect (by index, by name) reach the same drawing.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 
@@ -76,6 +78,119 @@ void Describe(int32_t index, EffectInfo* info) {
     CopyText(info->description, entry.description);
 }
 
+// What a mosaic or blur can be told beside its size, and a gradient beside its direction. Each
+// effect's parameters start from the values its name promises.
+struct Param {
+    const char16_t* name;
+    const char16_t* explanation;
+    uint32_t decimals;
+    double minimum, maximum;
+};
+
+const Param kBlockSize = {u"区画の大きさ", u"モザイクの区画の一辺（領域のピクセル数）です。", 0, 2,
+                          256};
+const Param kRadius = {
+    u"半径", u"ぼかしの半径（ピクセル）です。周囲 (2×半径+1) 四方の平均になります。", 0, 1, 64};
+const Param kDirection = {
+    u"向き", u"色が薄くなっていく向き（度）です。0 で左から右、90 で上から下。", 0, 0, 360};
+const Param kSoftness = {
+    u"柔らかさ", u"色が薄くなる幅の領域に対する割合です。1 で領域全体、0 で境目がくっきりします。",
+    2, 0, 1};
+
+int32_t ParamCount(Kind kind) {
+    switch (kind) {
+        case Kind::Mosaic:
+        case Kind::Blur:
+            return 1;
+        case Kind::GradientAcross:
+        case Kind::GradientDown:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+void DescribeParam(const Param& param, double value, EffectParamInfo* info) {
+    std::memset(info, 0, sizeof(*info));
+    info->type = KELVANE_PARAM_NUMBER;
+    info->decimals = param.decimals;
+    info->minimum = param.minimum;
+    info->maximum = param.maximum;
+    info->defaults[0] = value;
+    CopyText(info->name, param.name);
+    CopyText(info->explanation, param.explanation);
+}
+
+void DescribeParams(const Entry& entry, EffectParamInfo* infos) {
+    switch (entry.kind) {
+        case Kind::Mosaic:
+            DescribeParam(kBlockSize, entry.size, &infos[0]);
+            break;
+        case Kind::Blur:
+            DescribeParam(kRadius, entry.size, &infos[0]);
+            break;
+        case Kind::GradientAcross:
+        case Kind::GradientDown:
+            DescribeParam(kDirection, entry.kind == Kind::GradientDown ? 90 : 0, &infos[0]);
+            DescribeParam(kSoftness, 1, &infos[1]);
+            break;
+        default:
+            break;
+    }
+}
+
+// The value of number parameter `index`: the block's when it has a number there, else the default.
+double Number(const EffectParamBlock* params, uint32_t index, const Param& param, double fallback) {
+    if (!params || index >= params->count || !params->values)
+        return fallback;
+    const EffectValue& value = params->values[index];
+    if (value.type != KELVANE_PARAM_NUMBER || !std::isfinite(value.numbers[0]))
+        return fallback;
+    return std::clamp(value.numbers[0], param.minimum, param.maximum);
+}
+
+int32_t Draw(int32_t id, uint32_t* pixels, int32_t width, int32_t height, const EffectRect* target,
+             const EffectRect* region, uint32_t colour, int32_t blendMode, const float* matrix,
+             const float* inverse, const EffectParamBlock* params) {
+    if (id < 0 || id >= kEffectCount)
+        return 0;
+    effect::Canvas canvas;
+    if (!canvas.Prepare(pixels, width, height, target, region, colour, matrix, inverse))
+        return 0;
+    // An unknown blend mode draws nothing, as it does for a picture event.
+    if (!effect::ValidBlendMode(blendMode) || canvas.Empty())
+        return 1;
+    const Entry& entry = kEffects[id];
+    switch (entry.kind) {
+        case Kind::Fill:
+            effect::Fill(canvas, blendMode);
+            return 1;
+        case Kind::GradientAcross:
+        case Kind::GradientDown: {
+            double direction =
+                Number(params, 0, kDirection, entry.kind == Kind::GradientDown ? 90 : 0);
+            double softness = Number(params, 1, kSoftness, 1);
+            effect::Gradient(canvas, blendMode, direction, softness);
+            return 1;
+        }
+        case Kind::Mosaic: {
+            auto block = int32_t(std::lround(Number(params, 0, kBlockSize, entry.size)));
+            return effect::Mosaic(canvas, blendMode, block) ? 1 : 0;
+        }
+        case Kind::Blur: {
+            auto radius = int32_t(std::lround(Number(params, 0, kRadius, entry.size)));
+            return effect::BoxBlur(canvas, blendMode, radius) ? 1 : 0;
+        }
+        case Kind::Invert:
+            effect::Invert(canvas, blendMode);
+            return 1;
+        case Kind::Fade:
+            effect::FadeToColour(canvas, blendMode);
+            return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -100,37 +215,26 @@ KELVANE_EFFECT_EXPORT int32_t TransformEffect(int32_t id, uint32_t* pixels, int3
                                               const EffectRect* region, uint32_t colour,
                                               int32_t blendMode, const float* matrix,
                                               const float* inverse) {
+    return Draw(id, pixels, width, height, target, region, colour, blendMode, matrix, inverse,
+                nullptr);
+}
+
+KELVANE_EFFECT_EXPORT int32_t DescribeEffectParams(int32_t id, EffectParamInfo* infos) {
     if (id < 0 || id >= kEffectCount)
-        return 0;
-    effect::Canvas canvas;
-    if (!canvas.Prepare(pixels, width, height, target, region, colour, matrix, inverse))
-        return 0;
-    // An unknown blend mode draws nothing, as it does for a picture event.
-    if (!effect::ValidBlendMode(blendMode) || canvas.Empty())
-        return 1;
-    const Entry& entry = kEffects[id];
-    switch (entry.kind) {
-        case Kind::Fill:
-            effect::Fill(canvas, blendMode);
-            return 1;
-        case Kind::GradientAcross:
-            effect::Gradient(canvas, blendMode, false);
-            return 1;
-        case Kind::GradientDown:
-            effect::Gradient(canvas, blendMode, true);
-            return 1;
-        case Kind::Mosaic:
-            return effect::Mosaic(canvas, blendMode, entry.size) ? 1 : 0;
-        case Kind::Blur:
-            return effect::BoxBlur(canvas, blendMode, entry.size) ? 1 : 0;
-        case Kind::Invert:
-            effect::Invert(canvas, blendMode);
-            return 1;
-        case Kind::Fade:
-            effect::FadeToColour(canvas, blendMode);
-            return 1;
-    }
-    return 0;
+        return -1;
+    if (infos)
+        DescribeParams(kEffects[id], infos);
+    return ParamCount(kEffects[id].kind);
+}
+
+KELVANE_EFFECT_EXPORT int32_t TransformEffectWithParams(int32_t id, uint32_t* pixels, int32_t width,
+                                                        int32_t height, const EffectRect* target,
+                                                        const EffectRect* region, uint32_t colour,
+                                                        int32_t blendMode, const float* matrix,
+                                                        const float* inverse,
+                                                        const EffectParamBlock* params) {
+    return Draw(id, pixels, width, height, target, region, colour, blendMode, matrix, inverse,
+                params);
 }
 
 }  // extern "C"

@@ -32,14 +32,40 @@ void Fill(const Canvas& canvas, int32_t mode) {
     });
 }
 
-void Gradient(const Canvas& canvas, int32_t mode, bool vertical) {
+void Gradient(const Canvas& canvas, int32_t mode, double degrees, double softness) {
     const uint32_t colour = canvas.Tint();
     const float weight = float(canvas.Weight());
-    const float start = vertical ? canvas.Top() : canvas.Left();
-    const float length = vertical ? canvas.Bottom() - canvas.Top() : canvas.Right() - canvas.Left();
+    // Whole quarter turns take the axes exactly, so that the default directions measure along x
+    // or y with no rounding at all.
+    double turn = std::fmod(degrees, 360.0);
+    if (turn < 0)
+        turn += 360.0;
+    float dx, dy;
+    if (turn == 0) {
+        dx = 1, dy = 0;
+    } else if (turn == 90) {
+        dx = 0, dy = 1;
+    } else if (turn == 180) {
+        dx = -1, dy = 0;
+    } else if (turn == 270) {
+        dx = 0, dy = -1;
+    } else {
+        const double pi = 3.14159265358979323846;
+        dx = float(std::cos(turn * pi / 180.0));
+        dy = float(std::sin(turn * pi / 180.0));
+    }
+    // The region's extent along the direction: its corners' projections.
+    const float corners[4] = {
+        dx * canvas.Left() + dy * canvas.Top(), dx * canvas.Right() + dy * canvas.Top(),
+        dx * canvas.Left() + dy * canvas.Bottom(), dx * canvas.Right() + dy * canvas.Bottom()};
+    const float start = *std::min_element(corners, corners + 4);
+    const float length = *std::max_element(corners, corners + 4) - start;
+    const float soft = float(std::clamp(softness, 0.0, 1.0));
     ForEachPixel(canvas, [&](int32_t, int32_t, float sx, float sy, uint32_t& pixel) {
-        float along = ((vertical ? sy : sx) - start) / length;
-        int32_t w = int32_t(weight * std::clamp(1.0f - along, 0.0f, 1.0f));
+        float along = (dx * sx + dy * sy - start) / length;
+        float left = 1.0f - along;
+        float strength = soft > 0 ? std::clamp(left / soft, 0.0f, 1.0f) : (left > 0 ? 1.0f : 0.0f);
+        int32_t w = int32_t(weight * strength);
         pixel = Combine(pixel, colour, mode, w);
     });
 }

@@ -10,9 +10,10 @@ namespace effect {
 
 // The region in the event's colour.
 void Fill(const Canvas& canvas, int32_t mode);
-// The event's colour, fading out from the region's left edge to its right edge (vertical: from
-// the top edge to the bottom edge).
-void Gradient(const Canvas& canvas, int32_t mode, bool vertical);
+// The event's colour, fading out across the region in the direction `degrees` (0: from the left
+// edge to the right edge, 90: from the top edge to the bottom edge). The fade takes the last
+// `softness` (0 to 1) of the way; before it the colour is whole, 0 gives a hard edge.
+void Gradient(const Canvas& canvas, int32_t mode, double degrees, double softness);
 // The frame under the region in square blocks of `block` region pixels, each its mean colour.
 bool Mosaic(const Canvas& canvas, int32_t mode, int32_t block);
 // The frame under the region, each pixel the mean of the (2r + 1) x (2r + 1) pixels around it.

@@ -43,7 +43,7 @@ RenderTool::RenderTool(const fs::path& root) : folder_(root / "bin") {
     fs::create_directories(folder_);
     const fs::path tool = KELVANE_RENDER_PATH;
     LinkOrCopy(tool, folder_ / "kelvane-render");
-    for (const char* plugin : {"effect.so", "picture-ffmpeg.spi"}) {
+    for (const char* plugin : {"effect.so", "picture-ffmpeg.spi", "frei0r.so", "frei0r-probe"}) {
         const fs::path shipped = tool.parent_path() / plugin;
         if (fs::exists(shipped)) {
             fs::create_symlink(shipped, folder_ / plugin);

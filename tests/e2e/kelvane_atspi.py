@@ -103,7 +103,8 @@ class Kelvane:
         self.folder = os.path.join(scratch, "bin")
         os.makedirs(self.folder, exist_ok=True)
         for name in os.listdir(build_bin):
-            if name == "kelvane" or name.endswith(".so") or name.endswith(".spi"):
+            # frei0r-probe reads frei0r plug-ins for the bridge in a process of its own.
+            if name in ("kelvane", "frei0r-probe") or name.endswith((".so", ".spi")):
                 target = os.path.join(self.folder, name)
                 if not os.path.exists(target):
                     shutil.copy2(os.path.join(build_bin, name), target)
@@ -324,7 +325,10 @@ def saved_project(path):
     while at < len(data):
         (tag,) = struct.unpack_from("<I", data, at)
         at += 4
-        if tag == 1:
+        if tag == 0:
+            (size,) = struct.unpack_from("<I", data, at)
+            at += 4 + size
+        elif tag == 1:
             at += 4
         elif tag == 2:
             break
@@ -334,7 +338,7 @@ def saved_project(path):
             file_id, kind = struct.unpack_from("<II", data, at)
             at += 8 + (8 if kind == 1 else 0)
             files[file_id] = (kind, data[at:at + 520].decode("utf-16-le").split("\0")[0])
-            at += 520 + 4
+            at += 520 + (0 if kind == 4 else 4)  # an effect entry keeps no colour
         elif tag == 5:
             track, count = struct.unpack_from("<II", data, at)
             at += 8

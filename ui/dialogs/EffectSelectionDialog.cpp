@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "media/EffectList.h"
@@ -32,24 +34,45 @@ EffectSelectionDialog::EffectSelectionDialog(QWidget* parent,
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     layout->addLayout(grid);
+    filter_ = makeEdit(this, QStringLiteral("絞り込み"), 24);
+    filter_->setClearButtonEnabled(true);
     effects_ = makeCombo(this, QStringLiteral("効果"), {});
-    for (const EffectInfo& record : records_) {
-        effects_->addItem(qs(EffectText(record.name)));
+    for (size_t i = 0; i < records_.size(); ++i) {
+        effects_->addItem(qs(EffectText(records_[i].name)), int(i));
     }
     description_ = new QPlainTextEdit(this);
     description_->setReadOnly(true);
     description_->setAccessibleName(QStringLiteral("説明"));
     description_->setObjectName(QStringLiteral("説明"));
-    grid->addWidget(makeLabel(this, QStringLiteral("効果"), effects_), 0, 0);
-    grid->addWidget(effects_, 0, 1);
-    grid->addWidget(makeLabel(this, QStringLiteral("説明"), description_), 1, 0, Qt::AlignTop);
-    grid->addWidget(description_, 1, 1);
+    grid->addWidget(makeLabel(this, QStringLiteral("絞り込み"), filter_), 0, 0);
+    grid->addWidget(filter_, 0, 1);
+    grid->addWidget(makeLabel(this, QStringLiteral("効果"), effects_), 1, 0);
+    grid->addWidget(effects_, 1, 1);
+    grid->addWidget(makeLabel(this, QStringLiteral("説明"), description_), 2, 0, Qt::AlignTop);
+    grid->addWidget(description_, 2, 1);
     addOkCancel(this, layout);
 
     effects_->setCurrentIndex(InitialEffectSelection(records_, view(currentName)));
     showDescription(effects_->currentIndex());
     connect(effects_, &QComboBox::currentIndexChanged, this,
             &EffectSelectionDialog::showDescription);
+    connect(filter_, &QLineEdit::textChanged, this, &EffectSelectionDialog::narrow);
+}
+
+void EffectSelectionDialog::narrow(const QString& text) {
+    // The chosen effect stays chosen while it is still listed.
+    const QVariant chosen = effects_->currentData();
+    QSignalBlocker quiet(effects_);
+    effects_->clear();
+    for (size_t i = 0; i < records_.size(); ++i) {
+        const QString name = qs(EffectText(records_[i].name));
+        if (name.contains(text, Qt::CaseInsensitive)) {
+            effects_->addItem(name, int(i));
+        }
+    }
+    const int keep = effects_->findData(chosen);
+    effects_->setCurrentIndex(keep >= 0 ? keep : (effects_->count() > 0 ? 0 : -1));
+    showDescription(effects_->currentIndex());
 }
 
 QString EffectSelectionDialog::chosenName() const {
@@ -61,12 +84,13 @@ QString EffectSelectionDialog::descriptionText() const {
 }
 
 void EffectSelectionDialog::showDescription(int index) {
-    if (index < 0 || size_t(index) >= records_.size()) {
+    const int record = index < 0 ? -1 : effects_->itemData(index).toInt();
+    if (record < 0 || size_t(record) >= records_.size()) {
         description_->clear();
         return;
     }
     // The record's lines end in CR LF; the text box wants plain line feeds.
-    description_->setPlainText(qs(EffectDescription(records_[size_t(index)]))
+    description_->setPlainText(qs(EffectDescription(records_[size_t(record)]))
                                    .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 

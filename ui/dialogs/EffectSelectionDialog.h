@@ -6,12 +6,14 @@
 #include "media/EffectPlugin.h"
 
 class QComboBox;
+class QLineEdit;
 class QPlainTextEdit;
 
 namespace kelvane {
 
 // "効果の選択": the module's effects in the module's order, with the selected one's name, second
 // text and description. The entry that starts with the current name (any case) is selected first.
+// "絞り込み" narrows the list to the names that contain its text (any case), still in module order.
 class EffectSelectionDialog : public QDialog {
     Q_OBJECT
   public:
@@ -24,8 +26,10 @@ class EffectSelectionDialog : public QDialog {
 
   private:
     void showDescription(int index);
+    void narrow(const QString& text);
 
     const std::vector<EffectInfo>& records_;
+    QLineEdit* filter_;
     QComboBox* effects_;
     QPlainTextEdit* description_;
 };

@@ -5,10 +5,12 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "ui/dialogs/DialogControls.h"
+#include "ui/dialogs/EffectParamsDialog.h"
 #include "ui/dialogs/FieldValidation.h"
 
 namespace kelvane {
@@ -51,8 +53,9 @@ void addRow(QWidget* parent, QGridLayout* grid, int row, const QString& label,
 }  // namespace
 
 EventPropertiesDialog::EventPropertiesDialog(QWidget* parent, const EventPropertyValues& values,
-                                             bool multiEdit)
-    : QDialog(parent), multiEdit_(multiEdit) {
+                                             bool multiEdit,
+                                             std::optional<EffectParamContext> effect)
+    : QDialog(parent), multiEdit_(multiEdit), effect_(std::move(effect)) {
     setWindowTitle(QStringLiteral("イベントのプロパティ"));
     setAccessibleName(windowTitle());
     auto* layout = new QVBoxLayout(this);
@@ -103,6 +106,12 @@ EventPropertiesDialog::EventPropertiesDialog(QWidget* parent, const EventPropert
         }
         ++row;
     }
+    if (effect_) {
+        effectEdits_.resize(effect_->infos.size());
+        QPushButton* settings = makeButton(this, QStringLiteral("効果の設定…"));
+        grid->addWidget(settings, row++, 0, 1, 2);
+        connect(settings, &QPushButton::clicked, this, &EventPropertiesDialog::editEffectParams);
+    }
     addOkCancel(this, layout);
 
     for (QLineEdit* edit : parameters_) {
@@ -118,6 +127,34 @@ EventPropertiesDialog::EventPropertiesDialog(QWidget* parent, const EventPropert
         fill(values);
     }
     updateEnabledState();
+}
+
+void EventPropertiesDialog::editEffectParams() {
+    // What was changed before shows as changed; the rest as the events have it.
+    EffectParamEdits shown = effect_->shown;
+    for (size_t i = 0; i < shown.size() && i < effectEdits_.size(); ++i) {
+        if (effectEdits_[i])
+            shown[i] = effectEdits_[i];
+    }
+    EffectParamsDialog dialog(this, effect_->infos, shown);
+    const EffectParamEdits before = effectEdits_;
+    auto merged = [this](const EffectParamEdits& changes) {
+        EffectParamEdits all = effectEdits_;
+        for (size_t i = 0; i < all.size() && i < changes.size(); ++i) {
+            if (changes[i])
+                all[i] = changes[i];
+        }
+        return all;
+    };
+    if (effect_->preview) {
+        dialog.setChangeListener(
+            [this, merged](const EffectParamEdits& changes) { effect_->preview(merged(changes)); });
+    }
+    if (dialog.exec() == QDialog::Accepted) {
+        effectEdits_ = merged(dialog.edits());
+    } else if (effect_->preview) {
+        effect_->preview(before);
+    }
 }
 
 void EventPropertiesDialog::fill(const EventPropertyValues& v) {

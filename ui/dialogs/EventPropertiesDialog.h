@@ -2,8 +2,10 @@
 
 #include <QDialog>
 #include <QHash>
+#include <functional>
 #include <optional>
 
+#include "media/EffectParams.h"
 #include "ui/dialogs/EventPropertyValues.h"
 
 class QCheckBox;
@@ -11,6 +13,13 @@ class QComboBox;
 class QLineEdit;
 
 namespace kelvane {
+
+// The parameters of the effect that the edited events draw, for "効果の設定…".
+struct EffectParamContext {
+    std::vector<EffectParamInfo> infos;
+    EffectParamEdits shown;                                // the events' common values
+    std::function<void(const EffectParamEdits&)> preview;  // may be empty
+};
 
 // "イベントのプロパティ": one event or template filled in, or several in the blank multi-edit
 // state. On OK every field is read in order; a number outside its range is refused with its
@@ -21,10 +30,14 @@ class EventPropertiesDialog : public QDialog {
     Q_OBJECT
   public:
     // `values` from eventPropertiesFrom for one item; ignored (all kept) when `multiEdit`.
-    EventPropertiesDialog(QWidget* parent, const EventPropertyValues& values, bool multiEdit);
+    // With `effect`, "効果の設定…" opens the effect's parameters.
+    EventPropertiesDialog(QWidget* parent, const EventPropertyValues& values, bool multiEdit,
+                          std::optional<EffectParamContext> effect = std::nullopt);
 
     // The values read on OK.
     const EventPropertyValues& values() const { return values_; }
+    // The effect parameters changed through "効果の設定…"; nothing for those left alone.
+    const EffectParamEdits& effectEdits() const { return effectEdits_; }
 
     struct Refusal {
         QWidget* field;
@@ -37,6 +50,7 @@ class EventPropertiesDialog : public QDialog {
 
   private:
     void fill(const EventPropertyValues& values);
+    void editEffectParams();
     void updateEnabledState();
     void showMatrixPreview();
     bool edited(const QLineEdit* edit) const;
@@ -45,6 +59,8 @@ class EventPropertiesDialog : public QDialog {
     EventPropertyValues values_;
     float shownMatrix_[9] = {};  // the dialog's matrix values, as the preview computes them
     QHash<const QLineEdit*, QString> shownTexts_;
+    std::optional<EffectParamContext> effect_;
+    EffectParamEdits effectEdits_;
 
     QLineEdit* start_;
     QCheckBox* interpolate_;

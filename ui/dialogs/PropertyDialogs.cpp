@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "media/EffectParams.h"
+#include "media/EffectPlugin.h"
 #include "media/MediaSource.h"
 #include "model/Project.h"
 #include "ui/dialogs/EventPropertiesDialog.h"
@@ -20,17 +22,75 @@ bool isPicked(const TrackEvent& event) {
     return (event.flags & (kEventUsed | kEventSelected)) == (kEventUsed | kEventSelected);
 }
 
+// The effect whose parameters the items draw with: only when every item names the same effect
+// entry and its effect takes parameters. `extras` holds each item's.
+std::optional<EffectParamContext> effectParamsOf(const Project& project, int32_t fileId,
+                                                 const std::vector<const EventExtras*>& extras) {
+    if (fileId < 0 || size_t(fileId) >= kFileSlots) {
+        return std::nullopt;
+    }
+    const FileEntry& entry = project.files[size_t(fileId)];
+    const MediaSource* source = MediaSource::Of(entry);
+    if (entry.kind != FileKind::Effect || source == nullptr || !source->effect ||
+        !source->effect->TakesParams() || source->effect->Params().empty()) {
+        return std::nullopt;
+    }
+    EffectParamContext context;
+    context.infos = source->effect->Params();
+    std::vector<const EffectParamList*> stored;
+    for (const EventExtras* item : extras) {
+        stored.push_back(item->effectParams.get());
+    }
+    context.shown = CommonEffectParams(context.infos, stored);
+    return context;
+}
+
+struct EventDialogResult {
+    EventPropertyValues values;
+    std::vector<EffectParamInfo> infos;  // the effect's parameters, when the page was offered
+    EffectParamEdits edits;
+    // Each item's new extras from its present ones; empty when no parameter changed.
+    std::function<EventExtras(const EventExtras&)> extras() const {
+        if (std::none_of(edits.begin(), edits.end(), [](const auto& e) { return e.has_value(); })) {
+            return {};
+        }
+        return [this](const EventExtras& present) {
+            EventExtras changed = present;
+            changed.effectParams = ApplyEffectParamEdits(infos, present.effectParams.get(), edits);
+            return changed;
+        };
+    }
+};
+
 // The dialog on one item (filled in) or several (blank); the values on OK.
-std::optional<EventPropertyValues> runEventDialog(QWidget* parent, const TrackEvent* single,
-                                                  RefTime frameDuration, bool withStart) {
+std::optional<EventDialogResult> runEventDialog(QWidget* parent, const TrackEvent* single,
+                                                RefTime frameDuration, bool withStart,
+                                                std::optional<EffectParamContext> effect) {
     const EventPropertyValues values = single != nullptr
                                            ? eventPropertiesFrom(*single, frameDuration, withStart)
                                            : EventPropertyValues{};
-    EventPropertiesDialog dialog(parent, values, single == nullptr);
+    std::vector<EffectParamInfo> infos;
+    if (effect) {
+        infos = effect->infos;
+    }
+    EventPropertiesDialog dialog(parent, values, single == nullptr, std::move(effect));
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return dialog.values();
+    return EventDialogResult{dialog.values(), std::move(infos), dialog.effectEdits()};
+}
+
+// The one file ID all the items name; -1 when they differ.
+template <typename Items>
+int32_t sharedFileId(const Items& items) {
+    int32_t fileId = -1;
+    for (const auto* item : items) {
+        if (fileId != -1 && item->fileId != fileId) {
+            return -1;
+        }
+        fileId = item->fileId;
+    }
+    return fileId;
 }
 
 MovieFrameDuration movieFrameDurations(const Project& project) {
@@ -50,43 +110,61 @@ bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bo
     if (track >= kTrackCount) {
         return false;
     }
-    const auto events = project.tracks[track].EventSpan();
-    const auto picked = std::count_if(events.begin(), events.end(), isPicked);
-    if (picked == 0) {
+    const Track& t = project.tracks[track];
+    const auto events = t.EventSpan();
+    std::vector<const TrackEvent*> picked;
+    std::vector<const EventExtras*> pickedExtras;
+    for (uint32_t i = 0; i < events.size(); ++i) {
+        if (isPicked(events[i])) {
+            picked.push_back(&events[i]);
+            pickedExtras.push_back(&t.ExtrasAt(i));
+        }
+    }
+    if (picked.empty()) {
         return false;
     }
-    const TrackEvent* single =
-        picked == 1 ? &*std::find_if(events.begin(), events.end(), isPicked) : nullptr;
+    const TrackEvent* single = picked.size() == 1 ? picked[0] : nullptr;
     const RefTime frameDuration = project.settings.frameDuration;
-    const auto values = runEventDialog(parent, single, frameDuration, true);
-    if (!values) {
+    auto effect = effectParamsOf(project, sharedFileId(picked), pickedExtras);
+    const auto result = runEventDialog(parent, single, frameDuration, true, std::move(effect));
+    if (!result) {
         return false;
     }
     const MovieFrameDuration movie = movieFrameDurations(project);
     return doc.Timeline().EditSelected(
         track,
-        [&](TrackEvent& event) { applyEventProperties(*values, event, frameDuration, movie); },
-        autoExtend);
+        [&](TrackEvent& event) {
+            applyEventProperties(result->values, event, frameDuration, movie);
+        },
+        autoExtend, result->extras());
 }
 
 bool editTemplateProperties(QWidget* parent, Document& doc) {
     const Project& project = doc.GetProject();
-    auto selected = [](const EventTemplate& slot) { return (slot.flags & kEventSelected) != 0; };
-    const auto count = std::count_if(project.templates.begin(), project.templates.end(), selected);
-    if (count == 0) {
+    std::vector<const TrackEvent*> picked;
+    std::vector<const EventExtras*> pickedExtras;
+    for (size_t i = 0; i < kTemplateSlots; ++i) {
+        if ((project.templates[i].flags & kEventSelected) != 0) {
+            picked.push_back(&project.templates[i]);
+            pickedExtras.push_back(&project.templateExtras[i]);
+        }
+    }
+    if (picked.empty()) {
         return false;
     }
-    const TrackEvent* single =
-        count == 1 ? &*std::find_if(project.templates.begin(), project.templates.end(), selected)
-                   : nullptr;
+    const TrackEvent* single = picked.size() == 1 ? picked[0] : nullptr;
     const RefTime frameDuration = project.settings.frameDuration;
-    const auto values = runEventDialog(parent, single, frameDuration, false);
-    if (!values) {
+    auto effect = effectParamsOf(project, sharedFileId(picked), pickedExtras);
+    const auto result = runEventDialog(parent, single, frameDuration, false, std::move(effect));
+    if (!result) {
         return false;
     }
     const MovieFrameDuration movie = movieFrameDurations(project);
     return doc.Templates().EditSelected(
-        [&](EventTemplate& slot) { applyEventProperties(*values, slot, frameDuration, movie); });
+        [&](EventTemplate& slot) {
+            applyEventProperties(result->values, slot, frameDuration, movie);
+        },
+        result->extras());
 }
 
 bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelection& selection) {

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QtTest>
 
 #include "ui/dialogs/EffectSelectionDialog.h"
@@ -43,6 +44,40 @@ class EffectSelectionTest : public QObject {
         dialogs::answerModal(QStringLiteral("効果の選択"),
                              [](QWidget* window) { static_cast<QDialog*>(window)->reject(); });
         QCOMPARE(chooseEffect(nullptr, module, QString(), QString()), module);
+    }
+
+    void theFilterNarrowsTheListInModuleOrder() {
+        const QString module =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/effect.so");
+        if (!QFileInfo::exists(module)) {
+            QSKIP("the effect module is not built");
+        }
+        QStringList narrowed, none;
+        QString kept, emptyDescription;
+        dialogs::answerModal(QStringLiteral("効果の選択"), [&](QWidget* window) {
+            auto* dialog = static_cast<EffectSelectionDialog*>(window);
+            auto* effects = dialog->findChild<QComboBox*>(QStringLiteral("効果"));
+            auto* filter = dialog->findChild<QLineEdit*>(QStringLiteral("絞り込み"));
+            effects->setCurrentIndex(effects->findText(QStringLiteral("モザイク（中）")));
+            filter->setText(QStringLiteral("モザイク"));
+            for (int i = 0; i < effects->count(); ++i)
+                narrowed << effects->itemText(i);
+            kept = dialog->chosenName();  // still listed: still chosen
+            filter->setText(QStringLiteral("no such effect"));
+            for (int i = 0; i < effects->count(); ++i)
+                none << effects->itemText(i);
+            emptyDescription = dialog->descriptionText();
+            filter->setText(QStringLiteral("ぼかし（強"));
+            dialog->accept();
+        });
+        const QString result = chooseEffect(nullptr, module, QString(), QString());
+        QCOMPARE(narrowed,
+                 (QStringList{QStringLiteral("モザイク（小）"), QStringLiteral("モザイク（中）"),
+                              QStringLiteral("モザイク（大）")}));
+        QCOMPARE(kept, QStringLiteral("モザイク（中）"));
+        QVERIFY(none.isEmpty());
+        QVERIFY(emptyDescription.isEmpty());
+        QCOMPARE(result, module + QStringLiteral(">ぼかし（強）"));
     }
 };
 
