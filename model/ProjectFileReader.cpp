@@ -404,7 +404,38 @@ class Reader {
             declined_ = true;  // the read as a whole fails; the question would only come again
             return false;
         }
-        return GoOnWithout(LoadQuestion(PathView(chunk.path)));
+        return AskAboutMissing(chunk, entry);
+    }
+
+    // Discard, stop, or the place the file is now; a place whose file does not load either is
+    // said so, and the question comes again.
+    bool AskAboutMissing(const FileChunk& chunk, FileEntry& entry) {
+        std::string question = LoadQuestion(PathView(chunk.path));
+        for (;;) {
+            const MissingFileAnswer answer = prompt_.AskMissingFile(question, PathView(chunk.path));
+            if (answer.kind == MissingFileAnswer::Kind::Discard) {
+                ClearFailureNote();
+                return true;
+            }
+            if (answer.kind == MissingFileAnswer::Kind::Stop) {
+                declined_ = true;
+                return false;
+            }
+            entry.kind = chunk.kind;
+            entry.referenceDuration = chunk.referenceDuration;
+            std::memcpy(entry.path, chunk.path, sizeof(entry.path));
+            if (loader_.OpenLocated(project_, entry, answer.path)) {
+                if (chunk.kind != FileKind::Effect) {
+                    entry.colour = chunk.colour;
+                }
+                ClearFailureNote();
+                return true;
+            }
+            entry.Release();
+            entry.referenceDuration = 0;
+            question = "ファイル\"" + ToUtf8(answer.path) + "\"も読み込めませんでした。\n" +
+                       LoadQuestion(PathView(chunk.path));
+        }
     }
 
     // Asks whether to go on without an entry that failed. Yes: what went wrong with it is dealt

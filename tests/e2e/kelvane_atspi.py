@@ -168,8 +168,18 @@ class Kelvane:
             return all(not (win.name == name and is_showing(win)) for win in self.windows())
         wait_for(gone, f"window '{name}' to close", timeout)
 
-    def main_window(self, title, timeout=DEFAULT_TIMEOUT):
-        return self.window("frame", title, timeout)
+    def main_window(self, title, timeout=DEFAULT_TIMEOUT, modified=None):
+        """The main window by its title, "NAME - Kelvane"; the title shows "NAME* - Kelvane" while
+        the project has unsaved changes. `modified` True or False asks for one of the two only."""
+        marked = title.replace(" - Kelvane", "* - Kelvane", 1)
+        names = {None: (title, marked), False: (title,), True: (marked,)}[modified]
+
+        def look():
+            for win in self.windows():
+                if role(win) == "frame" and win.name in names and is_showing(win):
+                    return win
+            return None
+        return wait_for(look, f"frame '{title}'", timeout)
 
     def find(self, root, role_name, name, timeout=DEFAULT_TIMEOUT, showing_only=False):
         def look():

@@ -18,9 +18,19 @@ class QtUserPrompt : public kelvane::UserPrompt {
     bool AskYesNo(const std::string& message) override;
     bool AskOkCancel(const std::string& message) override;
     kelvane::PromptAnswer AskYesNoCancel(const std::string& message) override;
+    // The question about a file of the project that cannot be loaded, with a third button,
+    // "ファイルの場所を指定…", that asks for the file in Qt's own open dialog; cancelling that
+    // dialog asks the question again.
+    kelvane::MissingFileAnswer AskMissingFile(const std::string& message,
+                                              std::u16string_view storedPath) override;
+
+    static inline const QString kLocateButton = QStringLiteral("ファイルの場所を指定…");
+    static inline const QString kLocateTitle = QStringLiteral("ファイルの場所を指定");
 
   private:
     QPointer<QWidget> window_;
+    // Where the last file the user pointed at was: the next dialog starts there.
+    QString lastLocatedFolder_;
 };
 
 // The movie reader's question when a picture does not come in time: "エラー" with OK (wait
