@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "model/EntryLocator.h"
 #include "model/SourceLoader.h"
 
 namespace kelvane {
@@ -13,7 +14,7 @@ class UserPrompt;
 // Loads the media of file entries for the project file reader and the document: every kind
 // through its media source, nested projects through the project file reader again, with the
 // reader's questions going to `prompt`.
-class ProjectLoader final : public SourceLoader {
+class ProjectLoader final : public SourceLoader, public EntryLocator {
   public:
     explicit ProjectLoader(UserPrompt& prompt) : prompt_(prompt) {}
 

@@ -6,12 +6,14 @@
 #include <string>
 #include <system_error>
 
+#include "model/EntryLocator.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
 #include "model/SourceLoader.h"
 #include "platform/FailureNote.h"
 #include "platform/File.h"
+#include "platform/MissingFilePrompt.h"
 #include "platform/Path.h"
 #include "platform/UserPrompt.h"
 
@@ -412,7 +414,8 @@ class Reader {
     bool AskAboutMissing(const FileChunk& chunk, FileEntry& entry) {
         std::string question = LoadQuestion(PathView(chunk.path));
         for (;;) {
-            const MissingFileAnswer answer = prompt_.AskMissingFile(question, PathView(chunk.path));
+            const MissingFileAnswer answer =
+                AskAboutMissingFile(prompt_, question, PathView(chunk.path));
             if (answer.kind == MissingFileAnswer::Kind::Discard) {
                 ClearFailureNote();
                 return true;
@@ -424,7 +427,8 @@ class Reader {
             entry.kind = chunk.kind;
             entry.referenceDuration = chunk.referenceDuration;
             std::memcpy(entry.path, chunk.path, sizeof(entry.path));
-            if (loader_.OpenLocated(project_, entry, answer.path)) {
+            auto* locator = dynamic_cast<EntryLocator*>(&loader_);
+            if (locator != nullptr && locator->OpenLocated(project_, entry, answer.path)) {
                 if (chunk.kind != FileKind::Effect) {
                     entry.colour = chunk.colour;
                 }

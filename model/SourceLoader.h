@@ -30,18 +30,6 @@ class SourceLoader {
     // key colour from the text colour, font). On failure the caller releases the slot.
     virtual bool MakeText(Project& owner, FileEntry& entry, std::u16string_view text,
                           uint32_t textColour, const LogFont& font) = 0;
-
-    // After OpenEntry failed, the user pointed at `located` (a full path) as where the entry's
-    // file is now. Loads it from there and, on success, leaves the path the entry should keep
-    // in it (relative where the old one was and can stay so); the other missing files of the
-    // old folder are then looked for in the new one too. On failure the caller releases the
-    // slot. Loaders that cannot relink refuse.
-    virtual bool OpenLocated(Project& owner, FileEntry& entry, std::u16string_view located) {
-        (void)owner;
-        (void)entry;
-        (void)located;
-        return false;
-    }
 };
 
 }  // namespace kelvane

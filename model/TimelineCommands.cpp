@@ -104,27 +104,6 @@ bool TimelineCommands::MoveSelected(uint32_t track, uint32_t anchor, uint32_t fr
     return true;
 }
 
-bool TimelineCommands::EditEvent(uint32_t track, uint32_t index,
-                                 const std::function<void(TrackEvent&)>& apply) {
-    Track* t = EditableTrack(track);
-    if (!t || !apply || index >= t->Count() ||
-        (std::as_const(*t).Events()[index].flags & kEventUsed) == 0) {
-        return false;
-    }
-    doc_.BeginEdit();
-    if (!t->Unshare()) {
-        doc_.ShowMemoryLost();
-        return false;
-    }
-    TrackEvent& event = t->Events()[index];
-    const uint32_t start = event.start;
-    apply(event);
-    event.start = start;  // the order of the array stands
-    t->EvalState().ForgetPosition();
-    doc_.UpdateAllViews(nullptr, UpdateHint::Timeline);
-    return true;
-}
-
 bool TimelineCommands::EditSelected(uint32_t track, const std::function<void(TrackEvent&)>& apply,
                                     bool autoExtend) {
     Track* t = EditableTrack(track);

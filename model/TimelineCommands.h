@@ -29,10 +29,6 @@ class TimelineCommands {
     // The event property dialog ended with OK: `apply` changes each selected event.
     bool EditSelected(uint32_t track, const std::function<void(TrackEvent&)>& apply,
                       bool autoExtend);
-    // Event `index` of the track changes in place, whether or not it is selected, as one step
-    // to undo: what a drag in the preview does to the event it moves. `apply` must leave the
-    // start as it was. False when there is no such event.
-    bool EditEvent(uint32_t track, uint32_t index, const std::function<void(TrackEvent&)>& apply);
     bool Copy(uint32_t track);
     bool Cut(uint32_t track);
     bool Paste(uint32_t track, uint32_t cursorFrame, bool autoExtend);

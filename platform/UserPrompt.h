@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace kelvane {
 
@@ -11,17 +10,6 @@ inline constexpr const char* kConfirmCaption = "確認";
 inline constexpr const char* kProgramCaption = "Kelvane";
 
 enum class PromptAnswer { Yes, No, Cancel };
-
-// The answer to a file of the project that cannot be loaded.
-struct MissingFileAnswer {
-    enum class Kind {
-        Discard,  // go on without the file: its slot stays empty
-        Stop,     // the whole read fails
-        Located,  // the file is at `path` now
-    };
-    Kind kind = Kind::Stop;
-    std::u16string path;
-};
 
 // The one way the core talks to the user. The GUI answers with message boxes, the command-line
 // tool by its options, tests with scripted answers. Texts are UTF-8.
@@ -44,16 +32,6 @@ class UserPrompt {
     // A question with the program's caption "Kelvane" and the buttons Yes, No and Cancel
     // ("save changes?"). Closing the box answers Cancel.
     virtual PromptAnswer AskYesNoCancel(const std::string& message) = 0;
-    // A file of the project cannot be loaded: the question that may go on (Yes discards the
-    // file, No stops), to which a window adds a way to point at where the file is now.
-    // `storedPath` is the file's path as the project names it.
-    virtual MissingFileAnswer AskMissingFile(const std::string& message,
-                                             std::u16string_view storedPath) {
-        (void)storedPath;
-        return {
-            AskYesNo(message) ? MissingFileAnswer::Kind::Discard : MissingFileAnswer::Kind::Stop,
-            {}};
-    }
 };
 
 }  // namespace kelvane

@@ -11,6 +11,7 @@
 #include "media/MediaRelinks.h"
 #include "media/ProjectLoader.h"
 #include "model/ProjectFile.h"
+#include "platform/MissingFilePrompt.h"
 #include "support/BmpFiles.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedPrompt.h"
@@ -23,7 +24,7 @@ using testing::ScratchFolder;
 using testing::WriteSolidBmp;
 
 // Answers the missing-file question from a script of answers, recording each question.
-class LocatingPrompt : public testing::ScriptedPrompt {
+class LocatingPrompt : public testing::ScriptedPrompt, public MissingFileLocator {
   public:
     MissingFileAnswer AskMissingFile(const std::string& message,
                                      std::u16string_view storedPath) override {

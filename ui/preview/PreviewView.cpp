@@ -303,8 +303,14 @@ void PreviewView::endDrag(bool apply) {
     unsetCursor();
     update();
     if (apply && !move.by.isNull()) {
-        doc_.document().Timeline().EditEvent(move.footprint.track, move.footprint.index,
-                                             [by = move.by](TrackEvent& e) { moveEvent(e, by); });
+        // The moved event alone becomes selected on its track, so that the event dialog opens on
+        // it; the move itself is one edit of the selection.
+        const uint32_t index = move.footprint.index;
+        TimelineCommands& timeline = doc_.document().Timeline();
+        timeline.Select(move.footprint.track,
+                        [index](uint32_t i, const TrackEvent&) { return i == index; });
+        timeline.EditSelected(
+            move.footprint.track, [by = move.by](TrackEvent& e) { moveEvent(e, by); }, false);
     }
 }
 

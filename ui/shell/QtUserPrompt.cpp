@@ -70,7 +70,7 @@ kelvane::MissingFileAnswer QtUserPrompt::AskMissingFile(const std::string& messa
                         window_);
         QPushButton* locate = box.addButton(kLocateButton, QMessageBox::ActionRole);
         locate->setAccessibleName(kLocateButton);
-        box.setDefaultButton(locate);
+        box.setDefaultButton(QMessageBox::Yes);
         box.exec();
         if (box.clickedButton() == box.button(QMessageBox::Yes)) {
             return {Kind::Discard, {}};

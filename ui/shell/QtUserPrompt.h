@@ -3,13 +3,14 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/MissingFilePrompt.h"
 #include "platform/UserPrompt.h"
 
 // The core's messages and questions as modal message boxes over the main window: errors with
 // the caption "エラー" and OK; the questions that may go on (a file of the project that cannot
 // be read) with "エラー" and Yes/No; confirmations with "確認" and OK/Cancel; the save question
 // with the program's caption and Yes/No/Cancel. Only the UI thread asks.
-class QtUserPrompt : public kelvane::UserPrompt {
+class QtUserPrompt : public kelvane::UserPrompt, public kelvane::MissingFileLocator {
   public:
     void setWindow(QWidget* window) { window_ = window; }
     QWidget* window() const { return window_; }
