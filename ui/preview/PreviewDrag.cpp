@@ -97,7 +97,7 @@ QPointF constrainedMove(QPointF delta, bool axisOnly) {
                                                       : QPointF(0, delta.y());
 }
 
-void moveEvent(TrackEvent& event, QPointF delta) {
+void moveEventBy(TrackEvent& event, QPointF delta) {
     const auto dx = float(delta.x());
     const auto dy = float(delta.y());
     if (event.flags & kEventParametric) {

@@ -31,6 +31,6 @@ QPointF constrainedMove(QPointF delta, bool axisOnly);
 
 // Moves an event by `delta` output pixels: its position, or for an explicit matrix the matrix's
 // translation (the inverse follows).
-void moveEvent(TrackEvent& event, QPointF delta);
+void moveEventBy(TrackEvent& event, QPointF delta);
 
 }  // namespace kelvane

@@ -310,7 +310,7 @@ void PreviewView::endDrag(bool apply) {
         timeline.Select(move.footprint.track,
                         [index](uint32_t i, const TrackEvent&) { return i == index; });
         timeline.EditSelected(
-            move.footprint.track, [by = move.by](TrackEvent& e) { moveEvent(e, by); }, false);
+            move.footprint.track, [by = move.by](TrackEvent& e) { moveEventBy(e, by); }, false);
     }
 }
 
