@@ -3,15 +3,15 @@ view with its ruler and lane, the status bar's field follows the cursor and Ctrl
 a right click on a file row makes that row the one "タイムラインに配置" puts on the timeline."""
 
 import os
+import struct
 import subprocess
 
 import pyatspi
 from gi.repository import Atspi
 
 from kelvane_atspi import (WalkthroughError, centre, children, click, find_all, open_menu, run,
-                           saved_tracks, screenshot, set_text, start, wait_for, BIN, SCREENSHOTS)
+                           saved_tracks, screenshot, set_text, start, wait_for, SCREENSHOTS)
 
-NEW_TITLE = "新規プロジェクト - Kelvane"
 LANE = bytes((224, 224, 224))  # the detail view's event lane
 HOME = 0xFF50
 
@@ -37,23 +37,49 @@ def key(symbol):
     Atspi.generate_keyboard_event(symbol, None, Atspi.KeySynthType.SYM)
 
 
-def make_demo(scratch):
-    folder = os.path.join(scratch, "demo")
-    os.makedirs(folder, exist_ok=True)
-    subprocess.run([os.path.join(BIN, "make_demo_project"), folder], check=True, timeout=60,
-                   stdout=subprocess.DEVNULL)
-    return os.path.join(folder, "demo.xqm")
+def write_picture(path, width=8, height=4, colour=0x00203040):
+    """A BMP file of 32-bit pixels, bottom row first."""
+    pixels = struct.pack("<I", colour) * (width * height)
+    head = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 32, 0, len(pixels), 0, 0, 0, 0)
+    with open(path, "wb") as handle:
+        handle.write(head + info + pixels)
+
+
+def write_project(path, pictures, length=100):
+    """A version 2.0 project of 320 x 240 at 30 frames per second, the pictures as files 0, 1,
+    ... and no events."""
+    data = b"MPRJ" + struct.pack("<II", 1, 0x00020000)
+    data += struct.pack("<I", 3) + bytes(520) + struct.pack("<IIdIII", 320, 240, 30.0, length, 0, 0)
+    for file_id, picture in enumerate(pictures):
+        name = picture.encode("utf-16-le")
+        data += struct.pack("<III", 4, file_id, 2) + name + bytes(520 - len(name))
+        data += struct.pack("<I", 0xFF000000)
+    data += struct.pack("<I", 2)
+    with open(path, "wb") as handle:
+        handle.write(data)
+
+
+def three_pictures(scratch):
+    pictures = []
+    for i in range(3):
+        pictures.append(os.path.join(scratch, f"p{i}.bmp"))
+        write_picture(pictures[-1], colour=0x00102030 * (i + 1))
+    project = os.path.join(scratch, "three.xqm")
+    write_project(project, pictures)
+    return project
 
 
 def esc_on_an_empty_track_shows_the_ruler(scratch):
-    kelvane = start(scratch)
-    main = kelvane.main_window(NEW_TITLE)
+    kelvane = start(scratch, three_pictures(scratch))
+    main = kelvane.main_window("three.xqm - Kelvane")
     timeline = kelvane.find(main, None, "タイムライン")
     # A click on a row of the new project's empty tracks makes that track current.
     click(timeline)
-    expect(count(pixels(timeline), LANE) == 0, "a lane before Esc")
+    before = count(pixels(timeline), LANE)
     key(0xFF1B)  # Escape: "全トラック表示" off, the current track in detail
-    wait_for(lambda: count(pixels(timeline), LANE) > 1000, "the detail view's lane after Esc")
+    wait_for(lambda: count(pixels(timeline), LANE) > before + 5000,
+             "the detail view's lane after Esc")
     screenshot(os.path.join(SCREENSHOTS, "timeline-empty-track-detail.png"), timeline)
 
     # The status bar's field says where the cursor is; Ctrl+G moves it there.
@@ -69,10 +95,10 @@ def esc_on_an_empty_track_shows_the_ruler(scratch):
 
 
 def right_click_a_row_and_place_it(scratch):
-    demo = make_demo(scratch)
+    demo = three_pictures(scratch)
     before = saved_tracks(demo)
     kelvane = start(scratch, demo)
-    main = kelvane.main_window("demo.xqm - Kelvane")
+    main = kelvane.main_window("three.xqm - Kelvane")
     files = kelvane.find(main, "list", "ファイル一覧")
 
     def rows():
@@ -87,9 +113,9 @@ def right_click_a_row_and_place_it(scratch):
     pyatspi.Registry.generateMouseEvent(x, y, "b3c")
     wait_for(lambda: target.getState().contains(pyatspi.STATE_SELECTED), "the row to be selected")
     key(ord("t"))
-    main = kelvane.main_window("demo.xqm - Kelvane", modified=True)
+    main = kelvane.main_window("three.xqm - Kelvane", modified=True)
     open_menu(kelvane, main, "ファイル(F)", "上書き保存(S)")
-    kelvane.main_window("demo.xqm - Kelvane", modified=False)
+    kelvane.main_window("three.xqm - Kelvane", modified=False)
     after = saved_tracks(demo)
     added = [e for e in after.get(0, []) if e not in before.get(0, [])
              or after[0].count(e) > before.get(0, []).count(e)]

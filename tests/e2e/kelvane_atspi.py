@@ -334,7 +334,10 @@ def saved_project(path):
     while at < len(data):
         (tag,) = struct.unpack_from("<I", data, at)
         at += 4
-        if tag == 1:
+        if tag == 0:  # a skip chunk: its size, then what older readers pass over
+            (size,) = struct.unpack_from("<I", data, at)
+            at += 4 + size
+        elif tag == 1:
             at += 4
         elif tag == 2:
             break

@@ -41,7 +41,10 @@ def records(path):
     while at < len(data):
         (tag,) = struct.unpack_from("<I", data, at)
         at += 4
-        if tag == 1:
+        if tag == 0:
+            (size,) = struct.unpack_from("<I", data, at)
+            at += 4 + size
+        elif tag == 1:
             at += 4
         elif tag == 2:
             break

@@ -449,8 +449,7 @@ class ExportDialogTest : public QObject {
         QMainWindow window;
         auto* preview = new PreviewView(f.doc, f.prompt, profile, &window);
         window.setCentralWidget(preview);
-        window.statusBar();  // there from the start: the end messages do not resize the pane
-        window.resize(200, 160);
+        preview->setFixedSize(200, 120);  // the end messages' status bar does not resize it
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         f.doc.Views().preview = PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, 6};
