@@ -3,16 +3,14 @@ the pointer and the saved file has it moved; a project whose media folder was re
 its first file, takes the place the user points at, and finds the others of that folder itself."""
 
 import os
-import shutil
 import struct
-import subprocess
 import time
 
 import pyatspi
 from gi.repository import Atspi
 
 from kelvane_atspi import (WalkthroughError, centre, choose_file, click, open_menu, run,
-                           saved_project, screenshot, start, wait_for, BIN, SCREENSHOTS)
+                           saved_project, screenshot, start, wait_for, SCREENSHOTS)
 
 RECORD = 152
 POSITION = (144, 148)  # positionX, positionY in an event record
@@ -24,12 +22,38 @@ def expect(condition, message):
         raise WalkthroughError(message)
 
 
-def make_demo(scratch):
-    folder = os.path.join(scratch, "demo")
-    os.makedirs(folder, exist_ok=True)
-    subprocess.run([os.path.join(BIN, "make_demo_project"), folder], check=True, timeout=60,
-                   stdout=subprocess.DEVNULL)
-    return os.path.join(folder, "demo.xqm")
+def write_picture(path, width, height, colour):
+    """A BMP file of 32-bit pixels, bottom row first."""
+    pixels = struct.pack("<I", colour) * (width * height)
+    head = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 32, 0, len(pixels), 0, 0, 0, 0)
+    with open(path, "wb") as handle:
+        handle.write(head + info + pixels)
+
+
+def event_record(file_id, width, height, x, y):
+    """A used, parametric event at frame 0 showing the whole picture at (x, y)."""
+    identity = (1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0)
+    return (struct.pack("<IIii qq iiii Ii", 1 | 8, 0, file_id, 0, 0, 0, 0, 0, width, height,
+                        0x00FFFFFF, 0)
+            + struct.pack("<9f", *identity) + struct.pack("<9f", *identity)
+            + struct.pack("<6f", 0.0, 0.0, 1.0, 0.0, float(x), float(y)))
+
+
+def write_project(path, pictures, events):
+    """A version 2.0 project of 320 x 240 at 30 frames per second, 100 frames long: the pictures
+    (paths as the file names them) as files 0, 1, ... and one event per track."""
+    data = b"MPRJ" + struct.pack("<II", 1, 0x00020000)
+    data += struct.pack("<I", 3) + bytes(520) + struct.pack("<IIdIII", 320, 240, 30.0, 100, 0, 0)
+    for file_id, picture in enumerate(pictures):
+        name = picture.encode("utf-16-le")
+        data += struct.pack("<III", 4, file_id, 2) + name + bytes(520 - len(name))
+        data += struct.pack("<I", 0xFF000000)
+    for track, record in enumerate(events):
+        data += struct.pack("<III", 5, track, 1) + record
+    data += struct.pack("<I", 2)
+    with open(path, "wb") as handle:
+        handle.write(data)
 
 
 def records(path):
@@ -70,7 +94,8 @@ def moved_by(old, new):
     """How far an event moved between two records: by its position, or its matrix's translation;
     None when anything else changed."""
     floats = lambda r, at: struct.unpack_from("<f", r, at)[0]
-    changed = [i for i in range(RECORD) if old[i] != new[i]]
+    # The moved event also becomes the selected one: its flags may change.
+    changed = [i for i in range(4, RECORD) if old[i] != new[i]]
     position = set(range(POSITION[0], POSITION[1] + 4))
     if changed and all(i in position for i in changed):
         return floats(new, 144) - floats(old, 144), floats(new, 148) - floats(old, 148)
@@ -83,16 +108,20 @@ def moved_by(old, new):
 
 
 def drag_a_picture_in_the_preview_and_save(scratch):
-    demo = make_demo(scratch)
-    before = records(demo)
-    kelvane = start(scratch, demo)
-    main = kelvane.main_window("demo.xqm - Kelvane")
+    picture = os.path.join(scratch, "card.bmp")
+    write_picture(picture, 80, 60, 0x00C04020)
+    project = os.path.join(scratch, "card.xqm")
+    write_project(project, [picture], [event_record(0, 80, 60, 120, 90)])
+    before = records(project)
+    kelvane = start(scratch, project)
+    main = kelvane.main_window("card.xqm - Kelvane")
     timeline = kelvane.find(main, None, "タイムライン")
     preview = kelvane.find(main, None, "プレビュー")
     # Home in the timeline shows the composition at the first frame in the preview.
     click(timeline)
     Atspi.generate_keyboard_event(0xFF50, None, Atspi.KeySynthType.SYM)
     time.sleep(0.5)  # the preview composes on its next paint; nothing to wait on over AT-SPI
+    # The picture's middle, (160, 120) of the 320 x 240 output, is the pane's middle.
     x0, y0 = centre(preview)
     pyatspi.Registry.generateMouseEvent(x0, y0, "b1p")
     for step in range(1, 11):
@@ -100,54 +129,42 @@ def drag_a_picture_in_the_preview_and_save(scratch):
         time.sleep(0.03)  # pointer motion at a hand's pace, not a wait for the program
     screenshot(os.path.join(SCREENSHOTS, "preview-drag.png"), preview)
     pyatspi.Registry.generateMouseEvent(x0 + 40, y0 + 20, "b1r")
-    main = kelvane.main_window("demo.xqm - Kelvane", modified=True)
+    main = kelvane.main_window("card.xqm - Kelvane", modified=True)
     open_menu(kelvane, main, "ファイル(F)", "上書き保存(S)")
-    kelvane.main_window("demo.xqm - Kelvane", modified=False)
-    after = records(demo)
+    kelvane.main_window("card.xqm - Kelvane", modified=False)
+    after = records(project)
     changed = [k for k in before if before[k] != after.get(k)]
-    expect(len(changed) == 1, f"events changed by one drag: {changed}")
-    moved = moved_by(before[changed[0]], after[changed[0]])
+    expect(changed == [(0, 0)], f"events changed by one drag: {changed}")
+    moved = moved_by(before[(0, 0)], after[(0, 0)])
     expect(moved is not None and moved[0] > 0 and moved[1] > 0,
-           f"event {changed[0]} moved by {moved}, not right and down")
+           f"the picture moved by {moved}, not right and down")
 
 
 def point_at_one_file_and_the_others_follow(scratch):
-    demo = make_demo(scratch)
-    folder = os.path.dirname(demo)
-    # The demo's media into a folder of their own, named by relative paths in the project...
-    media = os.path.join(folder, "media")
+    media = os.path.join(scratch, "media")
     os.makedirs(media)
-    names = ["movie.avi", "picture.png", "vignette.png"]
-    for name in names:
-        shutil.move(os.path.join(folder, name), os.path.join(media, name))
-    with open(demo, "rb") as handle:
-        data = bytearray(handle.read())
-    for name in names:
-        old = ("\\" + name).encode("utf-16-le") + b"\0\0"
-        new = ("\\media\\" + name).encode("utf-16-le")
-        at = data.find(old)
-        expect(at > 0, f"{name} in the project")
-        data[at:at + len(new)] = new
-    with open(demo, "wb") as handle:
-        handle.write(data)
-    # ...then that folder is renamed.
-    os.rename(media, os.path.join(folder, "footage"))
+    names = ["a.bmp", "b.bmp"]
+    for i, name in enumerate(names):
+        write_picture(os.path.join(media, name), 8, 8, 0x00102030 * (i + 1))
+    project = os.path.join(scratch, "moved.xqm")
+    write_project(project, ["\\media\\" + name for name in names], [])
+    # The media folder is renamed after the project named it.
+    os.rename(media, os.path.join(scratch, "footage"))
 
-    kelvane = start(scratch, demo)
+    kelvane = start(scratch, project)
     box = kelvane.window_named("エラー")
     screenshot(os.path.join(SCREENSHOTS, "missing-file-question.png"), box)
     click(kelvane.find(box, "push button", "ファイルの場所を指定…"))
-    choose_file(kelvane, "ファイルの場所を指定", os.path.join(folder, "footage", "movie.avi"),
-                "開く(O)")
-    # The other two came from the same folder: no more questions.
-    # The new places count as a change, to be saved.
-    main = kelvane.main_window("demo.xqm - Kelvane", modified=True)
+    choose_file(kelvane, "ファイルの場所を指定", os.path.join(scratch, "footage", "a.bmp"), "開く(O)")
+    # The other one came from the same folder: no more questions, and the new places count as a
+    # change to be saved.
+    main = kelvane.main_window("moved.xqm - Kelvane", modified=True)
     screenshot(os.path.join(SCREENSHOTS, "relinked-project.png"), main)
     open_menu(kelvane, main, "ファイル(F)", "上書き保存(S)")
-    kelvane.main_window("demo.xqm - Kelvane", modified=False)
-    files = saved_project(demo)[0]
-    paths = sorted(path for _, path in files.values() if "footage" in path)
-    expect(paths == ["\\footage\\" + name for name in sorted(names)],
+    kelvane.main_window("moved.xqm - Kelvane", modified=False)
+    files = saved_project(project)[0]
+    paths = sorted(path for _, path in files.values())
+    expect(paths == ["\\footage\\" + name for name in names],
            f"the relinked paths, relative as before: {paths}")
 
 
