@@ -53,7 +53,7 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(QWidget* parent, const ProjectS
     height_ = addField(QStringLiteral("出力の高さ"), 6);
     frameRate_ = addField(QStringLiteral("フレームレート"), 10);
     length_ = addField(QStringLiteral("動画の長さ"), 10);
-    lengthSeconds_ = makeLabel(this, QString());
+    lengthSeconds_ = makeLabel(this, QString(), length_);
     grid->addWidget(lengthSeconds_, row - 1, 4);
     const QString background = QStringLiteral("背景色(RGB)");
     const QString parts[3] = {QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B")};

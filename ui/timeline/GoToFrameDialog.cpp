@@ -24,8 +24,8 @@ GoToFrameDialog::GoToFrameDialog(uint32_t current, uint32_t length, kelvane::Ref
     edit_->selectAll();
     form->addRow(kelvane::makeLabel(this, name + QLatin1Char(':'), edit_), edit_);
     layout->addLayout(form);
-    layout->addWidget(
-        kelvane::makeLabel(this, QStringLiteral("例: 45 (フレーム)、1.5 または 0:01.5 (秒)")));
+    layout->addWidget(kelvane::makeLabel(
+        this, QStringLiteral("例: 45 (フレーム)、1.5 または 0:01.5 (秒)"), edit_));
     kelvane::addOkCancel(this, layout);
 }
 
