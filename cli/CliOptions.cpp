@@ -164,6 +164,16 @@ constexpr ValueOption kValueOptions[] = {
          out.movieTimeoutSeconds = uint32_t(seconds);
          return true;
      }},
+    {"--relink", "", Slot::Repeatable, nullptr,
+     [](const std::string& value, CliOptions& out, bool&, std::string& error) {
+         const size_t equals = value.find('=');
+         if (equals == std::string::npos || equals == 0 || equals + 1 == value.size()) {
+             error = "--relink には 古いフォルダ=新しいフォルダ の形で指定してください: " + value;
+             return false;
+         }
+         out.relinks.push_back({value.substr(0, equals), value.substr(equals + 1)});
+         return true;
+     }},
     {"--set", "", Slot::Repeatable, nullptr,
      [](const std::string& value, CliOptions& out, bool&, std::string& error) {
          SettingOverride setting;
@@ -261,7 +271,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     }
     if (join) {
         if (haveFrame || out.track || out.frames || haveCodec || out.keepGoing ||
-            out.abortOnDrawError || !out.settings.empty() || given[size_t(Slot::MovieTimeout)]) {
+            out.abortOnDrawError || !out.settings.empty() || !out.relinks.empty() ||
+            given[size_t(Slot::MovieTimeout)]) {
             error = "--join は他のオプションと一緒には指定できません。";
             return false;
         }
@@ -312,9 +323,10 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
 const char* HelpText() {
     return R"(使い方:
   kelvane-render PROJECT.xqm --frame N [--track T] -o OUT.bmp [--keep-going] [--set KEY=VALUE]...
+                 [--relink OLD=NEW]...
   kelvane-render PROJECT.xqm -o OUT.avi|.mp4|.mov|.mkv|.webm [--frames A-B] [--codec NAME]
                  [--quality N] [--keep-going] [--abort-on-draw-error] [--movie-timeout SECONDS]
-                 [--set KEY=VALUE]...
+                 [--set KEY=VALUE]... [--relink OLD=NEW]...
   kelvane-render --join OUT PART...
   kelvane-render --list-codecs
   kelvane-render --list-effects
@@ -366,6 +378,9 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
   --keep-going         プロジェクトの読み込み中に素材が読めないとき「続行しますか？」に
                        「はい」と答えます（その素材の設定は破棄されます）。指定しなければ
                        「いいえ」と答え、読み込みは失敗します。
+  --relink OLD=NEW     フォルダ OLD にあった素材が見つからないとき、NEW の同じ場所（同じ名前、
+                       同じサブフォルダ）から読み込みます。移動した素材のフォルダごとに繰り返し
+                       指定できます。付け替えた数を標準エラー出力に表示します。
   --movie-timeout SECONDS
                        動画の画像を待つとき、デコードが進んでいる間は待ち続け、この秒数の間
                        まったく進まなかったときにだけ、ファイルとフレームを表示してあきらめます

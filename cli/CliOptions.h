@@ -19,6 +19,12 @@ struct FrameRange {
     uint32_t last = 0;
 };
 
+// --relink OLD=NEW: the media of folder OLD are now in NEW.
+struct FolderRelink {
+    std::string from;  // native paths as given
+    std::string to;
+};
+
 inline constexpr uint32_t kDefaultMovieTimeoutSeconds = 60;
 
 struct CliOptions {
@@ -37,6 +43,7 @@ struct CliOptions {
     // --movie-timeout: how long a movie may make no progress before a fetch gives up.
     uint32_t movieTimeoutSeconds = kDefaultMovieTimeoutSeconds;
     std::vector<SettingOverride> settings;
+    std::vector<FolderRelink> relinks;
 };
 
 // Reads the command line (argv[0] excluded by the caller's argc/argv as main receives them).

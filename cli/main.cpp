@@ -62,7 +62,7 @@ int Run(const CliOptions& options) {
     std::unique_ptr<Project> project;
     {
         const StepTimer timer(Step::ProjectRead);
-        project = LoadProject(options.project, prompt);
+        project = LoadProject(options.project, prompt, options.relinks);
     }
     if (project) {
         status = options.mode == CliOptions::Mode::Frame ? RunFrameMode(options, *project, prompt)

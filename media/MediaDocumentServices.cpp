@@ -1,12 +1,21 @@
 #include "media/MediaDocumentServices.h"
 
+#include "media/MediaRelinks.h"
+
 #include "media/MediaSource.h"
 #include "model/ProjectFile.h"
 
 namespace kelvane {
 
 bool MediaDocumentServices::ReadProject(std::u16string_view path, Project& project) {
-    return ProjectFile::Read(path, project, loader_, loader_.Prompt());
+    // Each opened project starts with no relinks: its folders are its own.
+    MediaRelinks relinks;
+    MediaRelinks* before = loader_.Relinks();
+    loader_.SetRelinks(&relinks);
+    const bool read = ProjectFile::Read(path, project, loader_, loader_.Prompt());
+    loader_.SetRelinks(before);
+    lastRelinked_ = read ? relinks.RelinkedCount() : 0;
+    return read;
 }
 
 bool MediaDocumentServices::ReadProjectBytes(const std::vector<uint8_t>& bytes,

@@ -21,8 +21,13 @@ class MediaDocumentServices final : public DocumentServices {
                   const LogFont& font) override;
     void ImageSize(const FileEntry& entry, int32_t& width, int32_t& height) const override;
 
+    // How many entries the last ReadProject loaded from where their folder went (a file the
+    // user pointed at, and the other files of its old folder found beside it).
+    size_t LastRelinkedCount() const { return lastRelinked_; }
+
   private:
     ProjectLoader loader_;
+    size_t lastRelinked_ = 0;
 };
 
 }  // namespace kelvane

@@ -8,12 +8,14 @@
 
 #include "model/EffectParamChunk.h"
 #include "model/PixelFlagsChunk.h"
+#include "model/EntryLocator.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
 #include "model/SourceLoader.h"
 #include "platform/FailureNote.h"
 #include "platform/File.h"
+#include "platform/MissingFilePrompt.h"
 #include "platform/Path.h"
 #include "platform/UserPrompt.h"
 
@@ -421,7 +423,40 @@ class Reader {
             declined_ = true;  // the read as a whole fails; the question would only come again
             return false;
         }
-        return GoOnWithout(LoadQuestion(PathView(chunk.path)));
+        return AskAboutMissing(chunk, entry);
+    }
+
+    // Discard, stop, or the place the file is now; a place whose file does not load either is
+    // said so, and the question comes again.
+    bool AskAboutMissing(const FileChunk& chunk, FileEntry& entry) {
+        std::string question = LoadQuestion(PathView(chunk.path));
+        for (;;) {
+            const MissingFileAnswer answer =
+                AskAboutMissingFile(prompt_, question, PathView(chunk.path));
+            if (answer.kind == MissingFileAnswer::Kind::Discard) {
+                ClearFailureNote();
+                return true;
+            }
+            if (answer.kind == MissingFileAnswer::Kind::Stop) {
+                declined_ = true;
+                return false;
+            }
+            entry.kind = chunk.kind;
+            entry.referenceDuration = chunk.referenceDuration;
+            std::memcpy(entry.path, chunk.path, sizeof(entry.path));
+            auto* locator = dynamic_cast<EntryLocator*>(&loader_);
+            if (locator != nullptr && locator->OpenLocated(project_, entry, answer.path)) {
+                if (chunk.kind != FileKind::Effect) {
+                    entry.colour = chunk.colour;
+                }
+                ClearFailureNote();
+                return true;
+            }
+            entry.Release();
+            entry.referenceDuration = 0;
+            question = "ファイル\"" + ToUtf8(answer.path) + "\"も読み込めませんでした。\n" +
+                       LoadQuestion(PathView(chunk.path));
+        }
     }
 
     // Asks whether to go on without an entry that failed. Yes: what went wrong with it is dealt

@@ -120,6 +120,29 @@ TEST_F(FrameModeTest, MissingPictureStopsTheLoadUnlessKeepGoing) {
     ExpectFrame(ReadSavedBmp(Path("out.bmp")), kW, kH, {{&b_, 20, 10}});
 }
 
+// The project's media folder was renamed: --relink names the new one, the picture is found
+// there and drawn, and the count is told.
+TEST_F(FrameModeTest, RelinkFindsTheMediaOfARenamedFolder) {
+    std::filesystem::create_directories(Path("media"));
+    WriteTwoPictureProject(u"\\media\\a.bmp");
+    std::filesystem::rename(Path("a.bmp"), Path("media/a.bmp"));
+    std::filesystem::rename(Path("media"), Path("renamed"));
+    ToolRun run = RenderFrame({"--frame", "0", "--relink", File("media") + "=" + File("renamed")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("1 個の素材を新しいフォルダから読み込みました。"), std::string::npos)
+        << run.err;
+    ExpectFrame(ReadSavedBmp(Path("out.bmp")), kW, kH, {{&a_, 5, 4}, {&b_, 20, 10}});
+
+    // A relink that does not hold the file leaves the question as it was.
+    run = RenderFrame({"--frame", "0", "--relink", File("media") + "=" + File("elsewhere")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("a.bmp\"の読み込みに失敗しました。"), std::string::npos) << run.err;
+    // A malformed one is a usage error.
+    run = RenderFrame({"--frame", "0", "--relink", "nothing-to-say"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--relink"), std::string::npos) << run.err;
+}
+
 TEST_F(FrameModeTest, SettingsComeFromTheProgramsIniAndSetOverridesThemForTheRun) {
     WriteBmp24(Path("a.bmp"), a_);
     auto project = MakeProject(kW, kH, 1, kBackgroundBgr);

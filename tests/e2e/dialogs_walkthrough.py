@@ -4,6 +4,7 @@ the menu with the uncompressed and a lossless compressor compared with kelvane-r
 export cancelled halfway that leaves a valid shorter file."""
 
 import os
+import re
 import struct
 import subprocess
 
@@ -102,7 +103,7 @@ def an_invalid_value_is_refused_and_changes_nothing(scratch):
     dialog = kelvane.window_named("プロジェクトのプロパティ")
     click(kelvane.find(dialog, "push button", "キャンセル"))
     kelvane.no_window("プロジェクトのプロパティ")
-    main = kelvane.main_window("unchanged.xqm - Kelvane")  # no "*": not modified
+    main = kelvane.main_window("unchanged.xqm - Kelvane", modified=False)
     open_menu(kelvane, main, "ファイル(F)", "上書き保存(S)")
     quit_program(kelvane, main)
     with open(project, "rb") as saved:
@@ -181,13 +182,21 @@ def cancel_halfway_leaves_a_valid_shorter_file(scratch):
     wait_for(going, "the export to get going", timeout=60)
     screenshot(os.path.join(SCREENSHOTS, "export-progress.png"), progress)
     click(kelvane.find(progress, "push button", "中断"))
-    box = kelvane.window_named("エラー")
-    kelvane.find(box, "label", "エラーまたはキャンセル操作によって中断されました。")
+    # A cancel is no error: the box goes by the program's name and names the file left behind.
+    box = kelvane.window_named("Kelvane")
+    screenshot(os.path.join(SCREENSHOTS, "export-cancelled.png"), box)
+    texts = [acc.name for acc in find_all(box, "label")]
+    lines = next((t.split("\n") for t in texts if t.startswith("エラーまたはキャンセル")), [])
+    expect(len(lines) == 2 and lines[0] == "エラーまたはキャンセル操作によって中断されました。",
+           f"the cancel message: {texts}")
+    named = re.fullmatch(r"途中までのファイル: (.*) \((\d+) フレーム\)", lines[1])
+    expect(named is not None and named.group(1) == avi, f"the partial file: {lines[1]}")
     click(kelvane.find(box, "push button", "OK"))
-    kelvane.no_window("エラー")
+    kelvane.no_window("Kelvane")
     quit_program(kelvane, main)
     frames = frame_count(avi)
     expect(0 < frames < 100000, f"frames in the cancelled file: {frames}")
+    expect(frames == int(named.group(2)), f"{frames} frames in the file, {named.group(2)} named")
 
 
 if __name__ == "__main__":

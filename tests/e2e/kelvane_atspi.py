@@ -169,8 +169,18 @@ class Kelvane:
             return all(not (win.name == name and is_showing(win)) for win in self.windows())
         wait_for(gone, f"window '{name}' to close", timeout)
 
-    def main_window(self, title, timeout=DEFAULT_TIMEOUT):
-        return self.window("frame", title, timeout)
+    def main_window(self, title, timeout=DEFAULT_TIMEOUT, modified=None):
+        """The main window by its title, "NAME - Kelvane"; the title shows "NAME* - Kelvane" while
+        the project has unsaved changes. `modified` True or False asks for one of the two only."""
+        marked = title.replace(" - Kelvane", "* - Kelvane", 1)
+        names = {None: (title, marked), False: (title,), True: (marked,)}[modified]
+
+        def look():
+            for win in self.windows():
+                if role(win) == "frame" and win.name in names and is_showing(win):
+                    return win
+            return None
+        return wait_for(look, f"frame '{title}'", timeout)
 
     def find(self, root, role_name, name, timeout=DEFAULT_TIMEOUT, showing_only=False):
         def look():
@@ -325,7 +335,7 @@ def saved_project(path):
     while at < len(data):
         (tag,) = struct.unpack_from("<I", data, at)
         at += 4
-        if tag == 0:
+        if tag == 0:  # a skip chunk: its size, then what older readers pass over
             (size,) = struct.unpack_from("<I", data, at)
             at += 4 + size
         elif tag == 1:

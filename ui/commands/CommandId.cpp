@@ -36,6 +36,8 @@ QString commandPrompt(CommandId id) {
             return QStringLiteral("縦横比を保持");
         case CommandId::PlaceOnTimeline:
             return QStringLiteral("タイムラインに配置");
+        case CommandId::GoToFrame:
+            return QStringLiteral("移動");
         default:
             return {};
     }

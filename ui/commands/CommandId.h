@@ -32,6 +32,7 @@ enum class CommandId : int {
     PlayStop = 32787,
     KeepAspect = 32796,       // the preview pane's "縦横比を保持"
     PlaceOnTimeline = 32797,  // the file list's "タイムラインに配置"
+    GoToFrame = 32798,        // "移動": the timeline's cursor to a time or a frame
     EditUndo = 57643,
     EditRedo = 57644,
     EditCut = 57635,

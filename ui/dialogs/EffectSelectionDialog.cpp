@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include "media/EffectList.h"
+#include "platform/Path.h"
+#include "settings/AppSettings.h"
 #include "ui/dialogs/DialogControls.h"
 
 namespace kelvane {
@@ -96,9 +98,14 @@ void EffectSelectionDialog::showDescription(int index) {
 
 QString chooseEffect(QWidget* parent, const QString& pathField, const QString& basePath,
                      const QString& projectFolder) {
+    // An empty field means the module every new effect starts with.
+    const QString module =
+        pathField.trimmed().isEmpty()
+            ? QString::fromStdU16String(std::u16string(PathView(Settings().defaultEffectDll)))
+            : pathField;
     EffectList list;
     const EffectListStatus status =
-        OpenEffectList(view(pathField), view(basePath), view(projectFolder), list);
+        OpenEffectList(view(module), view(basePath), view(projectFolder), list);
     if (status != EffectListStatus::Ok) {
         showError(parent, qs(EffectListMessage(status)));
         return pathField;

@@ -80,6 +80,10 @@ EventPropertiesDialog::EventPropertiesDialog(QWidget* parent, const EventPropert
             {&argb_[1], QStringLiteral("R")},
             {&argb_[2], QStringLiteral("G")},
             {&argb_[3], QStringLiteral("B")}});
+    grid->addWidget(
+        makeLabel(this, QStringLiteral("A (不透明度) は 1〜256 (256 で不透明)、RGB は 0〜255"),
+                  argb_[0]),
+        row++, 1, 1, 4);
     blendMode_ = makeCombo(this, QStringLiteral("合成方法"), blendModeNames());
     grid->addWidget(makeLabel(this, QStringLiteral("合成方法"), blendMode_), row, 0);
     grid->addWidget(blendMode_, row++, 1, 1, 4);

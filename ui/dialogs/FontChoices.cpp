@@ -106,6 +106,38 @@ const QStringList& weightNames() {
     return names;
 }
 
+LogFont defaultTextFont(const std::vector<FontRecord>& fonts) {
+    constexpr uint8_t kJapanese = 128;
+    static const char* const kPreferred[] = {"Noto Sans CJK JP", "Noto Sans JP", "IPAexGothic",
+                                             "IPAGothic",        "TakaoGothic",  "VL Gothic",
+                                             "Noto Serif CJK JP"};
+    const FontRecord* chosen = nullptr;
+    for (const char* face : kPreferred) {
+        for (const FontRecord& font : fonts) {
+            if (chosen == nullptr && font.charSet == kJapanese &&
+                font.face == QLatin1String(face)) {
+                chosen = &font;
+            }
+        }
+    }
+    for (const FontRecord& font : fonts) {
+        if (chosen == nullptr && font.charSet == kJapanese) {
+            chosen = &font;
+        }
+    }
+    if (chosen == nullptr && !fonts.empty()) {
+        chosen = &fonts.front();
+    }
+    FontChoice choice;
+    choice.record = chosen;
+    choice.size = kDefaultTextSize;
+    LogFont font = logFontFor(LogFont{}, choice);
+    if (chosen == nullptr) {
+        font.charSet = kJapanese;
+    }
+    return font;
+}
+
 LogFont logFontFor(const LogFont& entryFont, const FontChoice& choice) {
     LogFont font = entryFont;
     if (choice.record != nullptr) {

@@ -40,6 +40,12 @@ struct FontChoice {
     bool underline = false;
     bool strikeOut = false;
 };
+// What a new text starts with: 48 pixels, regular weight, the Japanese character set and the
+// first Japanese Gothic face of the list that the system has (Noto Sans CJK JP where installed),
+// else any face offered for Japanese, else the first face of all.
+LogFont defaultTextFont(const std::vector<FontRecord>& fonts);
+inline constexpr int kDefaultTextSize = 48;
+
 // The LogFont the dialog's choice gives, on the base of the entry's own font.
 LogFont logFontFor(const LogFont& entryFont, const FontChoice& choice);
 

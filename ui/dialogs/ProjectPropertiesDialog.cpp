@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "model/ProjectSettings.h"
+#include "model/TypedTime.h"
 #include "platform/Path.h"
 #include "ui/dialogs/DialogControls.h"
 #include "ui/dialogs/FieldValidation.h"
@@ -51,6 +53,8 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(QWidget* parent, const ProjectS
     height_ = addField(QStringLiteral("出力の高さ"), 6);
     frameRate_ = addField(QStringLiteral("フレームレート"), 10);
     length_ = addField(QStringLiteral("動画の長さ"), 10);
+    lengthSeconds_ = makeLabel(this, QString(), length_);
+    grid->addWidget(lengthSeconds_, row - 1, 4);
     const QString background = QStringLiteral("背景色(RGB)");
     const QString parts[3] = {QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B")};
     for (int i = 0; i < 3; ++i) {
@@ -74,6 +78,28 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(QWidget* parent, const ProjectS
     rgb_[2]->setText(QString::number(form.blue));
     drawMethod_->setCurrentIndex(
         form.defaultDrawMethod >= 0 && form.defaultDrawMethod <= 4 ? form.defaultDrawMethod : 0);
+    const auto showSeconds = [this] {
+        lengthSeconds_->setText(lengthSecondsText());
+        lengthSeconds_->setAccessibleName(lengthSeconds_->text());
+    };
+    connect(length_, &QLineEdit::textChanged, this, showSeconds);
+    connect(frameRate_, &QLineEdit::textChanged, this, showSeconds);
+    showSeconds();
+}
+
+QString ProjectPropertiesDialog::lengthSecondsText() const {
+    // The rate being typed counts; until it reads as one, the project's own.
+    double rate = form_.frameRate;
+    double typedRate = 0;
+    if (!checkNumber(frameRate_->text(), 0.001, 1000.0, typedRate)) {
+        rate = typedRate;
+    }
+    uint32_t frames = 0;
+    const TypedTime typed = ParseTypedTime(length_->text().trimmed().toStdU16String());
+    if (!(rate > 0) || !TypedTimeToFrames(typed, RoundedFrameDuration(form_.frameRate), frames)) {
+        return QStringLiteral("= ? 秒");
+    }
+    return QStringLiteral("= %1 秒").arg(QString::number(frames / rate, 'f', 3));
 }
 
 std::optional<ProjectPropertiesDialog::Refusal> ProjectPropertiesDialog::readControls() {

@@ -6,6 +6,7 @@
 #include "model/DocumentForms.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace kelvane {
@@ -29,6 +30,8 @@ class ProjectPropertiesDialog : public QDialog {
 
     // "参照": Qt's own folder dialog, starting at the folder in the field.
     void browseBasePath();
+    // "= 10.000 秒": what the length in the field lasts at the rate in the field.
+    QString lengthSecondsText() const;
 
   private:
     ProjectSettingsForm form_;
@@ -37,6 +40,7 @@ class ProjectPropertiesDialog : public QDialog {
     QLineEdit* height_;
     QLineEdit* frameRate_;
     QLineEdit* length_;
+    QLabel* lengthSeconds_;
     QLineEdit* rgb_[3];
     QComboBox* drawMethod_;
 };

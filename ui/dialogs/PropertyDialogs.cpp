@@ -9,6 +9,7 @@
 #include "model/Project.h"
 #include "ui/dialogs/EventPropertiesDialog.h"
 #include "ui/dialogs/FilePropertiesDialog.h"
+#include "ui/dialogs/FontChoices.h"
 #include "ui/dialogs/ProjectPropertiesDialog.h"
 
 // Every call into the document lives in this file, so that a change of the document's interface
@@ -172,8 +173,13 @@ bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelecti
         return false;
     }
     const Project& project = doc.GetProject();
+    FilePropertiesForm form = doc.Files().FormForDialog(id);
+    if (!project.files[id].Used()) {
+        // A new entry: should it become a text, it starts legible in Japanese.
+        form.font = defaultTextFont(installedFonts());
+    }
     FilePropertiesDialog dialog(
-        parent, doc.Files().FormForDialog(id),
+        parent, form,
         FileDialogPaths{
             QString::fromStdU16String(std::u16string(PathView(project.settings.basePath))),
             QString::fromStdU16String(std::u16string(PathView(project.projectFolder)))});

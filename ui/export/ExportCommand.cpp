@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -18,7 +19,10 @@
 #include "platform/ProfileFile.h"
 #include "ui/dialogs/DialogControls.h"
 #include "ui/export/CompressorDialog.h"
+#include "ui/export/ExportEndMessage.h"
 #include "ui/export/ExportProgressDialog.h"
+#include "ui/export/PreviewHold.h"
+#include "ui/timeline/TimelineView.h"
 
 namespace kelvane {
 
@@ -38,6 +42,7 @@ AbortOnDrawErrorChoice& abortChoice() {
 
 constexpr const char* kExportSection = "AviExport";
 constexpr const char* kFileTypeKey = "FileType";
+constexpr const char* kFolderKey = "Folder";
 constexpr int kDoneMessageMs = 10000;
 
 QString toQString(std::string_view text) {
@@ -79,7 +84,23 @@ QString exportDoneText(const QString& path, uint32_t frames, double frameRate) {
         .arg(length);
 }
 
-QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile) {
+std::optional<ExportRange> timelineSelection(QWidget* parent, const Document& doc) {
+    const TimelineView* timeline =
+        parent != nullptr ? parent->window()->findChild<TimelineView*>() : nullptr;
+    if (timeline == nullptr) {
+        return std::nullopt;
+    }
+    const uint32_t length = doc.GetProject().settings.length;
+    const uint32_t first = std::min(timeline->state().selectionStart, length);
+    const uint32_t end = std::min(timeline->state().selectionEnd, length);
+    if (first >= end) {
+        return std::nullopt;
+    }
+    return ExportRange{first, end - first};
+}
+
+QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile,
+                      bool* selectionOnly) {
     QStringList filters;
     for (const OutputContainer& c : OutputContainers()) {
         filters << toQString(c.fileType);
@@ -96,7 +117,13 @@ QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile
     const QFileInfo project(QString::fromStdU16String(doc.PathName()));
     const QString base =
         doc.PathName().empty() ? QStringLiteral("新規プロジェクト") : project.completeBaseName();
-    if (!doc.PathName().empty()) {
+    // The folder of the last export, while it is there; else the project's own.
+    PathBuffer lastFolder{};
+    profile.ReadString(kExportSection, kFolderKey, u"", lastFolder);
+    const QString remembered = QString::fromStdU16String(std::u16string(PathView(lastFolder)));
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir()) {
+        dialog.setDirectory(remembered);
+    } else if (!doc.PathName().empty()) {
         dialog.setDirectory(project.absolutePath());
     }
     dialog.selectFile(base + QLatin1Char('.') + toQString(initial.extension));
@@ -116,8 +143,20 @@ QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile
             name->setText(text + QLatin1Char('.') + extension);
         }
     });
+    QCheckBox* selection = nullptr;
+    if (selectionOnly != nullptr) {
+        // Below the file type, across the whole dialog.
+        selection = makeCheck(&dialog, QStringLiteral("選択範囲のみ"));
+        selection->setChecked(*selectionOnly);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            grid->addWidget(selection, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
+    }
+    if (selection != nullptr) {
+        *selectionOnly = selection->isChecked();
     }
     QString path = dialog.selectedFiles().first();
     const OutputContainer& chosen = fileTypeOfFilter(dialog.selectedNameFilter());
@@ -128,24 +167,28 @@ QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile
     const OutputContainer* written = ContainerOfPath(QFile::encodeName(path).toStdString());
     profile.WriteString(kExportSection, kFileTypeKey,
                         toQString(written->extension).toStdU16String());
+    profile.WriteString(kExportSection, kFolderKey,
+                        QFileInfo(path).absolutePath().toStdU16String());
     return path;
 }
 
 bool exportAvi(QWidget* parent, Document& doc, ProfileFile& profile) {
-    // The preview pane draws afresh after the export.
-    doc.Views().preview = PreviewRequest{};
-    doc.Views().preview.pending = true;
-    const QString path = askExportPath(parent, doc, profile);
+    const std::optional<ExportRange> selection = timelineSelection(parent, doc);
+    bool selectionOnly = false;
+    const QString path = askExportPath(parent, doc, profile, selection ? &selectionOnly : nullptr);
     if (path.isEmpty()) {
         return false;
     }
     DialogCompressorChooser chooser(parent, profile,
                                     ContainerOfPath(QFile::encodeName(path).toStdString()));
-    return exportAviTo(parent, doc, path, chooser);
+    return exportAviTo(parent, doc, path, chooser, true, selectionOnly ? selection : std::nullopt);
 }
 
 bool exportAviTo(QWidget* parent, Document& doc, const QString& path, CompressorChooser& chooser,
-                 bool showPreview) {
+                 bool showPreview, std::optional<ExportRange> range) {
+    // The export runs the project's sources from its first frame on: the preview pane keeps its
+    // picture meanwhile and draws afresh after the export, however it ends.
+    const PreviewHold hold(parent, doc);
     // The export composes and keeps its run-time state with the project; it edits nothing.
     Project& project = doc.ProjectForRendering();
     ExportJob job;
@@ -159,13 +202,19 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     if (!job.writer.ChooseCompressor(chooser, ContainerOfPath(nativePath))) {
         return false;  // cancelled: no file, no message
     }
-    const ExportSettings settings = ExportSettingsOf(project);
+    ExportSettings settings = ExportSettingsOf(project);
+    const uint32_t projectLength = settings.length;
+    if (range && range->length > 0 && range->first < projectLength) {
+        settings.first = range->first;
+        settings.length = std::min(range->length, projectLength - range->first);
+    }
     // A saved, unchanged project is what the file holds: record it as the command line does, so
     // that the file can be joined with parts rendered elsewhere.
     if (!doc.PathName().empty() && !doc.IsModified() && settings.length > 0) {
         const CompressorInfo* compressor = job.writer.Writer().Compressor();
         const AviPartRecord record = RecordOfExport(
-            ToUtf8(doc.PathName()), 0, settings.length - 1, settings.length,
+            ToUtf8(doc.PathName()), settings.first, settings.first + settings.length - 1,
+            projectLength,
             compressor != nullptr ? compressor->name : std::string(kUncompressedName));
         job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
     }
@@ -179,13 +228,19 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     job.stopped = false;
     job.done = false;
     int result = QDialog::Rejected;
+    bool cancelled = false;
     {
         ExportProgressDialog dialog(parent, job, settings, composer);
         dialog.showImageCheck()->setChecked(showPreview);
         result = dialog.exec();
+        cancelled = dialog.cancelledByUser();
     }
     job.writer.Close();  // already closed on every way out; kept for safety
     choice.on = job.abortOnDrawError;
+    if (result != QDialog::Accepted && cancelled && job.writer.Failure().reason.empty()) {
+        showExportCancelled(parent, path, job.FramesWritten());
+        return false;
+    }
     if (result != QDialog::Accepted) {
         // A write that failed says which file and why; a cancel says nothing more.
         showError(parent,

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 #include "model/Document.h"
 
@@ -23,13 +24,25 @@ bool exportAvi(QWidget* parent, Document& doc, ProfileFile& profile);
 // the benchmark); the path's extension tells the kind of file. `showPreview` sets
 // "現在の画像を表示する" as the dialog opens. On success the status bar of the parent's main window
 // shows exportDoneText for ten seconds.
+// `range`, when given, limits the file to those frames of the project, as "--frames" does.
+struct ExportRange {
+    uint32_t first = 0;
+    uint32_t length = 0;
+};
 bool exportAviTo(QWidget* parent, Document& doc, const QString& path, CompressorChooser& chooser,
-                 bool showPreview = true);
+                 bool showPreview = true, std::optional<ExportRange> range = std::nullopt);
+
+// The frames of the timeline's selection in `parent`'s window, within the project; none when
+// nothing is selected.
+std::optional<ExportRange> timelineSelection(QWidget* parent, const Document& doc);
 
 // The save dialog: one filter per kind of file ("AVI ファイル (*.avi)", "MP4 ファイル (*.mp4)",
-// ...), starting with the project's name and the kind chosen last (INI "AviExport"/"FileType");
-// the chosen filter's extension is added, overwriting asked. Empty on cancel.
-QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile);
+// ...), starting with the project's name and the kind chosen last (INI "AviExport"/"FileType")
+// in the folder of the last export ("AviExport"/"Folder") or else the project's; the chosen
+// filter's extension is added, overwriting asked. Empty on cancel.
+// With `selectionOnly`, the dialog also offers "選択範囲のみ" and tells whether it was checked.
+QString askExportPath(QWidget* parent, const Document& doc, ProfileFile& profile,
+                      bool* selectionOnly = nullptr);
 
 // "作成しました: PATH (N フレーム, M 秒)", M the length of the written video.
 QString exportDoneText(const QString& path, uint32_t frames, double frameRate);

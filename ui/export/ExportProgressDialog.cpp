@@ -270,6 +270,7 @@ void ExportProgressDialog::reject() {
         QDialog::reject();
         return;
     }
+    cancelledByUser_ = true;
     if (stepping_) {
         // The writer must not close under a frame being made; the step's end does it.
         cancelPending_ = true;

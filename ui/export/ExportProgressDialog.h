@@ -49,6 +49,8 @@ class ExportProgressDialog : public QDialog {
 
     int exec() override;
     void reject() override;  // "中断", Escape and closing the window
+    // Whether the run ended because the user stopped it, rather than by an error.
+    bool cancelledByUser() const { return cancelledByUser_; }
 
     // The texts and controls, for the tests.
     QString progressText() const;
@@ -81,6 +83,7 @@ class ExportProgressDialog : public QDialog {
     bool stepping_ = false;
     bool cancelPending_ = false;
     bool finished_ = false;
+    bool cancelledByUser_ = false;
     UserPrompt* previousTimeoutTarget_ = nullptr;
     // The movie reader may ask from any thread: "タイムアウトをエラーにする" is answered at once
     // wherever the question comes from; otherwise the relay carries it to this dialog's boxes.

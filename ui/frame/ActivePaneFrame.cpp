@@ -41,7 +41,9 @@ void ActivePaneFrame::place() {
         hide();
         return;
     }
-    const QRect area(pane_->mapTo(parentWidget(), QPoint(0, 0)), pane_->size());
+    // Around the pane, in the border its slot keeps free, never over what the pane paints.
+    const QRect area = QRect(pane_->mapTo(parentWidget(), QPoint(0, 0)), pane_->size())
+                           .adjusted(-kWidth, -kWidth, kWidth, kWidth);
     setGeometry(area);
     const QRect own = rect();
     setMask(QRegion(own).subtracted(QRegion(own.adjusted(kWidth, kWidth, -kWidth, -kWidth))));

@@ -3,9 +3,10 @@
 #include <QPointer>
 #include <QWidget>
 
-// A ring in the palette's highlight colour over the edges of the active pane, the one whose
-// commands the menus run, so that the user sees where they act. It lies above the panes, takes
-// no input and follows its pane through moves of the bars and resizes of the window.
+// A ring in the palette's highlight colour around the active pane, the one whose commands the
+// menus run, so that the user sees where they act. It lies in the border that the grid keeps
+// around every pane, takes no input and follows its pane through moves of the bars and resizes
+// of the window.
 class ActivePaneFrame : public QWidget {
     Q_OBJECT
   public:

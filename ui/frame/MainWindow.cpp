@@ -21,7 +21,9 @@
 #include "ui/frame/MenuTable.h"
 #include "ui/frame/PaneFactories.h"
 #include "ui/frame/PaneGrid.h"
+#include "ui/frame/WindowPlacement.h"
 #include "ui/playback/PlaybackIcon.h"
+#include "ui/timeline/TimelineView.h"
 
 namespace {
 
@@ -89,8 +91,12 @@ MainWindow::MainWindow(PaneContext context, PaneFactory panes, QWidget* parent)
     buildToolBar();
     buildStatusBar();
     grid_ = makePaneGrid();
+    const window_placement::Bars bars = window_placement::savedBars(context_.profile);
+    grid_->setInitialBarPositions(bars.column, bars.row);
     setCentralWidget(grid_);
+    connectPanes();
     resize(960, 640);
+    window_placement::restore(*this, context_.profile);
 
     focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
                                [this](QWidget*, QWidget* now) { onFocusChanged(now); });
@@ -102,6 +108,17 @@ MainWindow::MainWindow(PaneContext context, PaneFactory panes, QWidget* parent)
 MainWindow::~MainWindow() {
     disconnect(focusConnection_);
     qApp->removeEventFilter(this);
+}
+
+void MainWindow::setDocumentTitle(const QString& title) {
+    const QString suffix = QStringLiteral(" - ") + kApplicationTitle;
+    QString marked = title;
+    if (marked.endsWith(suffix)) {
+        marked.insert(marked.size() - suffix.size(), QStringLiteral("[*]"));
+    } else {
+        marked += QStringLiteral("[*]");
+    }
+    setWindowTitle(marked);
 }
 
 void MainWindow::setDocumentCommands(CommandTarget* target) {
@@ -211,6 +228,10 @@ void MainWindow::buildStatusBar() {
     message_ = new QLabel(kReadyText, this);
     message_->setObjectName(QStringLiteral("message"));
     statusBar()->addWidget(message_, 1);
+    cursorField_ = new QLabel(this);
+    cursorField_->setObjectName(QStringLiteral("cursor"));
+    cursorField_->setToolTip(QStringLiteral("カーソルの時間 / フレーム"));
+    statusBar()->addPermanentWidget(cursorField_);
     indicators_ = new LockIndicators(this);
     statusBar()->addPermanentWidget(indicators_);
 }
@@ -224,15 +245,46 @@ PaneGrid* MainWindow::makePaneGrid() {
     return grid;
 }
 
+void MainWindow::connectPanes() {
+    cursorField_->clear();
+    for (int i = 0; i < 4; ++i) {
+        if (auto* timeline = qobject_cast<TimelineView*>(grid_->pane(i))) {
+            cursorField_->setText(timeline->cursorText());
+            connect(timeline, &TimelineView::cursorTextChanged, cursorField_, &QLabel::setText);
+        }
+    }
+}
+
+CommandTarget* MainWindow::paneFor(CommandId id) const {
+    if (id != CommandId::GoToFrame || grid_ == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; i < 4; ++i) {
+        auto* target = dynamic_cast<CommandTarget*>(grid_->pane(i));
+        CommandState state;
+        if (target != nullptr && target->commandState(id, state)) {
+            return target;
+        }
+    }
+    return nullptr;
+}
+
 void MainWindow::rebuildPanes() {
     // The old panes go before the new ones are made: a pane that keeps an option in the INI file
     // has written it by then, so the new pane reads what the user set last.
+    window_placement::Bars bars = window_placement::savedBars(context_.profile);
     if (PaneGrid* old = std::exchange(grid_, nullptr)) {
+        // The new panes stand where the user left the old ones.
+        if (old->barsSettled()) {
+            bars = {old->columnBarPosition(), old->rowBarPosition()};
+        }
         takeCentralWidget();
         delete old;
     }
     grid_ = makePaneGrid();
+    grid_->setInitialBarPositions(bars.column, bars.row);
     setCentralWidget(grid_);
+    connectPanes();
     // The pane in the place of the one that was active becomes active.
     activatePane(activeIndex_);
     refreshCommands();
@@ -303,6 +355,9 @@ bool MainWindow::commandState(CommandId id, CommandState& state) const {
             state = {true, false};
             return true;
         default: {
+            if (CommandTarget* pane = paneFor(id)) {
+                return pane->commandState(id, state);
+            }
             const CommandTarget* extra = extraCommands_.get();
             return extra != nullptr && extra->commandState(id, state);
         }
@@ -331,7 +386,9 @@ void MainWindow::runCommand(CommandId id) {
             QTimer::singleShot(0, this, &QWidget::close);
             break;
         default:
-            if (CommandTarget* extra = extraCommands_.get()) {
+            if (CommandTarget* pane = paneFor(id)) {
+                pane->runCommand(id);
+            } else if (CommandTarget* extra = extraCommands_.get()) {
                 extra->runCommand(id);
             }
             break;
@@ -377,6 +434,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (closeGuard_ && !closeGuard_()) {
         event->ignore();
         return;
+    }
+    window_placement::save(*this, context_.profile);
+    if (grid_ != nullptr) {
+        window_placement::saveBars(*grid_, context_.profile);
     }
     event->accept();
 }

@@ -54,8 +54,9 @@ class MainWindow : public QMainWindow, public CommandTarget {
     }
     // Called before every command that a menu, the toolbar, a key or executeCommand runs.
     void setBeforeCommand(std::function<void(CommandId)> hook) { beforeCommand_ = std::move(hook); }
-    // The document's title, "NAME - Kelvane".
-    void setDocumentTitle(const QString& title) { setWindowTitle(title); }
+    // The document's title, "NAME - Kelvane", with the mark of a modified project after the
+    // name ("NAME* - Kelvane" while it has unsaved changes).
+    void setDocumentTitle(const QString& title);
 
     // New panes for a new or opened project. The old panes go first, so that whatever they
     // keep in the INI file is there when the new ones read it: a rebuild never brings back an
@@ -70,6 +71,8 @@ class MainWindow : public QMainWindow, public CommandTarget {
     QAction* commandAction(CommandId id) const { return actions_.value(int(id)); }
     QToolBar* toolBar() const { return toolBar_; }
     QLabel* messagePane() const { return message_; }
+    // The timeline cursor's time and frame, "00:01.333 / 40", always in the status bar.
+    QLabel* cursorField() const { return cursorField_; }
     LockIndicators* lockIndicators() const { return indicators_; }
     const CommandRouter& router() const { return router_; }
 
@@ -95,6 +98,10 @@ class MainWindow : public QMainWindow, public CommandTarget {
     void buildStatusBar();
     void showRecentFiles();
     PaneGrid* makePaneGrid();
+    // The status bar's cursor field and the window-wide commands follow the new panes.
+    void connectPanes();
+    // The pane other than the active one that runs `id` (the timeline's "移動"), or null.
+    CommandTarget* paneFor(CommandId id) const;
     void onFocusChanged(QWidget* now);
     void cyclePane(int step);
 
@@ -107,6 +114,7 @@ class MainWindow : public QMainWindow, public CommandTarget {
     std::array<QAction*, 4> recentActions_{};
     QToolBar* toolBar_ = nullptr;
     QLabel* message_ = nullptr;
+    QLabel* cursorField_ = nullptr;
     LockIndicators* indicators_ = nullptr;
     PaneGrid* grid_ = nullptr;
     int activeIndex_ = 0;

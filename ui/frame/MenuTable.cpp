@@ -41,7 +41,8 @@ const std::vector<MenuSpec>& menuTable() {
           item(CommandId::ZoomIn, "拡大(&I)", "I"), item(CommandId::ZoomOut, "縮小(&O)", "O"),
           item(CommandId::AutoExtend, "自動拡張(&E)"),
           item(CommandId::ScaleMarks, "目盛りの設定(&M)..."),
-          item(CommandId::PlayStop, "再生(&L)", "Space"), separator(),
+          item(CommandId::PlayStop, "再生(&L)", "Space"),
+          item(CommandId::GoToFrame, "移動(&G)...", "Ctrl+G"), separator(),
           item(CommandId::ViewToolBar, "ツール バー(&T)"),
           item(CommandId::ViewStatusBar, "ステータス バー(&S)"),
           item(CommandId::WindowSplit, "分割(&P)")}},
@@ -90,6 +91,8 @@ QList<QKeySequence> acceleratorsFor(CommandId id) {
             return {QKeySequence(Qt::CTRL | Qt::Key_O)};
         case CommandId::FileSave:
             return {QKeySequence(Qt::CTRL | Qt::Key_S)};
+        case CommandId::GoToFrame:
+            return {QKeySequence(Qt::CTRL | Qt::Key_G)};
         case CommandId::NextPane:
             return {QKeySequence(Qt::Key_F6)};
         case CommandId::PreviousPane:

@@ -11,6 +11,19 @@
 namespace {
 // How far one arrow key moves a bar in the keyboard split.
 constexpr int kSplitStep = 8;
+
+// Every pane sits inside a border as wide as the active pane's frame, and the frame is drawn in
+// that border: the pane's own outer pixels (the cursor at frame 0, the ruler's first column, the
+// preview's edges) stay visible whether the pane is active or not.
+QWidget* framedSlot(QWidget* pane) {
+    auto* slot = new QWidget;
+    auto* layout = new QVBoxLayout(slot);
+    layout->setContentsMargins(ActivePaneFrame::kWidth, ActivePaneFrame::kWidth,
+                               ActivePaneFrame::kWidth, ActivePaneFrame::kWidth);
+    layout->setSpacing(0);
+    layout->addWidget(pane);
+    return slot;
+}
 }  // namespace
 
 PaneGrid::PaneGrid(const std::array<QWidget*, 4>& panes, QWidget* parent)
@@ -20,8 +33,8 @@ PaneGrid::PaneGrid(const std::array<QWidget*, 4>& panes, QWidget* parent)
     for (int row = 0; row < 2; ++row) {
         QSplitter* columns = new QSplitter(Qt::Horizontal, rows_);
         columns->setChildrenCollapsible(false);
-        columns->addWidget(panes_[size_t(row * 2)]);
-        columns->addWidget(panes_[size_t(row * 2 + 1)]);
+        columns->addWidget(framedSlot(panes_[size_t(row * 2)]));
+        columns->addWidget(framedSlot(panes_[size_t(row * 2 + 1)]));
         columns->setStretchFactor(1, 1);
         columns_[size_t(row)] = columns;
         connect(columns, &QSplitter::splitterMoved, this,
@@ -84,7 +97,7 @@ void PaneGrid::resizeEvent(QResizeEvent* event) {
     // Layouts before the window is shown may pass through tiny sizes; the sizes hold from the
     // first size the user sees on.
     if (!sized_ && width() > 0 && height() > 0) {
-        setBarPositions(kFirstColumnWidth, kFirstRowHeight);
+        setBarPositions(initialColumn_, initialRow_);
         sized_ = isVisible();
     }
 }

@@ -23,6 +23,14 @@ class PaneGrid : public QWidget {
     // The pane holding `widget`, or -1 when it lies in none of them.
     int paneIndexOf(const QWidget* widget) const;
 
+    // The bars' places once the grid first shows, instead of the first row's and column's
+    // default sizes (a negative value keeps the default).
+    void setInitialBarPositions(int column, int row) {
+        initialColumn_ = column >= 0 ? column : kFirstColumnWidth;
+        initialRow_ = row >= 0 ? row : kFirstRowHeight;
+    }
+    // Whether the bars stand where the user sees them (the grid has been shown at its size).
+    bool barsSettled() const { return sized_; }
     int columnBarPosition() const;
     int rowBarPosition() const;
     void setBarPositions(int column, int row);
@@ -48,6 +56,8 @@ class PaneGrid : public QWidget {
     std::array<QSplitter*, 2> columns_;
     ActivePaneFrame* activeFrame_;
     bool sized_ = false;
+    int initialColumn_ = kFirstColumnWidth;
+    int initialRow_ = kFirstRowHeight;
     bool splitting_ = false;
     int savedColumn_ = 0;
     int savedRow_ = 0;

@@ -118,11 +118,24 @@ void FileListView::postPreview() {
 void FileListView::mousePressEvent(QMouseEvent* event) {
     doc_.endDrag();
     setFocus(Qt::MouseFocusReason);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton && index.isValid()) {
+        // As list controls do: the row under the pointer becomes current, so that the menu's
+        // commands act on what the user pointed at. A marked row keeps the other marks with it.
+        const uint32_t id = model_->idAt(index.row());
+        if (selection_.marks.test(id)) {
+            selection_.cursor = id;
+            showMarks();
+        } else {
+            pressRow(id, Qt::NoModifier);
+        }
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         event->accept();
         return;
     }
-    const QModelIndex index = indexAt(event->position().toPoint());
     if (!index.isValid()) {
         selection_.marks.reset();
         showMarks();

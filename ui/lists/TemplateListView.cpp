@@ -84,6 +84,19 @@ void TemplateListView::mousePressEvent(QMouseEvent* event) {
     doc_.endDrag();
     setFocus(Qt::MouseFocusReason);
     const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton && index.isValid()) {
+        // As list controls do: the row under the pointer becomes current; a selected row keeps
+        // the rest of the selection with it.
+        const uint32_t slot = uint32_t(index.row());
+        if (selected(slot)) {
+            current_ = slot;
+            showFlags();
+        } else {
+            choose(slot);
+        }
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !index.isValid()) {
         event->accept();
         return;

@@ -5,5 +5,5 @@
 class QStyle;
 
 // The toolbar's picture of "再生/停止": start while stopped, stop while playing; from the
-// desktop's icon theme, from Qt's style where the theme has none.
+// desktop's icon theme, or drawn in the text colour where the theme has none.
 QIcon playbackIcon(bool playing, const QStyle* style);

@@ -2,9 +2,13 @@
 
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
+#include <utility>
 
 #include "model/DocumentMessages.h"
+#include "model/TimelineCommands.h"
 #include "platform/FailureNote.h"
 #include "platform/UserPrompt.h"
 #include "ui/lists/ListRowDelegate.h"
@@ -48,9 +52,21 @@ bool PreviewView::showsComposition() const {
     return kind == PreviewKind::TrackAtFrame || kind == PreviewKind::AllTracksAtFrame;
 }
 
+void PreviewView::holdPicture(bool hold) {
+    if (hold == holdsPicture()) {
+        return;
+    }
+    held_ = hold ? grab() : QPixmap();
+    update();
+}
+
 void PreviewView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect pane = rect();
+    if (!held_.isNull()) {
+        painter.drawPixmap(pane, held_);
+        return;
+    }
     painter.fillRect(pane, palette().color(QPalette::Base));
     if (!preview_.on()) {
         return;
@@ -80,6 +96,19 @@ void PreviewView::paintEvent(QPaintEvent*) {
     if (picture.failed) {
         painter.drawText(pane, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          QString::fromUtf8(kDrawFailed));
+    }
+    if (const std::optional<QPolygonF> outline = dragOutline()) {
+        QPolygonF shown;
+        for (const QPointF& corner : *outline) {
+            shown << panePoint(corner);
+        }
+        // Dark dashes over a light line: seen on any picture.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawPolygon(shown);
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawPolygon(shown);
     }
     // A failed request is shown once; later paints show nothing until a new request comes.
     doc_.previewServed(picture.failed);
@@ -175,14 +204,114 @@ void PreviewView::contextMenuEvent(QContextMenuEvent* event) {
                   {CommandId::KeepAspect, "縦横比を保持(&K)"}});
 }
 
+QRect PreviewView::pictureRect() const {
+    const ProjectSettings& settings = doc_.project().settings;
+    const QSize size(int(settings.width), int(settings.height));
+    return keepAspect_.on() ? fittedRect(size, rect()) : rect();
+}
+
+std::optional<QPointF> PreviewView::outputPoint(QPoint panePoint) const {
+    const ProjectSettings& settings = doc_.project().settings;
+    const QRect picture = pictureRect();
+    if (!preview_.on() || !showsComposition() || playbackFrame_ != nullptr || holdsPicture() ||
+        picture.isEmpty() || settings.width == 0 || settings.height == 0) {
+        return std::nullopt;
+    }
+    // The centre of the pane pixel, in output pixels.
+    return QPointF((panePoint.x() + 0.5 - picture.x()) * settings.width / picture.width(),
+                   (panePoint.y() + 0.5 - picture.y()) * settings.height / picture.height());
+}
+
+QPointF PreviewView::panePoint(QPointF output) const {
+    const ProjectSettings& settings = doc_.project().settings;
+    const QRect picture = pictureRect();
+    return QPointF(picture.x() + output.x() * picture.width() / std::max(1u, settings.width),
+                   picture.y() + output.y() * picture.height() / std::max(1u, settings.height));
+}
+
+std::optional<QPolygonF> PreviewView::dragOutline() const {
+    if (!move_) {
+        return std::nullopt;
+    }
+    return move_->footprint.outline.translated(move_->by);
+}
+
 void PreviewView::mousePressEvent(QMouseEvent* event) {
     doc_.endDrag();
-    QWidget::mousePressEvent(event);
+    const QPoint at = event->position().toPoint();
+    const std::optional<QPointF> point = outputPoint(at);
+    if (event->button() != Qt::LeftButton || !point || !pictureRect().contains(at)) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const PreviewRequest request = doc_.previewRequest();
+    std::optional<uint32_t> onlyTrack;
+    if (request.kind == PreviewKind::TrackAtFrame) {
+        onlyTrack = request.track;
+    } else if (event->modifiers() & Qt::AltModifier) {
+        onlyTrack = currentTrack_ ? currentTrack_() : std::nullopt;
+        if (!onlyTrack) {
+            return;
+        }
+    }
+    std::optional<EventFootprint> hit =
+        eventUnder(doc_.project(), request.frame, *point, onlyTrack);
+    if (hit) {
+        move_ = EventMove{std::move(*hit), *point, QPointF()};
+        setCursor(Qt::SizeAllCursor);
+        update();
+    }
+    event->accept();
+}
+
+void PreviewView::mouseMoveEvent(QMouseEvent* event) {
+    if (!move_ || !(event->buttons() & Qt::LeftButton)) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    const std::optional<QPointF> point = outputPoint(event->position().toPoint());
+    if (point) {
+        const QPointF by =
+            constrainedMove(*point - move_->from, (event->modifiers() & Qt::ShiftModifier) != 0);
+        // Whole output pixels, as the event dialog shows positions.
+        move_->by = QPointF(std::round(by.x()), std::round(by.y()));
+        update();
+    }
+    event->accept();
 }
 
 void PreviewView::mouseReleaseEvent(QMouseEvent* event) {
     doc_.endDrag();
+    if (move_ && event->button() == Qt::LeftButton) {
+        endDrag(true);
+        event->accept();
+        return;
+    }
     QWidget::mouseReleaseEvent(event);
+}
+
+void PreviewView::focusOutEvent(QFocusEvent* event) {
+    endDrag(false);
+    QWidget::focusOutEvent(event);
+}
+
+void PreviewView::endDrag(bool apply) {
+    if (!move_) {
+        return;
+    }
+    const EventMove move = *std::exchange(move_, std::nullopt);
+    unsetCursor();
+    update();
+    if (apply && !move.by.isNull()) {
+        // The moved event alone becomes selected on its track, so that the event dialog opens on
+        // it; the move itself is one edit of the selection.
+        const uint32_t index = move.footprint.index;
+        TimelineCommands& timeline = doc_.document().Timeline();
+        timeline.Select(move.footprint.track,
+                        [index](uint32_t i, const TrackEvent&) { return i == index; });
+        timeline.EditSelected(
+            move.footprint.track, [by = move.by](TrackEvent& e) { moveEventBy(e, by); }, false);
+    }
 }
 
 }  // namespace kelvane

@@ -17,6 +17,8 @@ DocumentSession::DocumentSession(UiDocument& document, kelvane::UserPrompt& prom
     title_ = observers.OnTitleChanged([this](const std::u16string& title) {
         emit titleChanged(QString::fromStdU16String(title));
     });
+    modified_ =
+        observers.OnModifiedChanged([this](bool modified) { emit modifiedChanged(modified); });
 }
 
 DocumentSession::~DocumentSession() {
@@ -25,6 +27,13 @@ DocumentSession::~DocumentSession() {
 
 void DocumentSession::setRebuildPanes(std::function<void()> rebuild) {
     document_.SetRebuildViewsHandler(std::move(rebuild));
+}
+
+QString DocumentSession::relinkedText(size_t count) {
+    return QStringLiteral(
+               "%1 "
+               "個のファイルを新しい場所から読み込みました。保存すると新しい場所が記録されます。")
+        .arg(count);
 }
 
 QString DocumentSession::path() const {
@@ -57,7 +66,16 @@ bool DocumentSession::openDocument(const QString& path) {
         return false;
     }
     recentFiles_.add(full);
+    reportRelinked();
     return true;
+}
+
+void DocumentSession::reportRelinked() {
+    const size_t relinked = relinkedCount_ ? relinkedCount_() : 0;
+    if (relinked > 0) {
+        document_.SetModified(true);
+        emit statusMessage(relinkedText(relinked));
+    }
 }
 
 bool DocumentSession::openWithDialog() {
@@ -81,6 +99,7 @@ bool DocumentSession::openRecent(int index) {
         return false;
     }
     recentFiles_.add(path);
+    reportRelinked();
     return true;
 }
 

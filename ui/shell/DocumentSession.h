@@ -39,6 +39,13 @@ class DocumentSession : public QObject, public CommandTarget {
         projectSettings_ = std::move(show);
     }
     void setExportDialog(std::function<void()> show) { exportDialog_ = std::move(show); }
+    // How many media files the last read found in a new place (relinked): after an open that
+    // relinked some, the status bar says how many and the project counts as changed, so that
+    // the new places are saved.
+    void setRelinkedCount(std::function<size_t()> count) { relinkedCount_ = std::move(count); }
+
+    // "N 個のファイルを新しい場所から読み込みました。…"
+    static QString relinkedText(size_t count);
 
     UiDocument& document() { return document_; }
     // Empty for a project never saved.
@@ -70,9 +77,14 @@ class DocumentSession : public QObject, public CommandTarget {
     void titleChanged(const QString& title);
     // The document changed in a way that may change command states.
     void documentUpdated();
+    // The project's modified flag changed: the title's mark follows it.
+    void modifiedChanged(bool modified);
+    // A message for the status bar.
+    void statusMessage(const QString& text);
 
   private:
     bool saveTo(const QString& path);
+    void reportRelinked();
 
     UiDocument& document_;
     kelvane::UserPrompt& prompt_;
@@ -81,6 +93,8 @@ class DocumentSession : public QObject, public CommandTarget {
     kelvane::Subscription updates_;
     kelvane::Subscription history_;
     kelvane::Subscription title_;
+    kelvane::Subscription modified_;
     std::function<void()> projectSettings_;
     std::function<void()> exportDialog_;
+    std::function<size_t()> relinkedCount_;
 };

@@ -1,6 +1,7 @@
 #include "ui/shell/Shell.h"
 
 #include <QApplication>
+#include <QStatusBar>
 #include "app/ProcessState.h"
 #include "media/TimeoutQuery.h"
 
@@ -63,6 +64,12 @@ Shell::Shell(kelvane::ProcessState& process)
     window_->setDocumentTitle(session_->title());
     QObject::connect(session_.get(), &DocumentSession::titleChanged, window_.get(),
                      &MainWindow::setDocumentTitle);
+    session_->setRelinkedCount([this] { return services_.LastRelinkedCount(); });
+    QObject::connect(session_.get(), &DocumentSession::statusMessage, window_.get(),
+                     [this](const QString& text) { window_->statusBar()->showMessage(text); });
+    window_->setWindowModified(session_->isModified());
+    QObject::connect(session_.get(), &DocumentSession::modifiedChanged, window_.get(),
+                     &QWidget::setWindowModified);
     QObject::connect(session_.get(), &DocumentSession::documentUpdated, window_.get(),
                      &MainWindow::refreshCommands);
 }

@@ -20,6 +20,7 @@ bool TimelineView::commandState(CommandId id, CommandState& state) const {
         case CommandId::EditSelectAll:
         case CommandId::Properties:
         case CommandId::ScaleMarks:
+        case CommandId::GoToFrame:
             return true;
         case CommandId::PreviewToggle:
             state.checked = state_.preview;
@@ -80,6 +81,9 @@ void TimelineView::runCommand(CommandId id) {
         case CommandId::ScaleMarks:
             editScaleMarks();
             break;
+        case CommandId::GoToFrame:
+            goToFrame();
+            break;
         default:
             return;
     }
@@ -122,24 +126,34 @@ QMenu* TimelineView::createContextMenu(QWidget* parent) {
     return menu;
 }
 
+// Zooming keeps the cursor where it stands on screen; a cursor out of view is brought to the
+// middle of the pane.
 void TimelineView::zoomIn() {
     if (state_.zoom <= kMinZoom) {
         return;
     }
-    const int64_t left = scrollX();
+    const int64_t offset = frameToX(state_.cursor, state_.zoom) - scrollX();
     state_.zoom /= 2;
     relayout();
-    scrollToLeft(left * 2);
+    anchorZoom(state_.cursor, offset);
 }
 
 void TimelineView::zoomOut() {
     if (state_.zoom >= kMaxZoom) {
         return;
     }
-    const int64_t left = scrollX();
-    scrollToLeft(left / 2);
+    const int64_t offset = frameToX(state_.cursor, state_.zoom) - scrollX();
     state_.zoom *= 2;
     relayout();
+    anchorZoom(state_.cursor, offset);
+}
+
+void TimelineView::anchorZoom(uint32_t frame, int64_t offset) {
+    const int64_t width = viewport()->width();
+    if (offset < 0 || offset >= width) {
+        offset = width / 2;
+    }
+    scrollToLeft(frameToX(frame, state_.zoom) - offset);
 }
 
 void TimelineView::editScaleMarks() {

@@ -15,6 +15,13 @@ void TimelineView::keyPressEvent(QKeyEvent* event) {
             event->accept();
             invalidateCursorArea();
             return;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            // The first frame and the last one (length - 1), not the end line past it.
+            moveCursorTo(event->key() == Qt::Key_Home || doc_.length() == 0 ? 0
+                                                                            : doc_.length() - 1);
+            event->accept();
+            return;
         case Qt::Key_Up:
             if (shift) {
                 state_.currentTrack = state_.currentTrack == 0 ? 0 : state_.currentTrack - 1;

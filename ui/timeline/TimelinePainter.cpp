@@ -103,7 +103,9 @@ void TimelinePainter::paint(QPainter& painter, const TimelineState& state,
             paintEventGhosts(painter, a, *request.drag.eventShift);
         }
         paintRuler(painter, a);
-    } else if (doc.track(state.currentTrack).HasArray()) {
+    } else {
+        // A track without events still gets its ruler, lane and title: the user must see which
+        // track the detail view shows even when there is nothing on it yet.
         paintRuler(painter, a);
         paintDetail(painter, a);
         if (request.drag.eventShift) {

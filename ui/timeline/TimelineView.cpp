@@ -9,7 +9,9 @@
 #include <QScrollBar>
 
 #include "model/Document.h"
+#include "model/TimeFormat.h"
 #include "platform/ProfileFile.h"
+#include "ui/timeline/GoToFrameDialog.h"
 
 using namespace timeline;
 
@@ -93,6 +95,7 @@ void TimelineView::onDocumentUpdate() {
     const uint32_t count = doc_.track(state_.currentTrack).Count();
     state_.currentEvent = count == 0 ? 0 : std::min(state_.currentEvent, count - 1);
     relayout();
+    noteCursor();  // the rate may have changed
 }
 
 void TimelineView::resizeEvent(QResizeEvent* event) {
@@ -164,10 +167,12 @@ void TimelineView::followPlayback(uint32_t frame, bool keepSelection) {
         // drawn moves, the old cursor with it, so all of it is drawn again.
         scrollToLeft(x);
         viewport()->update();
+        noteCursor();
         return;
     }
     if (state_.mode != Mode::AllTracks) {
         viewport()->update();
+        noteCursor();
         return;
     }
     // The cursor's triangle is seven pixels wide about its line, all of it in the ruler.
@@ -178,6 +183,50 @@ void TimelineView::followPlayback(uint32_t frame, bool keepSelection) {
     };
     strip(oldX);
     strip(x - scrollX());
+    noteCursor();
+}
+
+QString TimelineView::cursorText() const {
+    return QString::fromStdU16String(kelvane::FormatFrameTime(state_.cursor, doc_.frameRate())) +
+           QStringLiteral(" / ") + QString::number(state_.cursor);
+}
+
+void TimelineView::noteCursor() {
+    const QString text = cursorText();
+    if (text != shownCursor_) {
+        shownCursor_ = text;
+        emit cursorTextChanged(text);
+    }
+}
+
+bool TimelineView::event(QEvent* event) {
+    const bool handled = QAbstractScrollArea::event(event);
+    noteCursor();
+    return handled;
+}
+
+bool TimelineView::viewportEvent(QEvent* event) {
+    const bool handled = QAbstractScrollArea::viewportEvent(event);
+    if (event->type() != QEvent::Paint) {
+        noteCursor();
+    }
+    return handled;
+}
+
+void TimelineView::moveCursorTo(uint32_t frame) {
+    state_.cursor = std::min(frame, doc_.length());
+    state_.selectionStart = state_.selectionEnd = state_.cursor;
+    postFramePreview();
+    keepVisible(frameToX(state_.cursor, state_.zoom));
+    invalidateCursorArea();
+    noteCursor();
+}
+
+void TimelineView::goToFrame() {
+    GoToFrameDialog dialog(state_.cursor, doc_.length(), doc_.frameDuration(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        moveCursorTo(dialog.frame());
+    }
 }
 
 void TimelineView::invalidateCursorArea() {

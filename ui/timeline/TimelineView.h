@@ -59,7 +59,21 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     // Paints the given window rectangle (for benchmarks and screenshots).
     void paintInto(QPainter& painter, const QRect& exposed);
 
+    // The cursor as the status bar shows it: its time and its frame, "00:01.333 / 40".
+    QString cursorText() const;
+    // Puts the cursor on `frame` (at most the project's length), as a click on the ruler there
+    // would: the empty selection goes with it, the frame is previewed and scrolled into view.
+    void moveCursorTo(uint32_t frame);
+    // "移動": asks for a time or a frame and moves the cursor there.
+    void goToFrame();
+
+  signals:
+    // The cursor's text changed: the cursor moved, or the project's rate changed under it.
+    void cursorTextChanged(const QString& text);
+
   protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -87,6 +101,10 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     // With all tracks shown the cursor and the range live in the ruler alone; the detail mode
     // lists the events from the cursor on, so all of it changes.
     void invalidateCursorArea();
+    // Tells the status bar when the cursor's text changed; called after every input event.
+    void noteCursor();
+    // Scrolls so that `frame` is `offset` pixels from the left edge after a zoom change.
+    void anchorZoom(uint32_t frame, int64_t offset);
 
     // editing
     void pressEvents(QMouseEvent* event);
@@ -120,4 +138,5 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     std::optional<timeline::EventDrag> eventDrag_;
     uint32_t dragFrame_ = 0;  // the frame under the pointer during a drag
     std::function<void()> commandsChanged_;
+    QString shownCursor_;
 };

@@ -20,6 +20,7 @@
 #include "ui/frame/PaneGrid.h"
 #include "ui/preview/PreviewImageFile.h"
 #include "ui/shell/AboutDialog.h"
+#include "ui/timeline/GoToFrameDialog.h"
 #include "ui/timeline/ScaleMarksDialog.h"
 
 using namespace kelvane;
@@ -126,6 +127,9 @@ class DialogScreenshotsTest : public QObject {
         timeline::ScaleMarksDialog marks(4, 1, nullptr);
         shoot(marks, QStringLiteral("scale_marks"));
 
+        timeline::GoToFrameDialog goTo(45, 300, 333333, nullptr);
+        shoot(goTo, QStringLiteral("go_to_frame"));
+
         AboutDialog about(nullptr);
         shoot(about, QStringLiteral("about"));
         // The caption fits its title bar.
@@ -170,6 +174,33 @@ class DialogScreenshotsTest : public QObject {
         window.activatePane(1);
         QCoreApplication::processEvents();
         QVERIFY(window.grab().save(folder() + u'/' + scaled(QStringLiteral("window")) +
+                                   QStringLiteral(".png")));
+
+        // The active pane's frame lies around the pane, never over it: every pane paints the
+        // same pixels whether it is active or not (the timeline's frame-0 cursor runs down its
+        // left edge, the preview's picture reaches its edges).
+        PaneGrid* grid = window.paneGrid();
+        auto paneShots = [&] {
+            const QImage whole = window.grab().toImage();
+            const qreal ratio = whole.devicePixelRatio();
+            std::array<QImage, 4> shots;
+            for (int i = 0; i < 4; ++i) {
+                const QWidget* pane = grid->pane(i);
+                const QRect area(pane->mapTo(&window, QPoint(0, 0)), pane->size());
+                shots[size_t(i)] = whole.copy(QRect((QPointF(area.topLeft()) * ratio).toPoint(),
+                                                    (QSizeF(area.size()) * ratio).toSize()));
+            }
+            return shots;
+        };
+        const auto withFileListActive = paneShots();
+        for (int active : {0, 3}) {
+            window.activatePane(active);
+            QCoreApplication::processEvents();
+            const auto shots = paneShots();
+            QCOMPARE(shots[size_t(active)], withFileListActive[size_t(active)]);
+        }
+        QVERIFY(window.grab().save(folder() + u'/' +
+                                   scaled(QStringLiteral("window_timeline_active")) +
                                    QStringLiteral(".png")));
     }
 };

@@ -44,6 +44,18 @@ class EffectSelectionTest : public QObject {
         dialogs::answerModal(QStringLiteral("効果の選択"),
                              [](QWidget* window) { static_cast<QDialog*>(window)->reject(); });
         QCOMPARE(chooseEffect(nullptr, module, QString(), QString()), module);
+
+        // An empty field lists the default module's effects and names that module.
+        int defaultCount = 0;
+        dialogs::answerModal(QStringLiteral("効果の選択"), [&](QWidget* window) {
+            auto* effects = window->findChild<QComboBox*>(QStringLiteral("効果"));
+            defaultCount = effects->count();
+            effects->setCurrentIndex(effects->findText(QStringLiteral("色の反転")));
+            static_cast<QDialog*>(window)->accept();
+        });
+        const QString chosen = chooseEffect(nullptr, QString(), QString(), QString());
+        QCOMPARE(defaultCount, 10);
+        QVERIFY2(chosen.endsWith(QStringLiteral("effect.so>色の反転")), qPrintable(chosen));
     }
 
     void theFilterNarrowsTheListInModuleOrder() {

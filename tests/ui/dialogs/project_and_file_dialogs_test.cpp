@@ -1,6 +1,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontDatabase>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,6 +13,7 @@
 #include "model/Document.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/dialogs/FilePropertiesDialog.h"
+#include "ui/dialogs/FontChoices.h"
 #include "ui/dialogs/ModalAnswer.h"
 #include "ui/dialogs/ProjectPropertiesDialog.h"
 #include "ui/dialogs/PropertyDialogs.h"
@@ -194,6 +197,49 @@ class ProjectAndFileDialogsTest : public QObject {
         setField(&dialog, QStringLiteral("ファイルID"), QStringLiteral("1024"));
         QCOMPARE(dialog.readControls()->message,
                  QStringLiteral("0 から 1023 までの整数を入力してください。"));
+    }
+
+    // A new text starts legible: a Japanese Gothic face, the Japanese character set, 48 px; the
+    // project dialog tells the length in seconds as it is typed.
+    void newTextsAndLengthsStartAsPeopleExpect() {
+        const LogFont preferred = defaultTextFont(
+            {{QStringLiteral("Latin"), 0, QStringLiteral("Math Symbols")},
+             {QStringLiteral("Japanese"), 128, QStringLiteral("Some Mincho")},
+             {QStringLiteral("Japanese"), 128, QStringLiteral("Noto Sans CJK JP")}});
+        QCOMPARE(faceOf(preferred), QStringLiteral("Noto Sans CJK JP"));
+        QCOMPARE(preferred.charSet, uint8_t(128));
+        QCOMPARE(preferred.height, 48);
+        QCOMPARE(preferred.weight, 400);
+        const LogFont anyJapanese =
+            defaultTextFont({{QStringLiteral("Latin"), 0, QStringLiteral("Math Symbols")},
+                             {QStringLiteral("Japanese"), 128, QStringLiteral("Some Mincho")}});
+        QCOMPARE(faceOf(anyJapanese), QStringLiteral("Some Mincho"));
+        QCOMPARE(defaultTextFont({}).charSet, uint8_t(128));
+
+        // "ファイルの追加" opens the dialog on a free slot with that font.
+        DocumentFixture f;
+        QString size;
+        QString script;
+        answerModal(QStringLiteral("ファイルのプロパティ"), [&](QWidget* dialog) {
+            size = dialog->findChild<QLineEdit*>(QStringLiteral("サイズ"))->text();
+            script = dialog->findChild<QComboBox*>(QStringLiteral("言語"))->currentText();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        FileSelection selection;
+        editFileProperties(nullptr, f.doc, 5, selection);
+        QCOMPARE(size, QStringLiteral("48"));
+        QCOMPARE(script, QFontDatabase::writingSystemName(QFontDatabase::Japanese));
+
+        ProjectSettingsForm form = f.doc.Settings().FormForDialog();
+        ProjectPropertiesDialog dialog(nullptr, form);
+        QCOMPARE(dialog.lengthSecondsText(), QStringLiteral("= 30.000 秒"));  // 900 at 30 fps
+        setField(&dialog, QStringLiteral("動画の長さ"), QStringLiteral("0:02.5"));
+        QCOMPARE(dialog.lengthSecondsText(), QStringLiteral("= 2.500 秒"));
+        setField(&dialog, QStringLiteral("フレームレート"), QStringLiteral("60"));
+        setField(&dialog, QStringLiteral("動画の長さ"), QStringLiteral("90"));
+        QCOMPARE(dialog.lengthSecondsText(), QStringLiteral("= 1.500 秒"));
+        setField(&dialog, QStringLiteral("動画の長さ"), QStringLiteral("x"));
+        QCOMPARE(dialog.lengthSecondsText(), QStringLiteral("= ? 秒"));
     }
 
     void fileDialogEnablesTheColourOnlyForATransparentFile() {

@@ -28,6 +28,9 @@
 #include "ui/export/CompressorDialog.h"
 #include "ui/export/ExportCommand.h"
 #include "ui/export/ExportProgressDialog.h"
+#include "ui/preview/PreviewView.h"
+#include "ui/timeline/TimelineGeometry.h"
+#include "ui/timeline/TimelineView.h"
 
 using namespace kelvane;
 
@@ -75,9 +78,10 @@ struct ExportFixture {
     }
 
     // The same export without a window, as the command-line tool runs it.
-    QByteArray reference(const std::string& codec, uint32_t length) {
+    QByteArray reference(const std::string& codec, uint32_t length, uint32_t first = 0) {
         const QString path = dir.filePath(QStringLiteral("reference.avi"));
         ExportSettings settings = ExportSettingsOf(doc.GetProject());
+        settings.first = first;
         settings.length = length;
         ProjectFrameComposer composer(doc.ProjectForRendering());
         NamedCompressorChooser chooser(codec);
@@ -140,10 +144,13 @@ class ExportDialogTest : public QObject {
         QVERIFY(f.prompt.errors.empty());
     }
 
+    // "中断" is no error: the box says so with the information icon and names the file left.
     void abortAfterFiveFramesLeavesAValidFileOfFive() {
         ExportFixture f;
+        QMainWindow window;
         QString progressAtStart;
         QString message;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
         onProgressDialog([&](ExportProgressDialog* dialog) {
             progressAtStart = dialog->progressText();
             connect(dialog, &ExportProgressDialog::frameWritten, dialog, [dialog](uint32_t n) {
@@ -152,14 +159,19 @@ class ExportDialogTest : public QObject {
                 }
             });
         });
-        dialogs::answerModal(QStringLiteral("エラー"), [&](QWidget* box) {
+        dialogs::answerModal(QStringLiteral("Kelvane"), [&](QWidget* box) {
             message = dialogs::messageText(box);
+            icon = static_cast<QMessageBox*>(box)->icon();
             static_cast<QDialog*>(box)->accept();
         });
         const QString path = f.dir.filePath(QStringLiteral("aborted.avi"));
         NamedCompressorChooser chooser{std::string(kUncompressedName)};
-        QVERIFY(!exportAviTo(nullptr, f.doc, path, chooser));
-        QCOMPARE(message, QStringLiteral("エラーまたはキャンセル操作によって中断されました。"));
+        QVERIFY(!exportAviTo(&window, f.doc, path, chooser));
+        const QString partial = QStringLiteral("途中までのファイル: %1 (5 フレーム)").arg(path);
+        QCOMPARE(message,
+                 QStringLiteral("エラーまたはキャンセル操作によって中断されました。\n") + partial);
+        QCOMPARE(icon, QMessageBox::Information);
+        QVERIFY(window.statusBar()->currentMessage().endsWith(partial));
         QVERIFY(progressAtStart.startsWith(QStringLiteral("現在位置 00:00.000")));
         QVERIFY(progressAtStart.contains(QStringLiteral("進捗度 0%")));
         QVERIFY(progressAtStart.endsWith(QStringLiteral("推定残り時間 00:00.000")));
@@ -291,6 +303,7 @@ class ExportDialogTest : public QObject {
         QVERIFY(
             f.doc.SaveDocument(f.dir.filePath(QStringLiteral("myproject.xqm")).toStdU16String()));
         ProfileFile profile(f.dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("out")));
         QStringList filters;
         QString first;
         QString afterFilter;
@@ -304,6 +317,8 @@ class ExportDialogTest : public QObject {
             emit types->activated(1);  // as a click on the MP4 filter
             afterFilter = name->text();
             shoot(dialog, QStringLiteral("export_save_dialog"));
+            dialog->setDirectory(f.dir.filePath(QStringLiteral("out")));
+            name->setText(afterFilter);
             static_cast<QDialog*>(dialog)->accept();
         });
         const QString path = askExportPath(nullptr, f.doc, profile);
@@ -314,15 +329,19 @@ class ExportDialogTest : public QObject {
                                        QStringLiteral("WebM ファイル (*.webm)")}));
         QCOMPARE(first, QStringLiteral("myproject.avi"));
         QCOMPARE(afterFilter, QStringLiteral("myproject.mp4"));
-        QCOMPARE(path, f.dir.filePath(QStringLiteral("myproject.mp4")));
+        QCOMPARE(path, f.dir.filePath(QStringLiteral("out/myproject.mp4")));
 
+        // The next export starts in the folder of this one.
         QString again;
+        QString folder;
         dialogs::answerModal(QStringLiteral("名前を付けて保存"), [&](QWidget* window) {
             again = window->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+            folder = static_cast<QFileDialog*>(window)->directory().absolutePath();
             static_cast<QDialog*>(window)->reject();
         });
         QVERIFY(askExportPath(nullptr, f.doc, profile).isEmpty());
         QCOMPARE(again, QStringLiteral("myproject.mp4"));
+        QCOMPARE(folder, QDir(f.dir.filePath(QStringLiteral("out"))).absolutePath());
     }
 
     // "ビデオの圧縮" lists the kind's codecs, its default first, enables the quality only where
@@ -365,6 +384,104 @@ class ExportDialogTest : public QObject {
                  std::string("prores"));
         QCOMPARE(loadCompressorSelection(profile, ContainerOfPath("x.webm")).name,
                  std::string("vp9"));
+    }
+
+    // "選択範囲のみ" is offered while the timeline has a selection, and writes the frames of the
+    // selection: the same file as "--frames" of those frames.
+    void theSelectionAloneIsExportedLikeARangeOfFrames() {
+        ExportFixture f;
+        ProfileFile profile(f.dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        QMainWindow window;
+        auto* timeline = new TimelineView(f.doc, nullptr, &window);
+        window.setCentralWidget(timeline);
+        window.resize(600, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!timelineSelection(&window, f.doc));
+        // A drag in the ruler from frame 3 to frame 8 selects frames 3 to 7.
+        const int y = timeline::kLabelBandBottom + 4;
+        QTest::mousePress(timeline->viewport(), Qt::LeftButton, {},
+                          QPoint(int(timeline::frameToX(3, timeline->state().zoom)) + 1, y));
+        QTest::mouseMove(timeline->viewport(),
+                         QPoint(int(timeline::frameToX(8, timeline->state().zoom)) + 1, y));
+        QTest::mouseRelease(timeline->viewport(), Qt::LeftButton, {},
+                            QPoint(int(timeline::frameToX(8, timeline->state().zoom)) + 1, y));
+        const std::optional<ExportRange> selection = timelineSelection(&window, f.doc);
+        QVERIFY(selection.has_value());
+        QCOMPARE(selection->first, 3u);
+        QCOMPARE(selection->length, 5u);
+
+        // The save dialog offers the choice only where there is a selection.
+        bool offered = false;
+        dialogs::answerModal(QStringLiteral("名前を付けて保存"), [&](QWidget* dialog) {
+            auto* check = dialog->findChild<QCheckBox*>(QStringLiteral("選択範囲のみ"));
+            offered = check != nullptr && check->isVisible();
+            if (check != nullptr) {
+                check->setChecked(true);
+            }
+            shoot(dialog, QStringLiteral("export_save_dialog_selection"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        bool selectionOnly = false;
+        QVERIFY(!askExportPath(&window, f.doc, profile, &selectionOnly).isEmpty());
+        QVERIFY(offered);
+        QVERIFY(selectionOnly);
+        dialogs::answerModal(QStringLiteral("名前を付けて保存"), [&](QWidget* dialog) {
+            offered = dialog->findChild<QCheckBox*>(QStringLiteral("選択範囲のみ")) != nullptr;
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        askExportPath(&window, f.doc, profile);
+        QVERIFY(!offered);
+
+        const QString path = f.dir.filePath(QStringLiteral("selection.avi"));
+        NamedCompressorChooser chooser{std::string(kUncompressedName)};
+        QVERIFY(exportAviTo(&window, f.doc, path, chooser, false, selection));
+        QCOMPARE(ExportFixture::readAll(path), f.reference(std::string(kUncompressedName), 5, 3));
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("作成しました: %1 (5 フレーム, 0.17 秒)").arg(path));
+    }
+
+    // The preview keeps its picture while the export runs and shows the same frame after it,
+    // however the export ends.
+    void thePreviewKeepsItsPictureThroughAnExport() {
+        ExportFixture f;
+        ProfileFile profile(f.dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        QMainWindow window;
+        auto* preview = new PreviewView(f.doc, f.prompt, profile, &window);
+        window.setCentralWidget(preview);
+        preview->setFixedSize(200, 120);  // the end messages' status bar does not resize it
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        f.doc.Views().preview = PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, 6};
+        const QImage before = preview->grab().toImage();
+        QVERIFY(before.pixel(before.rect().center()) != qRgb(255, 255, 255));
+        for (bool cancel : {false, true}) {
+            QImage during;
+            onProgressDialog([&](ExportProgressDialog* dialog) {
+                connect(dialog, &ExportProgressDialog::frameWritten, dialog,
+                        [&, dialog](uint32_t n) {
+                            if (n == 3) {
+                                during = preview->grab().toImage();
+                                if (cancel) {
+                                    dialog->abortButton()->click();
+                                }
+                            }
+                        });
+            });
+            if (cancel) {
+                dialogs::answerModal(QStringLiteral("Kelvane"),
+                                     [](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+            }
+            NamedCompressorChooser chooser{std::string(kUncompressedName)};
+            QCOMPARE(exportAviTo(&window, f.doc, f.dir.filePath(QStringLiteral("held.avi")),
+                                 chooser, false),
+                     !cancel);
+            QCOMPARE(during, before);
+            QVERIFY(!preview->holdsPicture());
+            QCOMPARE(f.doc.Views().preview.kind, PreviewKind::AllTracksAtFrame);
+            QCOMPARE(f.doc.Views().preview.frame, 6u);
+            QCOMPARE(preview->grab().toImage(), before);
+        }
     }
 
     // A finished export says so in the status bar; the extension decides the kind of file.

@@ -1,14 +1,20 @@
+#include <QAbstractButton>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
 #include <QtTest>
 
 #include "app/ProcessState.h"
 #include "model/Document.h"
 #include "platform/ProfileFile.h"
+#include "render/PixelImage.h"
 #include "ui/frame/FrameTestSupport.h"
 #include "ui/frame/PaneGrid.h"
+#include "ui/preview/PreviewImageFile.h"
 #include "ui/shell/DocumentSession.h"
+#include "ui/shell/QtUserPrompt.h"
 
 namespace {
 
@@ -45,16 +51,16 @@ class DocumentSessionTest : public QObject {
         answerFileDialog(fixture.path(QStringLiteral("sample")));  // the extension is added
         QVERIFY(window.executeCommand(CommandId::FileSaveAs));
         QVERIFY(QFile::exists(path));
-        QCOMPARE(window.windowTitle(), QStringLiteral("sample.xqm - Kelvane"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("sample.xqm[*] - Kelvane"));
         QVERIFY(!session.isModified());
 
         QVERIFY(session.newDocument());
-        QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト - Kelvane"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("新規プロジェクト[*] - Kelvane"));
         QWidget* before = window.paneGrid()->pane(3);
         QSignalSpy destroyed(before, &QObject::destroyed);
         answerFileDialog(path);
         QVERIFY(window.executeCommand(CommandId::FileOpen));
-        QCOMPARE(window.windowTitle(), QStringLiteral("sample.xqm - Kelvane"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("sample.xqm[*] - Kelvane"));
         QCOMPARE(destroyed.count(), 1);  // new panes, and the active place stays active
         QCOMPARE(window.activePaneIndex(), 3);
         QCOMPARE(window.focusWidget(), window.paneGrid()->pane(3));
@@ -70,7 +76,7 @@ class DocumentSessionTest : public QObject {
         QVERIFY(fixture.shell().openStartupProject(path));
         // A pane never outlives the project it was made for, not even at start-up.
         QVERIFY(pane.isNull());
-        QCOMPARE(fixture.window().windowTitle(), QStringLiteral("start.xqm - Kelvane"));
+        QCOMPARE(fixture.window().windowTitle(), QStringLiteral("start.xqm[*] - Kelvane"));
     }
 
     void saveQuestionYesNoCancel() {
@@ -144,7 +150,7 @@ class DocumentSessionTest : public QObject {
             QStringLiteral("読み込みに失敗しました。\n%1: プロジェクトファイルではありません。")
                 .arg(bad));
         QCOMPARE(session.path(), good);
-        QCOMPARE(fixture.window().windowTitle(), QStringLiteral("good.xqm - Kelvane"));
+        QCOMPARE(fixture.window().windowTitle(), QStringLiteral("good.xqm[*] - Kelvane"));
 
         // A recent entry whose file went away is dropped when chosen.
         QVERIFY(QFile::remove(good));
@@ -211,6 +217,77 @@ class DocumentSessionTest : public QObject {
         frame::answerNextBox(QMessageBox::Ok);
         QVERIFY(fixture.window().executeCommand(CommandId::PresetSpeed));
         QCOMPARE(settings.drawFrameThread, 16);
+    }
+
+    // The title marks unsaved changes; the window's place and bars come back at the next start.
+    void theTitleMarksChangesAndTheWindowKeepsItsPlace() {
+        frame::ShellFixture fixture;
+        MainWindow& window = fixture.window();
+        QVERIFY(!window.isWindowModified());
+        fixture.session().document().SetModified(true);
+        QVERIFY(window.isWindowModified());
+        fixture.session().document().SetModified(false);
+        QVERIFY(!window.isWindowModified());
+
+        window.resize(720, 520);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.size(), QSize(720, 520));
+        window.paneGrid()->setBarPositions(300, 200);
+        QVERIFY(window.close());
+        QCOMPARE(fixture.process().Profile().ReadInt("MainFrame", "Width", 0), 720);
+        QCOMPARE(fixture.process().Profile().ReadInt("MainFrame", "ColumnBar", 0), 300);
+        fixture.restart();
+        MainWindow& again = fixture.window();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QTRY_COMPARE(again.size(), QSize(720, 520));
+        QTRY_COMPARE(again.paneGrid()->columnBarPosition(), 300);
+        QCOMPARE(again.paneGrid()->rowBarPosition(), 200);
+    }
+
+    // A project whose media folder was renamed: the question offers "ファイルの場所を指定…", the
+    // file pointed at brings the other one of its folder, and the status bar counts both.
+    void aMovedMediaFolderIsFoundFromOneFile() {
+        frame::ShellFixture fixture;
+        QDir(fixture.path(QString())).mkdir(QStringLiteral("media"));
+        std::vector<std::u16string> paths;
+        for (const char* name : {"media/a.bmp", "media/b.bmp"}) {
+            kelvane::PixelImage image;
+            QVERIFY(image.Create(8, 8, 32));
+            const QString path = fixture.path(QString::fromLatin1(name));
+            QVERIFY(kelvane::writePreviewImage(path.toStdU16String(), image));
+            paths.push_back(path.toStdU16String());
+        }
+        kelvane::FileSelection selection;
+        QVERIFY(fixture.session().document().Files().AddDroppedFiles(paths, selection));
+        const QString project = fixture.path(QStringLiteral("moved.xqm"));
+        answerFileDialog(project);
+        QVERIFY(fixture.session().saveAs());
+        QVERIFY(QDir(fixture.path(QString()))
+                    .rename(QStringLiteral("media"), QStringLiteral("renamed")));
+        QVERIFY(fixture.session().newDocument());
+
+        QStringList buttons;
+        frame::answerNextModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            for (QAbstractButton* button : box->buttons()) {
+                buttons << button->text();
+            }
+            answerFileDialog(fixture.path(QStringLiteral("renamed/a.bmp")));
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == QtUserPrompt::kLocateButton) {
+                    button->click();
+                }
+            }
+        });
+        QVERIFY(fixture.session().openDocument(project));
+        QVERIFY(buttons.contains(QtUserPrompt::kLocateButton));
+        const kelvane::Project& opened = fixture.session().document().GetProject();
+        QVERIFY(opened.files[0].Used() && opened.files[1].Used());
+        QCOMPARE(QString::fromStdU16String(std::u16string(kelvane::PathView(opened.files[1].path))),
+                 fixture.path(QStringLiteral("renamed/b.bmp")));
+        QCOMPARE(fixture.window().statusBar()->currentMessage(), DocumentSession::relinkedText(2));
+        QVERIFY(fixture.session().isModified());
     }
 };
 

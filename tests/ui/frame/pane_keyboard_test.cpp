@@ -133,7 +133,10 @@ class PaneKeyboardTest : public QObject {
         auto framed = [&](int index) {
             const QWidget* pane = grid->pane(index);
             return frame->framedPane() == pane && frame->isVisible() &&
-                   frame->geometry() == QRect(pane->mapTo(grid, QPoint(0, 0)), pane->size());
+                   frame->geometry() ==
+                       QRect(pane->mapTo(grid, QPoint(0, 0)), pane->size())
+                           .adjusted(-ActivePaneFrame::kWidth, -ActivePaneFrame::kWidth,
+                                     ActivePaneFrame::kWidth, ActivePaneFrame::kWidth);
         };
         window.activatePane(0);
         QVERIFY(framed(0));
@@ -146,7 +149,7 @@ class PaneKeyboardTest : public QObject {
         QCOMPARE(window.activePaneIndex(), 3);
         QVERIFY(framed(3));
 
-        // It follows the bars, and it is two pixels of the highlight colour over the pane's edge.
+        // It follows the bars, and it is two pixels of the highlight colour around the pane.
         grid->setBarPositions(400, 300);
         QCoreApplication::processEvents();
         QVERIFY(framed(3));
@@ -154,10 +157,10 @@ class PaneKeyboardTest : public QObject {
         const QPoint corner = grid->pane(3)->mapTo(&window, QPoint(0, 0));
         const QRgb highlight = window.palette().color(QPalette::Highlight).rgb();
         const int middle = grid->pane(3)->height() / 2;
-        for (int x = 0; x < ActivePaneFrame::kWidth; ++x) {
-            QCOMPARE(shot.pixel(corner + QPoint(x, middle)), highlight);
+        for (int x = 1; x <= ActivePaneFrame::kWidth; ++x) {
+            QCOMPARE(shot.pixel(corner + QPoint(-x, middle)), highlight);
         }
-        QVERIFY(shot.pixel(corner + QPoint(ActivePaneFrame::kWidth + 4, middle)) != highlight);
+        QVERIFY(shot.pixel(corner + QPoint(0, middle)) != highlight);
     }
 
     void insertAndTheMenuPutTheCurrentFileOnTheTimelineAsADrop() {

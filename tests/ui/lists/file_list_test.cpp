@@ -168,6 +168,15 @@ class FileListTest : public QObject {
         // The view's selection, which assistive technology reads, is the same.
         QCOMPARE(view.selectionModel()->selectedRows().size(), 2);
         QCOMPARE(view.currentIndex().row(), 2);
+        // A right click makes the row under the pointer current, as list controls do: a marked
+        // row keeps the other marks, an unmarked one is marked alone.
+        QTest::mouseClick(view.viewport(), Qt::RightButton, {}, rowCentre(view, 3));
+        QCOMPARE(marked(view), std::vector<uint32_t>({1, 3}));
+        QCOMPARE(view.selection().cursor, 3u);
+        QTest::mouseClick(view.viewport(), Qt::RightButton, {}, rowCentre(view, 0));
+        QCOMPARE(marked(view), std::vector<uint32_t>({0}));
+        QCOMPARE(view.selection().cursor, 0u);
+        QCOMPARE(view.currentIndex().row(), 0);
         // A selection made through the view's selection model reaches the pane's marks.
         view.selectionModel()->select(view.model()->index(0, 0),
                                       QItemSelectionModel::ClearAndSelect);

@@ -74,6 +74,13 @@ class TemplateListTest : public QObject {
         QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(view, 3));
         QCOMPARE(selected(world.doc), std::vector<uint32_t>({2, 4, 5}));
         QCOMPARE(view.selectionModel()->selectedRows().size(), 3);
+        // A right click makes the row under the pointer current; a selected one keeps the rest.
+        QTest::mouseClick(view.viewport(), Qt::RightButton, {}, rowCentre(view, 5));
+        QCOMPARE(selected(world.doc), std::vector<uint32_t>({2, 4, 5}));
+        QCOMPARE(view.currentSlot(), 5u);
+        QTest::mouseClick(view.viewport(), Qt::RightButton, {}, rowCentre(view, 7));
+        QCOMPARE(selected(world.doc), std::vector<uint32_t>({7}));
+        QCOMPARE(view.currentSlot(), 7u);
 
         // A key selects its slot alone; keys wait while a drag is in progress.
         QTest::keyClick(&view, Qt::Key_S);

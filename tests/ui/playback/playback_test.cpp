@@ -115,6 +115,32 @@ class PlaybackTest : public QObject {
         QVERIFY(!world.playback().playing());
     }
 
+    // The toolbar's play button is drawn dark while it works and pale only while it does not.
+    void thePlayButtonLooksEnabledWhenItIs() {
+        PlaybackWorld world(60);
+        QVERIFY(world.action()->isEnabled());
+        const auto darkest = [](const QIcon& icon, QIcon::Mode mode) {
+            const QImage image = icon.pixmap(QSize(16, 16), 1.0, mode).toImage();
+            int least = 255;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (qAlpha(image.pixel(x, y)) > 128) {
+                        least = std::min(least, qGray(image.pixel(x, y)));
+                    }
+                }
+            }
+            return least;
+        };
+        for (bool playing : {false, true}) {
+            world.space(3);
+            QCOMPARE(world.playback().playing(), !playing);
+            const QIcon icon = world.action()->icon();
+            QVERIFY(!icon.isNull());
+            QVERIFY2(darkest(icon, QIcon::Normal) < 100, "an enabled button looks greyed");
+            QVERIFY(darkest(icon, QIcon::Normal) < darkest(icon, QIcon::Disabled));
+        }
+    }
+
     void cursorAndStatusFollowTheClockAndDropsAreCounted() {
         PlaybackWorld world(300);
         QVERIFY(world.playback().start());

@@ -5,12 +5,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
 
+#include "model/Document.h"
 #include "model/ProjectFile.h"
+#include "model/TimelineCommands.h"
 #include "render/PixelImage.h"
 #include "ui/lists/PaneTestWorld.h"
 #include "ui/preview/PreviewView.h"
@@ -294,6 +297,100 @@ class PreviewViewTest : public QObject {
         answerSaveDialog(world.file("effect.bmp"));
         view.runCommand(CommandId::SavePreviewImage);
         QCOMPARE(world.prompt.errors, std::vector<std::string>{"保存可能なデータがありません。"});
+    }
+
+    // A drag in the composition moves the topmost event under the pointer (Alt: the current
+    // track's), as one step to undo; Shift keeps it on one axis; an explicit matrix moves by its
+    // translation.
+    void aDragMovesTheEventUnderThePointer() {
+        lists::PaneTestWorld world;
+        std::vector<std::u16string> paths = {world.picture(QStringLiteral("a.bmp"), 20, 10),
+                                             world.picture(QStringLiteral("b.bmp"), 20, 10)};
+        FileSelection files;
+        QVERIFY(world.doc.Files().AddDroppedFiles(paths, files));
+        ProjectSettingsForm form = world.doc.Settings().FormForDialog();
+        form.width = 100;
+        form.height = 50;
+        form.length = u"10";
+        QVERIFY(world.doc.Settings().Apply(form));
+        const auto place = [&](uint32_t track, int32_t file, float x, float y, bool parametric) {
+            TrackEvent e{};
+            e.flags = kEventUsed | (parametric ? kEventParametric : 0u);
+            e.fileId = file;
+            e.right = 20;
+            e.bottom = 10;
+            e.scale = 1;
+            e.positionX = x;
+            e.positionY = y;
+            const float matrix[9] = {1, 0, x, 0, 1, y, 0, 0, 1};
+            std::copy(std::begin(matrix), std::end(matrix), e.matrix);
+            std::copy(std::begin(matrix), std::end(matrix), e.inverse);
+            e.inverse[2] = -x;
+            e.inverse[5] = -y;
+            QVERIFY(world.doc.Timeline().Insert(track, e, false));
+        };
+        place(0, 0, 10, 10, true);
+        place(1, 1, 20, 12, true);
+        place(2, 1, 70, 30, false);
+        world.profile.WriteInt("ImageView", "KeepAspect", 0);
+        PreviewView view(world.doc, world.prompt, world.profile);
+        uint32_t currentTrack = 0;
+        view.setCurrentTrackSource([&]() -> std::optional<uint32_t> { return currentTrack; });
+        view.resize(200, 100);  // two pane pixels per output pixel
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::AllTracksAtFrame, 0, 5};
+        const auto event = [&](uint32_t track) -> const TrackEvent& {
+            return world.doc.GetProject().tracks[track].Events()[0];
+        };
+        const auto moveTo = [&](QPoint to, Qt::KeyboardModifiers modifiers) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(to), view.mapToGlobal(QPointF(to)),
+                             Qt::NoButton, Qt::LeftButton, modifiers);
+            QApplication::sendEvent(&view, &move);
+        };
+        const auto drag = [&](QPoint from, QPoint to, Qt::KeyboardModifiers modifiers) {
+            QTest::mousePress(&view, Qt::LeftButton, modifiers, from);
+            moveTo((from + to) / 2, modifiers);
+            moveTo(to, modifiers);
+            const std::optional<QPolygonF> outline = view.dragOutline();
+            QTest::mouseRelease(&view, Qt::LeftButton, modifiers, to);
+            return outline;
+        };
+        const uint32_t steps = world.doc.History().Position();
+
+        // (25, 15) lies on both pictures: the one of the higher track moves, by (10, 5).
+        const std::optional<QPolygonF> outline = drag({50, 30}, {70, 40}, {});
+        QVERIFY(outline.has_value());
+        QCOMPARE(outline->boundingRect(), QRectF(30, 17, 20, 10));
+        QCOMPARE(event(1).positionX, 30.0f);
+        QCOMPARE(event(1).positionY, 17.0f);
+        QCOMPARE(event(0).positionX, 10.0f);
+        QCOMPARE(world.doc.History().Position(), steps + 1);
+        QVERIFY(!view.dragOutline().has_value());
+        world.doc.Undo();
+        QCOMPARE(event(1).positionX, 20.0f);
+        QCOMPARE(event(1).positionY, 12.0f);
+
+        // Alt: the current track's event, even under another; Shift: along one axis only.
+        drag({50, 30}, {70, 36}, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(event(0).positionX, 20.0f);
+        QCOMPARE(event(0).positionY, 10.0f);
+        QCOMPARE(event(1).positionX, 20.0f);
+
+        // An explicit matrix: its translation moves and its inverse follows.
+        drag({150, 70}, {140, 90}, {});
+        QCOMPARE(event(2).matrix[2], 65.0f);
+        QCOMPARE(event(2).matrix[5], 40.0f);
+        QCOMPARE(event(2).inverse[2], -65.0f);
+        QCOMPARE(event(2).inverse[5], -40.0f);
+
+        // Nothing under the pointer, or the pane showing a file rather than the composition:
+        // nothing moves and nothing is recorded.
+        const uint32_t before = world.doc.History().Position();
+        drag({190, 5}, {150, 20}, {});
+        world.doc.Views().preview = PreviewRequest{true, PreviewKind::FileImage, 0, 0};
+        drag({50, 30}, {70, 40}, {});
+        QCOMPARE(world.doc.History().Position(), before);
     }
 };
 

@@ -228,12 +228,13 @@ class TimelineEditingTest : public QObject {
         QCOMPARE(f.doc.GetProject().settings.length, 1005u);
     }
 
-    void zoomKeepsTheLeftFrameWithinItsLimits() {
+    void zoomKeepsTheCursorInPlaceWithinItsLimits() {
         TimelineFixture f;
-        f.view->horizontalScrollBar()->setValue(800);  // frame 100 at zoom 4
+        f.view->moveCursorTo(150);  // frame 150 at zoom 4: 1200, shown 100 pixels from the left
+        QCOMPARE(f.view->scrollX(), 1100);
         f.view->runCommand(CommandId::ZoomIn);
         QCOMPARE(f.view->state().zoom, 2u);
-        QCOMPARE(f.view->scrollX(), 1600);
+        QCOMPARE(f.view->scrollX(), 2300);
         f.view->runCommand(CommandId::ZoomIn);
         f.view->runCommand(CommandId::ZoomIn);
         QCOMPARE(f.view->state().zoom, 1u);

@@ -11,6 +11,7 @@
 
 #include "TimelineTestSupport.h"
 #include "ui/timeline/DetailLayout.h"
+#include "ui/timeline/TimelineColours.h"
 #include "ui/timeline/TrackBars.h"
 
 using timeline::testing::TimelineFixture;
@@ -73,6 +74,36 @@ QImage paintView(TimelineView& view, QSize tile) {
 class TimelinePaintingTest : public QObject {
     Q_OBJECT
   private slots:
+    void anEmptyTrackInDetailStillShowsItsRulerLaneAndTitle() {
+        TimelineFixture fixture;
+        fixture.setEvents(0, {0, 30});
+        // Track 1 never held an event; track 2 held one that was taken away again.
+        QVERIFY(fixture.track(2).Reset(0));
+        for (uint32_t current : {1u, 2u}) {
+            fixture.click(fixture.at(10, current));
+            QCOMPARE(fixture.view->state().currentTrack, current);
+            fixture.view->runCommand(CommandId::AllTracks);
+            QCOMPARE(fixture.view->state().mode, timeline::Mode::TrackDetail);
+            const QImage image = paintView(*fixture.view, QSize(128, 128));
+            keepScreenshot(image, QStringLiteral("timeline_empty_track_detail"));
+            QCOMPARE(QColor(image.pixel(200, timeline::kLabelBandBottom + 4)),
+                     timeline::colours::kRulerTicks);
+            QCOMPARE(QColor(image.pixel(200, timeline::kDetailLaneTop + 8)),
+                     timeline::colours::kDetailLane);
+            // The cursor's line at frame 0 and some ink where "Track 00N" stands.
+            QCOMPARE(QColor(image.pixel(0, timeline::kRulerHeight - 2)),
+                     timeline::colours::kCursor);
+            bool ink = false;
+            for (int y = timeline::kDetailLaneBottom; y < timeline::kDetailRowsTop; ++y) {
+                for (int x = 0; x < 80; ++x) {
+                    ink = ink || qGray(image.pixel(x, y)) < 128;
+                }
+            }
+            QVERIFY(ink);
+            fixture.view->runCommand(CommandId::AllTracks);
+        }
+    }
+
     void barsComeOutAsIfEveryBarWereDrawn() {
         QRandomGenerator random(7);
         std::vector<kelvane::TrackEvent> events;

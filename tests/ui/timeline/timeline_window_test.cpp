@@ -1,6 +1,10 @@
 // Walk-throughs in the whole window: the timeline pane as the frame builds it, over the real
 // document, saved to and read from a real project file.
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "model/Document.h"
@@ -74,6 +78,93 @@ class TimelineWindowTest : public QObject {
         fixture.restart();
         QVERIFY(fixture.session().openDocument(path));
         QCOMPARE(startsOf(fixture.shell().document(), 2), (std::vector<uint32_t>{20, 30}));
+    }
+
+    // The status bar always says where the cursor is; Home and End go to the first and the last
+    // frame, Ctrl+G to a typed time or frame, from any pane.
+    void theCursorIsShownAndFoundByKeyAndByGoTo() {
+        frame::ShellFixture fixture;
+        MainWindow& window = fixture.window();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        kelvane::Document& doc = fixture.shell().document();
+        kelvane::ProjectSettingsForm form = doc.Settings().FormForDialog();
+        form.length = u"300";
+        form.frameRate = 30;
+        QVERIFY(doc.Settings().Apply(form));
+        auto* view = qobject_cast<TimelineView*>(window.paneGrid()->pane(3));
+        QLabel* field = window.cursorField();
+        QCOMPARE(field->text(), QStringLiteral("00:00.000 / 0"));
+        window.activatePane(3);
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(field->text(), QStringLiteral("00:00.033 / 1"));
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->state().cursor, 299u);
+        QCOMPARE(field->text(), QStringLiteral("00:09.966 / 299"));
+        // The cursor is in view after the jump.
+        const int64_t x = timeline::frameToX(299, view->state().zoom) - view->scrollX();
+        QVERIFY(x >= 0 && x < view->viewport()->width());
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(view->state().cursor, 0u);
+        QCOMPARE(view->state().selectionStart, view->state().selectionEnd);
+
+        // "移動" from the file list: a time, then a frame, then a frame past the end; text that
+        // is neither is refused and changes nothing.
+        window.activatePane(1);
+        const auto goTo = [&](const QString& typed, bool refused = false) {
+            frame::answerNextModal([&](QWidget* dialog) {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("移動"));
+                dialog->findChild<QLineEdit*>(QStringLiteral("時間またはフレーム番号"))
+                    ->setText(typed);
+                if (refused) {
+                    frame::answerNextBox(QMessageBox::Ok);
+                }
+                static_cast<QDialog*>(dialog)->accept();
+                if (refused) {
+                    QTRY_VERIFY(QApplication::activeModalWidget() == dialog);
+                    static_cast<QDialog*>(dialog)->reject();
+                }
+            });
+            QVERIFY(window.executeCommand(CommandId::GoToFrame));
+        };
+        goTo(QStringLiteral("0:01.5"));
+        QCOMPARE(view->state().cursor, 45u);
+        QCOMPARE(field->text(), QStringLiteral("00:01.500 / 45"));
+        goTo(QStringLiteral("120"));
+        QCOMPARE(view->state().cursor, 120u);
+        goTo(QStringLiteral("100000"));
+        QCOMPARE(view->state().cursor, 299u);
+        goTo(QStringLiteral("abc"), true);
+        QCOMPARE(view->state().cursor, 299u);
+        QCOMPARE(window.activePaneIndex(), 1);
+    }
+
+    // Zooming keeps the cursor where it stands on screen, or brings it into view.
+    void zoomKeepsTheCursorInPlace() {
+        frame::ShellFixture fixture;
+        MainWindow& window = fixture.window();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        kelvane::Document& doc = fixture.shell().document();
+        kelvane::ProjectSettingsForm form = doc.Settings().FormForDialog();
+        form.length = u"20000";
+        QVERIFY(doc.Settings().Apply(form));
+        auto* view = qobject_cast<TimelineView*>(window.paneGrid()->pane(3));
+        window.activatePane(3);
+        view->moveCursorTo(1000);
+        const auto onScreen = [&] {
+            return timeline::frameToX(view->state().cursor, view->state().zoom) - view->scrollX();
+        };
+        const int64_t before = onScreen();
+        QVERIFY(before >= 0 && before < view->viewport()->width());
+        QVERIFY(window.executeCommand(CommandId::ZoomIn));
+        QCOMPARE(onScreen(), before);
+        QVERIFY(window.executeCommand(CommandId::ZoomOut));
+        QVERIFY(window.executeCommand(CommandId::ZoomOut));
+        QCOMPARE(onScreen(), before);
+        // Scrolled away from the cursor: zooming brings it back to the middle.
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        QVERIFY(window.executeCommand(CommandId::ZoomIn));
+        QCOMPARE(onScreen(), int64_t(view->viewport()->width() / 2));
     }
 
     void templateKeyInsertsAtTheCursor() {

@@ -2,6 +2,7 @@
 
 #include "ui/frame/PaneFactories.h"
 #include "ui/lists/FileListView.h"
+#include "ui/preview/PreviewView.h"
 #include "ui/timeline/TimelineView.h"
 
 namespace {
@@ -16,6 +17,20 @@ void linkFileListToTimeline(QWidget* fileList, QWidget* timeline) {
     }
 }
 
+// Alt+drag in the preview moves the event of the timeline's current track.
+void linkPreviewToTimeline(QWidget* preview, QWidget* timeline) {
+    auto* view = qobject_cast<kelvane::PreviewView*>(preview);
+    QPointer<TimelineView> source = qobject_cast<TimelineView*>(timeline);
+    if (view != nullptr && source != nullptr) {
+        view->setCurrentTrackSource([source]() -> std::optional<uint32_t> {
+            if (source == nullptr) {
+                return std::nullopt;
+            }
+            return source->state().currentTrack;
+        });
+    }
+}
+
 }  // namespace
 
 PaneSet makeStandardPanes(const PaneContext& context, QWidget* parent) {
@@ -26,5 +41,6 @@ PaneSet makeStandardPanes(const PaneContext& context, QWidget* parent) {
         makeTimelinePane(context, parent),
     };
     linkFileListToTimeline(panes[1], panes[3]);
+    linkPreviewToTimeline(panes[0], panes[3]);
     return panes;
 }
