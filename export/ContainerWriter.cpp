@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "export/ContainerEncoder.h"
+#include "export/audio/SoundEncoder.h"
 
 extern "C" {
 #include <libavutil/rational.h>
@@ -82,6 +83,14 @@ bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& pat
     stream_->time_base = encoder_->time_base;
     stream_->avg_frame_rate = frameRate;
     stream_->r_frame_rate = frameRate;
+    if (soundCodec_ != nullptr) {
+        sound_ = std::make_unique<SoundEncoder>();
+        if (!sound_->Open(raw, *soundCodec_)) {
+            sound_.reset();
+            format_.reset();
+            return false;
+        }
+    }
 
     if (const int opened = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE); opened < 0) {
         writeError_ = AVUNERROR(opened);
@@ -133,7 +142,7 @@ bool ContainerWriter::OpenConverter() {
     return av_frame_get_buffer(frame_.get(), 0) >= 0;
 }
 
-bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index) {
+bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index, FrameSound sound) {
     if (!headerWritten_ || pixels == nullptr) {
         return false;
     }
@@ -156,7 +165,27 @@ bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index) {
         return false;
     }
     lastEncodeEndNs_ = SteadyNs();
-    return WritePendingPackets();
+    if (!WritePendingPackets()) {
+        return false;
+    }
+    return !sound_ || sound_->Encode(sound.samples, sound.count,
+                                     [this](AVPacket* pkt) { return WritePacket(pkt); });
+}
+
+// With sound the muxer interleaves the two streams; a file of pictures alone is written packet
+// by packet as it always was.
+bool ContainerWriter::WritePacket(AVPacket* pkt) {
+    const int written = sound_ ? av_interleaved_write_frame(format_.get(), pkt)
+                               : av_write_frame(format_.get(), pkt);
+    if (written < 0) {
+        writeError_ = format_->pb->error < 0 ? AVUNERROR(format_->pb->error) : AVUNERROR(written);
+        return false;
+    }
+    if (format_->pb->error < 0) {
+        writeError_ = AVUNERROR(format_->pb->error);
+        return false;
+    }
+    return true;
 }
 
 bool ContainerWriter::WritePendingPackets() {
@@ -174,11 +203,9 @@ bool ContainerWriter::WritePendingPackets() {
             pkt->duration = 1;
         }
         av_packet_rescale_ts(pkt, encoder_->time_base, stream_->time_base);
-        const int written = av_write_frame(format_.get(), pkt);
+        const bool written = WritePacket(pkt);
         av_packet_unref(pkt);
-        if (written < 0) {
-            writeError_ =
-                format_->pb->error < 0 ? AVUNERROR(format_->pb->error) : AVUNERROR(written);
+        if (!written) {
             return false;
         }
     }
@@ -199,6 +226,9 @@ void ContainerWriter::Close() {
         if (avcodec_send_frame(encoder_.get(), nullptr) >= 0) {
             WritePendingPackets();
         }
+        if (sound_) {
+            sound_->Finish([this](AVPacket* pkt) { return WritePacket(pkt); });
+        }
         av_write_trailer(format_.get());
         headerWritten_ = false;
     }
@@ -206,6 +236,7 @@ void ContainerWriter::Close() {
     encoder_.reset();
     convert_.reset();
     frame_.reset();
+    sound_.reset();
 }
 
 }  // namespace kelvane

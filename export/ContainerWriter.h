@@ -8,6 +8,7 @@
 
 #include "export/Compressor.h"
 #include "export/OutputContainer.h"
+#include "export/audio/FrameSound.h"
 #include "media/FfmpegHandles.h"
 #include "render/PixelImage.h"
 
@@ -19,6 +20,9 @@ namespace kelvane {
 // ends, Close drains the encoder and finishes the file, so that it holds exactly the frames
 // written; MP4 and QuickTime files are fragmented besides, so that even a file whose writer never
 // closed plays up to its last complete fragment.
+class SoundEncoder;
+struct SoundCodec;
+
 class ContainerWriter {
   public:
     // `quality` 0 to 100, below 0 the default.
@@ -34,9 +38,12 @@ class ContainerWriter {
     bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate, uint32_t scale,
               const std::vector<std::pair<std::string, std::string>>& info);
 
-    // Converts and encodes frame `index` (ascending from 0) and writes what the encoder has
-    // finished.
-    bool WriteFrame(const uint8_t* pixels, uint32_t index);
+    // With a codec (before Open): the file gets an audio stream, fed with each frame's sound.
+    void SetSound(const SoundCodec* codec) { soundCodec_ = codec; }
+
+    // Converts and encodes frame `index` (ascending from 0) with its sound and writes what the
+    // encoders have finished.
+    bool WriteFrame(const uint8_t* pixels, uint32_t index, FrameSound sound = {});
 
     // Drains the encoder and writes the trailer; safe more than once.
     void Close();
@@ -48,6 +55,7 @@ class ContainerWriter {
   private:
     bool OpenConverter();
     bool WritePendingPackets();
+    bool WritePacket(AVPacket* pkt);
 
     const OutputContainer& container_;
     const CompressorInfo& codec_;
@@ -64,6 +72,8 @@ class ContainerWriter {
     bool headerWritten_ = false;
     int64_t lastEncodeEndNs_ = 0;
     int writeError_ = 0;
+    const SoundCodec* soundCodec_ = nullptr;
+    std::unique_ptr<SoundEncoder> sound_;
 };
 
 }  // namespace kelvane
