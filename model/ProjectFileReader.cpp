@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "model/AudioChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
@@ -216,6 +217,9 @@ class Reader {
                     if (!in_.U32(size)) {
                         return false;
                     }
+                    if (audio_chunk::Names(in_.At(), std::min<size_t>(size, in_.Remaining()))) {
+                        soundChunks_.emplace_back(in_.At(), size);
+                    }
                     if (!in_.Skip(size)) {
                         return PastTheEnd();
                     }
@@ -230,6 +234,12 @@ class Reader {
                     // Without a version nothing said how the chunks were laid out.
                     if (!haveVersion_) {
                         return false;
+                    }
+                    for (const auto& [body, size] : soundChunks_) {
+                        std::string reason;
+                        if (!audio_chunk::Apply(project_, body, size, reason)) {
+                            return Fail(reason);
+                        }
                     }
                     project_.CopyDefaultMethodToTracks();
                     return true;
@@ -494,6 +504,8 @@ class Reader {
     uint32_t version_ = 0;
     bool haveVersion_ = false;
     bool contentSeen_ = false;
+    // The bodies of the sound chunks, applied once every track and template is read.
+    std::vector<std::pair<const uint8_t*, size_t>> soundChunks_;
 };
 
 }  // namespace

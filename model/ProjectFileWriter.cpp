@@ -2,6 +2,7 @@
 #include <exception>
 #include <string>
 
+#include "model/AudioChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
@@ -120,6 +121,8 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
     for (const EventTemplate& slot : project.templates) {
         total += TemplateInUse(slot) ? 4 + 4 + kRecordBytes : 0;
     }
+    const std::vector<uint8_t> sound = audio_chunk::Body(project);
+    total += sound.empty() ? 0 : 8 + sound.size();
     if (total > SIZE_MAX) {
         return false;
     }
@@ -162,6 +165,11 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
             sink.U32(uint32_t(index));
             sink.Bytes(&project.templates[index], kRecordBytes);
         }
+    }
+    if (!sound.empty()) {
+        sink.U32(kTagSkip);
+        sink.U32(uint32_t(sound.size()));
+        sink.Bytes(sound.data(), sound.size());
     }
     sink.U32(kTagEnd);
     out = std::move(bytes);

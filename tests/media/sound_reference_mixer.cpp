@@ -1,5 +1,6 @@
 #include "media/sound_reference_mixer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "media/MediaSource.h"
@@ -45,7 +46,7 @@ std::array<double, 2> ReferenceSample(const Project& project, int64_t s) {
         return sum;
     }
     // The frame that sample s belongs to.
-    int64_t n = 0;
+    int64_t n = std::max<int64_t>(int64_t(double(s) * 1e7 / 48000.0 / fd) - 2, 0);
     while (n + 1 <= length && Begin(project, n + 1) <= s) {
         ++n;
     }
