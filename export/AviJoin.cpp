@@ -25,9 +25,7 @@ struct Part {
 
     const AVStream* Stream() const { return input->streams[0]; }
     // The sound stream when the part has one.
-    const AVStream* Sound() const {
-        return input->nb_streams > 1 ? input->streams[1] : nullptr;
-    }
+    const AVStream* Sound() const { return input->nb_streams > 1 ? input->streams[1] : nullptr; }
     // One tick per frame: AVI counts in frames, the other containers in their own units.
     AVRational FrameTimeBase() const {
         const AVStream* st = Stream();
@@ -137,9 +135,10 @@ std::string Difference(const Part& a, const Part& b) {
     const AVStream* x = a.Sound();
     const AVStream* y = b.Sound();
     if ((x == nullptr) != (y == nullptr) ||
-        (x != nullptr && (x->codecpar->codec_id != y->codecpar->codec_id ||
-                          x->codecpar->sample_rate != y->codecpar->sample_rate ||
-                          x->codecpar->ch_layout.nb_channels != y->codecpar->ch_layout.nb_channels))) {
+        (x != nullptr &&
+         (x->codecpar->codec_id != y->codecpar->codec_id ||
+          x->codecpar->sample_rate != y->codecpar->sample_rate ||
+          x->codecpar->ch_layout.nb_channels != y->codecpar->ch_layout.nb_channels))) {
         return "音声が違います";
     }
     if (r.projectSha256 != s.projectSha256 || r.length != s.length) {
@@ -286,10 +285,10 @@ class JoinedFile {
         const AVRational inBase = part.Sound()->time_base;
         const AVRational samples{1, part.Sound()->codecpar->sample_rate};
         const AVCodecParameters* par = part.Sound()->codecpar;
-        const int64_t duration = pkt->duration > 0
-                                     ? av_rescale_q(pkt->duration, inBase, samples)
-                                     : av_get_audio_frame_duration2(
-                                           const_cast<AVCodecParameters*>(par), pkt->size);
+        const int64_t duration =
+            pkt->duration > 0
+                ? av_rescale_q(pkt->duration, inBase, samples)
+                : av_get_audio_frame_duration2(const_cast<AVCodecParameters*>(par), pkt->size);
         const AVRational outBase = out_->streams[1]->time_base;
         pkt->stream_index = 1;
         pkt->pts = pkt->dts = av_rescale_q(nextSample_, samples, outBase);

@@ -90,6 +90,9 @@ bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& pat
             format_.reset();
             return false;
         }
+        if (container_.muxer == "mp4" || container_.muxer == "mov") {
+            sound_->DropPriming();
+        }
     }
 
     if (const int opened = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE); opened < 0) {

@@ -40,8 +40,8 @@ std::vector<Record> Records(const Project& project) {
     for (uint32_t t = 0; t < project.tracks.size(); ++t) {
         const Track& track = project.tracks[t];
         if (!track.Sound().IsDefault()) {
-            records.push_back(
-                Record{kKindTrack, t, 0, track.Sound().volume, track.Sound().muted ? kFlagMuted : 0});
+            records.push_back(Record{kKindTrack, t, 0, track.Sound().volume,
+                                     track.Sound().muted ? kFlagMuted : 0});
         }
     }
     return records;

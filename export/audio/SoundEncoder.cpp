@@ -161,6 +161,10 @@ bool SoundEncoder::Drain(const PacketWriter& write) {
         if (got < 0) {
             return false;
         }
+        if (dropPriming_ && pkt->pts != AV_NOPTS_VALUE && pkt->pts + pkt->duration <= 0) {
+            av_packet_unref(pkt);
+            continue;
+        }
         pkt->stream_index = streamIndex_;
         av_packet_rescale_ts(pkt, encoder_->time_base, stream_->time_base);
         const bool ok = write(pkt);

@@ -31,6 +31,12 @@ class SoundEncoder {
     int StreamIndex() const { return streamIndex_; }
     AVRational TimeBase() const { return timeBase_; }
 
+    // For muxers that cannot signal the encoder's priming in the form we write them (FFmpeg's
+    // fragmented MP4 and QuickTime have no edit list): the priming packets are left out, so that
+    // the decoded sound starts at time 0 in step with the pictures. The first 1024 samples then
+    // decode without their predecessor's overlap, softened at the very start of the file.
+    void DropPriming() { dropPriming_ = true; }
+
     // Encodes `count` stereo samples; every packet finished goes to `write`. PCM makes exactly
     // one packet of the samples of each call.
     bool Encode(const float* samples, int64_t count, const PacketWriter& write);
@@ -51,6 +57,7 @@ class SoundEncoder {
     std::vector<float> pending_;
     int64_t nextPts_ = 0;
     bool finished_ = false;
+    bool dropPriming_ = false;
 };
 
 }  // namespace kelvane
