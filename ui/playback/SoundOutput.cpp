@@ -4,7 +4,6 @@
 #include <QAudioFormat>
 #include <QMediaDevices>
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "media/audio/SoundFormat.h"
@@ -12,9 +11,9 @@
 namespace {
 
 constexpr int kBytesPerSample = kelvane::kSoundChannels * int(sizeof(float));
-// The device's buffer: 50 ms, short, so that a stop is heard at once.
-constexpr int kBufferBytes = kelvane::kSoundRate / 20 * kBytesPerSample;
 constexpr int kReportMs = 10;
+// What the device is given ahead of what it has played: 60 ms.
+constexpr int64_t kAheadSamples = kelvane::kSoundRate * 60 / 1000;
 // A device whose played count stands still this long while it should play has failed.
 constexpr int kStalledReports = 500 / kReportMs;
 // A closed stream plays what it was given: the buffer, the fade and the server's latency.
@@ -30,22 +29,9 @@ QString SoundOutput::deviceFailedText() {
     return QStringLiteral("音声の出力装置が応答しないため、音を出さずに再生しています。");
 }
 
-qint64 SoundOutput::Source::bytesAvailable() const {
-    // An endless stream: whatever the device asks for is there, silence where the mix is late.
-    return qint64(kelvane::kSoundRate) * kBytesPerSample + QIODevice::bytesAvailable();
-}
-
-qint64 SoundOutput::Source::readData(char* data, qint64 maxSize) {
-    const int64_t n = maxSize / kBytesPerSample;
-    std::vector<float> samples(size_t(n) * kelvane::kSoundChannels);
-    sound_.Read(samples.data(), n);
-    std::memcpy(data, samples.data(), size_t(n) * kBytesPerSample);
-    return n * kBytesPerSample;
-}
-
 SoundOutput::SoundOutput(std::unique_ptr<kelvane::PlaybackSound> sound, kelvane::SoundClock& clock,
                          QObject* parent)
-    : QObject(parent), sound_(std::move(sound)), clock_(&clock), source_(*sound_) {
+    : QObject(parent), sound_(std::move(sound)), clock_(&clock) {
     reports_.setInterval(kReportMs);
     reports_.setTimerType(Qt::PreciseTimer);
     connect(&reports_, &QTimer::timeout, this, [this] { report(); });
@@ -68,10 +54,9 @@ bool SoundOutput::start(QString& reason) {
         return false;
     }
     sink_ = std::make_unique<QAudioSink>(device, format);
-    sink_->setBufferSize(kBufferBytes);
-    source_.open(QIODevice::ReadOnly);
-    sink_->start(&source_);
-    if (sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
+    device_ = sink_->start();
+    if (device_ == nullptr || sink_->error() != QAudio::NoError ||
+        sink_->state() == QAudio::StoppedState) {
         sink_.reset();
         reason = noDeviceText();
         return false;
@@ -81,12 +66,32 @@ bool SoundOutput::start(QString& reason) {
             fail();
         }
     });
+    feed();
     reports_.start();
     return true;
 }
 
+void SoundOutput::feed() {
+    // Kept a little ahead of what the device has played. Its own count of free room is not
+    // relied on: some servers stop announcing room once the stream ran dry.
+    const int64_t played = sink_->processedUSecs() * kelvane::kSoundRate / 1'000'000;
+    const int64_t n = std::max<int64_t>(sink_->bytesFree() / kBytesPerSample,
+                                        played + kAheadSamples - sound_->ReadPosition());
+    if (n <= 0) {
+        return;
+    }
+    samples_.resize(size_t(n) * kelvane::kSoundChannels);
+    sound_->Read(samples_.data(), n);
+    device_->write(reinterpret_cast<const char*>(samples_.data()), n * kBytesPerSample);
+}
+
 void SoundOutput::report() {
-    if (!sink_ || failed_ || clock_ == nullptr) {
+    if (!sink_ || failed_) {
+        return;
+    }
+    // Fed on the same beat: the samples the device takes are the ones due next.
+    feed();
+    if (clock_ == nullptr) {
         return;
     }
     // What the device has played; never more than it was given.
@@ -111,12 +116,13 @@ void SoundOutput::fail() {
 }
 
 void SoundOutput::fadeOutAndClose() {
-    reports_.stop();
     clock_ = nullptr;
     sound_->FadeOut();
     if (!sink_ || failed_) {
+        reports_.stop();
         deleteLater();
         return;
     }
+    // Fed on (the fade, then silence) until the device has played the fade.
     QTimer::singleShot(kCloseAfterMs, this, [this] { deleteLater(); });
 }

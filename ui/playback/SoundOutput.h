@@ -6,14 +6,15 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 #include "export/playback/PlaybackSound.h"
 #include "export/playback/SoundClock.h"
 
-// Plays a playback's sound on the system's default sound device through QAudioSink, which pulls
-// the samples as it needs them, and tells the playback's clock which stream time is being heard.
-// The device's own count of what it has played (its latency taken off) is that time; what was
-// handed over but still waits in its buffers is not heard yet.
+// Plays a playback's sound on the system's default sound device through QAudioSink, written
+// every 10 ms as far as the device has room, and tells the playback's clock which stream time is
+// being heard. The device's own count of what it has played (its latency taken off) is that time;
+// what was handed over but still waits in its buffers is not heard yet.
 class SoundOutput : public QObject {
     Q_OBJECT
   public:
@@ -37,27 +38,15 @@ class SoundOutput : public QObject {
     void failed(const QString& reason);
 
   private:
-    class Source final : public QIODevice {
-      public:
-        explicit Source(kelvane::PlaybackSound& sound) : sound_(sound) {}
-        bool isSequential() const override { return true; }
-        qint64 bytesAvailable() const override;
-
-      protected:
-        qint64 readData(char* data, qint64 maxSize) override;
-        qint64 writeData(const char*, qint64) override { return -1; }
-
-      private:
-        kelvane::PlaybackSound& sound_;
-    };
-
+    void feed();
     void report();
     void fail();
 
     std::unique_ptr<kelvane::PlaybackSound> sound_;
     kelvane::SoundClock* clock_;
-    Source source_;
     std::unique_ptr<QAudioSink> sink_;
+    QIODevice* device_ = nullptr;  // the sink's, written as it has room
+    std::vector<float> samples_;
     QTimer reports_;
     qint64 lastProcessed_ = -1;
     int stalledReports_ = 0;
