@@ -2,9 +2,13 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <span>
+
+#include "model/EventExtrasCodec.h"
 
 namespace kelvane::journal {
 namespace {
@@ -12,7 +16,17 @@ namespace {
 constexpr uint32_t kMagic = 0x524A564B;  // "KVJR"
 constexpr size_t kHeaderBytes = 16;
 
-enum Section : uint32_t { kEnd = 0, kSettings = 1, kFile = 2, kTrack = 3, kTemplates = 4 };
+// Extras (section 5) follow the track or the templates they belong to: u32 track number or
+// kTemplateExtras, u32 count, the entries. A track or templates section without one has defaults.
+enum Section : uint32_t {
+    kEnd = 0,
+    kSettings = 1,
+    kFile = 2,
+    kTrack = 3,
+    kTemplates = 4,
+    kExtras = 5,
+};
+constexpr uint32_t kTemplateExtras = 0xFFFFFFFF;
 
 bool SameDescriptor(const FileEntry& a, const FileEntry& b) {
     return a.kind == b.kind && a.textLength == b.textLength &&
@@ -64,6 +78,7 @@ void Empty(Project& project) {
         track.ShareFrom(none);
     }
     project.templates = {};
+    project.templateExtras = {};
     project.settings = ProjectSettings{};
     std::memset(project.projectFolder, 0, sizeof(project.projectFolder));
 }
@@ -125,6 +140,36 @@ bool ReadTrack(Cursor& in, Project& project) {
     return true;
 }
 
+bool ReadExtrasSection(Cursor& in, Project& project) {
+    uint32_t owner = 0;
+    uint32_t count = 0;
+    if (!in.U32(owner) || !in.U32(count)) {
+        return false;
+    }
+    std::span<const uint8_t> bytes(in.At(), in.Remaining());
+    std::vector<EventExtras> extras;
+    if (!ReadExtras(bytes, count, extras)) {
+        return false;
+    }
+    in.Skip(in.Remaining() - bytes.size());
+    if (owner == kTemplateExtras) {
+        if (count != kTemplateSlots) {
+            return false;
+        }
+        std::copy(extras.begin(), extras.end(), project.templateExtras.begin());
+        return true;
+    }
+    if (owner >= kTrackCount || count != project.tracks[owner].Count()) {
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!project.tracks[owner].SetExtras(i, extras[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ApplyState(Cursor& in, Project& project, int64_t& millis) {
     uint32_t flags = 0;
     if (!in.I64(millis) || !in.U32(flags)) {
@@ -158,6 +203,10 @@ bool ApplyState(Cursor& in, Project& project, int64_t& millis) {
                 break;
             case kTemplates:
                 ok = in.Get(project.templates.data(), sizeof(project.templates));
+                project.templateExtras = {};
+                break;
+            case kExtras:
+                ok = ReadExtrasSection(in, project);
                 break;
             default:
                 return false;
@@ -185,7 +234,8 @@ Changes Compare(const Project& before, const Project& now) {
     Changes changes;
     changes.settings = !SameSettings(before, now);
     changes.templates =
-        std::memcmp(before.templates.data(), now.templates.data(), sizeof(now.templates)) != 0;
+        std::memcmp(before.templates.data(), now.templates.data(), sizeof(now.templates)) != 0 ||
+        before.templateExtras != now.templateExtras;
     for (uint32_t i = 0; i < kFileSlots; ++i) {
         if (!SameDescriptor(before.files[i], now.files[i])) {
             changes.files.push_back(i);
@@ -210,6 +260,7 @@ bool TakeChanges(const Project& from, Project& to, const Changes& changes) {
     }
     if (changes.templates) {
         to.templates = from.templates;
+        to.templateExtras = from.templateExtras;
     }
     if (changes.settings) {
         to.settings = from.settings;
@@ -233,6 +284,17 @@ Changes Everything(const Project& project) {
         }
     }
     return all;
+}
+
+void RecordBuilder::PutExtras(uint32_t owner, std::span<const EventExtras> extras) {
+    std::vector<uint8_t> bytes;
+    if (!AppendExtras(extras, bytes)) {
+        throw std::bad_alloc();
+    }
+    U32(kExtras);
+    U32(owner);
+    U32(uint32_t(extras.size()));
+    Put(bytes.data(), bytes.size());
 }
 
 void RecordBuilder::Put(const void* data, size_t size) {
@@ -311,10 +373,20 @@ void RecordBuilder::State(const Project& project, const Changes& changes, uint32
         U32(track.Count());
         U32(track.HasArray() ? 1 : 0);
         Refer(track.Events(), size_t(track.Count()) * sizeof(TrackEvent));
+        if (track.HasExtras()) {
+            std::vector<EventExtras> extras(track.Count());
+            for (uint32_t i = 0; i < track.Count(); ++i) {
+                extras[i] = track.ExtrasAt(i);
+            }
+            PutExtras(t, extras);
+        }
     }
     if (changes.templates) {
         U32(kTemplates);
         Put(project.templates.data(), sizeof(project.templates));
+        if (AnyExtras(project.templateExtras)) {
+            PutExtras(kTemplateExtras, project.templateExtras);
+        }
     }
     U32(kEnd);
 }

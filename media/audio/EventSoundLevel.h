@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "model/EventExtras.h"
 #include "model/Track.h"
 
 namespace kelvane {
@@ -12,8 +13,12 @@ struct EventLevel {
     bool muted = false;
 };
 
-inline EventLevel EventSoundLevel(const Track& /*track*/, uint32_t /*index*/) {
-    return EventLevel{};
+inline EventLevel EventSoundLevel(const Track& track, uint32_t index) {
+    if (index >= track.Count()) {
+        return EventLevel{};
+    }
+    const EventExtras& extras = track.ExtrasAt(index);
+    return EventLevel{extras.volume, (extras.audioFlags & kAudioMuted) != 0};
 }
 
 }  // namespace kelvane
