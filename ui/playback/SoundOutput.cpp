@@ -14,8 +14,9 @@ constexpr int kBytesPerSample = kelvane::kSoundChannels * int(sizeof(float));
 constexpr int kReportMs = 10;
 // What the device is given ahead of what it has played: 60 ms.
 constexpr int64_t kAheadSamples = kelvane::kSoundRate * 60 / 1000;
-// A device whose played count stands still this long while it should play has failed.
-constexpr int kStalledReports = 500 / kReportMs;
+// A device whose played count stands still this long while it should play has failed; a
+// suspended output (a wireless headset) may take most of a second to wake.
+constexpr int kStalledReports = 1000 / kReportMs;
 // A closed stream plays what it was given: the buffer, the fade and the server's latency.
 constexpr int kCloseAfterMs = 300;
 
