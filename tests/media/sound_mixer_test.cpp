@@ -12,6 +12,7 @@
 #include "media/audio/SoundMixer.h"
 #include "media/composition_test_support.h"
 #include "media/sound_reference_mixer.h"
+#include "model/EventExtras.h"
 #include "support/ScratchFolder.h"
 
 namespace kelvane {
@@ -192,6 +193,25 @@ TEST(SoundMixer, TrackVolumeAndMuteAndNestedProjects) {
     outer->tracks[0].SetSound(TrackSound{1.0f, true});
     EXPECT_FALSE(ProjectHasSound(*outer));
     EXPECT_EQ(Mix(*outer, 0, 1000), std::vector<float>(2000, 0.0f));
+}
+
+TEST(SoundMixer, EventVolumeAndMuteFromItsExtras) {
+    auto project = SoundProject(25.0, 40);
+    PlaceClip(*project, 2, NoiseClip(3 * 48000, 5));
+    const TrackEvent e = SoundEvent(2, 0, 0.0, 1.0, project->settings.frameDuration);
+    ASSERT_TRUE(project->tracks[0].InsertSorted(&e, 1));
+    const std::vector<float> full = Mix(*project, 0, 48000);
+    EventExtras extras;
+    extras.volume = 0.25f;
+    ASSERT_TRUE(project->tracks[0].SetExtras(0, extras));
+    const std::vector<float> quiet = Mix(*project, 0, 48000);
+    for (size_t i = 0; i < full.size(); ++i) {
+        ASSERT_FLOAT_EQ(quiet[i], full[i] * 0.25f) << i;
+    }
+    extras.audioFlags = kAudioMuted;
+    ASSERT_TRUE(project->tracks[0].SetExtras(0, extras));
+    EXPECT_FALSE(ProjectHasSound(*project));
+    EXPECT_EQ(Mix(*project, 0, 1000), std::vector<float>(2000, 0.0f));
 }
 
 TEST(SoundMixer, AnEventThatCarriesTheSoundOnDoesNotFade) {
