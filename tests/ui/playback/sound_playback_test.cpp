@@ -13,6 +13,7 @@
 #include "model/Document.h"
 #include "ui/frame/FrameTestSupport.h"
 #include "ui/frame/PaneGrid.h"
+#include "ui/lists/ListRowTexts.h"
 #include "ui/playback/PlaybackController.h"
 #include "ui/playback/SoundOutput.h"
 #include "ui/timeline/TimelineView.h"
@@ -90,6 +91,10 @@ class SoundPlaybackTest : public QObject {
         SoundWorld world;
         QVERIFY(world.made);
         QVERIFY(kelvane::ProjectHasSound(world.document().GetProject()));
+        // The file list says which file has sound, and how long it lasts.
+        QVERIFY2(kelvane::fileRowText(world.document().GetProject(), 0)
+                     .contains(QStringLiteral("音声 00:03.000 ")),
+                 qPrintable(kelvane::fileRowText(world.document().GetProject(), 0)));
         QVERIFY(world.playback().start());
         QTRY_COMPARE(world.playback().silenceReason(), SoundOutput::noDeviceText());
         QVERIFY(!world.playback().followsSound());
