@@ -79,7 +79,18 @@ std::string_view OptionName(std::string_view arg) {
 
 // The options that take a value. Each but --set may be given once; options of one slot exclude
 // each other, with the slot's "given twice" message.
-enum class Slot { Frames, Output, Frame, Track, Codec, Quality, MovieTimeout, Repeatable, Count };
+enum class Slot {
+    Frames,
+    Output,
+    Frame,
+    Track,
+    Codec,
+    Quality,
+    MovieTimeout,
+    AudioCodec,
+    Repeatable,
+    Count
+};
 
 struct ValueOption {
     std::string_view name;
@@ -142,6 +153,11 @@ constexpr ValueOption kValueOptions[] = {
     {"--codec", "", Slot::Codec, "--codec が二度指定されています。",
      [](const std::string& value, CliOptions& out, bool&, std::string&) {
          out.codec = value;
+         return true;
+     }},
+    {"--audio-codec", "", Slot::AudioCodec, "--audio-codec が二度指定されています。",
+     [](const std::string& value, CliOptions& out, bool&, std::string&) {
+         out.audioCodec = value;
          return true;
      }},
     {"--quality", "", Slot::Quality, "--quality が二度指定されています。",
@@ -238,6 +254,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
             slotGiven = true;
         } else if (arg == "--keep-going") {
             out.keepGoing = true;
+        } else if (arg == "--no-audio") {
+            out.noAudio = true;
         } else if (arg == "--abort-on-draw-error") {
             out.abortOnDrawError = true;
         } else if (arg == "--list-codecs") {
@@ -251,7 +269,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     }
     const bool haveFrame = given[size_t(Slot::Frame)];
     const bool haveOutput = given[size_t(Slot::Output)] && !join;
-    const bool haveCodec = given[size_t(Slot::Codec)] || given[size_t(Slot::Quality)];
+    const bool haveCodec = given[size_t(Slot::Codec)] || given[size_t(Slot::Quality)] ||
+                           given[size_t(Slot::AudioCodec)] || out.noAudio;
 
     if (listCodecs) {
         if (argc != 1) {
@@ -306,7 +325,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
         }
         if (haveCodec || out.abortOnDrawError) {
             error =
-                "--codec、--quality と --abort-on-draw-error は動画ファイルの作成にだけ使えます。";
+                "--codec、--quality、--audio-codec、--no-audio と --abort-on-draw-error は"
+                "動画ファイルの作成にだけ使えます。";
             return false;
         }
         out.mode = CliOptions::Mode::Frame;
@@ -314,6 +334,10 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& out, std::strin
     }
     if (out.track) {
         error = "--track は --frame と一緒に指定してください。";
+        return false;
+    }
+    if (out.noAudio && !out.audioCodec.empty()) {
+        error = "--audio-codec と --no-audio は一緒には指定できません。";
         return false;
     }
     out.mode = CliOptions::Mode::Export;
@@ -325,8 +349,9 @@ const char* HelpText() {
   kelvane-render PROJECT.xqm --frame N [--track T] -o OUT.bmp [--keep-going] [--set KEY=VALUE]...
                  [--relink OLD=NEW]...
   kelvane-render PROJECT.xqm -o OUT.avi|.mp4|.mov|.mkv|.webm [--frames A-B] [--codec NAME]
-                 [--quality N] [--keep-going] [--abort-on-draw-error] [--movie-timeout SECONDS]
-                 [--set KEY=VALUE]... [--relink OLD=NEW]...
+                 [--quality N] [--audio-codec NAME | --no-audio] [--keep-going]
+                 [--abort-on-draw-error] [--movie-timeout SECONDS] [--set KEY=VALUE]...
+                 [--relink OLD=NEW]...
   kelvane-render --join OUT PART...
   kelvane-render --list-codecs
   kelvane-render --list-effects
@@ -372,6 +397,13 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
                        ffv1 と uncompressed は可逆で、品質の設定はありません。AVI の
                        mjpeg と mpeg4 は量子化値 2 (100) から 31 (0)、h264 は CRF 18 (100) から
                        51 (0) です（指定しなければ各形式のふだんの設定）。
+  --audio-codec NAME   音声の圧縮形式。音のある素材がミュートされていないトラックに置かれて
+                       いれば、ファイルは音声 (48 kHz ステレオ) を一つ持ちます。既定は
+                         .avi   pcm            .mp4   aac (192 kb/s)
+                         .mov   pcm (prores)、aac (h264)
+                         .mkv   flac (ffv1)、opus（ほか）    .webm  opus (160 kb/s)
+                       書ける組み合わせは --list-codecs で確認できます。
+  --no-audio           音声を書きません。
   --abort-on-draw-error
                        イベントの描画でエラーが発生したら書き出しを中断します（既定では
                        描画できたところまでの画像を書いて続けます）。
@@ -388,7 +420,8 @@ Kelvane のプロジェクトファイル (.xqm) を画面なしで描画しま�
   --set KEY=VALUE      INI ファイルの [Settings] の値 (PixelQuality, DrawFrameThread など) を
                        この実行に限って変更します。繰り返し指定できます。
   --list-codecs        使える圧縮形式を一行に一つ、名前、説明、書けるファイルの種類の順に
-                       タブで区切って表示します。
+                       タブで区切って表示します。続いて「音声:」の行のあとに音声の圧縮形式を
+                       同じ形で表示します。
   --list-effects       実行ファイルと同じフォルダの効果モジュール (effect.so、frei0r.so など) の
                        効果を一行に一つ "\モジュール>名前" の形で、その下に設定項目を一行に一つ
                        （名前、種類、既定値、範囲、説明をタブで区切って）表示します。

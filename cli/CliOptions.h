@@ -36,8 +36,10 @@ struct CliOptions {
     uint32_t frame = 0;
     std::optional<FrameRange> frames;
     std::optional<uint32_t> track;
-    std::string codec;  // empty: the container's default (uncompressed for AVI)
-    int quality = -1;   // --quality, 0 to 100; -1: the default
+    std::string codec;       // empty: the container's default (uncompressed for AVI)
+    int quality = -1;        // --quality, 0 to 100; -1: the default
+    std::string audioCodec;  // --audio-codec; empty: the container's default
+    bool noAudio = false;    // --no-audio
     bool keepGoing = false;
     bool abortOnDrawError = false;
     // --movie-timeout: how long a movie may make no progress before a fetch gives up.

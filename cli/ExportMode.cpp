@@ -50,6 +50,8 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
     NamedCompressorChooser chooser(codec, options.quality);
     ExportJob job;
     job.abortOnDrawError = options.abortOnDrawError;
+    job.noSound = options.noAudio;
+    job.soundCodec = options.audioCodec;
     job.yieldToWriter = true;  // the process ends with the export
     // The file records what it holds, so that files of consecutive ranges can be joined and
     // checked against each other.

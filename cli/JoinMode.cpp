@@ -42,6 +42,11 @@ int RunJoinMode(const CliOptions& options) {
                    std::to_string(summary.record.first) + "-" +
                    std::to_string(summary.record.last) + ") を " + options.output +
                    " につなぎました (" + std::to_string(summary.bytes) + " バイト)。\n");
+    if (summary.soundSeams) {
+        ConsoleMessage(
+            "kelvane-render: 音声は各部分をそのままつなぎました。"
+            "つなぎ目で音がクリックすることがあります。\n");
+    }
     return kExitSuccess;
 }
 

@@ -19,6 +19,7 @@
 #include "cli/on_demand/FfmpegOnDemand.h"
 #include "export/Compressor.h"
 #include "export/OutputContainer.h"
+#include "export/audio/SoundCodecs.h"
 #include "media/EffectCatalogueText.h"
 #include "media/PatientTimeout.h"
 #include "media/QtGuiRuntime.h"
@@ -97,13 +98,18 @@ int main(int argc, char** argv) {
             return kExitSuccess;
         case CliOptions::Mode::ListCodecs:
             std::fputs(kelvane::CompressorContainerListText().c_str(), stdout);
+            std::fputs("音声:\n", stdout);
+            std::fputs(kelvane::SoundCodecListText().c_str(), stdout);
             return kExitSuccess;
         case CliOptions::Mode::ListEffects:
             std::fputs(kelvane::EffectCatalogueText(kelvane::ExecutableFolder()).c_str(), stdout);
             return kExitSuccess;
         case CliOptions::Mode::Export: {
             // The kind of file and its codec are settled before anything is written.
-            const std::string refused = kelvane::OutputChoiceError(options.output, options.codec);
+            std::string refused = kelvane::OutputChoiceError(options.output, options.codec);
+            if (refused.empty()) {
+                refused = kelvane::SoundChoiceError(options.output, options.audioCodec);
+            }
             if (!refused.empty()) {
                 return UsageError(refused);
             }

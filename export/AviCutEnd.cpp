@@ -116,8 +116,8 @@ bool ReplayEnding(const AviMuxerSetup& setup, uint64_t headerEnd,
         pkt->size = int(packets[i].size);
         pkt->pts = packets[i].pts;
         pkt->dts = packets[i].dts;
-        pkt->duration = 1;
-        pkt->stream_index = 0;
+        pkt->duration = packets[i].duration;
+        pkt->stream_index = packets[i].stream;
         pkt->flags = packets[i].flags;
         const int written = av_write_frame(format.get(), pkt);
         pkt->data = nullptr;

@@ -15,6 +15,8 @@ struct AviPacketRecord {
     uint32_t size = 0;
     int flags = 0;
     uint64_t end = 0;
+    int stream = 0;  // 0 the pictures, 1 the sound
+    int64_t duration = 1;
 };
 
 // Finishes an AVI file whose writing failed part way (a full disk, a file size limit): the file

@@ -24,6 +24,8 @@ struct Part {
     AviPartRecord record;
 
     const AVStream* Stream() const { return input->streams[0]; }
+    // The sound stream when the part has one.
+    const AVStream* Sound() const { return input->nb_streams > 1 ? input->streams[1] : nullptr; }
     // One tick per frame: AVI counts in frames, the other containers in their own units.
     AVRational FrameTimeBase() const {
         const AVStream* st = Stream();
@@ -56,7 +58,7 @@ int64_t CountPackets(AVFormatContext* input) {
     av::PacketPtr packet(av_packet_alloc());
     int64_t count = 0;
     while (packet && av_read_frame(input, packet.get()) >= 0) {
-        ++count;
+        count += packet->stream_index == 0 ? 1 : 0;
         av_packet_unref(packet.get());
     }
     return count;
@@ -71,8 +73,12 @@ bool OpenPart(const std::string& path, const OutputContainer& container, Part& p
         return false;
     }
     AVFormatContext* raw = part.input.get();
-    if (raw->nb_streams != 1 || raw->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
-        error = path + " は映像ストリームを一つだけ持つ " + kind + " ファイルではありません。";
+    // The pictures, and the sound when the project has any.
+    if (raw->nb_streams < 1 || raw->nb_streams > 2 ||
+        raw->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+        (raw->nb_streams == 2 && raw->streams[1]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)) {
+        error = path + " は映像ストリームを一つ（と音声ストリームを一つ）持つ " + kind +
+                " ファイルではありません。";
         return false;
     }
     // The demuxer gives the INFO comment under its common name.
@@ -126,6 +132,15 @@ std::string Difference(const Part& a, const Part& b) {
         (p->extradata_size > 0 && std::memcmp(p->extradata, q->extradata, p->extradata_size))) {
         return "圧縮の設定が違います (" + r.codec + ")";
     }
+    const AVStream* x = a.Sound();
+    const AVStream* y = b.Sound();
+    if ((x == nullptr) != (y == nullptr) ||
+        (x != nullptr &&
+         (x->codecpar->codec_id != y->codecpar->codec_id ||
+          x->codecpar->sample_rate != y->codecpar->sample_rate ||
+          x->codecpar->ch_layout.nb_channels != y->codecpar->ch_layout.nb_channels))) {
+        return "音声が違います";
+    }
     if (r.projectSha256 != s.projectSha256 || r.length != s.length) {
         return "別のプロジェクトから書き出されています (" + r.project + " と " + s.project + ")";
     }
@@ -167,6 +182,15 @@ class JoinedFile {
         frameTimeBase_ = first.FrameTimeBase();
         st->time_base = frameTimeBase_;
         st->avg_frame_rate = av_inv_q(frameTimeBase_);
+        if (const AVStream* sound = first.Sound()) {
+            AVStream* out = avformat_new_stream(raw, nullptr);
+            if (out == nullptr || avcodec_parameters_copy(out->codecpar, sound->codecpar) < 0) {
+                return false;
+            }
+            out->codecpar->codec_tag = 0;
+            out->time_base = AVRational{1, sound->codecpar->sample_rate};
+            sound_ = true;
+        }
         if (avio_open(&raw->pb, path_.c_str(), AVIO_FLAG_WRITE) < 0) {
             return false;
         }
@@ -212,6 +236,13 @@ class JoinedFile {
                 error = "中断されました。";
                 return false;
             }
+            if (pkt->stream_index == 1) {
+                if (!CopySound(part, pkt)) {
+                    error = path_ + " に書き込めません。";
+                    return false;
+                }
+                continue;
+            }
             if (copied == 0 && !(pkt->flags & AV_PKT_FLAG_KEY)) {
                 error = part.path + " の最初のフレームがキーフレームではありません。";
                 return false;
@@ -230,7 +261,7 @@ class JoinedFile {
             pkt->pts = pkt->dts = av_rescale_q(next_++, frameTimeBase_, outBase);
             pkt->duration = av_rescale_q(1, frameTimeBase_, outBase);
             pkt->pos = -1;
-            const int written = av_write_frame(out_.get(), pkt);
+            const int written = Write(pkt);
             av_packet_unref(pkt);
             if (written < 0 || out_->pb->error < 0) {
                 error = path_ + " に書き込めません。";
@@ -248,6 +279,32 @@ class JoinedFile {
         return true;
     }
 
+    // The parts' sound follows on sample after sample: each packet is placed after the ones
+    // before it, whatever its part counted from.
+    bool CopySound(const Part& part, AVPacket* pkt) {
+        const AVRational inBase = part.Sound()->time_base;
+        const AVRational samples{1, part.Sound()->codecpar->sample_rate};
+        const AVCodecParameters* par = part.Sound()->codecpar;
+        const int64_t duration =
+            pkt->duration > 0
+                ? av_rescale_q(pkt->duration, inBase, samples)
+                : av_get_audio_frame_duration2(const_cast<AVCodecParameters*>(par), pkt->size);
+        const AVRational outBase = out_->streams[1]->time_base;
+        pkt->stream_index = 1;
+        pkt->pts = pkt->dts = av_rescale_q(nextSample_, samples, outBase);
+        pkt->duration = av_rescale_q(duration, samples, outBase);
+        pkt->pos = -1;
+        nextSample_ += duration;
+        const int written = Write(pkt);
+        av_packet_unref(pkt);
+        return written >= 0 && out_->pb->error >= 0;
+    }
+
+    int Write(AVPacket* pkt) {
+        return sound_ ? av_interleaved_write_frame(out_.get(), pkt)
+                      : av_write_frame(out_.get(), pkt);
+    }
+
     bool Finish() {
         const bool ok = av_write_trailer(out_.get()) >= 0 && out_->pb->error >= 0;
         out_.reset();
@@ -261,6 +318,8 @@ class JoinedFile {
     bool kept_ = false;
     int64_t next_ = 0;
     AVRational frameTimeBase_{1, 1};
+    bool sound_ = false;
+    int64_t nextSample_ = 0;
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -350,6 +409,11 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
     }
     file.Keep();
     summary.record = joined;
+    if (const AVStream* sound = parts[0].Sound()) {
+        const AVCodecID id = sound->codecpar->codec_id;
+        // Lossless and PCM sound joins without a seam; a lossy codec primes each part anew.
+        summary.soundSeams = id != AV_CODEC_ID_FLAC && id != AV_CODEC_ID_PCM_S16LE;
+    }
     summary.bytes = std::filesystem::file_size(output, ec);
     return true;
 }

@@ -14,6 +14,8 @@ namespace kelvane {
 struct AviJoinSummary {
     AviPartRecord record;  // the joined range, recorded in the output as in each part
     uint64_t bytes = 0;    // size of the output file
+    // The parts' sound was copied as it is in a codec that primes each part: the seams may click.
+    bool soundSeams = false;
 };
 
 // Joins AVI files exported as frame ranges of one project into one AVI file at `output`, by

@@ -19,6 +19,13 @@ av::OutputContextPtr NewAviMuxer(const AviMuxerSetup& setup, const std::string& 
     // rate / scale frames per second: one tick of the stream is one frame.
     st->time_base = AVRational{int(setup.scale), int(setup.rate)};
     st->avg_frame_rate = AVRational{int(setup.rate), int(setup.scale)};
+    if (setup.soundParams != nullptr) {
+        AVStream* sound = avformat_new_stream(raw, nullptr);
+        if (sound == nullptr || avcodec_parameters_copy(sound->codecpar, setup.soundParams) < 0) {
+            return nullptr;
+        }
+        sound->time_base = AVRational{1, setup.soundParams->sample_rate};
+    }
     return format;
 }
 

@@ -15,6 +15,7 @@
 #include "export/FileSink.h"
 #include "export/OpaqueCopy.h"
 #include "export/OutputContainer.h"
+#include "export/audio/SoundEncoder.h"
 #include "media/FfmpegHandles.h"
 #include "platform/SystemErrorText.h"
 
@@ -49,6 +50,9 @@ struct AviWriter::Output {
     uint64_t headerEnd = 0;
     std::vector<AviPacketRecord> packets;
     bool writeFailed = false;
+    std::unique_ptr<SoundEncoder> sound;
+    std::unique_ptr<AVCodecParameters, void (*)(AVCodecParameters*)> soundParams{
+        nullptr, [](AVCodecParameters* p) { avcodec_parameters_free(&p); }};
 };
 
 namespace {
@@ -133,6 +137,7 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     framesKept_ = -1;
     if (container_ != nullptr) {
         other_ = std::make_unique<ContainerWriter>(*container_, *compressor_, quality_);
+        other_->SetSound(soundCodec_);
         containerPath_ = path;
         if (!other_->Open(input_, path, rate, scale, info_)) {
             RecordContainerFailure(path);
@@ -185,6 +190,14 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     }
     AVFormatContext* raw = out_->format.get();
     out_->stream = raw->streams[0];
+    if (soundCodec_ != nullptr) {
+        out_->sound = std::make_unique<SoundEncoder>();
+        out_->soundParams.reset(avcodec_parameters_alloc());
+        if (!out_->soundParams || !out_->sound->Open(raw, *soundCodec_) ||
+            avcodec_parameters_copy(out_->soundParams.get(), out_->sound->Parameters()) < 0) {
+            return false;
+        }
+    }
 
     // A frame's bytes go to the file in one write from where they lie.
     if (!out_->file.Open(path)) {
@@ -296,14 +309,14 @@ bool AviWriter::OpenEncoder(uint32_t rate, uint32_t scale) {
 }
 
 bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previous*/,
-                           uint32_t index) {
+                           uint32_t index, FrameSound sound) {
     if (!streamOpen_ || pixels == nullptr || size != input_.sizeImage || index < nextIndex_ ||
         index > uint32_t(INT32_MAX)) {
         return false;
     }
     bool ok;
     if (other_) {
-        ok = other_->WriteFrame(static_cast<const uint8_t*>(pixels), index);
+        ok = other_->WriteFrame(static_cast<const uint8_t*>(pixels), index, sound);
         lastEncodeEndNs_ = other_->LastEncodeEndNs();
         if (ok) {
             nextIndex_ = index + 1;
@@ -332,6 +345,11 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
         pkt->data = nullptr;
         pkt->size = 0;
     }
+    // The frame's sound follows it, as one chunk.
+    if (ok && out_->sound) {
+        ok = out_->sound->Encode(sound.samples, sound.count,
+                                 [this](AVPacket* pkt) { return WritePacket(pkt); });
+    }
     if (ok) {
         nextIndex_ = index + 1;
     }
@@ -342,7 +360,8 @@ bool AviWriter::WritePacket(AVPacket* pkt) {
     if (out_->writeFailed) {
         return false;
     }
-    const AviPacketRecord record{pkt->pts, pkt->dts, uint32_t(pkt->size), pkt->flags, 0};
+    const AviPacketRecord record{pkt->pts, pkt->dts,          uint32_t(pkt->size), pkt->flags,
+                                 0,        pkt->stream_index, pkt->duration};
     if (av_write_frame(out_->format.get(), pkt) < 0 || !Flushed()) {
         out_->writeFailed = true;
         const int error = out_->format->pb->error;
@@ -361,7 +380,8 @@ bool AviWriter::WritePacket(AVPacket* pkt) {
 }
 
 AviMuxerSetup AviWriter::MuxerSetup() const {
-    return AviMuxerSetup{out_->params.get(), out_->rate, out_->scale, info_};
+    return AviMuxerSetup{out_->params.get(), out_->rate, out_->scale, info_,
+                         out_->soundParams.get()};
 }
 
 void AviWriter::RecordContainerFailure(const std::string& path) {
@@ -461,6 +481,9 @@ void AviWriter::Release() {
                 avcodec_send_frame(out_->encoder.get(), nullptr) >= 0) {
                 WritePendingPackets();
             }
+            if (!out_->writeFailed && out_->sound) {
+                out_->sound->Finish([this](AVPacket* pkt) { return WritePacket(pkt); });
+            }
             // The trailer writes the index and the frame counts; without it the file is not valid.
             if (!out_->writeFailed && (av_write_trailer(out_->format.get()) < 0 || !Flushed())) {
                 out_->writeFailed = true;
@@ -475,6 +498,7 @@ void AviWriter::Release() {
     }
     compressor_ = nullptr;
     info_.clear();
+    soundCodec_ = nullptr;
     quality_ = -1;
     initialised_ = false;
     streamOpen_ = false;
@@ -486,6 +510,11 @@ void AviWriter::FinishCutFile() {
     // writing anything more, and the file is finished after the last packet that reached it.
     out_->format->pb = nullptr;
     out_->file.Close();
+    // A frame whose sound did not follow it is not complete: the file ends with the frame
+    // before, so that its sound reaches exactly as far as its pictures.
+    if (out_->sound && !out_->packets.empty() && out_->packets.back().stream == 0) {
+        out_->packets.pop_back();
+    }
     // The reason reported stays the one that stopped the writing, whatever finishing meets.
     int error = 0;
     NoteFramesKept(FinishCutAvi(out_->path, MuxerSetup(), out_->headerEnd, out_->packets, error));

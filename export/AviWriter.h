@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "export/Compressor.h"
+#include "export/audio/FrameSound.h"
 #include "platform/FailureNote.h"
 #include "render/PixelImage.h"
 
@@ -17,6 +18,8 @@ namespace kelvane {
 
 class CompressorChooser;
 class ContainerWriter;
+class SoundEncoder;
+struct SoundCodec;
 struct OutputContainer;
 struct AviMuxerSetup;
 
@@ -54,10 +57,16 @@ class AviWriter {
         info_ = std::move(entries);
     }
 
+    // With a codec, the next Open gives the file a sound stream, fed by each frame's sound: in
+    // AVI one chunk of sound after each frame, in the index like the frames. Close forgets it.
+    void SetSound(const SoundCodec* codec) { soundCodec_ = codec; }
+    bool HasSound() const { return soundCodec_ != nullptr; }
+
     // Writes frame `index`; indices ascend from 0. `size` is the byte size of the pixels and must
     // be the input format's image size. `previous` holds the frame before (the encoders keep
     // their own reference frames, so it is not read).
-    bool WriteFrame(const void* pixels, size_t size, const void* previous, uint32_t index);
+    bool WriteFrame(const void* pixels, size_t size, const void* previous, uint32_t index,
+                    FrameSound sound = {});
 
     // Finishes the file so that it holds every frame written so far, and releases everything,
     // the compressor choice included. Safe at any time and more than once; before Initialise it
@@ -113,6 +122,7 @@ class AviWriter {
     const OutputContainer* container_ = nullptr;  // null or AVI: this writer's own output
     std::unique_ptr<ContainerWriter> other_;
     std::string containerPath_;
+    const SoundCodec* soundCodec_ = nullptr;
 };
 
 }  // namespace kelvane

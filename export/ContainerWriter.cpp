@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "export/ContainerEncoder.h"
+#include "export/audio/SoundEncoder.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -84,6 +85,17 @@ bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& pat
     stream_->time_base = encoder_->time_base;
     stream_->avg_frame_rate = frameRate;
     stream_->r_frame_rate = frameRate;
+    if (soundCodec_ != nullptr) {
+        sound_ = std::make_unique<SoundEncoder>();
+        if (!sound_->Open(raw, *soundCodec_)) {
+            sound_.reset();
+            format_.reset();
+            return false;
+        }
+        if (container_.muxer == "mp4" || container_.muxer == "mov") {
+            sound_->DropPriming();
+        }
+    }
 
     if (const int opened = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE); opened < 0) {
         writeError_ = AVUNERROR(opened);
@@ -152,7 +164,7 @@ bool ContainerWriter::OpenConverter() {
     return av_frame_get_buffer(frame_.get(), 0) >= 0;
 }
 
-bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index) {
+bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index, FrameSound sound) {
     if (!headerWritten_ || writeFailed_ || pixels == nullptr) {
         return false;
     }
@@ -175,7 +187,19 @@ bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index) {
         return false;
     }
     lastEncodeEndNs_ = SteadyNs();
-    return WritePendingPackets();
+    if (!WritePendingPackets()) {
+        return false;
+    }
+    return !sound_ || sound_->Encode(sound.samples, sound.count,
+                                     [this](AVPacket* pkt) { return WritePacket(pkt); });
+}
+
+// With sound the muxer interleaves the two streams; a file of pictures alone is written packet
+// by packet as it always was.
+bool ContainerWriter::WritePacket(AVPacket* pkt) {
+    const int written = sound_ ? av_interleaved_write_frame(format_.get(), pkt)
+                               : av_write_frame(format_.get(), pkt);
+    return NoteWriteFailure(written);
 }
 
 bool ContainerWriter::WritePendingPackets() {
@@ -200,9 +224,9 @@ bool ContainerWriter::WritePendingPackets() {
             return false;
         }
         av_packet_rescale_ts(pkt, encoder_->time_base, stream_->time_base);
-        const int written = av_write_frame(format_.get(), pkt);
+        const bool written = WritePacket(pkt);
         av_packet_unref(pkt);
-        if (!NoteWriteFailure(written)) {
+        if (!written) {
             return false;
         }
         ++packetsMuxed_;
@@ -224,7 +248,11 @@ bool ContainerWriter::EndFragment() {
     if (packetsMuxed_ == fragmentStart_) {
         return true;
     }
-    // The muxers that take a flush write out the fragment or cluster whole.
+    // The packets that the interleaving holds back belong to frames before the cut: they go
+    // out first. Then the muxers that take a flush write out the fragment or cluster whole.
+    if (sound_ && !NoteWriteFailure(av_interleaved_write_frame(format_.get(), nullptr))) {
+        return false;
+    }
     const int ended = av_write_frame(format_.get(), nullptr);
     avio_flush(format_->pb);
     if (!NoteWriteFailure(ended)) {
@@ -243,6 +271,11 @@ void ContainerWriter::Close() {
         // Frames still inside the encoder were written by the export: they go into the file.
         if (!writeFailed_ && avcodec_send_frame(encoder_.get(), nullptr) >= 0) {
             WritePendingPackets();
+        }
+        // The sound still inside its encoder belongs to frames written: it goes in before the
+        // last fragment ends.
+        if (!writeFailed_ && sound_) {
+            sound_->Finish([this](AVPacket* pkt) { return WritePacket(pkt); });
         }
         // The last fragment goes out on its own, so that a trailer that finds no room costs
         // no frame.
@@ -273,6 +306,7 @@ void ContainerWriter::Close() {
     encoder_.reset();
     convert_.reset();
     frame_.reset();
+    sound_.reset();
 }
 
 }  // namespace kelvane

@@ -9,6 +9,7 @@
 #include "export/Compressor.h"
 #include "export/ContainerCutPoint.h"
 #include "export/OutputContainer.h"
+#include "export/audio/FrameSound.h"
 #include "media/FfmpegHandles.h"
 #include "render/PixelImage.h"
 
@@ -23,6 +24,9 @@ namespace kelvane {
 // after a failed write (a full disk) Close cuts the file back to the end of the last one that
 // reached it whole, which needs no room, and the file holds the frames before it; a file left
 // without a frame is removed.
+class SoundEncoder;
+struct SoundCodec;
+
 class ContainerWriter {
   public:
     // `quality` 0 to 100, below 0 the default.
@@ -38,9 +42,12 @@ class ContainerWriter {
     bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate, uint32_t scale,
               const std::vector<std::pair<std::string, std::string>>& info);
 
-    // Converts and encodes frame `index` (ascending from 0) and writes what the encoder has
-    // finished.
-    bool WriteFrame(const uint8_t* pixels, uint32_t index);
+    // With a codec (before Open): the file gets an audio stream, fed with each frame's sound.
+    void SetSound(const SoundCodec* codec) { soundCodec_ = codec; }
+
+    // Converts and encodes frame `index` (ascending from 0) with its sound and writes what the
+    // encoders have finished.
+    bool WriteFrame(const uint8_t* pixels, uint32_t index, FrameSound sound = {});
 
     // Drains the encoder and writes the trailer; safe more than once.
     void Close();
@@ -58,6 +65,7 @@ class ContainerWriter {
     // Ends the fragment or cluster under way and marks the file's end as a clean cut.
     bool EndFragment();
     bool NoteWriteFailure(int result);
+    bool WritePacket(AVPacket* pkt);
 
     const OutputContainer& container_;
     const CompressorInfo& codec_;
@@ -80,6 +88,8 @@ class ContainerWriter {
     int64_t framesKept_ = -1;
     int64_t lastEncodeEndNs_ = 0;
     int writeError_ = 0;
+    const SoundCodec* soundCodec_ = nullptr;
+    std::unique_ptr<SoundEncoder> sound_;
 };
 
 }  // namespace kelvane

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <vector>
 
+#include "export/OutputContainer.h"
+#include "export/audio/SoundCodecs.h"
+#include "media/audio/SoundFormat.h"
 #include "platform/ThreadPriority.h"
 
 namespace kelvane {
@@ -22,6 +25,23 @@ bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
     writer.Close();
     writer.Initialise();
     writer.SetTimeline(timeline);
+    frameDuration_ = settings.frameDuration;
+    sound_ = false;
+    if (!noSound && composer.HasSound()) {
+        const SoundCodec* codec = nullptr;
+        if (!soundCodec.empty()) {
+            codec = FindSoundCodec(soundCodec);
+        } else if (const OutputContainer* container = ContainerOfPath(path)) {
+            const CompressorInfo* video = writer.Compressor();
+            const auto offered = SoundCodecsFor(*container, video != nullptr ? video->name : "");
+            codec = offered.empty() ? nullptr : offered.front();
+        }
+        if (codec == nullptr) {
+            return false;
+        }
+        writer.Writer().SetSound(codec);
+        sound_ = true;
+    }
     // Fractional frame rates survive as rate / 10000 (29.97 fps gives 299700 / 10000).
     const double scaled = std::trunc(settings.frameRate * 10000.0);
     if (!(scaled >= 1.0 && scaled <= double(INT32_MAX))) {
@@ -63,9 +83,20 @@ bool ExportJob::ExportStep(FrameComposer& composer) {
     if (!drawn && abortOnDrawError) {
         return false;
     }
+    FrameSound sound;
+    if (sound_) {
+        // The frame's samples come from its time in the whole output, so a range holds exactly
+        // the sound that the whole export has at those frames.
+        const int64_t s0 = FrameStartSample(int64_t(first_) + n_, frameDuration_);
+        const int64_t s1 = FrameStartSample(int64_t(first_) + n_ + 1, frameDuration_);
+        std::vector<float>& buffer = soundBuffers_[n_ & 1];
+        buffer.resize(size_t(s1 - s0) * kSoundChannels);
+        composer.MixSound(s0, s1, buffer.data());
+        sound = FrameSound{buffer.data(), s1 - s0};
+    }
     const int64_t wait = timeline != nullptr ? ExportTimeline::Now() : 0;
     const bool handedOver =
-        writer.WriteFrame(image.Pixels(), image.ByteSize(), previous.Pixels(), n_);
+        writer.WriteFrame(image.Pixels(), image.ByteSize(), previous.Pixels(), n_, sound);
     if (timeline != nullptr) {
         timeline->Add(n_, ExportStage::WaitForWriter, wait, ExportTimeline::Now());
     }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "export/ExportPipeline.h"
 #include "export/FrameComposer.h"
@@ -63,6 +64,10 @@ class ExportJob {
     // takes what it leaves. The priority is never given back (an ordinary user cannot), so only
     // a process that ends with its export sets this.
     bool yieldToWriter = false;
+    // The sound: left out altogether, or written with this audio codec (by name) rather than the
+    // container's default. A project without sound never gets a sound stream.
+    bool noSound = false;
+    std::string soundCodec;
 
   private:
     PixelImage images_[2];
@@ -70,6 +75,10 @@ class ExportJob {
     uint32_t first_ = 0;
     uint32_t length_ = 0;
     uint32_t backgroundBgr_ = 0;
+    RefTime frameDuration_ = 0;
+    bool sound_ = false;
+    // Each frame's sound, alternating like the images.
+    std::vector<float> soundBuffers_[2];
 };
 
 }  // namespace kelvane

@@ -32,7 +32,8 @@ bool ExportPipeline::Open(const BitmapInfoHeader& input, const std::string& path
 
 bool ExportPipeline::WriteNow(const Pending& frame) {
     const int64_t begin = timeline_ != nullptr ? ExportTimeline::Now() : 0;
-    const bool ok = writer_.WriteFrame(frame.pixels, frame.size, frame.previous, frame.index);
+    const bool ok =
+        writer_.WriteFrame(frame.pixels, frame.size, frame.previous, frame.index, frame.sound);
     if (timeline_ != nullptr) {
         const int64_t end = ExportTimeline::Now();
         const int64_t encoded = std::clamp(writer_.LastEncodeEndNs(), begin, end);
@@ -64,13 +65,13 @@ void ExportPipeline::WriterLoop() {
 }
 
 bool ExportPipeline::WriteFrame(const void* pixels, size_t size, const void* previous,
-                                uint32_t index) {
+                                uint32_t index, FrameSound sound) {
     // The writer's own checks, made here so that a refused frame is refused by this call.
     if (!writer_.StreamOpen() || pixels == nullptr || size != frameBytes_ || index < nextIndex_ ||
         index > uint32_t(INT32_MAX)) {
         return false;
     }
-    const Pending frame{pixels, size, previous, index};
+    const Pending frame{pixels, size, previous, index, sound};
     if (!threaded_) {
         if (failed_ || !WriteNow(frame)) {
             failed_ = true;

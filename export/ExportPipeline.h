@@ -39,10 +39,11 @@ class ExportPipeline {
               uint32_t scale);
 
     // Waits for the frame handed in before, then hands this one over. The pixels must stay as
-    // they are until the next WriteFrame, Flush or Close returns. False when a frame handed in
-    // before could not be written (then nothing more is written) or the frame is refused as
-    // AviWriter refuses it; `previous` is passed on as it is.
-    bool WriteFrame(const void* pixels, size_t size, const void* previous, uint32_t index);
+    // they are until the next WriteFrame, Flush or Close returns, and so must the frame's sound.
+    // False when a frame handed in before could not be written (then nothing more is written) or
+    // the frame is refused as AviWriter refuses it; `previous` is passed on as it is.
+    bool WriteFrame(const void* pixels, size_t size, const void* previous, uint32_t index,
+                    FrameSound sound = {});
 
     // Waits until every frame handed in has been written. False when one could not be.
     bool Flush();
@@ -72,6 +73,7 @@ class ExportPipeline {
         size_t size = 0;
         const void* previous = nullptr;
         uint32_t index = 0;
+        FrameSound sound;
     };
 
     void WriterLoop();

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "media/FrameRenderer.h"
+#include "media/audio/SoundMixer.h"
 #include "render/TrackEvaluation.h"
 #include "settings/AppSettings.h"
 
@@ -27,6 +28,14 @@ bool ProjectFrameComposer::Compose(uint32_t frame, PixelImage& out) {
         EvaluateTrack(track, frame, Settings().pixelQuality);
     }
     return DrawAllTracks(project_, out, DrawRect{0, 0, out.Width(), out.Height()});
+}
+
+bool ProjectFrameComposer::HasSound() const {
+    return ProjectHasSound(project_);
+}
+
+void ProjectFrameComposer::MixSound(int64_t s0, int64_t s1, float* out) {
+    MixProjectSound(project_, s0, s1, out);
 }
 
 ExportSettings ExportSettingsOf(const Project& project) {

@@ -16,6 +16,8 @@ class ProjectFrameComposer final : public FrameComposer {
 
     void ResetForExport() override;
     bool Compose(uint32_t frame, PixelImage& out) override;
+    bool HasSound() const override;
+    void MixSound(int64_t s0, int64_t s1, float* out) override;
 
   private:
     Project& project_;

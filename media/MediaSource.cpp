@@ -14,6 +14,7 @@
 #include "media/SameMovieSources.h"
 #include "media/SourcePath.h"
 #include "media/TextImage.h"
+#include "media/audio/SoundClip.h"
 #include "model/ProjectFileFormat.h"
 #include "platform/FailureNote.h"
 #include "platform/File.h"
@@ -114,6 +115,13 @@ bool MediaSource::LoadMovie(FileEntry& entry, std::u16string_view fullPath) {
     auto fresh = Storable(fullPath) ? NewSource() : nullptr;
     if (!fresh) {
         return false;
+    }
+    std::string soundFailure;
+    bool hasPicture = false;
+    fresh->sound = SoundClip::Load(ToNativePath(fullPath), soundFailure, &hasPicture);
+    if (fresh->sound && !hasPicture) {
+        // Sound alone: nothing to draw, nothing to read frames from.
+        return Install(entry, FileKind::Movie, std::move(fresh), fullPath);
     }
     fresh->movie.reset(new (std::nothrow) MovieReader());
     if (!fresh->movie || !fresh->movie->Open(fullPath, entry.referenceDuration)) {
@@ -331,6 +339,14 @@ const PixelImage* MediaSource::ImageToDraw(FileEntry& entry) {
         return &source->alphaImage;
     }
     return &source->image;
+}
+
+const SoundClip* MediaSource::Sound(const FileEntry& entry) {
+    const MediaSource* source = Of(entry);
+    if (source == nullptr || entry.kind != FileKind::Movie) {
+        return nullptr;
+    }
+    return source->sound.get();
 }
 
 void MediaSource::Release(FileEntry& entry) {

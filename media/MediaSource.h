@@ -14,6 +14,7 @@ namespace kelvane {
 
 class MovieReader;
 class ProjectLoader;
+class SoundClip;
 
 // The loaded object behind one file-table slot: exactly the object of the slot's kind, plus the
 // image the renderer draws from for movies, pictures, texts and nested projects. The slot's
@@ -27,6 +28,9 @@ class MediaSource final : public LoadedSource {
     PixelImage image;
     std::unique_ptr<EffectPlugin> effect;
     std::unique_ptr<Project> project;
+    // The sound of a movie or of an audio-only file (a movie slot without a reader and without
+    // an image: it sounds and draws nothing); null for a file without sound.
+    std::shared_ptr<const SoundClip> sound;
     // The movie frame the image holds after a successful read; -1 when unknown.
     int32_t heldFrame = -1;
     // The file has an alpha channel (pictures, movies).
@@ -77,6 +81,9 @@ class MediaSource final : public LoadedSource {
     // The image to draw as the entry's pixel flags say (after GetFrame for movies and nested
     // projects): a picture's alpha, a text's smooth edges; null when there is none.
     static const PixelImage* ImageToDraw(FileEntry& entry);
+
+    // The sound of a movie slot; null when it has none.
+    static const SoundClip* Sound(const FileEntry& entry);
 
     static void Release(FileEntry& entry);
     // Kind, text, path, reference duration, colour and font of another slot; no loaded object.

@@ -6,9 +6,10 @@
 #include <string>
 #include <system_error>
 
+#include "model/AudioChunk.h"
 #include "model/EffectParamChunk.h"
-#include "model/PixelFlagsChunk.h"
 #include "model/EntryLocator.h"
+#include "model/PixelFlagsChunk.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ProjectFileFormat.h"
@@ -221,6 +222,9 @@ class Reader {
                         return false;
                     }
                     const uint8_t* body = in_.At();
+                    if (audio_chunk::Names(body, std::min<size_t>(size, in_.Remaining()))) {
+                        soundChunks_.emplace_back(body, size);
+                    }
                     if (!in_.Skip(size)) {
                         return PastTheEnd();
                     }
@@ -246,6 +250,12 @@ class Reader {
                     for (const auto& [body, size] : effectParamChunks_) {
                         std::string reason;
                         if (!effect_param_chunk::Apply(body, size, project_, reason)) {
+                            return Fail(reason);
+                        }
+                    }
+                    for (const auto& [body, size] : soundChunks_) {
+                        std::string reason;
+                        if (!audio_chunk::Apply(project_, body, size, reason)) {
                             return Fail(reason);
                         }
                     }
@@ -548,6 +558,8 @@ class Reader {
     bool contentSeen_ = false;
     pixel_flags_chunk::Collector pixelFlags_;
     std::vector<std::pair<const uint8_t*, size_t>> effectParamChunks_;
+    // The bodies of the sound chunks, applied once every track and template is read.
+    std::vector<std::pair<const uint8_t*, size_t>> soundChunks_;
 };
 
 }  // namespace

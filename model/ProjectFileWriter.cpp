@@ -2,6 +2,7 @@
 #include <exception>
 #include <string>
 
+#include "model/AudioChunk.h"
 #include "model/EffectParamChunk.h"
 #include "model/PixelFlagsChunk.h"
 #include "model/Project.h"
@@ -123,6 +124,8 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
         total += TemplateInUse(slot) ? 4 + 4 + kRecordBytes : 0;
     }
     total += pixel_flags_chunk::ChunkBytes(project);
+    const std::vector<uint8_t> sound = audio_chunk::Body(project);
+    total += sound.empty() ? 0 : 8 + sound.size();
     if (total > SIZE_MAX) {
         return false;
     }
@@ -169,6 +172,11 @@ bool WriteToMemory(const Project& project, std::vector<uint8_t>& out) {
     pixel_flags_chunk::Append(project, bytes);
     if (!effect_param_chunk::Append(project, bytes)) {
         return false;
+    }
+    if (!sound.empty()) {
+        sink.U32(kTagSkip);
+        sink.U32(uint32_t(sound.size()));
+        sink.Bytes(sound.data(), sound.size());
     }
     sink.U32(kTagEnd);
     out = std::move(bytes);

@@ -251,6 +251,19 @@ bool TimelineCommands::Delete(uint32_t track) {
     return removed;
 }
 
+bool TimelineCommands::SetTrackMuted(uint32_t track, bool muted) {
+    Track* t = EditableTrack(track);
+    if (!t || t->Sound().muted == muted) {
+        return false;
+    }
+    doc_.BeginEdit();
+    TrackSound sound = t->Sound();
+    sound.muted = muted;
+    t->SetSound(sound);
+    doc_.UpdateAllViews(nullptr, UpdateHint::Timeline);
+    return true;
+}
+
 void TimelineCommands::Select(uint32_t track, const EventPredicate& selected, const void* sender) {
     Track* t = EditableTrack(track);
     if (!t || !selected) {

@@ -37,6 +37,9 @@ class TimelineCommands {
     bool Cut(uint32_t track);
     bool Paste(uint32_t track, uint32_t cursorFrame, bool autoExtend);
     bool Delete(uint32_t track);
+    // "トラックのミュート": the track's sound on or off, as one undoable edit. False when it is
+    // already so.
+    bool SetTrackMuted(uint32_t track, bool muted);
 
     // Every used event of the track becomes selected exactly when `selected` says so.
     void Select(uint32_t track, const EventPredicate& selected, const void* sender = nullptr);

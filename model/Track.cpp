@@ -91,6 +91,7 @@ void Track::ShareFrom(const Track& other) {
     events_ = other.events_;
     extras_ = other.extras_;
     count_ = other.count_;
+    sound_ = other.sound_;
     const int32_t ownDefault = eval_.defaultMethod;
     eval_ = other.eval_;
     eval_.defaultMethod = ownDefault;
@@ -289,6 +290,7 @@ bool Track::CopyFrom(const Track& other) {
     if (!Install(std::move(records), other.count_, std::move(extras))) {
         return false;
     }
+    sound_ = other.sound_;
     const int32_t ownDefault = eval_.defaultMethod;
     eval_ = other.eval_;
     eval_.defaultMethod = ownDefault;

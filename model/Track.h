@@ -10,6 +10,14 @@
 
 namespace kelvane {
 
+// How loud a whole track sounds: a factor on every event's volume (1 = 100 %) and a mute.
+struct TrackSound {
+    float volume = 1.0f;
+    bool muted = false;
+    bool IsDefault() const { return volume == 1.0f && !muted; }
+    bool operator==(const TrackSound&) const = default;
+};
+
 // Start of the record that ends every event array: it sorts after every event, so scans and
 // merges stop at it without bounds tests.
 constexpr uint32_t kSentinelStart = 0xFFFFFFFF;
@@ -70,6 +78,10 @@ class Track {
     uint32_t Count() const { return count_; }
     bool HasArray() const { return events_ != nullptr; }
 
+    // Carried by CopyFrom and ShareFrom with the events; Reset leaves it alone.
+    const TrackSound& Sound() const { return sound_; }
+    void SetSound(const TrackSound& sound) { sound_ = sound; }
+
     // Event i's extras (i < Count()); the defaults when the track keeps none.
     const EventExtras& ExtrasAt(uint32_t i) const { return extras_ ? extras_[i] : DefaultExtras(); }
     // Whether any event of the track has extras of its own.
@@ -91,6 +103,7 @@ class Track {
     std::shared_ptr<EventExtras[]> extras_;  // Count() entries, or null: all defaults
     uint32_t count_ = 0;
     TrackEvalState eval_{};
+    TrackSound sound_{};
 };
 
 }  // namespace kelvane

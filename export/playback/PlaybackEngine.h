@@ -56,6 +56,10 @@ class PlaybackEngine {
     // stream runs; empty before.
     std::optional<std::chrono::nanoseconds> NextDue() const;
 
+    // The engine's own project. Its events and loaded sounds may be read from another thread
+    // (the playback's sound) while the engine runs; nothing changes them.
+    const Project& project() const { return *project_; }
+
     uint64_t FramesShown() const;
     uint64_t FramesDropped() const;
 

@@ -1,5 +1,7 @@
 #include "ui/lists/ListRowTexts.h"
 
+#include "media/MediaSource.h"
+#include "media/audio/SoundClip.h"
 #include "model/TimeFormat.h"
 #include "platform/Path.h"
 
@@ -54,7 +56,13 @@ QString fileRowText(const Project& project, uint32_t id) {
         default:
             return head + QStringLiteral("不明");
     }
-    return head + kindColumn(subject, entry) + fromUtf16(PathView(entry.path));
+    subject = kindColumn(subject, entry);
+    if (const SoundClip* sound = MediaSource::Sound(entry)) {
+        // How long the sound lasts, before the name, where rows without sound show nothing.
+        const RefTime length = RefTime(sound->Length() * kRefTimePerSecond / kSoundRate);
+        subject += QStringLiteral("音声 ") + fromUtf16(FormatRefTime(length)) + QStringLiteral(" ");
+    }
+    return head + subject + fromUtf16(PathView(entry.path));
 }
 
 QString templateRowText(const Project& project, uint32_t slot, char16_t key) {

@@ -6,7 +6,8 @@
 
 namespace kelvane {
 
-// The row of file slot `id` in the file list: " ID:0005 画像          \pic.bmp", the text itself
+// The row of file slot `id` in the file list: " ID:0005 画像          \pic.bmp" (a file with sound
+// adds "音声" and how long it lasts before the name), the text itself
 // for a text entry, " ID:0005 不明" for a kind the program does not know. Line breaks of a text
 // become spaces: a row is one line.
 QString fileRowText(const Project& project, uint32_t id);

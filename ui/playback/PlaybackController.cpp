@@ -4,14 +4,17 @@
 #include <QLabel>
 #include <algorithm>
 
+#include "export/playback/PlaybackSound.h"
 #include "export/playback/RenderCopy.h"
 #include "media/TimeoutQuery.h"
+#include "media/audio/SoundMixer.h"
 #include "model/Document.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PaneGrid.h"
 #include "ui/playback/PlaybackIcon.h"
 #include "ui/playback/PlaybackKeys.h"
 #include "ui/playback/PlaybackStatus.h"
+#include "ui/playback/SoundOutput.h"
 #include "ui/preview/PreviewView.h"
 #include "ui/timeline/TimelineView.h"
 
@@ -101,6 +104,15 @@ bool PlaybackController::start() {
     options.range = range_;
     options.rate = kelvane::ExactRateOf(frameRate_);
     options.clock = clock_;
+    silenceReason_.clear();
+    soundPending_ = false;
+    if (soundEnabled_ && kelvane::ProjectHasSound(*copy)) {
+        // The stream stands at 0 until the device plays its first sample, which it is given
+        // once the first frame is ready: that frame is due with the sound's start.
+        soundClock_ = std::make_unique<kelvane::SoundClock>(clock_);
+        options.clock = soundClock_->AsPlaybackClock();
+        soundPending_ = true;
+    }
     statistics_ = Statistics{};
     previousTimeoutQuery_ = kelvane::TimeoutQuery();
     kelvane::SetTimeoutQuery(&giveUp_);
@@ -127,7 +139,14 @@ void PlaybackController::halt(StopKind kind) {
     engine_->Stop();
     statistics_.framesShown = engine_->FramesShown();
     statistics_.framesDropped = engine_->FramesDropped();
+    if (sound_) {
+        // Mixes nothing more from the engine's copy; the device plays the fade on its own.
+        sound_->fadeOutAndClose();
+        sound_ = nullptr;
+    }
     engine_.reset();
+    soundClock_.reset();
+    soundPending_ = false;
     if (kelvane::TimeoutQuery() == &giveUp_) {
         kelvane::SetTimeoutQuery(previousTimeoutQuery_);
     }
@@ -151,6 +170,9 @@ void PlaybackController::tick() {
     if (!engine_) {
         return;
     }
+    if (soundPending_ && engine_->Started()) {
+        startSound();
+    }
     const std::optional<kelvane::PlaybackEngine::Frame> frame = engine_->TakeDue();
     if (frame) {
         show(*frame);
@@ -165,7 +187,7 @@ void PlaybackController::tick() {
 void PlaybackController::scheduleTick(bool tookFrame) {
     std::chrono::nanoseconds wait = kRetryWait;
     if (const std::optional<std::chrono::nanoseconds> due = engine_->NextDue(); due && tookFrame) {
-        wait = std::max(*due - clock_(), std::chrono::nanoseconds(0));
+        wait = std::max(*due - now(), std::chrono::nanoseconds(0));
     }
     wait = std::min<std::chrono::nanoseconds>(wait, kLongestWait);
     // Rounded up: a look before the due time would find nothing new.
@@ -185,9 +207,42 @@ void PlaybackController::show(const kelvane::PlaybackEngine::Frame& frame) {
     if (timeline_) {
         timeline_->followPlayback(frame.frame, range_.loop);
     }
-    window_.messagePane()->setText(
-        playingStatus(frame.frame, frameRate_, statistics_.framesDropped));
+    QString status = playingStatus(frame.frame, frameRate_, statistics_.framesDropped);
+    if (!silenceReason_.isEmpty()) {
+        status += QStringLiteral("  ") + silenceReason_;
+    }
+    window_.messagePane()->setText(status);
     emit frameShown(frame.frame);
+}
+
+void PlaybackController::startSound() {
+    soundPending_ = false;
+    auto sound = std::make_unique<kelvane::PlaybackSound>(engine_->project(), range_,
+                                                          kelvane::ExactRateOf(frameRate_));
+    auto* output = new SoundOutput(std::move(sound), *soundClock_, this);
+    QString reason;
+    if (!output->start(reason)) {
+        delete output;
+        soundFailed(reason);
+        return;
+    }
+    sound_ = output;
+    connect(output, &SoundOutput::failed, this, [this, output](const QString& why) {
+        if (sound_ == output) {
+            soundFailed(why);
+        }
+    });
+}
+
+void PlaybackController::soundFailed(const QString& reason) {
+    // The pictures run on from where the sound left them, on the machine's clock.
+    soundClock_->Lose();
+    silenceReason_ = reason;
+    window_.messagePane()->setText(window_.messagePane()->text() + QStringLiteral("  ") + reason);
+}
+
+std::chrono::nanoseconds PlaybackController::now() const {
+    return soundClock_ ? soundClock_->Now() : clock_();
 }
 
 PlaybackController::Statistics PlaybackController::statistics() const {

@@ -10,12 +10,14 @@
 #include <optional>
 
 #include "export/playback/PlaybackEngine.h"
+#include "export/playback/SoundClock.h"
 #include "model/Subscription.h"
 #include "platform/UserPrompt.h"
 #include "ui/commands/CommandTarget.h"
 
 class MainWindow;
 class PlaybackKeys;
+class SoundOutput;
 class TimelineView;
 
 namespace kelvane {
@@ -41,6 +43,12 @@ class PlaybackController : public QObject, public CommandTarget {
 
     // For tests: the clock the next playback runs on.
     void setClock(kelvane::PlaybackClock clock) { clock_ = std::move(clock); }
+    // For tests: whether a playback with sound tries the sound device at all.
+    void setSoundEnabled(bool enabled) { soundEnabled_ = enabled; }
+    // Whether the running playback's pictures follow the sound heard.
+    bool followsSound() const { return soundClock_ != nullptr && !soundClock_->Lost(); }
+    // Why the running (or last) playback has no sound; empty when it has, or needs none.
+    QString silenceReason() const { return silenceReason_; }
 
     bool playing() const { return engine_ != nullptr; }
     // False when there is nothing to play (a project without frames, or no memory for a copy).
@@ -76,6 +84,9 @@ class PlaybackController : public QObject, public CommandTarget {
     void scheduleTick(bool tookFrame);
     void show(const kelvane::PlaybackEngine::Frame& frame);
     void stateChanged();
+    void startSound();
+    void soundFailed(const QString& reason);
+    std::chrono::nanoseconds now() const;
 
     // Stands for the movie readers' timeout question while playback runs: a frame that does not
     // come in time is given up, never asked about.
@@ -92,6 +103,11 @@ class PlaybackController : public QObject, public CommandTarget {
     MainWindow& window_;
     kelvane::Document& document_;
     kelvane::PlaybackClock clock_;
+    bool soundEnabled_ = true;
+    std::unique_ptr<kelvane::SoundClock> soundClock_;  // while the playback has sound to play
+    QPointer<SoundOutput> sound_;
+    bool soundPending_ = false;  // the device starts with the first frame
+    QString silenceReason_;
     std::unique_ptr<kelvane::PlaybackEngine> engine_;
     kelvane::PlaybackRange range_;
     double frameRate_ = 30.0;

@@ -22,5 +22,7 @@ inline const QColor kBoxOutline(192, 192, 192);
 inline const QColor kSelectedBoxFill(192, 192, 192);
 inline const QColor kSelectedBoxOutline(128, 128, 128);
 inline const QColor kDragGhost(255, 128, 0);
+// The stroke through the number of a track whose sound is muted.
+inline const QColor kMutedTrack(192, 0, 0);
 
 }  // namespace timeline::colours

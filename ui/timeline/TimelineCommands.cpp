@@ -123,6 +123,16 @@ QMenu* TimelineView::createContextMenu(QWidget* parent) {
     add(QStringLiteral("縮小(&O)"), CommandId::ZoomOut)->setEnabled(state_.zoom < 256);
     add(QStringLiteral("自動拡張(&E)"), CommandId::AutoExtend);
     add(QStringLiteral("目盛りの設定(&M)..."), CommandId::ScaleMarks);
+    menu->addSeparator();
+    // The current track's sound, for the mix of a playback and of an export.
+    const uint32_t track = state_.currentTrack;
+    QAction* mute = menu->addAction(QStringLiteral("トラックのミュート"));
+    mute->setCheckable(true);
+    mute->setChecked(doc_.trackMuted(track));
+    connect(mute, &QAction::toggled, this, [this, track](bool muted) {
+        doc_.setTrackMuted(track, muted);
+        viewport()->update();
+    });
     return menu;
 }
 

@@ -106,6 +106,14 @@ bool TimelineDocument::erase(uint32_t track) {
     return doc_.Timeline().Delete(track);
 }
 
+bool TimelineDocument::trackMuted(uint32_t track) const {
+    return track < kelvane::kTrackCount && this->track(track).Sound().muted;
+}
+
+bool TimelineDocument::setTrackMuted(uint32_t track, bool muted) {
+    return doc_.Timeline().SetTrackMuted(track, muted);
+}
+
 bool TimelineDocument::editProperties(QWidget* parent, uint32_t track, bool autoExtend) {
     return kelvane::editTrackEventProperties(parent, doc_, track, autoExtend);
 }

@@ -54,6 +54,8 @@ class TimelineDocument {
     bool cut(uint32_t track);
     bool paste(uint32_t track, uint32_t frame, bool autoExtend);
     bool erase(uint32_t track);
+    bool trackMuted(uint32_t track) const;
+    bool setTrackMuted(uint32_t track, bool muted);
     // The event properties dialog over the selected events of the track; true when OK applied.
     bool editProperties(QWidget* parent, uint32_t track, bool autoExtend);
 

@@ -144,6 +144,11 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
         }
         if (numbersExposed) {
             p.drawStaticText(a.client(a.left + 4, top + textOffset_), numberText(uint32_t(i), 3));
+            if (a.doc.track(uint32_t(i)).Sound().muted) {
+                const int64_t middle = top + kRowHeight / 2;
+                a.fill(p, a.left + 2, middle, a.left + numberStripWidth_ - 2, middle + 2,
+                       colours::kMutedTrack);
+            }
         }
     }
 }

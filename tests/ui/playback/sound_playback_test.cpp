@@ -1,0 +1,151 @@
+// Playback of a project with sound where there is no sound device (the sound server is out of
+// reach): the pictures run silently on the machine's clock and the status bar says why; and the
+// track mute of the timeline's menu, an undoable edit that takes the track out of the mix.
+#include <QLabel>
+#include <QMenu>
+#include <QtTest>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+
+#include "export/playback/PlaybackTiming.h"
+#include "media/audio/SoundMixer.h"
+#include "model/Document.h"
+#include "ui/frame/FrameTestSupport.h"
+#include "ui/frame/PaneGrid.h"
+#include "ui/lists/ListRowTexts.h"
+#include "ui/playback/PlaybackController.h"
+#include "ui/playback/SoundOutput.h"
+#include "ui/timeline/TimelineView.h"
+
+using namespace std::chrono;
+
+namespace {
+
+class SoundWorld {
+  public:
+    SoundWorld() {
+        kelvane::Document& doc = document();
+        kelvane::ProjectSettingsForm form = doc.Settings().FormForDialog();
+        form.length = u"90";
+        doc.Settings().Apply(form);
+        const QString wav = fixture.path(QStringLiteral("tone.wav"));
+        const std::string command =
+            "ffmpeg -nostdin -v error -y -f lavfi -i sine=f=440:d=3 '" + wav.toStdString() + "'";
+        made = std::system(command.c_str()) == 0;
+        kelvane::FileSelection selection;
+        const std::u16string path = wav.toStdU16String();
+        made = made && doc.Files().AddDroppedFiles({&path, 1}, selection);
+        made = made && doc.Timeline().DropFile(0, 0, 0, false);
+        playback().setClock([ns = ns] { return nanoseconds(ns->load()); });
+        window().activateWindow();
+        window().activatePane(3);
+    }
+
+    MainWindow& window() { return fixture.window(); }
+    kelvane::Document& document() { return fixture.shell().document(); }
+    PlaybackController& playback() { return fixture.shell().playback(); }
+    TimelineView& timeline() { return *qobject_cast<TimelineView*>(window().paneGrid()->pane(3)); }
+    void toFrame(uint64_t k) {
+        ns->store(kelvane::FrameDueOffset(k, kelvane::ExactRate{30, 1}).count());
+    }
+
+    frame::ShellFixture fixture;
+    std::shared_ptr<std::atomic<int64_t>> ns = std::make_shared<std::atomic<int64_t>>(0);
+    bool made = false;
+};
+
+}  // namespace
+
+class SoundPlaybackTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() {
+        // Read when the first sound device is looked for. The acceptance tier passes a server of
+        // its own; otherwise no server answers.
+        const QByteArray server = qgetenv("KELVANE_SOUND_SERVER");
+        realDevice_ = !server.isEmpty();
+        qputenv("PULSE_SERVER", realDevice_ ? server : "unix:/nonexistent/kelvane-no-sound-server");
+    }
+
+    void withADeviceThePicturesFollowTheSoundHeard() {
+        if (!realDevice_) {
+            QSKIP("no sound server given");
+        }
+        SoundWorld world;
+        QVERIFY(world.made);
+        world.playback().setClock(kelvane::SteadyPlaybackClock());
+        QVERIFY(world.playback().start());
+        QTRY_VERIFY(world.playback().statistics().firstFrameAfter.has_value());
+        QCOMPARE(world.playback().silenceReason(), QString());
+        QVERIFY(world.playback().followsSound());
+        QTRY_VERIFY_WITH_TIMEOUT(world.timeline().state().cursor >= 45, 5000);
+        QVERIFY(world.playback().followsSound());
+        world.playback().stop();
+    }
+
+    void withoutADeviceThePicturesRunSilentlyAndTheStatusBarSaysWhy() {
+        if (realDevice_) {
+            QSKIP("a sound server is given");
+        }
+        SoundWorld world;
+        QVERIFY(world.made);
+        QVERIFY(kelvane::ProjectHasSound(world.document().GetProject()));
+        // The file list says which file has sound, and how long it lasts.
+        QVERIFY2(kelvane::fileRowText(world.document().GetProject(), 0)
+                     .contains(QStringLiteral("音声 00:03.000 ")),
+                 qPrintable(kelvane::fileRowText(world.document().GetProject(), 0)));
+        QVERIFY(world.playback().start());
+        QTRY_COMPARE(world.playback().silenceReason(), SoundOutput::noDeviceText());
+        QVERIFY(!world.playback().followsSound());
+        // On the machine's clock (the test's) from where the stream stood.
+        world.toFrame(7);
+        QTRY_COMPARE(world.timeline().state().cursor, 7u);
+        QVERIFY(world.window().messagePane()->text().endsWith(SoundOutput::noDeviceText()));
+        world.playback().stop();
+        QCOMPARE(world.window().messagePane()->text(), MainWindow::kReadyText);
+    }
+
+    void trackMuteFromTheMenuIsUndoableAndSilencesTheTrack() {
+        SoundWorld world;
+        QVERIFY(world.made);
+        const auto muteAction = [&] {
+            std::unique_ptr<QMenu> menu(world.timeline().createContextMenu(nullptr));
+            for (QAction* action : menu->actions()) {
+                if (action->text() == QStringLiteral("トラックのミュート")) {
+                    return std::pair{action->isChecked(), true};
+                }
+            }
+            return std::pair{false, false};
+        };
+        QCOMPARE(muteAction(), std::pair(false, true));
+        {
+            std::unique_ptr<QMenu> menu(world.timeline().createContextMenu(nullptr));
+            for (QAction* action : menu->actions()) {
+                if (action->text() == QStringLiteral("トラックのミュート")) {
+                    action->trigger();
+                }
+            }
+        }
+        const kelvane::Project& project = world.document().GetProject();
+        QVERIFY(project.tracks[0].Sound().muted);
+        QVERIFY(!kelvane::ProjectHasSound(project));
+        QCOMPARE(muteAction(), std::pair(true, true));
+        // Nothing to hear: no device is asked for, so no reason is given.
+        QVERIFY(world.playback().start());
+        QTRY_VERIFY(world.playback().statistics().firstFrameAfter.has_value());
+        world.toFrame(2);
+        QTRY_COMPARE(world.timeline().state().cursor, 2u);
+        QVERIFY(world.playback().silenceReason().isEmpty());
+        world.playback().stop();
+
+        QVERIFY(world.window().executeCommand(CommandId::EditUndo));
+        QVERIFY(!world.document().GetProject().tracks[0].Sound().muted);
+    }
+
+  private:
+    bool realDevice_ = false;
+};
+
+QTEST_MAIN(SoundPlaybackTest)
+#include "sound_playback_test.moc"

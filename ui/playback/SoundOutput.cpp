@@ -1,0 +1,129 @@
+#include "ui/playback/SoundOutput.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QMediaDevices>
+#include <algorithm>
+#include <vector>
+
+#include "media/audio/SoundFormat.h"
+
+namespace {
+
+constexpr int kBytesPerSample = kelvane::kSoundChannels * int(sizeof(float));
+constexpr int kReportMs = 10;
+// What the device is given ahead of what it has played: 60 ms.
+constexpr int64_t kAheadSamples = kelvane::kSoundRate * 60 / 1000;
+// A device whose played count stands still this long while it should play has failed; a
+// suspended output (a wireless headset) may take most of a second to wake.
+constexpr int kStalledReports = 1000 / kReportMs;
+// A closed stream plays what it was given: the buffer, the fade and the server's latency.
+constexpr int kCloseAfterMs = 300;
+
+}  // namespace
+
+QString SoundOutput::noDeviceText() {
+    return QStringLiteral("音声の出力装置がないため、音を出さずに再生しています。");
+}
+
+QString SoundOutput::deviceFailedText() {
+    return QStringLiteral("音声の出力装置が応答しないため、音を出さずに再生しています。");
+}
+
+SoundOutput::SoundOutput(std::unique_ptr<kelvane::PlaybackSound> sound, kelvane::SoundClock& clock,
+                         QObject* parent)
+    : QObject(parent), sound_(std::move(sound)), clock_(&clock) {
+    reports_.setInterval(kReportMs);
+    reports_.setTimerType(Qt::PreciseTimer);
+    connect(&reports_, &QTimer::timeout, this, [this] { report(); });
+}
+
+SoundOutput::~SoundOutput() {
+    if (sink_) {
+        sink_->stop();
+    }
+}
+
+bool SoundOutput::start(QString& reason) {
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    QAudioFormat format;
+    format.setSampleRate(kelvane::kSoundRate);
+    format.setChannelCount(kelvane::kSoundChannels);
+    format.setSampleFormat(QAudioFormat::Float);
+    if (device.isNull() || !device.isFormatSupported(format)) {
+        reason = noDeviceText();
+        return false;
+    }
+    sink_ = std::make_unique<QAudioSink>(device, format);
+    device_ = sink_->start();
+    if (device_ == nullptr || sink_->error() != QAudio::NoError ||
+        sink_->state() == QAudio::StoppedState) {
+        sink_.reset();
+        reason = noDeviceText();
+        return false;
+    }
+    connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
+        if (state == QAudio::StoppedState && sink_->error() != QAudio::NoError) {
+            fail();
+        }
+    });
+    feed();
+    reports_.start();
+    return true;
+}
+
+void SoundOutput::feed() {
+    // Kept a little ahead of what the device has played. Its own count of free room is not
+    // relied on: some servers stop announcing room once the stream ran dry.
+    const int64_t played = sink_->processedUSecs() * kelvane::kSoundRate / 1'000'000;
+    const int64_t n = std::max<int64_t>(sink_->bytesFree() / kBytesPerSample,
+                                        played + kAheadSamples - sound_->ReadPosition());
+    if (n <= 0) {
+        return;
+    }
+    samples_.resize(size_t(n) * kelvane::kSoundChannels);
+    sound_->Read(samples_.data(), n);
+    device_->write(reinterpret_cast<const char*>(samples_.data()), n * kBytesPerSample);
+}
+
+void SoundOutput::report() {
+    if (!sink_ || failed_) {
+        return;
+    }
+    // Fed on the same beat: the samples the device takes are the ones due next.
+    feed();
+    if (clock_ == nullptr) {
+        return;
+    }
+    // What the device has played; never more than it was given.
+    const qint64 given = sound_->ReadPosition() * 1'000'000 / kelvane::kSoundRate;
+    const qint64 played = std::min(sink_->processedUSecs(), given);
+    stalledReports_ = played == lastProcessed_ ? stalledReports_ + 1 : 0;
+    lastProcessed_ = played;
+    if (stalledReports_ >= kStalledReports) {
+        fail();
+        return;
+    }
+    clock_->Heard(std::chrono::microseconds(played));
+}
+
+void SoundOutput::fail() {
+    if (failed_) {
+        return;
+    }
+    failed_ = true;
+    reports_.stop();
+    emit failed(deviceFailedText());
+}
+
+void SoundOutput::fadeOutAndClose() {
+    clock_ = nullptr;
+    sound_->FadeOut();
+    if (!sink_ || failed_) {
+        reports_.stop();
+        deleteLater();
+        return;
+    }
+    // Fed on (the fade, then silence) until the device has played the fade.
+    QTimer::singleShot(kCloseAfterMs, this, [this] { deleteLater(); });
+}
