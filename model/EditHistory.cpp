@@ -68,6 +68,7 @@ void CopyEditedData(const Project& from, Project& to) {
         to.tracks[t].ShareFrom(from.tracks[t]);
     }
     to.templates = from.templates;
+    to.templateExtras = from.templateExtras;
     std::memcpy(to.projectFolder, from.projectFolder, sizeof(to.projectFolder));
     to.settings = from.settings;
     to.CopyDefaultMethodToTracks();

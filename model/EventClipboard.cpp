@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "model/Clipboard.h"
+#include "model/EventExtrasCodec.h"
 
 namespace kelvane {
 namespace {
@@ -19,9 +20,12 @@ void WriteWord(uint8_t* p, uint32_t value) {
     std::memcpy(p, &value, sizeof(value));
 }
 
+constexpr uint8_t kExtrasTag[4] = {'K', 'E', 'X', 'T'};
+
 }  // namespace
 
-bool EventClipboardBlock::Encode(std::span<const TrackEvent> events, std::vector<uint8_t>& block) {
+bool EventClipboardBlock::Encode(std::span<const TrackEvent> events, std::vector<uint8_t>& block,
+                                 std::span<const EventExtras> extras) {
     if (events.size() > std::numeric_limits<uint32_t>::max() ||
         events.size() > (std::numeric_limits<size_t>::max() - kHeaderBytes - kTrailerBytes) /
                             sizeof(TrackEvent)) {
@@ -39,11 +43,29 @@ bool EventClipboardBlock::Encode(std::span<const TrackEvent> events, std::vector
     if (!events.empty()) {
         std::memcpy(block.data() + kHeaderBytes, events.data(), events.size() * sizeof(TrackEvent));
     }
+    if (extras.size() == events.size() && AnyExtras(extras)) {
+        try {
+            block.insert(block.end(), std::begin(kExtrasTag), std::end(kExtrasTag));
+            block.resize(block.size() + 4);
+            WriteWord(block.data() + block.size() - 4, uint32_t(extras.size()));
+        } catch (const std::exception&) {
+            block.clear();
+            return false;
+        }
+        if (!AppendExtras(extras, block)) {
+            block.clear();
+            return false;
+        }
+    }
     return true;
 }
 
-bool EventClipboardBlock::Decode(std::span<const uint8_t> block, std::vector<TrackEvent>& events) {
+bool EventClipboardBlock::Decode(std::span<const uint8_t> block, std::vector<TrackEvent>& events,
+                                 std::vector<EventExtras>* extras) {
     events.clear();
+    if (extras) {
+        extras->clear();
+    }
     if (block.size() < kHeaderBytes || ReadWord(block.data()) != kKindEvents) {
         return false;
     }
@@ -61,11 +83,26 @@ bool EventClipboardBlock::Decode(std::span<const uint8_t> block, std::vector<Tra
     if (count > 0) {
         std::memcpy(events.data(), block.data() + kHeaderBytes, size_t(count) * sizeof(TrackEvent));
     }
+    if (extras) {
+        const size_t tail = kHeaderBytes + size_t(count) * sizeof(TrackEvent) + kTrailerBytes;
+        std::span<const uint8_t> rest = block.size() > tail ? block.subspan(tail) : block.last(0);
+        if (rest.size() < 8 || std::memcmp(rest.data(), kExtrasTag, 4) != 0 ||
+            ReadWord(rest.data() + 4) != count ||
+            !(rest = rest.subspan(8), ReadExtras(rest, count, *extras))) {
+            try {
+                extras->assign(count, EventExtras{});
+            } catch (const std::exception&) {
+                events.clear();
+                extras->clear();
+                return false;
+            }
+        }
+    }
     return true;
 }
 
-bool PutEventsOnClipboard(Clipboard& clipboard, std::vector<TrackEvent> events,
-                          bool relativeStarts) {
+bool PutEventsOnClipboard(Clipboard& clipboard, std::vector<TrackEvent> events, bool relativeStarts,
+                          std::span<const EventExtras> extras) {
     if (relativeStarts && !events.empty()) {
         const uint32_t first = events.front().start;
         for (TrackEvent& event : events) {
@@ -73,13 +110,15 @@ bool PutEventsOnClipboard(Clipboard& clipboard, std::vector<TrackEvent> events,
         }
     }
     std::vector<uint8_t> block;
-    return EventClipboardBlock::Encode(events, block) && clipboard.Put(block);
+    return EventClipboardBlock::Encode(events, block, extras) && clipboard.Put(block);
 }
 
-bool TakeEventsFromClipboard(Clipboard& clipboard, std::vector<TrackEvent>& events) {
+bool TakeEventsFromClipboard(Clipboard& clipboard, std::vector<TrackEvent>& events,
+                             std::vector<EventExtras>* extras) {
     events.clear();
     std::vector<uint8_t> block;
-    return clipboard.Get(block) && EventClipboardBlock::Decode(block, events) && !events.empty();
+    return clipboard.Get(block) && EventClipboardBlock::Decode(block, events, extras) &&
+           !events.empty();
 }
 
 }  // namespace kelvane

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "model/EventExtras.h"
 #include "model/TrackEvent.h"
 
 namespace kelvane {
@@ -20,6 +21,13 @@ char16_t TemplateKeyLabel(size_t slot);
 inline void StoreTemplate(EventTemplate& slot, const TrackEvent& event) {
     slot = event;
     slot.start = 0;
+}
+
+// The same with the event's extras, which go into the slot's place beside the record.
+inline void StoreTemplate(EventTemplate& slot, EventExtras& slotExtras, const TrackEvent& event,
+                          const EventExtras& extras) {
+    StoreTemplate(slot, event);
+    slotExtras = extras;
 }
 
 inline bool TemplateInUse(const EventTemplate& slot) {

@@ -2,9 +2,13 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <span>
+
+#include "model/EventExtrasCodec.h"
 
 namespace kelvane::journal {
 namespace {
@@ -12,7 +16,20 @@ namespace {
 constexpr uint32_t kMagic = 0x524A564B;  // "KVJR"
 constexpr size_t kHeaderBytes = 16;
 
-enum Section : uint32_t { kEnd = 0, kSettings = 1, kFile = 2, kTrack = 3, kTemplates = 4 };
+// Extras (section 5) follow the track or the templates they belong to: u32 track number or
+// kTemplateExtras, u32 count, the entries. A track or templates section without one has defaults.
+// A track's sound (section 6) follows its track when it is not the default: u32 track number,
+// f32 volume, u32 flags (bit 0 muted).
+enum Section : uint32_t {
+    kEnd = 0,
+    kSettings = 1,
+    kFile = 2,
+    kTrack = 3,
+    kTemplates = 4,
+    kExtras = 5,
+    kTrackSound = 6,
+};
+constexpr uint32_t kTemplateExtras = 0xFFFFFFFF;
 
 bool SameDescriptor(const FileEntry& a, const FileEntry& b) {
     return a.kind == b.kind && a.textLength == b.textLength &&
@@ -64,6 +81,7 @@ void Empty(Project& project) {
         track.ShareFrom(none);
     }
     project.templates = {};
+    project.templateExtras = {};
     project.settings = ProjectSettings{};
     std::memset(project.projectFolder, 0, sizeof(project.projectFolder));
 }
@@ -112,6 +130,7 @@ bool ReadTrack(Cursor& in, Project& project) {
         return false;
     }
     Track& track = project.tracks[number];
+    track.SetSound(TrackSound{});
     if (hasArray == 0) {
         const Track none;
         track.ShareFrom(none);
@@ -122,6 +141,48 @@ bool ReadTrack(Cursor& in, Project& project) {
     }
     std::memcpy(track.Events(), in.At(), size_t(count) * sizeof(TrackEvent));
     in.Skip(size_t(count) * sizeof(TrackEvent));
+    return true;
+}
+
+bool ReadTrackSound(Cursor& in, Project& project) {
+    uint32_t number = 0;
+    float volume = 1.0f;
+    uint32_t flags = 0;
+    if (!in.U32(number) || number >= kTrackCount || !in.Get(&volume, sizeof(volume)) ||
+        !in.U32(flags)) {
+        return false;
+    }
+    project.tracks[number].SetSound(TrackSound{volume, (flags & 1) != 0});
+    return true;
+}
+
+bool ReadExtrasSection(Cursor& in, Project& project) {
+    uint32_t owner = 0;
+    uint32_t count = 0;
+    if (!in.U32(owner) || !in.U32(count)) {
+        return false;
+    }
+    std::span<const uint8_t> bytes(in.At(), in.Remaining());
+    std::vector<EventExtras> extras;
+    if (!ReadExtras(bytes, count, extras)) {
+        return false;
+    }
+    in.Skip(in.Remaining() - bytes.size());
+    if (owner == kTemplateExtras) {
+        if (count != kTemplateSlots) {
+            return false;
+        }
+        std::copy(extras.begin(), extras.end(), project.templateExtras.begin());
+        return true;
+    }
+    if (owner >= kTrackCount || count != project.tracks[owner].Count()) {
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!project.tracks[owner].SetExtras(i, extras[i])) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -158,6 +219,13 @@ bool ApplyState(Cursor& in, Project& project, int64_t& millis) {
                 break;
             case kTemplates:
                 ok = in.Get(project.templates.data(), sizeof(project.templates));
+                project.templateExtras = {};
+                break;
+            case kExtras:
+                ok = ReadExtrasSection(in, project);
+                break;
+            case kTrackSound:
+                ok = ReadTrackSound(in, project);
                 break;
             default:
                 return false;
@@ -185,14 +253,16 @@ Changes Compare(const Project& before, const Project& now) {
     Changes changes;
     changes.settings = !SameSettings(before, now);
     changes.templates =
-        std::memcmp(before.templates.data(), now.templates.data(), sizeof(now.templates)) != 0;
+        std::memcmp(before.templates.data(), now.templates.data(), sizeof(now.templates)) != 0 ||
+        before.templateExtras != now.templateExtras;
     for (uint32_t i = 0; i < kFileSlots; ++i) {
         if (!SameDescriptor(before.files[i], now.files[i])) {
             changes.files.push_back(i);
         }
     }
     for (uint32_t t = 0; t < kTrackCount; ++t) {
-        if (!before.tracks[t].SharesEventsWith(now.tracks[t])) {
+        if (!before.tracks[t].SharesEventsWith(now.tracks[t]) ||
+            before.tracks[t].Sound() != now.tracks[t].Sound()) {
             changes.tracks.push_back(t);
         }
     }
@@ -210,6 +280,7 @@ bool TakeChanges(const Project& from, Project& to, const Changes& changes) {
     }
     if (changes.templates) {
         to.templates = from.templates;
+        to.templateExtras = from.templateExtras;
     }
     if (changes.settings) {
         to.settings = from.settings;
@@ -228,11 +299,22 @@ Changes Everything(const Project& project) {
         }
     }
     for (uint32_t t = 0; t < kTrackCount; ++t) {
-        if (project.tracks[t].HasArray()) {
+        if (project.tracks[t].HasArray() || !project.tracks[t].Sound().IsDefault()) {
             all.tracks.push_back(t);
         }
     }
     return all;
+}
+
+void RecordBuilder::PutExtras(uint32_t owner, std::span<const EventExtras> extras) {
+    std::vector<uint8_t> bytes;
+    if (!AppendExtras(extras, bytes)) {
+        throw std::bad_alloc();
+    }
+    U32(kExtras);
+    U32(owner);
+    U32(uint32_t(extras.size()));
+    Put(bytes.data(), bytes.size());
 }
 
 void RecordBuilder::Put(const void* data, size_t size) {
@@ -311,10 +393,26 @@ void RecordBuilder::State(const Project& project, const Changes& changes, uint32
         U32(track.Count());
         U32(track.HasArray() ? 1 : 0);
         Refer(track.Events(), size_t(track.Count()) * sizeof(TrackEvent));
+        if (track.HasExtras()) {
+            std::vector<EventExtras> extras(track.Count());
+            for (uint32_t i = 0; i < track.Count(); ++i) {
+                extras[i] = track.ExtrasAt(i);
+            }
+            PutExtras(t, extras);
+        }
+        if (!track.Sound().IsDefault()) {
+            U32(kTrackSound);
+            U32(t);
+            Put(&track.Sound().volume, sizeof(float));
+            U32(track.Sound().muted ? 1 : 0);
+        }
     }
     if (changes.templates) {
         U32(kTemplates);
         Put(project.templates.data(), sizeof(project.templates));
+        if (AnyExtras(project.templateExtras)) {
+            PutExtras(kTemplateExtras, project.templateExtras);
+        }
     }
     U32(kEnd);
 }

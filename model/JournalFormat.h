@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,8 @@
 //   Begin:   u32 units, the project's path in UTF-16 (none: a new project)
 //   BaseFile: u64 size, i64 seconds, i64 nanoseconds of the project file the journal starts from
 //   State:   i64 time of the edit (ms since 1970), u32 flags, sections, u32 0
-//   sections: 1 settings and project folder, 2 one file slot, 3 one track, 4 the templates
+//   sections: 1 settings and project folder, 2 one file slot, 3 one track, 4 the templates,
+//             5 the extras of the track or templates before it
 namespace kelvane::journal {
 
 enum RecordKind : uint32_t { kBegin = 1, kBaseFile = 2, kState = 3 };
@@ -80,6 +82,7 @@ class RecordBuilder {
   private:
     void Start(RecordKind kind);
     void Put(const void* data, size_t size);
+    void PutExtras(uint32_t owner, std::span<const EventExtras> extras);
     void U32(uint32_t value) { Put(&value, sizeof(value)); }
     void Refer(const void* data, size_t size);
     void Finish();

@@ -45,6 +45,8 @@ class Project {
     std::array<FileEntry, kFileSlots> files;
     std::array<Track, kTrackCount> tracks;
     std::array<EventTemplate, kTemplateSlots> templates{};
+    // What each template slot's event carries beyond its record.
+    std::array<EventExtras, kTemplateSlots> templateExtras{};
     // The project file's folder, without the last backslash; never stored in the file.
     PathBuffer projectFolder{};
     ProjectSettings settings;

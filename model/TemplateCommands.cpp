@@ -28,7 +28,8 @@ bool TemplateCommands::DropFile(uint32_t slot, int32_t fileId) {
     int32_t width = 0;
     int32_t height = 0;
     doc_.Services().ImageSize(project.files[size_t(fileId)], width, height);
-    StoreTemplate(project.templates[slot], NewEventDefaults(project, fileId, 0, width, height));
+    StoreTemplate(project.templates[slot], project.templateExtras[slot],
+                  NewEventDefaults(project, fileId, 0, width, height), EventExtras{});
     doc_.UpdateAllViews(nullptr, UpdateHint::Templates);
     return true;
 }
@@ -50,16 +51,19 @@ bool TemplateCommands::EditSelected(const std::function<void(EventTemplate&)>& a
 
 bool TemplateCommands::Copy() {
     std::vector<TrackEvent> events;
-    for (const EventTemplate& slot : doc_.GetProject().templates) {
-        if (IsUsedAndSelected(slot)) {
-            events.push_back(slot);
+    std::vector<EventExtras> extras;
+    const Project& project = doc_.GetProject();
+    for (size_t i = 0; i < kTemplateSlots; ++i) {
+        if (IsUsedAndSelected(project.templates[i])) {
+            events.push_back(project.templates[i]);
+            extras.push_back(project.templateExtras[i]);
         }
     }
     if (events.empty()) {
         doc_.Prompt().ShowError(messages::kNothingToCopy);
         return false;
     }
-    return PutEventsOnClipboard(doc_.SystemClipboard(), std::move(events), false);
+    return PutEventsOnClipboard(doc_.SystemClipboard(), std::move(events), false, extras);
 }
 
 bool TemplateCommands::Cut() {
@@ -69,9 +73,11 @@ bool TemplateCommands::Cut() {
     if (!Copy()) {
         return false;
     }
-    for (EventTemplate& slot : doc_.BeginEdit().templates) {
-        if (IsUsedAndSelected(slot)) {
-            slot.flags = 0;
+    Project& project = doc_.BeginEdit();
+    for (size_t i = 0; i < kTemplateSlots; ++i) {
+        if (IsUsedAndSelected(project.templates[i])) {
+            project.templates[i].flags = 0;
+            project.templateExtras[i] = EventExtras{};
         }
     }
     doc_.UpdateAllViews(nullptr, UpdateHint::Templates);
@@ -80,20 +86,22 @@ bool TemplateCommands::Cut() {
 
 bool TemplateCommands::Paste(uint32_t& cursor) {
     std::vector<TrackEvent> events;
-    if (!TakeEventsFromClipboard(doc_.SystemClipboard(), events)) {
+    std::vector<EventExtras> extras;
+    if (!TakeEventsFromClipboard(doc_.SystemClipboard(), events, &extras)) {
         return false;
     }
-    auto& slots = doc_.BeginEdit().templates;
+    Project& project = doc_.BeginEdit();
+    auto& slots = project.templates;
     for (EventTemplate& slot : slots) {
         slot.flags &= ~uint32_t(kEventSelected);
     }
     uint32_t at = cursor % kTemplateSlots;
-    for (const TrackEvent& event : events) {
+    for (size_t i = 0; i < events.size(); ++i) {
         // Only a used slot is stepped over; after the first event, the slot just written is.
         if (TemplateInUse(slots[at])) {
             at = (at + 1) % kTemplateSlots;
         }
-        StoreTemplate(slots[at], event);
+        StoreTemplate(slots[at], project.templateExtras[at], events[i], extras[i]);
         slots[at].flags |= kEventUsed | kEventSelected;
     }
     cursor = at;
@@ -107,9 +115,11 @@ bool TemplateCommands::Delete() {
         doc_.Prompt().ShowError(messages::kNothingToErase);
         return false;
     }
-    for (EventTemplate& slot : doc_.BeginEdit().templates) {
-        if (IsSelected(slot)) {
-            slot.flags = 0;
+    Project& deleting = doc_.BeginEdit();
+    for (size_t i = 0; i < kTemplateSlots; ++i) {
+        if (IsSelected(deleting.templates[i])) {
+            deleting.templates[i].flags = 0;
+            deleting.templateExtras[i] = EventExtras{};
         }
     }
     doc_.UpdateAllViews(nullptr, UpdateHint::Templates);

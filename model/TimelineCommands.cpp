@@ -41,7 +41,7 @@ void TimelineCommands::AutoExtendToLast(const Track& track) {
 }
 
 bool TimelineCommands::InsertWorkEvent(Track& track, bool autoExtend) {
-    if (!track.InsertSorted(&doc_.Views().workEvent, 1)) {
+    if (!track.InsertSorted(&doc_.Views().workEvent, 1, &doc_.Views().workExtras)) {
         doc_.ShowMemoryLost();
         return false;
     }
@@ -52,7 +52,8 @@ bool TimelineCommands::InsertWorkEvent(Track& track, bool autoExtend) {
     return true;
 }
 
-bool TimelineCommands::Insert(uint32_t track, const TrackEvent& event, bool autoExtend) {
+bool TimelineCommands::Insert(uint32_t track, const TrackEvent& event, bool autoExtend,
+                              const EventExtras& extras) {
     Track* t = EditableTrack(track);
     if (!t || (event.flags & kEventUsed) == 0) {
         return false;
@@ -61,6 +62,7 @@ bool TimelineCommands::Insert(uint32_t track, const TrackEvent& event, bool auto
     TrackEvent& work = doc_.Views().workEvent;
     work = event;
     work.flags &= ~uint32_t(kEventSelected);
+    doc_.Views().workExtras = extras;
     return InsertWorkEvent(*t, autoExtend);
 }
 
@@ -74,6 +76,7 @@ bool TimelineCommands::DropFile(uint32_t track, int32_t fileId, uint32_t frame, 
     int32_t height = 0;
     doc_.Services().ImageSize(project.files[size_t(fileId)], width, height);
     doc_.Views().workEvent = NewEventDefaults(project, fileId, frame, width, height);
+    doc_.Views().workExtras = EventExtras{};
     return InsertWorkEvent(*t, autoExtend);
 }
 
@@ -151,16 +154,19 @@ bool TimelineCommands::Copy(uint32_t track) {
         return false;
     }
     std::vector<TrackEvent> events;
-    for (const TrackEvent& event : std::as_const(*t).EventSpan()) {
-        if (IsUsedAndSelected(event)) {
-            events.push_back(event);
+    std::vector<EventExtras> extras;
+    const auto shown = std::as_const(*t).EventSpan();
+    for (uint32_t i = 0; i < shown.size(); ++i) {
+        if (IsUsedAndSelected(shown[i])) {
+            events.push_back(shown[i]);
+            extras.push_back(t->ExtrasAt(i));
         }
     }
     if (events.empty()) {
         doc_.Prompt().ShowError(messages::kNothingToCopy);
         return false;
     }
-    return PutEventsOnClipboard(doc_.SystemClipboard(), std::move(events), true);
+    return PutEventsOnClipboard(doc_.SystemClipboard(), std::move(events), true, extras);
 }
 
 bool TimelineCommands::Cut(uint32_t track) {
@@ -180,19 +186,30 @@ bool TimelineCommands::Cut(uint32_t track) {
 
 bool TimelineCommands::Paste(uint32_t track, uint32_t cursorFrame, bool autoExtend) {
     Track* t = EditableTrack(track);
-    std::vector<TrackEvent> events;
-    if (!t || !TakeEventsFromClipboard(doc_.SystemClipboard(), events)) {
+    std::vector<TrackEvent> taken;
+    std::vector<EventExtras> takenExtras;
+    if (!t || !TakeEventsFromClipboard(doc_.SystemClipboard(), taken, &takenExtras)) {
         return false;
     }
     doc_.BeginEdit();
-    for (TrackEvent& event : events) {
+    for (TrackEvent& event : taken) {
         event.start += cursorFrame;
     }
     // Our own blocks are in start order already, and the stable sort keeps them as they are; a
-    // block from elsewhere must not break the order of the track.
-    std::stable_sort(events.begin(), events.end(),
-                     [](const TrackEvent& a, const TrackEvent& b) { return a.start < b.start; });
-    if (!t->InsertSorted(events.data(), uint32_t(events.size()))) {
+    // block from elsewhere must not break the order of the track. Extras follow their records.
+    std::vector<uint32_t> order(taken.size());
+    for (uint32_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&taken](uint32_t a, uint32_t b) { return taken[a].start < taken[b].start; });
+    std::vector<TrackEvent> events;
+    std::vector<EventExtras> extras;
+    for (uint32_t i : order) {
+        events.push_back(taken[i]);
+        extras.push_back(takenExtras[i]);
+    }
+    if (!t->InsertSorted(events.data(), uint32_t(events.size()), extras.data())) {
         doc_.ShowMemoryLost();
         return false;
     }

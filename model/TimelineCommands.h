@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "model/EventExtras.h"
 #include "model/TrackEvent.h"
 
 namespace kelvane {
@@ -21,7 +22,8 @@ class TimelineCommands {
     explicit TimelineCommands(Document& document) : doc_(document) {}
 
     // A copy of `event` at its own start, without Selected: a template key or a dropped template.
-    bool Insert(uint32_t track, const TrackEvent& event, bool autoExtend);
+    bool Insert(uint32_t track, const TrackEvent& event, bool autoExtend,
+                const EventExtras& extras = DefaultExtras());
     // A file dropped on a track at `frame`, as a new event with the defaults.
     bool DropFile(uint32_t track, int32_t fileId, uint32_t frame, bool autoExtend);
     // The end of dragging the selected events from frame `anchor` to frame `frame`.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "model/EventExtras.h"
 #include "model/TrackEvalState.h"
 #include "model/TrackEvent.h"
 
@@ -41,7 +42,9 @@ class Track {
     bool Reset(uint32_t n);
     // Merges k events, already in ascending start order, after every existing event with the same
     // start. Failure leaves the track unchanged.
-    bool InsertSorted(const TrackEvent* batch, uint32_t k);
+    // With `batchExtras`, the batch's k extras go with it; without, the batch has the defaults.
+    bool InsertSorted(const TrackEvent* batch, uint32_t k,
+                      const EventExtras* batchExtras = nullptr);
     // Drops every event whose flags share a bit with mask. Failure leaves the track unchanged.
     bool RemoveFlagged(uint32_t mask);
     // Stable sort by start, for callers that changed starts in place. Failure leaves the track
@@ -59,7 +62,7 @@ class Track {
     // Whether both tracks hold the very same array (or neither has one): what an edit did not
     // touch since one was shared from the other.
     bool SharesEventsWith(const Track& other) const {
-        return events_ == other.events_ && count_ == other.count_;
+        return events_ == other.events_ && count_ == other.count_ && extras_ == other.extras_;
     }
 
     // Null for a track that never had an array; otherwise Count() + 1 records. The mutable forms
@@ -79,14 +82,25 @@ class Track {
     const TrackSound& Sound() const { return sound_; }
     void SetSound(const TrackSound& sound) { sound_ = sound; }
 
+    // Event i's extras (i < Count()); the defaults when the track keeps none.
+    const EventExtras& ExtrasAt(uint32_t i) const { return extras_ ? extras_[i] : DefaultExtras(); }
+    // Whether any event of the track has extras of its own.
+    bool HasExtras() const { return extras_ != nullptr; }
+    // Gives event i (< Count()) these extras, unsharing the track first. False, with the track
+    // unchanged, when memory runs out.
+    bool SetExtras(uint32_t i, const EventExtras& extras);
+
     TrackEvalState& EvalState() { return eval_; }
     const TrackEvalState& EvalState() const { return eval_; }
 
   private:
+    bool SortWithExtras();
     // False, with the track unchanged, when the shared ownership cannot be set up.
-    bool Install(std::unique_ptr<TrackEvent[]> records, uint32_t count);
+    bool Install(std::unique_ptr<TrackEvent[]> records, uint32_t count,
+                 std::unique_ptr<EventExtras[]> extras = nullptr);
 
     std::shared_ptr<TrackEvent[]> events_;
+    std::shared_ptr<EventExtras[]> extras_;  // Count() entries, or null: all defaults
     uint32_t count_ = 0;
     TrackEvalState eval_{};
     TrackSound sound_{};

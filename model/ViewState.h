@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "model/EventExtras.h"
 #include "model/EventTemplate.h"
 #include "model/TrackEvent.h"
 
@@ -59,6 +60,7 @@ struct ViewState {
     PreviewRequest preview;
     DragState drag;
     TrackEvent workEvent{};  // previews, drags and key inserts
+    EventExtras workExtras;  // what the work event carries beyond its record
     std::unique_ptr<DocumentViewData> viewData;
 };
 

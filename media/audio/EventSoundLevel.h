@@ -12,8 +12,9 @@ struct EventLevel {
     bool muted = false;
 };
 
-inline EventLevel EventSoundLevel(const Track& /*track*/, uint32_t /*index*/) {
-    return EventLevel{};
+inline EventLevel EventSoundLevel(const Track& track, uint32_t index) {
+    const EventExtras& extras = track.ExtrasAt(index);
+    return EventLevel{extras.volume, (extras.audioFlags & kAudioMuted) != 0};
 }
 
 }  // namespace kelvane

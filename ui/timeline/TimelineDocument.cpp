@@ -73,8 +73,12 @@ void TimelineDocument::selectAll(uint32_t track, const void* sender) {
 }
 
 bool TimelineDocument::insertEvent(uint32_t track, const kelvane::TrackEvent& event,
-                                   bool autoExtend) {
-    return doc_.Timeline().Insert(track, event, autoExtend);
+                                   bool autoExtend, const kelvane::EventExtras& extras) {
+    return doc_.Timeline().Insert(track, event, autoExtend, extras);
+}
+
+const kelvane::EventExtras& TimelineDocument::templateExtras(uint32_t slot) const {
+    return doc_.GetProject().templateExtras[slot % kelvane::kTemplateSlots];
 }
 
 bool TimelineDocument::dropFile(uint32_t track, int32_t fileId, uint32_t frame, bool autoExtend) {

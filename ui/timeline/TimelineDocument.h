@@ -45,7 +45,9 @@ class TimelineDocument {
     void select(uint32_t track, const EventPredicate& selected, const void* sender);
     void selectAll(uint32_t track, const void* sender);
 
-    bool insertEvent(uint32_t track, const kelvane::TrackEvent& event, bool autoExtend);
+    bool insertEvent(uint32_t track, const kelvane::TrackEvent& event, bool autoExtend,
+                     const kelvane::EventExtras& extras = kelvane::DefaultExtras());
+    const kelvane::EventExtras& templateExtras(uint32_t slot) const;
     bool dropFile(uint32_t track, int32_t fileId, uint32_t frame, bool autoExtend);
     bool moveSelected(uint32_t track, uint32_t anchor, uint32_t frame, bool autoExtend);
     bool copy(uint32_t track);

@@ -53,7 +53,8 @@ bool TimelineView::handleTemplateKey(QKeyEvent* event) {
     kelvane::TrackEvent inserted = doc_.templateSlot(uint32_t(slot));
     if (inserted.flags & kelvane::kEventUsed) {
         inserted.start = state_.cursor;
-        doc_.insertEvent(state_.currentTrack, inserted, state_.autoExtend);
+        doc_.insertEvent(state_.currentTrack, inserted, state_.autoExtend,
+                         doc_.templateExtras(uint32_t(slot)));
     }
     return true;
 }

@@ -241,7 +241,7 @@ void TimelineView::dropEvent(QDropEvent* event) {
     } else {
         kelvane::TrackEvent inserted = doc_.templateSlot(drop->index);
         inserted.start = frame;
-        doc_.insertEvent(*track, inserted, state_.autoExtend);
+        doc_.insertEvent(*track, inserted, state_.autoExtend, doc_.templateExtras(drop->index));
     }
     event->acceptProposedAction();
     viewport()->update();
