@@ -56,10 +56,14 @@ void Mix(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * block);
     state.counters["realtime"] = benchmark::Counter(double(state.iterations() * block) / kSoundRate,
-                                                     benchmark::Counter::kIsRate);
+                                                    benchmark::Counter::kIsRate);
 }
 // 256 tracks in playback blocks of 1024 and export frames of 1600; one track for comparison.
-BENCHMARK(Mix)->Args({256, 1024})->Args({256, 1600})->Args({1, 1600})->Unit(benchmark::kMillisecond);
+BENCHMARK(Mix)
+    ->Args({256, 1024})
+    ->Args({256, 1600})
+    ->Args({1, 1600})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kelvane
