@@ -198,7 +198,7 @@ TEST_F(SoundExportTest, EveryContainerCarriesTheSoundInSync) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("pcm"), std::string::npos) << refused.err;
     const ToolRun list = Tool().Run({"--list-codecs"});
-    EXPECT_NE(list.out.find("aac\tAAC (FFmpeg)\tmp4 mov mkv\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("aac\t音声 AAC (FFmpeg, 192 kb/s)\tmp4 mov mkv\n"), std::string::npos) << list.out;
 }
 
 // The file a project without sound gets does not depend on the sound machinery: the same
