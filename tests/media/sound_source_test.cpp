@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "media/MediaDocumentServices.h"
 #include "media/MediaSource.h"
 #include "media/audio/SoundClip.h"
 #include "media/audio/SoundMixer.h"
@@ -13,6 +14,7 @@
 #include "media/picture_test_tools.h"
 #include "media/sound_reference_mixer.h"
 #include "support/ScratchFolder.h"
+#include "support/ScriptedPrompt.h"
 
 namespace kelvane {
 namespace {
@@ -84,6 +86,15 @@ TEST_F(SoundSources, AudioOnlyFilesAreMoviesWithSoundAndNoPicture) {
     EXPECT_EQ(folded->Length(), 48000);
     // Left and right take their own front channels, so they differ.
     EXPECT_GT(folded->Data()[2 * 100 + 1], folded->Data()[2 * 100]);
+
+    // Dropped without a kind, sound alone is told apart in the usual order and becomes a movie.
+    testing::ScriptedPrompt prompt;
+    MediaDocumentServices services(prompt);
+    auto project = testing::NewProject(16, 16);
+    FileEntry dropped;
+    ASSERT_TRUE(services.DetectAndOpen(*project, dropped, U16(surround)));
+    EXPECT_EQ(dropped.kind, FileKind::Movie);
+    EXPECT_NE(MediaSource::Sound(dropped), nullptr);
 
     // A file with neither sound nor picture is refused and leaves the slot as it was.
     testing::WriteBytes(folder_.File("notes.txt"), {'h', 'e', 'l', 'l', 'o'});
