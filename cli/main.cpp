@@ -98,7 +98,6 @@ int main(int argc, char** argv) {
             return kExitSuccess;
         case CliOptions::Mode::ListCodecs:
             std::fputs(kelvane::CompressorContainerListText().c_str(), stdout);
-            std::fputs("音声:\n", stdout);
             std::fputs(kelvane::SoundCodecListText().c_str(), stdout);
             return kExitSuccess;
         case CliOptions::Mode::ListEffects:

@@ -59,8 +59,13 @@ bool MakeMedia(const std::filesystem::path& folder) {
     const std::string size = [](int32_t w, int32_t h) {
         return std::to_string(w) + "x" + std::to_string(h);
     }(kMovieW, kMovieH);
-    return RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=30", "-t", "6", "-c:v",
-                      "mpeg4", "-q:v", "3", (folder / "movie.avi").string()}) &&
+    // The movie's sound: a little tune of five notes that rise, two a second, each swelling and
+    // dying away so that none starts with a click.
+    const std::string tune =
+        "aevalsrc='0.3*sin(PI*mod(2*t,1))*sin(2*PI*t*220*pow(2,mod(floor(2*t),5)/5))':s=48000:d=6";
+    return RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=30", "-f", "lavfi",
+                      "-i", tune, "-t", "6", "-c:v", "mpeg4", "-q:v", "3", "-c:a", "pcm_s16le",
+                      (folder / "movie.avi").string()}) &&
            RunFfmpeg(
                {"-f", "lavfi", "-i",
                 "mandelbrot=size=" + std::to_string(kPictureW) + "x" + std::to_string(kPictureH),

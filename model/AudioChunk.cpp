@@ -35,8 +35,30 @@ uint32_t U32At(const uint8_t* p) {
     return v;
 }
 
+bool DefaultLevel(const EventExtras& e) {
+    return e.volume == 1.0f && (e.audioFlags & kAudioMuted) == 0;
+}
+
 std::vector<Record> Records(const Project& project) {
     std::vector<Record> records;
+    for (uint32_t t = 0; t < project.tracks.size(); ++t) {
+        const Track& track = project.tracks[t];
+        if (track.HasExtras()) {
+            for (uint32_t i = 0; i < track.Count(); ++i) {
+                const EventExtras& e = track.ExtrasAt(i);
+                if (!DefaultLevel(e)) {
+                    records.push_back(
+                        Record{kKindEvent, t, i, e.volume, e.audioFlags & kFlagMuted});
+                }
+            }
+        }
+    }
+    for (uint32_t slot = 0; slot < project.templates.size(); ++slot) {
+        const EventExtras& e = project.templateExtras[slot];
+        if (TemplateInUse(project.templates[slot]) && !DefaultLevel(e)) {
+            records.push_back(Record{kKindTemplate, slot, 0, e.volume, e.audioFlags & kFlagMuted});
+        }
+    }
     for (uint32_t t = 0; t < project.tracks.size(); ++t) {
         const Track& track = project.tracks[t];
         if (!track.Sound().IsDefault()) {
@@ -123,8 +145,22 @@ bool Apply(Project& project, const uint8_t* body, size_t size, std::string& reas
     }
     for (const Record& r : records) {
         const bool muted = (r.flags & kFlagMuted) != 0;
+        const auto level = [&](EventExtras extras) {
+            extras.volume = r.volume;
+            extras.audioFlags =
+                (extras.audioFlags & ~uint32_t(kAudioMuted)) | (muted ? kAudioMuted : 0);
+            return extras;
+        };
         if (r.kind == kKindTrack) {
             project.tracks[r.number].SetSound(TrackSound{r.volume, muted});
+        } else if (r.kind == kKindTemplate) {
+            project.templateExtras[r.number] = level(project.templateExtras[r.number]);
+        } else {
+            Track& track = project.tracks[r.number];
+            if (!track.SetExtras(r.index, level(track.ExtrasAt(r.index)))) {
+                reason = "メモリが足りません。";
+                return false;
+            }
         }
     }
     return true;

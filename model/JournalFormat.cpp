@@ -20,6 +20,8 @@ constexpr size_t kHeaderBytes = 16;
 // kTemplateExtras, u32 count, the entries. A track or templates section without one has defaults.
 // kPixels follows the kFile section of an entry with pixel flags; records of entries without
 // flags are what they always were.
+// A track's sound (section 6) follows its track when it is not the default: u32 track number,
+// f32 volume, u32 flags (bit 0 muted).
 enum Section : uint32_t {
     kEnd = 0,
     kSettings = 1,
@@ -28,6 +30,7 @@ enum Section : uint32_t {
     kTemplates = 4,
     kExtras = 5,
     kPixels = 6,
+    kTrackSound = 7,
 };
 constexpr uint32_t kTemplateExtras = 0xFFFFFFFF;
 
@@ -142,6 +145,7 @@ bool ReadTrack(Cursor& in, Project& project) {
         return false;
     }
     Track& track = project.tracks[number];
+    track.SetSound(TrackSound{});
     if (hasArray == 0) {
         const Track none;
         track.ShareFrom(none);
@@ -152,6 +156,18 @@ bool ReadTrack(Cursor& in, Project& project) {
     }
     std::memcpy(track.Events(), in.At(), size_t(count) * sizeof(TrackEvent));
     in.Skip(size_t(count) * sizeof(TrackEvent));
+    return true;
+}
+
+bool ReadTrackSound(Cursor& in, Project& project) {
+    uint32_t number = 0;
+    float volume = 1.0f;
+    uint32_t flags = 0;
+    if (!in.U32(number) || number >= kTrackCount || !in.Get(&volume, sizeof(volume)) ||
+        !in.U32(flags)) {
+        return false;
+    }
+    project.tracks[number].SetSound(TrackSound{volume, (flags & 1) != 0});
     return true;
 }
 
@@ -226,6 +242,9 @@ bool ApplyState(Cursor& in, Project& project, int64_t& millis) {
             case kExtras:
                 ok = ReadExtrasSection(in, project);
                 break;
+            case kTrackSound:
+                ok = ReadTrackSound(in, project);
+                break;
             default:
                 return false;
         }
@@ -260,7 +279,8 @@ Changes Compare(const Project& before, const Project& now) {
         }
     }
     for (uint32_t t = 0; t < kTrackCount; ++t) {
-        if (!before.tracks[t].SharesEventsWith(now.tracks[t])) {
+        if (!before.tracks[t].SharesEventsWith(now.tracks[t]) ||
+            before.tracks[t].Sound() != now.tracks[t].Sound()) {
             changes.tracks.push_back(t);
         }
     }
@@ -297,7 +317,7 @@ Changes Everything(const Project& project) {
         }
     }
     for (uint32_t t = 0; t < kTrackCount; ++t) {
-        if (project.tracks[t].HasArray()) {
+        if (project.tracks[t].HasArray() || !project.tracks[t].Sound().IsDefault()) {
             all.tracks.push_back(t);
         }
     }
@@ -402,6 +422,12 @@ void RecordBuilder::State(const Project& project, const Changes& changes, uint32
                 extras[i] = track.ExtrasAt(i);
             }
             PutExtras(t, extras);
+        }
+        if (!track.Sound().IsDefault()) {
+            U32(kTrackSound);
+            U32(t);
+            Put(&track.Sound().volume, sizeof(float));
+            U32(track.Sound().muted ? 1 : 0);
         }
     }
     if (changes.templates) {

@@ -18,6 +18,7 @@ extern "C" {
 #include <libavcodec/version.h>
 #include <libavformat/version.h>
 #include <libavutil/version.h>
+#include <libswresample/version.h>
 #include <libswscale/version.h>
 }
 
@@ -40,6 +41,7 @@ namespace {
 constexpr const char* kLibraries[] = {
     "libavformat.so." KELVANE_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR),
     "libswscale.so." KELVANE_STRINGIFY(LIBSWSCALE_VERSION_MAJOR),
+    "libswresample.so." KELVANE_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
     "libavcodec.so." KELVANE_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
     "libavutil.so." KELVANE_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
 };

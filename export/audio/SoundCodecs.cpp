@@ -10,10 +10,10 @@ namespace kelvane {
 const std::vector<SoundCodec>& SoundCodecs() {
     static const std::vector<SoundCodec> offered = [] {
         const SoundCodec candidates[] = {
-            {"pcm", "PCM 16 ビット", "pcm_s16le", 0, true},
-            {"flac", "FLAC", "flac", 0, true},
-            {"aac", "AAC (FFmpeg)", "aac", 192000, false},
-            {"opus", "Opus (libopus)", "libopus", 160000, false},
+            {"pcm", "音声 PCM 16 ビット", "pcm_s16le", 0, true},
+            {"flac", "音声 FLAC", "flac", 0, true},
+            {"aac", "音声 AAC (FFmpeg, 192 kb/s)", "aac", 192000, false},
+            {"opus", "音声 Opus (libopus, 160 kb/s)", "libopus", 160000, false},
         };
         std::vector<SoundCodec> found;
         for (const SoundCodec& c : candidates) {

@@ -187,9 +187,13 @@ std::shared_ptr<const SoundClip> SoundClip::Decode(const std::string& nativePath
                 return true;  // a damaged frame costs that frame only
             }
             if (!placed) {
+                // Sound alone starts with its first decoded sample (what a gapless decoder
+                // leaves after the encoder's delay, whatever time the demuxer gives it); beside
+                // pictures it keeps its distance from the first one.
                 const int64_t ts = frame->best_effort_timestamp;
-                const double at =
-                    ts != AV_NOPTS_VALUE ? double(ts) * av_q2d(stream->time_base) : origin;
+                const double at = ts != AV_NOPTS_VALUE && videoIndex >= 0
+                                      ? double(ts) * av_q2d(stream->time_base)
+                                      : origin;
                 sink.SetLead(std::llround((at - origin) * kSoundRate));
                 placed = true;
             }

@@ -198,7 +198,8 @@ TEST_F(SoundExportTest, EveryContainerCarriesTheSoundInSync) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("pcm"), std::string::npos) << refused.err;
     const ToolRun list = Tool().Run({"--list-codecs"});
-    EXPECT_NE(list.out.find("aac\tAAC (FFmpeg)\tmp4 mov mkv\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("aac\t音声 AAC (FFmpeg, 192 kb/s)\tmp4 mov mkv\n"), std::string::npos)
+        << list.out;
 }
 
 // The file a project without sound gets does not depend on the sound machinery: the same
@@ -301,6 +302,28 @@ TEST_F(SoundExportTest, CancelKeepsTheSoundOfEveryWrittenFrame) {
         ASSERT_GT(frames, 0);
         EXPECT_EQ(SoundLength(out), FrameStartSample(frames, 333333));
     }
+}
+
+// A full disk part way: the AVI file is finished after the last frame whose sound reached it,
+// and holds exactly that frame's sound.
+TEST_F(SoundExportTest, AFullDiskKeepsTheSoundOfEveryCompleteFrame) {
+    WriteClick("click.wav");
+    WriteProject("click.wav", 0, 60, 30.0);
+    const std::string disk = File("disk");
+    std::filesystem::create_directories(disk);
+    const std::string script = "mount -t tmpfs -o size=96k tmpfs '" + disk +
+                               "' 2>/dev/null || exit 77; \"$@\"; s=$?; cp '" + disk +
+                               "/out.avi' '" + File("full.avi") + "'; exit $s";
+    const ToolRun run = Tool().RunThrough({"unshare", "-rm", "sh", "-c", script, "sh"},
+                                          {File("p.xqm"), "-o", disk + "/out.avi"});
+    if (run.status == 77) {
+        GTEST_SKIP() << "this machine does not let a test mount a small file system";
+    }
+    EXPECT_EQ(run.status, 1) << run.err;
+    const int64_t frames = FramesOfMovie(Path("full.avi"));
+    EXPECT_GE(frames, 1);
+    EXPECT_LT(frames, 60);
+    EXPECT_EQ(SoundLength(Path("full.avi")), FrameStartSample(frames, 333333));
 }
 
 }  // namespace

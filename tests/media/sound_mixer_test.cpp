@@ -195,23 +195,48 @@ TEST(SoundMixer, TrackVolumeAndMuteAndNestedProjects) {
     EXPECT_EQ(Mix(*outer, 0, 1000), std::vector<float>(2000, 0.0f));
 }
 
-TEST(SoundMixer, EventVolumeAndMuteFromItsExtras) {
-    auto project = SoundProject(25.0, 40);
-    PlaceClip(*project, 2, NoiseClip(3 * 48000, 5));
-    const TrackEvent e = SoundEvent(2, 0, 0.0, 1.0, project->settings.frameDuration);
-    ASSERT_TRUE(project->tracks[0].InsertSorted(&e, 1));
-    const std::vector<float> full = Mix(*project, 0, 48000);
-    EventExtras extras;
-    extras.volume = 0.25f;
-    ASSERT_TRUE(project->tracks[0].SetExtras(0, extras));
-    const std::vector<float> quiet = Mix(*project, 0, 48000);
-    for (size_t i = 0; i < full.size(); ++i) {
-        ASSERT_FLOAT_EQ(quiet[i], full[i] * 0.25f) << i;
+EventExtras Level(float volume, bool muted = false) {
+    EventExtras e;
+    e.volume = volume;
+    e.audioFlags = muted ? kAudioMuted : 0;
+    return e;
+}
+
+// Event volumes up to 400 %, a fade made of two interpolating events (the source time moving
+// with them), and a muted event between sounding ones.
+TEST(SoundMixer, EventVolumesFadesAndMutes) {
+    auto project = SoundProject(24.0, 48);
+    const RefTime fd = project->settings.frameDuration;
+    PlaceClip(*project, 0, NoiseClip(6 * 48000, 9));
+    Track& t = project->tracks[5];
+    for (const TrackEvent& e :
+         {SoundEvent(0, 0, 0.0, 1.0, fd), SoundEvent(0, 6, 1.0, 1.0, fd, kEventInterpolate),
+          SoundEvent(0, 18, 2.6, 1.0, fd), SoundEvent(0, 30, 0.5, 1.0, fd),
+          SoundEvent(0, 36, 4.0, -2.0, fd)}) {
+        ASSERT_TRUE(t.InsertSorted(&e, 1));
     }
-    extras.audioFlags = kAudioMuted;
-    ASSERT_TRUE(project->tracks[0].SetExtras(0, extras));
-    EXPECT_FALSE(ProjectHasSound(*project));
-    EXPECT_EQ(Mix(*project, 0, 1000), std::vector<float>(2000, 0.0f));
+    ASSERT_TRUE(t.SetExtras(0, Level(4.0f)));
+    ASSERT_TRUE(t.SetExtras(1, Level(0.0f)));
+    ASSERT_TRUE(t.SetExtras(2, Level(2.0f)));
+    ASSERT_TRUE(t.SetExtras(3, Level(1.0f, true)));
+    const int64_t total = ProjectSoundLength(*project);
+    const std::vector<float> mix = Mix(*project, 0, total);
+    EXPECT_TRUE(Near(mix, ReferenceMix(*project, 0, total), 1e-5));
+    // Half-way through the fade the volume is half the target's.
+    const int64_t mid = FrameStartSample(12, fd);
+    const std::vector<float> alone = Mix(*project, mid, mid + 1);
+    auto flat = SoundProject(24.0, 48);
+    PlaceClip(*flat, 0, NoiseClip(6 * 48000, 9));
+    // The same movement at a steady 100 %.
+    const TrackEvent same[] = {SoundEvent(0, 6, 1.0, 1.0, fd, kEventInterpolate),
+                               SoundEvent(0, 18, 2.6, 1.0, fd)};
+    ASSERT_TRUE(flat->tracks[0].InsertSorted(same, 2));
+    EXPECT_NEAR(alone[0], Mix(*flat, mid, mid + 1)[0], 1e-6);
+    // The muted event is silent, its neighbours fade out and in around it.
+    const int64_t m0 = FrameStartSample(30, fd);
+    const int64_t m1 = FrameStartSample(36, fd);
+    EXPECT_EQ(Mix(*project, m0, m1), std::vector<float>(size_t(m1 - m0) * 2, 0.0f));
+    EXPECT_EQ(mix[size_t(m1) * 2], 0.0f);
 }
 
 TEST(SoundMixer, AnEventThatCarriesTheSoundOnDoesNotFade) {

@@ -38,11 +38,77 @@ std::array<double, 2> SourceSample(const Project& project, int32_t fileId, int64
 
 }  // namespace
 
+namespace {
+
+// What event `i` of a track plays at output sample s: the source sample position, the volume and
+// the direction; `sounds` false for a muted event or a still.
+struct Playing {
+    bool sounds = false;
+    double position = 0;  // source samples
+    double volume = 1;
+    bool forwards = true;
+};
+
+Playing PlayingAt(const Project& project, const Track& track, uint32_t i, double s) {
+    Playing p;
+    const TrackEvent* ev = track.Events();
+    const TrackEvent& e = ev[i];
+    const EventLevel level = EventSoundLevel(track, i);
+    if (level.muted) {
+        return p;
+    }
+    const double fd = double(project.settings.frameDuration);
+    const double t = s * 1e7 / 48000.0;  // output time, 100 ns units
+    const double into = t - double(e.start) * fd;
+    double source;
+    double speed;
+    p.volume = level.volume;
+    if ((e.flags & kEventInterpolate) && i + 1 < track.Count()) {
+        const TrackEvent& b = ev[i + 1];
+        const double span = double(b.start - e.start) * fd;
+        source = double(e.position) + double(b.position - e.position) * into / span;
+        speed = double(b.position - e.position);
+        p.volume += (double(EventSoundLevel(track, i + 1).volume) - p.volume) * into / span;
+    } else {
+        source = double(e.position) + into * double(e.step) / fd;
+        speed = double(e.step);
+    }
+    p.sounds = speed != 0;
+    p.forwards = speed > 0;
+    p.position = source * 48000.0 / 1e7;
+    return p;
+}
+
+// The event in force at frame n: the last one starting at or before it; -1 for none.
+int64_t InForce(const Track& track, int64_t n) {
+    int64_t cur = -1;
+    for (uint32_t i = 0; i < track.Count(); ++i) {
+        if ((track.Events()[i].flags & kEventUsed) && track.Events()[i].start <= n) {
+            cur = i;
+        }
+    }
+    return cur;
+}
+
+// Whether the sound runs on without a jump from event a into event b at sample `at`.
+bool RunsOn(const Project& project, const Track& track, int64_t a, int64_t b, int64_t at) {
+    if (a < 0 || b < 0 || track.Events()[a].fileId != track.Events()[b].fileId) {
+        return false;
+    }
+    const Playing x = PlayingAt(project, track, uint32_t(a), double(at));
+    const Playing y = PlayingAt(project, track, uint32_t(b), double(at));
+    return x.sounds && y.sounds && x.forwards == y.forwards &&
+           std::abs(x.position - y.position) < 1.0;
+}
+
+}  // namespace
+
 std::array<double, 2> ReferenceSample(const Project& project, int64_t s) {
     std::array<double, 2> sum{0.0, 0.0};
     const uint32_t length = project.settings.length;
     const double fd = double(project.settings.frameDuration);
-    if (s < 0 || s >= Begin(project, length)) {
+    const int64_t projectEnd = Begin(project, length);
+    if (s < 0 || s >= projectEnd) {
         return sum;
     }
     // The frame that sample s belongs to.
@@ -54,54 +120,32 @@ std::array<double, 2> ReferenceSample(const Project& project, int64_t s) {
         if (track.Sound().muted) {
             continue;
         }
-        const TrackEvent* ev = track.Events();
-        int64_t cur = -1;
-        for (uint32_t i = 0; i < track.Count(); ++i) {
-            if ((ev[i].flags & kEventUsed) && ev[i].start <= n) {
-                cur = i;
-            }
-        }
+        const int64_t cur = InForce(track, n);
         if (cur < 0) {
             continue;
         }
-        const TrackEvent& e = ev[cur];
-        const EventLevel level = EventSoundLevel(track, uint32_t(cur));
-        if (level.muted) {
+        const TrackEvent& e = track.Events()[cur];
+        const Playing now = PlayingAt(project, track, uint32_t(cur), double(s));
+        if (!now.sounds) {
             continue;
         }
         const bool hasNext = uint32_t(cur) + 1 < track.Count();
         const int64_t begin = Begin(project, e.start);
-        const int64_t end = hasNext ? Begin(project, std::min<uint32_t>(ev[cur + 1].start, length))
-                                    : Begin(project, length);
-        const double t = double(s) * 1e7 / 48000.0;  // output time, 100 ns units
-        const double into = t - double(e.start) * fd;
-        double source;  // source time, 100 ns units
-        double volume = level.volume;
-        if ((e.flags & kEventInterpolate) && hasNext) {
-            const TrackEvent& b = ev[cur + 1];
-            const double span = double(b.start - e.start) * fd;
-            source = double(e.position) + double(b.position - e.position) * into / span;
-            if (b.position == e.position) {
-                continue;  // a still
-            }
-            volume +=
-                (double(EventSoundLevel(track, uint32_t(cur) + 1).volume) - volume) * into / span;
-        } else {
-            if (e.step == 0) {
-                continue;
-            }
-            source = double(e.position) + into * double(e.step) / fd;
-        }
-        double gain = volume * track.Sound().volume;
-        if (begin > 0 && s - begin < 240) {
+        const int64_t end =
+            hasNext ? Begin(project, std::min<uint32_t>(track.Events()[cur + 1].start, length))
+                    : projectEnd;
+        double gain = now.volume * track.Sound().volume;
+        if (begin > 0 && s - begin < 240 &&
+            !RunsOn(project, track, e.start > 0 ? InForce(track, int64_t(e.start) - 1) : -1, cur,
+                    begin)) {
             gain *= double(s - begin) / 240.0;
         }
-        if (end < Begin(project, length) && end - s < 240) {
+        if (end < projectEnd && end - s < 240 &&
+            !RunsOn(project, track, cur, InForce(track, track.Events()[cur + 1].start), end)) {
             gain *= double(end - s) / 240.0;
         }
-        const double p = source * 48000.0 / 1e7;
-        const double k = std::floor(p);
-        const double frac = p - k;
+        const double k = std::floor(now.position);
+        const double frac = now.position - k;
         const auto a = SourceSample(project, e.fileId, int64_t(k));
         const auto b = SourceSample(project, e.fileId, int64_t(k) + 1);
         for (int c = 0; c < 2; ++c) {
