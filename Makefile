@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_ARGS ?=
 
-.PHONY: test load-test demo deps configure build format
+.PHONY: test asan-test load-test demo deps configure build format
 
 deps:
 	./scripts/install-deps
@@ -15,6 +15,11 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2 -LE load
+
+# The tests under AddressSanitizer and UndefinedBehaviorSanitizer, in a build of their own (no
+# benchmarks there: they are not tests).
+asan-test:
+	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DKELVANE_SANITIZE=ON -DKELVANE_BENCH=OFF"
 
 # The movie tests again and again under a load made by the run itself; long.
 load-test: build
