@@ -21,7 +21,7 @@ using testing::Labels;
 EventExtras Tagged(int32_t label) {
     EventExtras extras;
     extras.volume = float(label);
-    extras.audioFlags = label % 2 == 0 ? kAudioMuted : 0;
+    extras.audioFlags = label % 2 == 0 ? uint32_t(kAudioMuted) : 0u;
     if (label % 3 == 0) {
         extras.effectParams = std::make_shared<const EffectParamList>(
             EffectParamList{{1, 4, {0, 0, 0}, "字幕 " + std::to_string(label)}});
