@@ -9,31 +9,19 @@
 #include <sstream>
 
 #include "CliTestFixture.h"
+#include "ShellOutput.h"
 
 namespace kelvane::testing {
 namespace {
 
 // What a shell command printed, its standard error included.
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, got);
-        }
-        ::pclose(pipe);
-    }
-    return out;
-}
-
-std::string Quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+std::string Printed(const std::string& command) {
+    return Output(command + " 2>&1");
 }
 
 std::vector<std::string> FrameHashes(const std::filesystem::path& file) {
     std::istringstream lines(
-        Output("ffmpeg -v error -i " + Quoted(file) + " -pix_fmt bgr24 -f framemd5 -"));
+        Printed("ffmpeg -v error -i " + Quoted(file) + " -pix_fmt bgr24 -f framemd5 -"));
     std::vector<std::string> hashes;
     std::string line;
     while (std::getline(lines, line)) {
@@ -107,9 +95,9 @@ std::vector<uint64_t> FragmentEnds(const std::filesystem::path& file) {
 // Where each packet's data lies in the file, in the order of the file.
 std::vector<uint64_t> PacketPositions(const std::filesystem::path& file) {
     std::istringstream lines(
-        Output("ffprobe -v error -select_streams v:0 -show_entries "
-               "packet=pos -of csv=p=0 " +
-               Quoted(file)));
+        Printed("ffprobe -v error -select_streams v:0 -show_entries "
+                "packet=pos -of csv=p=0 " +
+                Quoted(file)));
     std::vector<uint64_t> positions;
     std::string line;
     while (std::getline(lines, line)) {
@@ -163,7 +151,7 @@ class ContainerCutTest : public CliTest {
     void ExpectCleanCut(const std::string& name, const std::string& err,
                         const std::vector<std::string>& whole, int64_t frames) {
         EXPECT_EQ(KeptFrames(err), frames) << err;
-        EXPECT_EQ(Output("ffmpeg -v warning -i " + Quoted(Path(name)) + " -f null -"), "");
+        EXPECT_EQ(Printed("ffmpeg -v warning -i " + Quoted(Path(name)) + " -f null -"), "");
         const std::vector<std::string> kept = FrameHashes(Path(name));
         ASSERT_EQ(int64_t(kept.size()), frames);
         EXPECT_TRUE(std::equal(kept.begin(), kept.end(), whole.begin()));

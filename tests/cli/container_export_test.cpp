@@ -9,30 +9,13 @@
 
 #include "CliTestFixture.h"
 #include "LayeredProject.h"
+#include "ShellOutput.h"
 #include "platform/Path.h"
 
 namespace kelvane::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-// What a shell command printed on its standard output.
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, got);
-        }
-        ::pclose(pipe);
-    }
-    return out;
-}
-
-std::string Quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
 
 // The video stream as ffprobe reads it, every packet counted and decoded.
 std::map<std::string, std::string> Probe(const std::filesystem::path& file) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "CliTestFixture.h"
+#include "ShellOutput.h"
 #include "media/audio/SoundFormat.h"
 #include "platform/Path.h"
 
@@ -18,23 +19,6 @@ namespace kelvane::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[65536];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, got);
-        }
-        ::pclose(pipe);
-    }
-    return out;
-}
-
-std::string Quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
 
 void Shell(const std::string& command) {
     ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
