@@ -174,8 +174,8 @@ TEST_F(FrameModeTest, SettingsComeFromTheProgramsIniAndSetOverridesThemForTheRun
     EXPECT_EQ(after.str(), ini) << "the INI file is read, never written";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Tool().Folder()),
                             std::filesystem::directory_iterator()),
-              4)
-        << "nothing left beside the tool but its plug-ins and the INI file";
+              6)
+        << "nothing left beside the tool but its plug-ins, the frei0r probe and the INI file";
 }
 
 TEST_F(FrameModeTest, JapaneseTextIsDrawnInItsColour) {

@@ -100,7 +100,7 @@ TEST(PixelFlagsChunk, FlagsRoundTripAndOnlyFlaggedEntriesAreWritten) {
 TEST(PixelFlagsChunk, ChunkIsReadWhereverItStandsAndOtherSkipChunksAreSkipped) {
     FileBytes f = Head();
     Kpix(f, {{3, 1}});
-    f.U32(0).U32(8).Raw("KAUDxxxx", 8);  // some other extension's chunk
+    f.U32(0).U32(8).Raw("ZZZZxxxx", 8);  // a chunk of an extension unknown here
     f.Picture(3, u"logo.png").End();
     FakeLoader loader;
     ScriptedPrompt prompt;
