@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "CliTestFixture.h"
+#include "InterruptWhenGrown.h"
 #include "export/AviProbe.h"
 
 namespace kelvane::testing {
@@ -99,19 +100,8 @@ TEST_F(ExportModeTest, InterruptLeavesAValidFileWithTheFramesSoFar) {
     const std::filesystem::path out = Path("out.avi");
     bool signalled = false;
     const ToolRun run =
-        Tool().Run({File("p.xqm"), "-o", out.string(), "--codec", "mjpeg"}, [&](pid_t pid) {
-            // Some frames on disk first, so that the run is under way.
-            const auto give_up = std::chrono::steady_clock::now() + 60s;
-            std::error_code error;
-            while (std::chrono::steady_clock::now() < give_up) {
-                const auto size = std::filesystem::file_size(out, error);
-                if (!error && size > 256 * 1024) {
-                    break;
-                }
-                std::this_thread::sleep_for(10ms);
-            }
-            signalled = ::kill(pid, SIGINT) == 0;
-        });
+        Tool().Run({File("p.xqm"), "-o", out.string(), "--codec", "mjpeg"},
+                   [&](pid_t pid) { signalled = InterruptWhenGrown(pid, out, 256 * 1024); });
     ASSERT_TRUE(signalled);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("エラーまたはキャンセル操作によって中断されました。"), std::string::npos)

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "CliTestFixture.h"
+#include "InterruptWhenGrown.h"
 #include "ShellOutput.h"
 #include "media/audio/SoundFormat.h"
 #include "platform/Path.h"
@@ -269,16 +270,7 @@ TEST_F(SoundExportTest, CancelKeepsTheSoundOfEveryWrittenFrame) {
         SCOPED_TRACE(out.string());
         bool signalled = false;
         const ToolRun run = Tool().Run({File("p.xqm"), "-o", out.string()}, [&](pid_t pid) {
-            const auto give_up = std::chrono::steady_clock::now() + 60s;
-            std::error_code error;
-            while (std::chrono::steady_clock::now() < give_up) {
-                const auto size = std::filesystem::file_size(out, error);
-                if (!error && size > 256 * 1024) {
-                    break;
-                }
-                std::this_thread::sleep_for(10ms);
-            }
-            signalled = ::kill(pid, SIGINT) == 0;
+            signalled = InterruptWhenGrown(pid, out, 256 * 1024);
         });
         ASSERT_TRUE(signalled);
         EXPECT_EQ(run.status, 1) << run.err;
