@@ -77,8 +77,9 @@ int64_t CountPackets(AVFormatContext* input) {
     return count;
 }
 
-bool OpenPart(const std::string& path, const OutputContainer& container, Part& part,
-              std::string& error) {
+// Opens the part and reads its record, without counting its frames.
+bool OpenPartHeader(const std::string& path, const OutputContainer& container, Part& part,
+                    std::string& error) {
     part.path = path;
     const std::string kind = container.IsAvi() ? "AVI" : "." + std::string(container.extension);
     if (ContainerOfPath(path) != &container || !OpenInput(path, container, part.input)) {
@@ -105,6 +106,16 @@ bool OpenPart(const std::string& path, const OutputContainer& container, Part& p
                 "ありません）。";
         return false;
     }
+    return true;
+}
+
+bool OpenPart(const std::string& path, const OutputContainer& container, Part& part,
+              std::string& error) {
+    if (!OpenPartHeader(path, container, part, error)) {
+        return false;
+    }
+    AVFormatContext* raw = part.input.get();
+    const std::string kind = container.IsAvi() ? "AVI" : "." + std::string(container.extension);
     // A part whose export stopped early is a valid file with fewer frames than its range.
     int64_t frames = raw->streams[0]->nb_frames;
     if (!container.IsAvi()) {
@@ -476,7 +487,7 @@ bool ReadJoinPart(const std::string& path, AviPartRecord& record, bool& primedSo
     const OutputContainer* container = ContainerOfPath(path);
     Part part;
     std::string error;
-    if (container == nullptr || !OpenPart(path, *container, part, error)) {
+    if (container == nullptr || !OpenPartHeader(path, *container, part, error)) {
         return false;
     }
     record = part.record;
