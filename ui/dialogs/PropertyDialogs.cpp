@@ -6,6 +6,7 @@
 #include "media/EffectParams.h"
 #include "media/EffectPlugin.h"
 #include "media/MediaSource.h"
+#include "media/audio/SoundMixer.h"
 #include "model/Project.h"
 #include "ui/dialogs/EventPropertiesDialog.h"
 #include "ui/dialogs/FilePropertiesDialog.h"
@@ -50,31 +51,56 @@ struct EventDialogResult {
     EventPropertyValues values;
     std::vector<EffectParamInfo> infos;  // the effect's parameters, when the page was offered
     EffectParamEdits edits;
-    // Each item's new extras from its present ones; empty when no parameter changed.
+    // Each item's new extras from its present ones; empty when neither a parameter nor the
+    // sound changed.
     std::function<EventExtras(const EventExtras&)> extras() const {
-        if (std::none_of(edits.begin(), edits.end(), [](const auto& e) { return e.has_value(); })) {
+        const bool params =
+            std::any_of(edits.begin(), edits.end(), [](const auto& e) { return e.has_value(); });
+        if (!params && !changesSound(values)) {
             return {};
         }
-        return [this](const EventExtras& present) {
+        return [this, params](const EventExtras& present) {
             EventExtras changed = present;
-            changed.effectParams = ApplyEffectParamEdits(infos, present.effectParams.get(), edits);
+            if (params) {
+                changed.effectParams =
+                    ApplyEffectParamEdits(infos, present.effectParams.get(), edits);
+            }
+            applySoundProperties(values, changed);
             return changed;
         };
     }
 };
 
+// Whether the items' files sound, and which files do, for the dialog's sound fields.
+template <typename Items>
+EventSoundContext soundContextOf(const Project& project, const Items& items) {
+    auto fileHasSound = [&project](int32_t fileId) {
+        return fileId >= 0 && size_t(fileId) < kFileSlots &&
+               EntryHasSound(project.files[size_t(fileId)]);
+    };
+    EventSoundContext context;
+    context.itemsHaveSound = std::any_of(
+        items.begin(), items.end(), [&](const auto* item) { return fileHasSound(item->fileId); });
+    context.fileHasSound = fileHasSound;
+    return context;
+}
+
 // The dialog on one item (filled in) or several (blank); the values on OK.
+// `singleExtras` goes with `single`.
 std::optional<EventDialogResult> runEventDialog(QWidget* parent, const TrackEvent* single,
+                                                const EventExtras* singleExtras,
                                                 RefTime frameDuration, bool withStart,
-                                                std::optional<EffectParamContext> effect) {
-    const EventPropertyValues values = single != nullptr
-                                           ? eventPropertiesFrom(*single, frameDuration, withStart)
-                                           : EventPropertyValues{};
+                                                std::optional<EffectParamContext> effect,
+                                                EventSoundContext sound) {
+    const EventPropertyValues values =
+        single != nullptr ? eventPropertiesFrom(*single, frameDuration, withStart, *singleExtras)
+                          : EventPropertyValues{};
     std::vector<EffectParamInfo> infos;
     if (effect) {
         infos = effect->infos;
     }
-    EventPropertiesDialog dialog(parent, values, single == nullptr, std::move(effect));
+    EventPropertiesDialog dialog(parent, values, single == nullptr, std::move(effect),
+                                 std::move(sound));
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
@@ -127,7 +153,8 @@ bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bo
     const TrackEvent* single = picked.size() == 1 ? picked[0] : nullptr;
     const RefTime frameDuration = project.settings.frameDuration;
     auto effect = effectParamsOf(project, sharedFileId(picked), pickedExtras);
-    const auto result = runEventDialog(parent, single, frameDuration, true, std::move(effect));
+    const auto result = runEventDialog(parent, single, pickedExtras[0], frameDuration, true,
+                                       std::move(effect), soundContextOf(project, picked));
     if (!result) {
         return false;
     }
@@ -156,7 +183,8 @@ bool editTemplateProperties(QWidget* parent, Document& doc) {
     const TrackEvent* single = picked.size() == 1 ? picked[0] : nullptr;
     const RefTime frameDuration = project.settings.frameDuration;
     auto effect = effectParamsOf(project, sharedFileId(picked), pickedExtras);
-    const auto result = runEventDialog(parent, single, frameDuration, false, std::move(effect));
+    const auto result = runEventDialog(parent, single, pickedExtras[0], frameDuration, false,
+                                       std::move(effect), soundContextOf(project, picked));
     if (!result) {
         return false;
     }
