@@ -12,6 +12,7 @@
 #include "ui/dialogs/FilePropertiesDialog.h"
 #include "ui/dialogs/FontChoices.h"
 #include "ui/dialogs/ProjectPropertiesDialog.h"
+#include "ui/dialogs/SoundStreamText.h"
 
 // Every call into the document lives in this file, so that a change of the document's interface
 // touches the dialogs in one place only.
@@ -211,6 +212,7 @@ bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelecti
         FileDialogPaths{
             QString::fromStdU16String(std::u16string(PathView(project.settings.basePath))),
             QString::fromStdU16String(std::u16string(PathView(project.projectFolder)))});
+    dialog.showSoundStream(soundStreamText(project.files[id]));
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
