@@ -52,33 +52,41 @@ struct EventDialogResult {
     EventPropertyValues values;
     std::vector<EffectParamInfo> infos;  // the effect's parameters, when the page was offered
     EffectParamEdits edits;
-    // Each item's new extras from its present ones; empty when neither a parameter nor the
-    // sound changed.
-    std::function<EventExtras(const EventExtras&)> extras() const {
+    // Each edited item's new extras from its present ones; empty when neither a parameter nor
+    // the sound changed. The sound goes only to items whose file (as edited) has sound, so a
+    // picture edited with a movie keeps nothing it cannot use.
+    std::function<EventExtras(const TrackEvent&, const EventExtras&)> extras(
+        std::function<bool(int32_t fileId)> fileHasSound) const {
         const bool params =
             std::any_of(edits.begin(), edits.end(), [](const auto& e) { return e.has_value(); });
         if (!params && !changesSound(values)) {
             return {};
         }
-        return [this, params](const EventExtras& present) {
+        return [this, params, fileHasSound](const TrackEvent& edited, const EventExtras& present) {
             EventExtras changed = present;
             if (params) {
                 changed.effectParams =
                     ApplyEffectParamEdits(infos, present.effectParams.get(), edits);
             }
-            applySoundProperties(values, changed);
+            if (fileHasSound(edited.fileId)) {
+                applySoundProperties(values, changed);
+            }
             return changed;
         };
     }
 };
 
-// Whether the items' files sound, and which files do, for the dialog's sound fields.
-template <typename Items>
-EventSoundContext soundContextOf(const Project& project, const Items& items) {
-    auto fileHasSound = [&project](int32_t fileId) {
+std::function<bool(int32_t fileId)> soundOfFiles(const Project& project) {
+    return [&project](int32_t fileId) {
         return fileId >= 0 && size_t(fileId) < kFileSlots &&
                EntryHasSound(project.files[size_t(fileId)]);
     };
+}
+
+// Whether the items' files sound, and which files do, for the dialog's sound fields.
+template <typename Items>
+EventSoundContext soundContextOf(const Project& project, const Items& items) {
+    auto fileHasSound = soundOfFiles(project);
     EventSoundContext context;
     context.itemsHaveSound = std::any_of(
         items.begin(), items.end(), [&](const auto* item) { return fileHasSound(item->fileId); });
@@ -165,7 +173,7 @@ bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bo
         [&](TrackEvent& event) {
             applyEventProperties(result->values, event, frameDuration, movie);
         },
-        autoExtend, result->extras());
+        autoExtend, result->extras(soundOfFiles(project)));
 }
 
 bool editTemplateProperties(QWidget* parent, Document& doc) {
@@ -194,7 +202,7 @@ bool editTemplateProperties(QWidget* parent, Document& doc) {
         [&](EventTemplate& slot) {
             applyEventProperties(result->values, slot, frameDuration, movie);
         },
-        result->extras());
+        result->extras(soundOfFiles(project)));
 }
 
 bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelection& selection) {

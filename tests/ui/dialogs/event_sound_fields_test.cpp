@@ -184,12 +184,13 @@ class EventSoundFieldsTest : public QObject {
         QCOMPARE(p.track().ExtrasAt(2).volume, 2.0f);
         QCOMPARE(p.track().ExtrasAt(2).audioFlags, 0u);
 
-        // Only the mute filled in: the volumes stay each their own.
-        answerEventDialog(seen, [](QWidget* dialog) { setMute(dialog, Qt::Unchecked); });
+        // Only the mute filled in: the volumes stay each their own, and the picture takes none.
+        answerEventDialog(seen, [](QWidget* dialog) { setMute(dialog, Qt::Checked); });
         QVERIFY(editTrackEventProperties(nullptr, p.doc, 0, false));
         QCOMPARE(p.track().ExtrasAt(0).volume, 0.5f);
-        QCOMPARE(p.track().ExtrasAt(0).audioFlags, 0u);
         QCOMPARE(p.track().ExtrasAt(2).volume, 2.0f);
+        QCOMPARE(p.track().ExtrasAt(2).audioFlags, uint32_t(kAudioMuted));
+        QVERIFY(p.track().ExtrasAt(1).IsDefault());
     }
 
     void aVolumeOutOfRangeIsRefusedAndTheDialogStays() {
