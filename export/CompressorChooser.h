@@ -18,6 +18,11 @@ class CompressorChooser {
     // The quality chosen with a lossy compressor, 0 (smallest file) to 100 (best picture); -1
     // leaves the compressor at its usual setting. Read right after Choose.
     virtual int Quality() const { return -1; }
+    // The sound chosen with it, read right after Choose: left out of the file altogether, or
+    // written with this audio codec (by name; empty: the container's default for the chosen
+    // compressor).
+    virtual bool NoSound() const { return false; }
+    virtual std::string SoundCodecName() const { return {}; }
 };
 
 // Answers with a fixed name and quality, as given on the command line. An empty name takes the

@@ -34,8 +34,9 @@ bool TemplateCommands::DropFile(uint32_t slot, int32_t fileId) {
     return true;
 }
 
-bool TemplateCommands::EditSelected(const std::function<void(EventTemplate&)>& apply,
-                                    const std::function<EventExtras(const EventExtras&)>& extras) {
+bool TemplateCommands::EditSelected(
+    const std::function<void(EventTemplate&)>& apply,
+    const std::function<EventExtras(const EventTemplate& edited, const EventExtras&)>& extras) {
     const auto& slots = doc_.GetProject().templates;
     if (!apply || std::none_of(slots.begin(), slots.end(), IsSelected)) {
         return false;
@@ -47,7 +48,7 @@ bool TemplateCommands::EditSelected(const std::function<void(EventTemplate&)>& a
             apply(slot);
             slot.start = 0;
             if (extras) {
-                project.templateExtras[i] = extras(project.templateExtras[i]);
+                project.templateExtras[i] = extras(slot, project.templateExtras[i]);
             }
         }
     }

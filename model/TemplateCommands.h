@@ -22,9 +22,10 @@ class TemplateCommands {
     // A file dropped on a slot: the slot becomes a new event with the defaults.
     bool DropFile(uint32_t slot, int32_t fileId);
     // The event property dialog ended with OK for the templates carrying Selected.
-    // `extras` (when given) gives each its new extras from its present ones.
+    // `extras` (when given) gives each, as `apply` left it, its new extras from its present ones.
     bool EditSelected(const std::function<void(EventTemplate&)>& apply,
-                      const std::function<EventExtras(const EventExtras&)>& extras = {});
+                      const std::function<EventExtras(const EventTemplate& edited,
+                                                      const EventExtras&)>& extras = {});
     bool Copy();
     bool Cut();
     // Fills slots from `cursor` on; `cursor` ends on the last slot written.

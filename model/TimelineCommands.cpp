@@ -112,8 +112,7 @@ bool TimelineCommands::MoveSelected(uint32_t track, uint32_t anchor, uint32_t fr
 }
 
 bool TimelineCommands::EditSelected(uint32_t track, const std::function<void(TrackEvent&)>& apply,
-                                    bool autoExtend,
-                                    const std::function<EventExtras(const EventExtras&)>& extras) {
+                                    bool autoExtend, const ExtrasEdit& extras) {
     Track* t = EditableTrack(track);
     if (!t || !apply) {
         return false;
@@ -142,7 +141,7 @@ bool TimelineCommands::EditSelected(uint32_t track, const std::function<void(Tra
     }
     if (extras) {
         for (uint32_t i : edited) {
-            if (!t->SetExtras(i, extras(t->ExtrasAt(i)))) {
+            if (!t->SetExtras(i, extras(events[i], t->ExtrasAt(i)))) {
                 doc_.ShowMemoryLost();
                 return false;
             }

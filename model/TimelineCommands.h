@@ -30,11 +30,12 @@ class TimelineCommands {
     bool DropFile(uint32_t track, int32_t fileId, uint32_t frame, bool autoExtend);
     // The end of dragging the selected events from frame `anchor` to frame `frame`.
     bool MoveSelected(uint32_t track, uint32_t anchor, uint32_t frame, bool autoExtend);
+    // Gives an edited event (as `apply` left it) its new extras from its present ones.
+    using ExtrasEdit = std::function<EventExtras(const TrackEvent& edited, const EventExtras&)>;
     // The event property dialog ended with OK: `apply` changes each selected event, and
-    // `extras` (when given) gives each its new extras from its present ones.
+    // `extras` (when given) gives each its new extras.
     bool EditSelected(uint32_t track, const std::function<void(TrackEvent&)>& apply,
-                      bool autoExtend,
-                      const std::function<EventExtras(const EventExtras&)>& extras = {});
+                      bool autoExtend, const ExtrasEdit& extras = {});
     bool Copy(uint32_t track);
     bool Cut(uint32_t track);
     bool Paste(uint32_t track, uint32_t cursorFrame, bool autoExtend);

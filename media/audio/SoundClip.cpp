@@ -152,6 +152,8 @@ std::shared_ptr<const SoundClip> SoundClip::Decode(const std::string& nativePath
         return nullptr;
     }
     clip->sourceChannels_ = sourceChannels;
+    clip->sourceCodec_ = avcodec_get_name(stream->codecpar->codec_id);
+    clip->sourceRate_ = decoder->sample_rate;
     clip->hasPicture_ = videoIndex >= 0;
     const double origin = OriginSeconds(*raw, videoIndex, *stream);
     StereoSink sink(clip->samples_, outLayout.nb_channels);

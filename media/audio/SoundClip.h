@@ -32,6 +32,10 @@ class SoundClip {
     int64_t Length() const { return int64_t(samples_.size() / kSoundChannels); }
     // The channel count of the source before it became stereo.
     int SourceChannels() const { return sourceChannels_; }
+    // The source stream's codec as FFmpeg names it ("aac", "pcm_s16le") and its sample rate;
+    // empty and 0 for generated sound.
+    const std::string& SourceCodec() const { return sourceCodec_; }
+    int SourceRate() const { return sourceRate_; }
     // Samples [first, first + count) into `out` (interleaved stereo), silence outside the clip.
     void Read(int64_t first, int64_t count, float* out) const;
     const float* Data() const { return samples_.data(); }
@@ -39,6 +43,8 @@ class SoundClip {
   private:
     std::vector<float> samples_;
     int sourceChannels_ = 2;
+    std::string sourceCodec_;
+    int sourceRate_ = 0;
     bool hasPicture_ = false;
 };
 

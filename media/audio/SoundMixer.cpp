@@ -27,8 +27,7 @@ bool SourceHasSound(const Project& project, const TrackEvent& e) {
     if (e.fileId < 0 || e.fileId >= int32_t(project.files.size())) {
         return false;
     }
-    const FileEntry& entry = project.files[size_t(e.fileId)];
-    return MediaSource::Sound(entry) != nullptr || NestedWithSound(entry) != nullptr;
+    return EntryHasSound(project.files[size_t(e.fileId)]);
 }
 
 bool HasSound(const Project& project, int depth) {
@@ -282,6 +281,10 @@ void MixProjectSound(const Project& project, int64_t s0, int64_t s1, float* out)
 
 bool ProjectHasSound(const Project& project) {
     return HasSound(project, 0);
+}
+
+bool EntryHasSound(const FileEntry& entry) {
+    return MediaSource::Sound(entry) != nullptr || NestedWithSound(entry) != nullptr;
 }
 
 }  // namespace kelvane

@@ -28,6 +28,10 @@ void MixProjectSound(const Project& project, int64_t s0, int64_t s1, float* out)
 // export carries a sound stream at all.
 bool ProjectHasSound(const Project& project);
 
+// Whether a file slot's source sounds when an event shows it: a movie or audio-only file with
+// an audio stream, or a nested project whose own mix has sound.
+bool EntryHasSound(const FileEntry& entry);
+
 // The project's length in output samples.
 int64_t ProjectSoundLength(const Project& project);
 

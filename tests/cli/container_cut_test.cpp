@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "CliTestFixture.h"
-#include "ShellOutput.h"
+#include "support/ShellOutput.h"
 
 namespace kelvane::testing {
 namespace {

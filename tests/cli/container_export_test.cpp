@@ -10,8 +10,8 @@
 #include "CliTestFixture.h"
 #include "InterruptWhenGrown.h"
 #include "LayeredProject.h"
-#include "ShellOutput.h"
 #include "platform/Path.h"
+#include "support/ShellOutput.h"
 
 namespace kelvane::testing {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "CliTestFixture.h"
 #include "InterruptWhenGrown.h"
-#include "ShellOutput.h"
 #include "media/audio/SoundFormat.h"
 #include "platform/Path.h"
+#include "support/ShellOutput.h"
 
 namespace kelvane::testing {
 namespace {

@@ -54,8 +54,9 @@ void addRow(QWidget* parent, QGridLayout* grid, int row, const QString& label,
 
 EventPropertiesDialog::EventPropertiesDialog(QWidget* parent, const EventPropertyValues& values,
                                              bool multiEdit,
-                                             std::optional<EffectParamContext> effect)
-    : QDialog(parent), multiEdit_(multiEdit), effect_(std::move(effect)) {
+                                             std::optional<EffectParamContext> effect,
+                                             EventSoundContext sound)
+    : QDialog(parent), multiEdit_(multiEdit), effect_(std::move(effect)), sound_(std::move(sound)) {
     setWindowTitle(QStringLiteral("イベントのプロパティ"));
     setAccessibleName(windowTitle());
     auto* layout = new QVBoxLayout(this);
@@ -87,6 +88,9 @@ EventPropertiesDialog::EventPropertiesDialog(QWidget* parent, const EventPropert
     blendMode_ = makeCombo(this, QStringLiteral("合成方法"), blendModeNames());
     grid->addWidget(makeLabel(this, QStringLiteral("合成方法"), blendMode_), row, 0);
     grid->addWidget(blendMode_, row++, 1, 1, 4);
+    addRow(this, grid, row, QStringLiteral("音量(%)"), {{&volume_, {}}});
+    mute_ = makeCheck(this, QStringLiteral("ミュート"));
+    grid->addWidget(mute_, row++, 3, 1, 2);
     useMatrix_ = makeCheck(this, QStringLiteral("変換行列を指定する"));
     grid->addWidget(useMatrix_, row++, 0, 1, 5);
     addRow(this, grid, row++, QStringLiteral("基準位置"),
@@ -122,15 +126,18 @@ EventPropertiesDialog::EventPropertiesDialog(QWidget* parent, const EventPropert
         connect(edit, &QLineEdit::textEdited, this, &EventPropertiesDialog::showMatrixPreview);
     }
     connect(useMatrix_, &QCheckBox::clicked, this, &EventPropertiesDialog::updateEnabledState);
+    connect(fileId_, &QLineEdit::textChanged, this, &EventPropertiesDialog::updateSoundEnabled);
 
     if (multiEdit_) {
         interpolate_->setTristate(true);
         useMatrix_->setTristate(true);
+        mute_->setTristate(true);
         fill(EventPropertyValues{});
     } else {
         fill(values);
     }
     updateEnabledState();
+    updateSoundEnabled();
 }
 
 void EventPropertiesDialog::editEffectParams() {
@@ -179,6 +186,8 @@ void EventPropertiesDialog::fill(const EventPropertyValues& v) {
         setText(argb_[i], blank ? QString() : QString::number(v.argb[i]));
     }
     blendMode_->setCurrentIndex(v.blendMode);
+    setText(volume_, v.volumePercent == kKeepVolume ? QString() : formatVolume(v.volumePercent));
+    mute_->setCheckState(checkStateOf(v.mute));
     useMatrix_->setCheckState(checkStateOf(v.matrixCheck));
     for (int i = 0; i < kParameterCount; ++i) {
         setText(parameters_[i], blank ? QString() : formatFloat(v.parameters[i]));
@@ -218,6 +227,19 @@ void EventPropertiesDialog::updateEnabledState() {
         default:
             break;
     }
+}
+
+void EventPropertiesDialog::updateSoundEnabled() {
+    bool sounds = sound_.itemsHaveSound;
+    if (edited(fileId_) && sound_.fileHasSound) {
+        // The ID as OK would read it; text that does not read keeps the items' own files.
+        const auto id = readInteger(fileId_->text());
+        if (id && *id >= 0 && *id <= 1023) {
+            sounds = sound_.fileHasSound(int32_t(*id));
+        }
+    }
+    volume_->setEnabled(sounds);
+    mute_->setEnabled(sounds);
 }
 
 void EventPropertiesDialog::showMatrixPreview() {
@@ -283,6 +305,18 @@ std::optional<EventPropertiesDialog::Refusal> EventPropertiesDialog::readControl
         }
     }
     v.blendMode = blendMode_->currentIndex();
+    // Only files with sound have a volume to set; the others keep what their events hold.
+    if (volume_->isEnabled()) {
+        if (edited(volume_)) {
+            if (const auto volume = readNumber(volume_->text())) {
+                if (*volume < 0.0 || *volume > kMaxVolumePercent) {
+                    return Refusal{volume_, numberRangeMessage(0.0, kMaxVolumePercent)};
+                }
+                v.volumePercent = *volume;
+            }
+        }
+        v.mute = triOf(mute_);
+    }
     v.matrixCheck = triOf(useMatrix_);
     auto readFloat = [this](QLineEdit* edit, float& out) -> std::optional<Refusal> {
         if (!edited(edit)) {

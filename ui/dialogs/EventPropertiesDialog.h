@@ -21,6 +21,14 @@ struct EffectParamContext {
     std::function<void(const EffectParamEdits&)> preview;  // may be empty
 };
 
+// Which files sound, for "音量(%)" and "ミュート": they are enabled while the edited items'
+// file has sound (with several items, while any of them has) or, once another file ID is typed,
+// while that file has.
+struct EventSoundContext {
+    bool itemsHaveSound = false;
+    std::function<bool(int32_t fileId)> fileHasSound;  // may be empty
+};
+
 // "イベントのプロパティ": one event or template filled in, or several in the blank multi-edit
 // state. On OK every field is read in order; a number outside its range is refused with its
 // message and the dialog stays open. Text that does not read as a number, and text the user left
@@ -32,7 +40,8 @@ class EventPropertiesDialog : public QDialog {
     // `values` from eventPropertiesFrom for one item; ignored (all kept) when `multiEdit`.
     // With `effect`, "効果の設定…" opens the effect's parameters.
     EventPropertiesDialog(QWidget* parent, const EventPropertyValues& values, bool multiEdit,
-                          std::optional<EffectParamContext> effect = std::nullopt);
+                          std::optional<EffectParamContext> effect = std::nullopt,
+                          EventSoundContext sound = {});
 
     // The values read on OK.
     const EventPropertyValues& values() const { return values_; }
@@ -52,6 +61,7 @@ class EventPropertiesDialog : public QDialog {
     void fill(const EventPropertyValues& values);
     void editEffectParams();
     void updateEnabledState();
+    void updateSoundEnabled();
     void showMatrixPreview();
     bool edited(const QLineEdit* edit) const;
 
@@ -60,6 +70,7 @@ class EventPropertiesDialog : public QDialog {
     float shownMatrix_[9] = {};  // the dialog's matrix values, as the preview computes them
     QHash<const QLineEdit*, QString> shownTexts_;
     std::optional<EffectParamContext> effect_;
+    EventSoundContext sound_;
     EffectParamEdits effectEdits_;
 
     QLineEdit* start_;
@@ -71,6 +82,8 @@ class EventPropertiesDialog : public QDialog {
     QLineEdit* region_[4];
     QLineEdit* argb_[4];
     QComboBox* blendMode_;
+    QLineEdit* volume_;
+    QCheckBox* mute_;
     QCheckBox* useMatrix_;
     QLineEdit* parameters_[kParameterCount];
     QLineEdit* matrix_[9];

@@ -23,7 +23,7 @@ float* parameterField(TrackEvent& event, int index) {
 }  // namespace
 
 EventPropertyValues eventPropertiesFrom(const TrackEvent& event, RefTime frameDuration,
-                                        bool withStart) {
+                                        bool withStart, const EventExtras& extras) {
     EventPropertyValues v;
     if (withStart) {
         v.start = QString::number(event.start);
@@ -53,7 +53,25 @@ EventPropertyValues eventPropertiesFrom(const TrackEvent& event, RefTime frameDu
     for (int i = 0; i < 9; ++i) {
         v.matrix[i] = event.matrix[i];
     }
+    v.volumePercent = double(extras.volume) * 100.0;
+    v.mute = (extras.audioFlags & kAudioMuted) != 0 ? kTriOn : kTriOff;
     return v;
+}
+
+bool changesSound(const EventPropertyValues& values) {
+    return values.volumePercent != kKeepVolume || values.mute != kTriKeep;
+}
+
+void applySoundProperties(const EventPropertyValues& values, EventExtras& extras) {
+    if (values.volumePercent != kKeepVolume) {
+        // 100 gives exactly 1: an event set back to 100 % costs nothing in the project file.
+        extras.volume = float(values.volumePercent / 100.0);
+    }
+    if (values.mute == kTriOn) {
+        extras.audioFlags |= kAudioMuted;
+    } else if (values.mute == kTriOff) {
+        extras.audioFlags &= ~uint32_t(kAudioMuted);
+    }
 }
 
 void applyEventProperties(const EventPropertyValues& v, TrackEvent& event, RefTime frameDuration,
@@ -146,6 +164,10 @@ QString formatFloat(float value) {
 
 QString formatMatrixValue(float value) {
     return QString::asprintf("%f", double(value));
+}
+
+QString formatVolume(double percent) {
+    return QString::asprintf("%.*g", 6, percent);
 }
 
 const QStringList& drawMethodNames() {

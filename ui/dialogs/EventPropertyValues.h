@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "model/EventExtras.h"
 #include "model/TrackEvent.h"
 
 namespace kelvane {
@@ -16,6 +17,7 @@ inline constexpr uint32_t kKeepUnsigned = 0xFFFFFFFF;
 inline constexpr int32_t kKeepSigned = INT32_MIN;
 inline constexpr double kKeepSpeed = DBL_MAX;
 inline constexpr float kKeepFloat = FLT_MAX;
+inline constexpr double kKeepVolume = DBL_MAX;
 
 // The two check boxes: off, on, or left as each event has it.
 enum TriState : int { kTriOff = 0, kTriOn = 1, kTriKeep = 2 };
@@ -23,6 +25,7 @@ enum TriState : int { kTriOff = 0, kTriOn = 1, kTriKeep = 2 };
 inline constexpr int kDrawMethodKeep = 5;  // the blank entry of "描画方法"
 inline constexpr int kBlendModeKeep = 7;   // the blank entry of "合成方法"
 inline constexpr double kMaxSpeed = 65536.0;
+inline constexpr double kMaxVolumePercent = 400.0;
 
 enum ParameterIndex : int {
     kReferenceX,
@@ -49,11 +52,23 @@ struct EventPropertyValues {
                                          kKeepFloat, kKeepFloat, kKeepFloat};
     float matrix[9] = {kKeepFloat, kKeepFloat, kKeepFloat, kKeepFloat, kKeepFloat,
                        kKeepFloat, kKeepFloat, kKeepFloat, kKeepFloat};
+    // The sound, kept in the event's extras rather than its record: "音量(%)" (100 = as the
+    // source sounds) and "ミュート".
+    double volumePercent = kKeepVolume;
+    int mute = kTriKeep;
 };
 
-// One event's values; `withStart` false leaves the start empty (templates have none).
+// One event's values, its sound from its extras; `withStart` false leaves the start empty
+// (templates have none).
 EventPropertyValues eventPropertiesFrom(const TrackEvent& event, RefTime frameDuration,
-                                        bool withStart);
+                                        bool withStart,
+                                        const EventExtras& extras = DefaultExtras());
+
+// Whether the values change the sound of the events (a volume or mute not at its keep-value).
+bool changesSound(const EventPropertyValues& values);
+
+// Writes the sound values into an event's extras, each unless at its keep-value.
+void applySoundProperties(const EventPropertyValues& values, EventExtras& extras);
 
 // The duration of one frame of the movie behind a file ID, 0 when the file is no movie.
 using MovieFrameDuration = std::function<RefTime(int32_t fileId)>;
@@ -71,6 +86,7 @@ QString formatPlaybackPosition(RefTime position);
 QString formatSpeed(double speed);       // "%.15g"
 QString formatFloat(float value);        // "%.6g"
 QString formatMatrixValue(float value);  // "%f"
+QString formatVolume(double percent);    // "%.6g"
 
 // The texts of the two combo boxes, the blank entry last.
 const QStringList& drawMethodNames();

@@ -70,6 +70,10 @@ FilePropertiesDialog::FilePropertiesDialog(QWidget* parent, const FileProperties
     pathButtons->addWidget(effectList_);
     grid->addLayout(pathButtons, row++, 1, 1, 4);
     referenceRate_ = addField(QStringLiteral("動画ファイルのフレームレートの参考値"), 10, 1);
+    soundStream_ = makeLabel(this, QString());
+    soundStream_->setObjectName(QStringLiteral("音声"));
+    soundStream_->hide();
+    grid->addWidget(soundStream_, row++, 1, 1, 4);
     useTransparent_ = makeCheck(this, QStringLiteral("透明色を使用"));
     grid->addWidget(useTransparent_, row++, 0, 1, 5);
     useAlpha_ = makeMnemonicCheck(this, QStringLiteral("アルファチャンネルを使用(&A)"));
@@ -155,6 +159,13 @@ FilePropertiesDialog::FilePropertiesDialog(QWidget* parent, const FileProperties
     connect(colourButton_, &QPushButton::clicked, this, &FilePropertiesDialog::chooseColour);
 }
 
+void FilePropertiesDialog::showSoundStream(const QString& text) {
+    soundStream_->setText(text);
+    soundStream_->setAccessibleName(text);
+    soundStream_->setVisible(!text.isEmpty());
+    updateEnabledState();
+}
+
 void FilePropertiesDialog::fillFaces(const QString& script) {
     face_->clear();
     face_->addItems(fontFaces(fonts_, script));
@@ -194,6 +205,8 @@ void FilePropertiesDialog::updateEnabledState() {
     const bool samePath = path_->text() == qs(form_.path) && form_.kind != FileKind::None;
     const bool media = form_.kind == FileKind::Movie || form_.kind == FileKind::Image;
     useAlpha_->setEnabled(!text && (!samePath || (media && form_.alphaAvailable)));
+    // Says what the loaded file holds: greyed once the entry is to become something else.
+    soundStream_->setEnabled(!text && samePath);
     transparentBackground_->setEnabled(!text && (!samePath || form_.kind == FileKind::Project));
     smoothEdges_->setEnabled(text);
     for (QWidget* w : std::initializer_list<QWidget*>{text_, size_, italic_, underline_, strikeOut_,

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -32,6 +33,10 @@ class FilePropertiesDialog : public QDialog {
                          std::vector<FontRecord> fonts = {});
 
     const FilePropertiesForm& form() const { return form_; }
+
+    // The loaded file's sound, shown below the reference rate (soundStreamText); nothing is
+    // shown for an empty text.
+    void showSoundStream(const QString& text);
 
     struct Refusal {
         QWidget* field;
@@ -64,6 +69,7 @@ class FilePropertiesDialog : public QDialog {
     QPushButton* defaultEffect_;
     QPushButton* effectList_;
     QLineEdit* referenceRate_;
+    QLabel* soundStream_;
     QCheckBox* useTransparent_;
     QCheckBox* useAlpha_;
     QCheckBox* transparentBackground_;

@@ -6,11 +6,13 @@
 #include "media/EffectParams.h"
 #include "media/EffectPlugin.h"
 #include "media/MediaSource.h"
+#include "media/audio/SoundMixer.h"
 #include "model/Project.h"
 #include "ui/dialogs/EventPropertiesDialog.h"
 #include "ui/dialogs/FilePropertiesDialog.h"
 #include "ui/dialogs/FontChoices.h"
 #include "ui/dialogs/ProjectPropertiesDialog.h"
+#include "ui/dialogs/SoundStreamText.h"
 
 // Every call into the document lives in this file, so that a change of the document's interface
 // touches the dialogs in one place only.
@@ -60,27 +62,64 @@ struct EventDialogResult {
     EventPropertyValues values;
     std::vector<EffectParamInfo> infos;  // the effect's parameters, when the page was offered
     EffectParamEdits edits;
-    // Each item's new extras from its present ones; empty when no parameter changed.
-    std::function<EventExtras(const EventExtras&)> extras() const {
-        if (std::none_of(edits.begin(), edits.end(), [](const auto& e) { return e.has_value(); })) {
+    // Each edited item's new extras from its present ones; empty when neither a parameter nor
+    // the sound changed. The sound goes only to items whose file (as edited) has sound, so a
+    // picture edited with a movie keeps nothing it cannot use.
+    std::function<EventExtras(const TrackEvent&, const EventExtras&)> extras(
+        std::function<bool(int32_t fileId)> fileHasSound) const {
+        const bool params =
+            std::any_of(edits.begin(), edits.end(), [](const auto& e) { return e.has_value(); });
+        if (!params && !changesSound(values)) {
             return {};
         }
-        return withEffectEdits(infos, edits);
+        return [this, params, fileHasSound](const TrackEvent& edited, const EventExtras& present) {
+            EventExtras changed = present;
+            if (params) {
+                changed.effectParams =
+                    ApplyEffectParamEdits(infos, present.effectParams.get(), edits);
+            }
+            if (fileHasSound(edited.fileId)) {
+                applySoundProperties(values, changed);
+            }
+            return changed;
+        };
     }
 };
 
+std::function<bool(int32_t fileId)> soundOfFiles(const Project& project) {
+    return [&project](int32_t fileId) {
+        return fileId >= 0 && size_t(fileId) < kFileSlots &&
+               EntryHasSound(project.files[size_t(fileId)]);
+    };
+}
+
+// Whether the items' files sound, and which files do, for the dialog's sound fields.
+template <typename Items>
+EventSoundContext soundContextOf(const Project& project, const Items& items) {
+    auto fileHasSound = soundOfFiles(project);
+    EventSoundContext context;
+    context.itemsHaveSound = std::any_of(
+        items.begin(), items.end(), [&](const auto* item) { return fileHasSound(item->fileId); });
+    context.fileHasSound = fileHasSound;
+    return context;
+}
+
 // The dialog on one item (filled in) or several (blank); the values on OK.
+// `singleExtras` goes with `single`.
 std::optional<EventDialogResult> runEventDialog(QWidget* parent, const TrackEvent* single,
+                                                const EventExtras* singleExtras,
                                                 RefTime frameDuration, bool withStart,
-                                                std::optional<EffectParamContext> effect) {
-    const EventPropertyValues values = single != nullptr
-                                           ? eventPropertiesFrom(*single, frameDuration, withStart)
-                                           : EventPropertyValues{};
+                                                std::optional<EffectParamContext> effect,
+                                                EventSoundContext sound) {
+    const EventPropertyValues values =
+        single != nullptr ? eventPropertiesFrom(*single, frameDuration, withStart, *singleExtras)
+                          : EventPropertyValues{};
     std::vector<EffectParamInfo> infos;
     if (effect) {
         infos = effect->infos;
     }
-    EventPropertiesDialog dialog(parent, values, single == nullptr, std::move(effect));
+    EventPropertiesDialog dialog(parent, values, single == nullptr, std::move(effect),
+                                 std::move(sound));
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
@@ -140,7 +179,8 @@ bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bo
             doc.Timeline().PreviewSelectedExtras(track, withEffectEdits(infos, edits));
         };
     }
-    const auto result = runEventDialog(parent, single, frameDuration, true, std::move(effect));
+    const auto result = runEventDialog(parent, single, pickedExtras[0], frameDuration, true,
+                                       std::move(effect), soundContextOf(project, picked));
     doc.Timeline().EndPreview();
     if (!result) {
         return false;
@@ -151,7 +191,7 @@ bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bo
         [&](TrackEvent& event) {
             applyEventProperties(result->values, event, frameDuration, movie);
         },
-        autoExtend, result->extras());
+        autoExtend, result->extras(soundOfFiles(project)));
 }
 
 bool editTemplateProperties(QWidget* parent, Document& doc) {
@@ -170,7 +210,8 @@ bool editTemplateProperties(QWidget* parent, Document& doc) {
     const TrackEvent* single = picked.size() == 1 ? picked[0] : nullptr;
     const RefTime frameDuration = project.settings.frameDuration;
     auto effect = effectParamsOf(project, sharedFileId(picked), pickedExtras);
-    const auto result = runEventDialog(parent, single, frameDuration, false, std::move(effect));
+    const auto result = runEventDialog(parent, single, pickedExtras[0], frameDuration, false,
+                                       std::move(effect), soundContextOf(project, picked));
     if (!result) {
         return false;
     }
@@ -179,7 +220,7 @@ bool editTemplateProperties(QWidget* parent, Document& doc) {
         [&](EventTemplate& slot) {
             applyEventProperties(result->values, slot, frameDuration, movie);
         },
-        result->extras());
+        result->extras(soundOfFiles(project)));
 }
 
 bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelection& selection) {
@@ -197,6 +238,7 @@ bool editFileProperties(QWidget* parent, Document& doc, uint32_t id, FileSelecti
         FileDialogPaths{
             QString::fromStdU16String(std::u16string(PathView(project.settings.basePath))),
             QString::fromStdU16String(std::u16string(PathView(project.projectFolder)))});
+    dialog.showSoundStream(soundStreamText(project.files[id]));
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

@@ -202,6 +202,8 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     if (!job.writer.ChooseCompressor(chooser, ContainerOfPath(nativePath))) {
         return false;  // cancelled: no file, no message
     }
+    job.noSound = chooser.NoSound();
+    job.soundCodec = chooser.SoundCodecName();
     ExportSettings settings = ExportSettingsOf(project);
     const uint32_t projectLength = settings.length;
     if (range && range->length > 0 && range->first < projectLength) {

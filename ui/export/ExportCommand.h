@@ -14,17 +14,17 @@ class CompressorChooser;
 class ProfileFile;
 
 // "AVIファイルの作成": Qt's own save dialog with the kinds of file we write, the compressor
-// chooser "ビデオの圧縮" with the codecs of the chosen kind (the last choice per kind remembered in
-// the INI file), then the progress dialog until the last frame, "中断" or an error; the end is
-// reported as the export reports it, a success in the status bar. True when every frame was
-// written.
+// chooser "ビデオの圧縮" with the video and audio codecs of the chosen kind (the last choice per
+// kind remembered in the INI file), then the progress dialog until the last frame, "中断" or an
+// error; the end is reported as the export reports it, a success in the status bar. True when every
+// frame was written.
 bool exportAvi(QWidget* parent, Document& doc, ProfileFile& profile);
 
 // The steps after the save dialog, for a path and a chooser given by the caller (the tests and
-// the benchmark); the path's extension tells the kind of file. `showPreview` sets
-// "現在の画像を表示する" as the dialog opens. On success the status bar of the parent's main window
-// shows exportDoneText for ten seconds.
-// `range`, when given, limits the file to those frames of the project, as "--frames" does.
+// the benchmark); the path's extension tells the kind of file, the chooser the sound's codec.
+// `showPreview` sets "現在の画像を表示する" as the dialog opens. On success the status bar of the
+// parent's main window shows exportDoneText for ten seconds. `range`, when given, limits the file
+// to those frames of the project, as "--frames" does.
 struct ExportRange {
     uint32_t first = 0;
     uint32_t length = 0;

@@ -199,6 +199,25 @@ class EventPropertiesTest : public QObject {
         QVERIFY(std::memcmp(&e, &before, sizeof e) == 0);
     }
 
+    void soundValuesGoToTheExtrasAndBackToTheDefaults() {
+        EventExtras extras;
+        extras.volume = 0.5f;
+        extras.audioFlags = kAudioMuted;
+        const EventPropertyValues shown =
+            eventPropertiesFrom(sampleEvent(), kFrame30, true, extras);
+        QCOMPARE(formatVolume(shown.volumePercent), QStringLiteral("50"));
+        QCOMPARE(shown.mute, int(kTriOn));
+        applySoundProperties(EventPropertyValues{}, extras);
+        QCOMPARE(extras.volume, 0.5f);
+        QVERIFY(!changesSound(EventPropertyValues{}));
+        // Back to 100 % and unmuted is the default itself, which the project file leaves out.
+        EventPropertyValues v;
+        v.volumePercent = 100;
+        v.mute = kTriOff;
+        applySoundProperties(v, extras);
+        QVERIFY(extras.IsDefault());
+    }
+
     void switchingToTheMatrixShowsTheParametersMatrix() {
         EventPropertiesDialog dialog(nullptr, eventPropertiesFrom(sampleEvent(), kFrame30, true),
                                      false);

@@ -2,11 +2,14 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFontDatabase>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <cstdlib>
 
 #include "media/MediaDocumentServices.h"
 #include "model/Clipboard.h"
@@ -294,6 +297,48 @@ class ProjectAndFileDialogsTest : public QObject {
         check(text, "輪郭をなめらかにする(M)")->setChecked(true);
         QVERIFY(!text.readControls());
         QCOMPARE(text.form().pixelFlags & kPixelSmoothText, kPixelSmoothText);
+    }
+
+    // The loaded file's sound stream as stored: codec, channels and rate; "なし" for a movie
+    // without one, no line at all for a picture.
+    void fileDialogShowsTheSoundStreamOfTheLoadedFile() {
+        QTemporaryDir dir;
+        auto at = [&](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
+        const std::string command =
+            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=s=32x24:d=1 -f lavfi "
+            "-i sine=d=1:sample_rate=44100 -map 0 -map 1 -c:v mpeg4 -c:a aac -ac 2 -ar 48000 '" +
+            at("talk.mp4").toStdString() + "' -map 0 -c:v mpeg4 '" + at("mute.mp4").toStdString() +
+            "' -map 1 -c:a pcm_s16le -ac 1 '" + at("tone.wav").toStdString() + "'";
+        QVERIFY(std::system(command.c_str()) == 0);
+        QImage still(4, 4, QImage::Format_RGB32);
+        still.fill(Qt::blue);
+        QVERIFY(still.save(at("still.bmp"), "BMP"));
+        DocumentFixture f;
+        FileSelection selection;
+        std::vector<std::u16string> paths;
+        for (const char* name : {"talk.mp4", "mute.mp4", "tone.wav", "still.bmp"}) {
+            paths.push_back(at(name).toStdU16String());
+        }
+        QVERIFY(f.doc.Files().AddDroppedFiles(paths, selection));
+        const QString expected[] = {QStringLiteral("音声: aac, 2 ch, 48000 Hz"),
+                                    QStringLiteral("音声: なし"),
+                                    QStringLiteral("音声: pcm_s16le, 1 ch, 44100 Hz"), QString()};
+        for (uint32_t id = 0; id < 4; ++id) {
+            QString shown;
+            QString name;
+            bool visible = true;
+            answerModal(QStringLiteral("ファイルのプロパティ"), [&](QWidget* dialog) {
+                auto* label = dialog->findChild<QLabel*>(QStringLiteral("音声"));
+                shown = label->text();
+                name = label->accessibleName();
+                visible = label->isVisible();
+                static_cast<QDialog*>(dialog)->reject();
+            });
+            editFileProperties(nullptr, f.doc, id, selection);
+            QCOMPARE(shown, expected[id]);
+            QCOMPARE(name, expected[id]);
+            QCOMPARE(visible, !expected[id].isEmpty());
+        }
     }
 
     void aMissingEffectModuleLeavesThePathAsItWas() {

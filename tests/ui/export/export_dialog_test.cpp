@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdlib>
 
 #include "export/Compressor.h"
 #include "export/CompressorChooser.h"
@@ -24,6 +25,7 @@
 #include "model/Document.h"
 #include "platform/ProfileFile.h"
 #include "support/ScriptedPrompt.h"
+#include "support/ShellOutput.h"
 #include "ui/dialogs/ModalAnswer.h"
 #include "ui/export/CompressorDialog.h"
 #include "ui/export/ExportCommand.h"
@@ -384,6 +386,115 @@ class ExportDialogTest : public QObject {
                  std::string("prores"));
         QCOMPARE(loadCompressorSelection(profile, ContainerOfPath("x.webm")).name,
                  std::string("vp9"));
+    }
+
+    // "音声の圧縮形式" lists what the kind of file carries beside the chosen compressor, its
+    // default first and "音声なし" last; the default follows the compressor until another codec
+    // is chosen, and the choice is remembered per kind.
+    void eachKindOfFileOffersAndRemembersItsAudioCodec() {
+        QTemporaryDir dir;
+        ProfileFile profile(dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        const OutputContainer* mov = ContainerOfPath("x.mov");
+        const std::vector<CompressorInfo> offered = CompressorsFor(*mov);
+        auto items = [](QComboBox* combo) {
+            QStringList listed;
+            for (int i = 0; i < combo->count(); ++i) {
+                listed << combo->itemText(i);
+            }
+            return listed;
+        };
+        const QString pcm = QStringLiteral("音声 PCM 16 ビット");
+        const QString aac = QStringLiteral("音声 AAC (FFmpeg, 192 kb/s)");
+        const QString none = QStringLiteral("音声なし");
+        QStringList withProres;
+        QStringList withH264;
+        QString followed;
+        QString kept;
+        dialogs::answerModal(QStringLiteral("ビデオの圧縮"), [&](QWidget* dialog) {
+            auto* video = dialog->findChild<QComboBox*>(QStringLiteral("圧縮プログラム"));
+            auto* sound = dialog->findChild<QComboBox*>(QStringLiteral("音声の圧縮形式"));
+            withProres = items(sound);
+            video->setCurrentIndex(1);  // H.264
+            withH264 = items(sound);
+            followed = sound->currentText();
+            sound->setCurrentText(pcm);  // chosen: stays when the compressor changes
+            video->setCurrentIndex(0);
+            kept = sound->currentText();
+            shoot(dialog, QStringLiteral("compressor_dialog_mov"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        DialogCompressorChooser chooser(nullptr, profile, mov);
+        std::string chosen;
+        QVERIFY(chooser.Choose(offered, chosen));
+        QCOMPARE(withProres, QStringList({pcm, aac, none}));
+        QCOMPARE(withH264, QStringList({aac, pcm, none}));
+        QCOMPARE(followed, aac);
+        QCOMPARE(kept, pcm);
+        QCOMPARE(chooser.SoundCodecName(), std::string("pcm"));
+        QVERIFY(!chooser.NoSound());
+        QCOMPARE(loadCompressorSelection(profile, mov).sound, std::string("pcm"));
+
+        // "音声なし" is remembered for this kind only; AVI offers PCM and none.
+        QStringList avi;
+        dialogs::answerModal(QStringLiteral("ビデオの圧縮"), [&](QWidget* dialog) {
+            auto* sound = dialog->findChild<QComboBox*>(QStringLiteral("音声の圧縮形式"));
+            QCOMPARE(sound->accessibleName(), QStringLiteral("音声の圧縮形式"));
+            avi = items(sound);
+            sound->setCurrentText(none);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        DialogCompressorChooser aviChooser(nullptr, profile);
+        QVERIFY(aviChooser.Choose(AvailableCompressors(), chosen));
+        QCOMPARE(avi, QStringList({pcm, none}));
+        QVERIFY(aviChooser.NoSound());
+        QVERIFY(loadCompressorSelection(profile).noSound);
+        QVERIFY(!loadCompressorSelection(profile, mov).noSound);
+        QCOMPARE(loadCompressorSelection(profile, ContainerOfPath("x.mkv")).sound, std::string());
+
+        // The next export of that kind starts from it.
+        QString initial;
+        dialogs::answerModal(QStringLiteral("ビデオの圧縮"), [&](QWidget* dialog) {
+            initial =
+                dialog->findChild<QComboBox*>(QStringLiteral("音声の圧縮形式"))->currentText();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        QVERIFY(!aviChooser.Choose(AvailableCompressors(), chosen));
+        QCOMPARE(initial, none);
+    }
+
+    // A project with sound exported from the window: with the kind's default the file has its
+    // audio stream, with "音声なし" none.
+    void noSoundLeavesTheAudioStreamOut() {
+        ExportFixture f;
+        const QString wav = f.dir.filePath(QStringLiteral("tone.wav"));
+        const std::string tone = "ffmpeg -nostdin -v error -y -f lavfi -i sine=d=1 " +
+                                 kelvane::testing::Quoted(QFile::encodeName(wav).toStdString());
+        QVERIFY(std::system(tone.c_str()) == 0);
+        FileSelection selection;
+        selection.cursor = 1;
+        const std::vector<std::u16string> paths = {wav.toStdU16String()};
+        QVERIFY(f.doc.Files().AddDroppedFiles(paths, selection));
+        QVERIFY(f.doc.Timeline().DropFile(1, 1, 0, false));
+        ProfileFile profile(f.dir.filePath(QStringLiteral("kelvane.INI")).toStdU16String());
+        auto streams = [&](const QString& file, const QString& soundChoice) {
+            dialogs::answerModal(QStringLiteral("ビデオの圧縮"), [soundChoice](QWidget* dialog) {
+                dialog->findChild<QComboBox*>(QStringLiteral("音声の圧縮形式"))
+                    ->setCurrentText(soundChoice);
+                static_cast<QDialog*>(dialog)->accept();
+            });
+            const QString path = f.dir.filePath(file);
+            DialogCompressorChooser chooser(nullptr, profile, ContainerOfPath("x.mkv"));
+            if (!exportAviTo(nullptr, f.doc, path, chooser, false)) {
+                return std::string("export failed");
+            }
+            return kelvane::testing::Output(
+                "ffprobe -v error -show_entries stream=codec_type,codec_name -of csv=p=0 " +
+                kelvane::testing::Quoted(QFile::encodeName(path).toStdString()));
+        };
+        QCOMPARE(streams(QStringLiteral("sound.mkv"), QStringLiteral("音声 FLAC")),
+                 std::string("ffv1,video\nflac,audio\n"));
+        QCOMPARE(streams(QStringLiteral("silent.mkv"), QStringLiteral("音声なし")),
+                 std::string("ffv1,video\n"));
     }
 
     // "選択範囲のみ" is offered while the timeline has a selection, and writes the frames of the
