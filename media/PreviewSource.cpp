@@ -7,12 +7,19 @@
 namespace kelvane {
 namespace {
 
+// An audio-only file has no picture to bring to a frame: it shows nothing, which is no failure.
+bool SoundOnly(const FileEntry& entry) {
+    const MediaSource* source = MediaSource::Of(entry);
+    return entry.kind == FileKind::Movie && source != nullptr && !source->movie &&
+           source->image.Empty() && source->sound != nullptr;
+}
+
 PreviewSource ImageOf(FileEntry& entry, int64_t frame, bool fetch) {
     PreviewSource result;
     switch (entry.kind) {
         case FileKind::Movie:
         case FileKind::Project:
-            if (fetch) {
+            if (fetch && !SoundOnly(entry)) {
                 const bool inRange = frame >= 0 && frame <= std::numeric_limits<int32_t>::max();
                 result.ok = inRange && MediaSource::GetFrame(entry, int32_t(frame));
             }

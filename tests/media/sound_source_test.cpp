@@ -8,6 +8,7 @@
 
 #include "media/MediaDocumentServices.h"
 #include "media/MediaSource.h"
+#include "media/PreviewSource.h"
 #include "media/audio/SoundClip.h"
 #include "media/audio/SoundMixer.h"
 #include "media/composition_test_support.h"
@@ -71,6 +72,12 @@ TEST_F(SoundSources, AudioOnlyFilesAreMoviesWithSoundAndNoPicture) {
     const SoundClip* clip = MediaSource::Sound(entry);
     ASSERT_NE(clip, nullptr);
     EXPECT_EQ(clip->SourceChannels(), 1);
+    // The preview shows nothing for it, and nothing failed.
+    auto shown = testing::NewProject(16, 16);
+    ASSERT_TRUE(MediaSource::LoadMovie(shown->files[3], U16(mono)));
+    const PreviewSource preview = FilePreview(*shown, 3, 10, true);
+    EXPECT_TRUE(preview.ok);
+    EXPECT_EQ(preview.image, nullptr);
     const std::vector<int16_t> raw = RawS16(mono, 1);
     ASSERT_EQ(clip->Length(), int64_t(raw.size()));
     for (size_t i = 0; i < raw.size(); ++i) {
