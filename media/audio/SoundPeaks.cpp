@@ -32,8 +32,8 @@ std::shared_ptr<const SoundPeaks> SoundPeaks::Summarise(const SoundClip& clip,
         }
         const int64_t first = int64_t(b) * kBucketSamples;
         const int64_t last = std::min(first + kBucketSamples, peaks->length_);
-        const auto [low, high] = std::minmax_element(data + first * kSoundChannels,
-                                                     data + last * kSoundChannels);
+        const auto [low, high] =
+            std::minmax_element(data + first * kSoundChannels, data + last * kSoundChannels);
         finest[b] = Peak{*low, *high};
     }
     peaks->levels_.push_back(std::move(finest));

@@ -64,7 +64,8 @@ void TimelineView::setPeaksCache(kelvane::SoundPeaksCache& cache) {
     painter_.waves().setCache(cache);
     // Heard on the cache's thread; the repaint is posted to this one.
     peaksMade_ = cache.Listen([this] {
-        QMetaObject::invokeMethod(this, [this] { viewport()->update(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { viewport()->update(); }, Qt::QueuedConnection);
     });
     viewport()->update();
 }

@@ -60,15 +60,14 @@ bool TimelineWaves::columns(const kelvane::Track& track, uint32_t index, uint32_
     out.clear();
     const auto events = track.EventSpan();
     kelvane::EventSoundMapping mapping;
-    if (index >= events.size() || right <= left || height <= 0 ||
-        !hasWave(events[index].fileId) ||
+    if (index >= events.size() || right <= left || height <= 0 || !hasWave(events[index].fileId) ||
         !kelvane::MapEventSound(*project_, track, index, mapping)) {
         return false;
     }
     const kelvane::SoundPeaks& peaks = *peaks_[size_t(events[index].fileId)];
     // A still, a muted event and a muted track play silence.
-    const bool silent = mapping.speed == 0.0 || track.Sound().muted ||
-                        kelvane::EventSoundLevel(track, index).muted;
+    const bool silent =
+        mapping.speed == 0.0 || track.Sound().muted || kelvane::EventSoundLevel(track, index).muted;
     const double trackVolume = track.Sound().volume;
     // Column x holds frames [x, x + 1) × zoom / 32, and so these output samples.
     const double perColumn = double(zoom) / 32.0 * double(project_->settings.frameDuration) *
@@ -87,8 +86,8 @@ bool TimelineWaves::columns(const kelvane::Track& track, uint32_t index, uint32_
         if (!silent) {
             const double p0 = mapping.SourceAt(a);
             const double p1 = mapping.SourceAt(b);
-            const double first = std::clamp(std::floor(std::min(p0, p1)), -kFarPosition,
-                                            kFarPosition);
+            const double first =
+                std::clamp(std::floor(std::min(p0, p1)), -kFarPosition, kFarPosition);
             const double last =
                 std::clamp(std::ceil(std::max(p0, p1)), first + 1.0, kFarPosition + 1.0);
             const kelvane::SoundPeaks::Peak peak = peaks.Over(int64_t(first), int64_t(last));
