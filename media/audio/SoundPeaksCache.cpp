@@ -53,13 +53,15 @@ std::shared_ptr<const SoundPeaks> SoundPeaksCache::Find(
 }
 
 Subscription SoundPeaksCache::Listen(std::function<void()> ready) {
-    std::lock_guard guard(lock_);
-    const uint64_t id = nextListener_++;
-    listeners_.emplace(id, std::move(ready));
-    return Subscription([this, id] {
-        std::lock_guard calling(calling_);
-        std::lock_guard guard(lock_);
-        listeners_.erase(id);
+    std::lock_guard guard(listeners_->lock);
+    const uint64_t id = listeners_->next++;
+    listeners_->ready.emplace(id, std::move(ready));
+    return Subscription([weak = std::weak_ptr<Listeners>(listeners_), id] {
+        if (const std::shared_ptr<Listeners> listeners = weak.lock()) {
+            std::lock_guard calling(listeners->calling);
+            std::lock_guard guard(listeners->lock);
+            listeners->ready.erase(id);
+        }
     });
 }
 
@@ -95,21 +97,24 @@ void SoundPeaksCache::Run() {
             }
             continue;
         }
-        std::lock_guard calling(calling_);
-        std::vector<std::function<void()>> listeners;
         {
             std::lock_guard guard(lock_);
             const auto found = entries_.find(clip.get());
             if (found != entries_.end() && found->second.clip.lock() == clip) {
                 found->second.peaks = std::move(peaks);
             }
-            for (const auto& [id, listener] : listeners_) {
-                listeners.push_back(listener);
-            }
         }
         // The last hold on the sound may be this one: let it go outside the lock.
         clip.reset();
-        for (const auto& listener : listeners) {
+        std::lock_guard calling(listeners_->calling);
+        std::vector<std::function<void()>> ready;
+        {
+            std::lock_guard guard(listeners_->lock);
+            for (const auto& [id, listener] : listeners_->ready) {
+                ready.push_back(listener);
+            }
+        }
+        for (const auto& listener : ready) {
             listener();
         }
     }

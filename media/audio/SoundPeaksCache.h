@@ -39,7 +39,8 @@ class SoundPeaksCache {
     // The peaks of `clip`, or null while they are being made (the first call queues them).
     std::shared_ptr<const SoundPeaks> Find(const std::shared_ptr<const SoundClip>& clip);
     // `ready` is called on the worker thread after each sound's peaks are made, until the
-    // subscription ends. It must not call back into the cache.
+    // subscription ends (which waits for a call under way; it may outlive the cache). It must not
+    // call back into the cache.
     Subscription Listen(std::function<void()> ready);
 
     // Sounds whose peaks are made or queued, gone ones included until they are swept out.
@@ -50,6 +51,14 @@ class SoundPeaksCache {
         std::weak_ptr<const SoundClip> clip;
         std::shared_ptr<const SoundPeaks> peaks;  // null while queued
     };
+    // Shared with the subscriptions, which may end after the cache.
+    struct Listeners {
+        std::mutex lock;
+        // Held while listeners are called, so that a subscription that ends waits for its call.
+        std::mutex calling;
+        std::map<uint64_t, std::function<void()>> ready;
+        uint64_t next = 1;
+    };
     void Run();
     void Sweep();
 
@@ -58,13 +67,10 @@ class SoundPeaksCache {
     std::condition_variable work_;
     std::map<const SoundClip*, Entry> entries_;
     std::deque<std::weak_ptr<const SoundClip>> queue_;
-    std::map<uint64_t, std::function<void()>> listeners_;
-    uint64_t nextListener_ = 1;
+    std::shared_ptr<Listeners> listeners_ = std::make_shared<Listeners>();
     size_t sweepAt_ = 64;
     std::atomic<bool> stop_{false};
     std::thread worker_;
-    // Held while listeners are called, so that a subscription that ends waits for its call.
-    std::mutex calling_;
 };
 
 }  // namespace kelvane

@@ -196,6 +196,10 @@ void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, const kelvane::T
     }
     const auto events = track.EventSpan();
     const int barHeight = int(barBottom - barTop);
+    QRgb* rows[kRowHeight];
+    for (int y = 0; y < height; ++y) {
+        rows[y] = reinterpret_cast<QRgb*>(strip_.scanLine(y));
+    }
     for (const ShownEvent& shown : waved_) {
         if (!waves_.columns(track, shown.index, a.state.zoom, shown.left, shown.right, barHeight,
                             columns_)) {
@@ -214,7 +218,7 @@ void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, const kelvane::T
             const int64_t from = std::max(barTop + column.top, top);
             const int64_t to = std::min(barTop + column.bottom + 1, bottom);
             for (int64_t y = from; y < to; ++y) {
-                reinterpret_cast<QRgb*>(strip_.scanLine(int(y - top)))[x] = ink;
+                rows[y - top][x] = ink;
             }
         }
     }
