@@ -15,9 +15,10 @@ import threading
 import time
 
 RATE = 48_000
-# A click is a 5 ms burst of 2 kHz at 0.8 of full scale; heard where the level first passes this
-# after at least QUIET seconds below it.
-CLICK_LEVEL = 8_000
+# A click is a 5 ms burst of 2 kHz at 0.8 of full scale (26,214); heard where the level first
+# passes this after at least QUIET seconds below it. Other sound up to 0.6 of full scale (the demo
+# project's tone is 0.3) is not taken for a click.
+CLICK_LEVEL = 20_000
 QUIET = 0.3
 
 
@@ -204,25 +205,75 @@ def log_length(path):
         return len(handle.read().splitlines())
 
 
-def sync_offsets(samples, sample0, paints, fps, first_frame=0):
+def sync_offsets(samples, sample0, paints, fps):
     """[(second, click time - paint time of the frame carrying it)] for each click heard whose
     frame was painted. The clicks lie on whole seconds of the movie, which plays from frame 0 at
-    its own speed; a click is given to the second whose frame was painted nearest to it."""
-    painted = {frame: at for kind, frame, at in paints if kind == "paint"}
-    if not painted:
+    its own speed (round a looping selection too): a click is given to the nearest paint of a
+    frame on a whole second."""
+    seconds = [(frame, at) for kind, frame, at in paints if kind == "paint" and frame % fps == 0]
+    if not any(kind == "paint" for kind, _, _ in paints):
         raise SyncError("no frame was painted")
     result = []
     for onset in click_onsets(samples):
         heard = sample0 + onset / RATE
-        candidates = [(abs(heard - at), frame) for frame, at in painted.items()
-                      if frame % fps == 0 and frame >= first_frame]
-        if not candidates:
-            continue
-        distance, frame = min(candidates)
+        if not seconds:
+            break
+        distance, frame, at = min((abs(heard - at), frame, at) for frame, at in seconds)
         # Farther than half a second: the frame of this click was not painted (dropped).
         if distance < 0.5:
-            result.append((frame // fps, heard - painted[frame]))
+            result.append((frame // fps, heard - at))
     return result
+
+
+def add_click_track(source, target, movie, movie_size, fps):
+    """A copy of project file `source` as `target` with the click movie added on a free track
+    from frame 0 at its own speed, in a corner, under a free file ID: the project's own events
+    and settings are left as they are."""
+    with open(source, "rb") as handle:
+        data = handle.read()
+    if data[:4] != b"MPRJ":
+        raise SyncError(f"{source} is no project file")
+    at, files, tracks, end = 4, set(), set(), None
+    while at + 4 <= len(data):
+        (tag,) = struct.unpack_from("<I", data, at)
+        if tag == 2:
+            end = at
+            break
+        at += 4
+        if tag == 0:
+            (size,) = struct.unpack_from("<I", data, at)
+            at += 4 + size
+        elif tag == 1:
+            at += 4
+        elif tag == 3:
+            at += 520 + 4 * 2 + 8 + 4 * 3
+        elif tag == 4:
+            file_id, kind = struct.unpack_from("<II", data, at)
+            files.add(file_id)
+            if kind == 3:
+                (block,) = struct.unpack_from("<I", data, at + 8 + 4 + 92)
+                at += 8 + 4 + 92 + 4 + block
+            else:
+                at += 8 + (8 if kind == 1 else 0) + 520 + (0 if kind == 4 else 4)
+        elif tag == 5:
+            track, count = struct.unpack_from("<II", data, at)
+            tracks.add(track)
+            at += 8 + 152 * count
+        elif tag == 6:
+            at += 4 + 152
+        else:
+            raise SyncError(f"unexpected chunk {tag} in {source}")
+    if end is None:
+        raise SyncError(f"{source} has no end chunk")
+    file_id = max(set(range(1024)) - files)
+    track = max(set(range(256)) - tracks)
+    name = movie.encode("utf-16-le").ljust(520, b"\0")
+    added = struct.pack("<IIIq", 4, file_id, 1, 0) + name + struct.pack("<I", 0xFF000000)
+    added += struct.pack("<III", 5, track, 1) + _event_record(file_id, 0, round(10_000_000 / fps),
+                                                              *movie_size)
+    with open(target, "wb") as handle:
+        handle.write(data[:end] + added + data[end:])
+    return target
 
 
 def summary(offsets):
