@@ -139,8 +139,14 @@ struct Scene {
     }
 };
 
+// The scenes' widgets must go before the application does.
+std::map<std::pair<uint32_t, bool>, std::unique_ptr<Scene>>& scenes() {
+    static std::map<std::pair<uint32_t, bool>, std::unique_ptr<Scene>> all;
+    return all;
+}
+
 Scene& scene(uint32_t perTrack, bool sound = false) {
-    static std::map<std::pair<uint32_t, bool>, std::unique_ptr<Scene>> scenes;
+    auto& scenes = ::scenes();
     const auto key = std::pair(perTrack, sound);
     if (auto it = scenes.find(key); it != scenes.end()) {
         return *it->second;
@@ -290,6 +296,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    scenes().clear();
     benchmark::Shutdown();
     return 0;
 }

@@ -138,16 +138,17 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
         const auto events = track.EventSpan();
         spans_.clear();
         waved_.clear();
+        const auto addSpan = [&](const BarSpan& span) { spans_.push_back(span); };
         if (waves_.anyWave()) {
-            forEachShownEvent(events, a.state.zoom, a.exLeft, a.exRight,
-                              [&](size_t j, int64_t left, int64_t right) {
-                                  if (waves_.hasWave(events[j].fileId)) {
-                                      waved_.push_back(ShownEvent{uint32_t(j), left, right});
-                                  }
-                              });
+            forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight, addSpan,
+                           [&](size_t j, int64_t left, int64_t right) {
+                               if (waves_.hasWave(events[j].fileId)) {
+                                   waved_.push_back(ShownEvent{uint32_t(j), left, right});
+                               }
+                           });
+        } else {
+            forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight, addSpan);
         }
-        forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight,
-                       [&](const BarSpan& span) { spans_.push_back(span); });
         if (spans_.size() <= kRectSpanLimit && waved_.empty()) {
             a.fill(p, a.left, barTop, a.right, barBottom, background);
             for (const BarSpan& span : spans_) {

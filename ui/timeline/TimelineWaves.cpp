@@ -18,12 +18,14 @@ namespace {
 constexpr double kFarPosition = 4.0e18;
 
 // The row of value v in a bar `height` rows high: +1 at the top, -1 at the bottom.
-int16_t rowOf(double v, int height) {
-    if (std::isnan(v)) {
-        v = 0.0;
+inline int16_t rowOf(double v, int height) {
+    if (v != v) {
+        v = 0.0;  // not a number: a sample decoded as garbage draws as silence
     }
-    const double row = std::floor((1.0 - std::clamp(v, -1.0, 1.0)) * height / 2.0);
-    return int16_t(std::clamp(int(row), 0, height - 1));
+    v = v < -1.0 ? -1.0 : (v > 1.0 ? 1.0 : v);
+    // Never negative, so the truncation is the floor.
+    const int row = int((1.0 - v) * double(height) * 0.5);
+    return int16_t(row < height ? row : height - 1);
 }
 
 }  // namespace

@@ -33,9 +33,16 @@ void forEachShownEvent(std::span<const kelvane::TrackEvent> events, uint32_t zoo
 template <typename Sink>
 void forEachBarSpan(std::span<const kelvane::TrackEvent> events, uint32_t zoom, int64_t left,
                     int64_t right, Sink&& sink) {
+    forEachBarSpan(events, zoom, left, right, sink, [](size_t, int64_t, int64_t) {});
+}
+
+template <typename Sink, typename ShownSink>
+void forEachBarSpan(std::span<const kelvane::TrackEvent> events, uint32_t zoom, int64_t left,
+                    int64_t right, Sink&& sink, ShownSink&& shown) {
     BarSpan pending{0, 0, false};
     bool havePending = false;
     forEachShownEvent(events, zoom, left, right, [&](size_t j, int64_t column, int64_t end) {
+        shown(j, column, end);
         const bool selected = (events[j].flags & kelvane::kEventSelected) != 0;
         if (havePending && pending.selected == selected && pending.right == column) {
             pending.right = end;
