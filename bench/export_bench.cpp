@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/EngineProcess.h"
+#include "export/AviWriter.h"
 #include "export/CompressorChooser.h"
 #include "export/ExportDriver.h"
 #include "export/ExportTimeline.h"

@@ -23,7 +23,8 @@ target_link_libraries(journal_bench PRIVATE kelvane_model kelvane_test_support b
 if(TARGET kelvane_frei0r_plugin)
   add_executable(frei0r_bench ${CMAKE_CURRENT_LIST_DIR}/frei0r_bench.cpp)
   target_include_directories(frei0r_bench PRIVATE ${FREI0R_INCLUDE_DIR})
-  target_link_libraries(frei0r_bench PRIVATE kelvane_media benchmark::benchmark ${CMAKE_DL_LIBS})
+  target_link_libraries(frei0r_bench PRIVATE kelvane_media kelvane_frei0r_pixels benchmark::benchmark
+    ${CMAKE_DL_LIBS})
   target_compile_definitions(frei0r_bench PRIVATE
     KELVANE_FREI0R_MODULE="$<TARGET_FILE:kelvane_frei0r_plugin>")
   add_dependencies(frei0r_bench kelvane_frei0r_plugin)

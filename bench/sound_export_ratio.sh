@@ -5,9 +5,10 @@
 #   bench/sound_export_ratio.sh BUILD_DIR PROJECT.xqm [RUNS] [OUT_DIR]
 #
 # PROJECT.xqm: a composition with a movie that has sound (the reference composition with such a
-# movie on a track of its own, or build/demo/demo.xqm after `make demo`). RUNS (default 5) alternating pairs, output to OUT_DIR
-# (default /dev/shm), removed after each run. Prints the medians and with ÷ without (target
-# <= 1.05).
+# movie on a track of its own, or build/demo/demo.xqm after `make demo`). RUNS (default 5)
+# alternating pairs, output to OUT_DIR (default /dev/shm), removed after each run. Prints the
+# medians and with ÷ without (target <= 1.05). A failed export, or a project that exports
+# without sound, stops it with the reason.
 set -euo pipefail
 build=$1 project=$2 runs=${3:-5} dir=${4:-/dev/shm}
 render="$build/bin/kelvane-render"
@@ -17,9 +18,22 @@ for ((i = 0; i < runs; i++)); do
         extra=()
         ((sound)) || extra=(--no-audio)
         a=$(date +%s%N)
-        "$render" "$project" -o "$dir/sound-ratio.mp4" "${extra[@]}" >/dev/null 2>&1
+        if ! "$render" "$project" -o "$dir/sound-ratio.mp4" "${extra[@]}" >/dev/null \
+            2>"$dir/sound-ratio.err"; then
+            echo "sound_export_ratio: the export failed:" >&2
+            cat "$dir/sound-ratio.err" >&2
+            exit 1
+        fi
         b=$(date +%s%N)
-        rm -f "$dir/sound-ratio.mp4"
+        # A ratio of two silent exports would say nothing: the project must sound.
+        streams=$(ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 \
+            "$dir/sound-ratio.mp4" | wc -l)
+        if ((streams != sound)); then
+            echo "sound_export_ratio: $project exported with $streams audio streams" \
+                "where $sound was expected (a project without sound?)" >&2
+            exit 1
+        fi
+        rm -f "$dir/sound-ratio.mp4" "$dir/sound-ratio.err"
         if ((sound)); then with+=($(((b - a) / 1000000))); else without+=($(((b - a) / 1000000))); fi
     done
 done

@@ -59,7 +59,7 @@ int RunExportMode(const CliOptions& options, Project& project, UserPrompt& promp
         const AviPartRecord record =
             RecordOfExport(options.project, settings.first, settings.first + settings.length - 1,
                            projectLength, codec);
-        job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
+        job.writer.SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
     }
     ProgressReport progress(job, settings.length, settings.frameDuration,
                             ::isatty(STDERR_FILENO) == 1);

@@ -40,7 +40,9 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-int Run(const CliOptions& options) {
+// `projectPath`: the project to read, the one named on the command line or, for a join, the
+// one whose sound is rendered again.
+int Run(const CliOptions& options, const std::string& projectPath) {
     ProcessOptions processOptions;
     processOptions.iniBaseName = u"kelvane";  // the program's own INI file
     processOptions.readOnlySettings = true;
@@ -63,9 +65,15 @@ int Run(const CliOptions& options) {
     std::unique_ptr<Project> project;
     {
         const StepTimer timer(Step::ProjectRead);
-        project = LoadProject(options.project, prompt, options.relinks);
+        project = LoadProject(projectPath, prompt, options.relinks);
     }
-    if (project) {
+    if (options.mode == CliOptions::Mode::Join) {
+        // A project that cannot be read leaves the parts' own sound in the joined file.
+        status = RunJoinMode(
+            options, project.get(),
+            project ? std::string()
+                    : "書き出したプロジェクト " + projectPath + " を読み込めないため、");
+    } else if (project) {
         status = options.mode == CliOptions::Mode::Frame ? RunFrameMode(options, *project, prompt)
                                                          : RunExportMode(options, *project, prompt);
     }
@@ -83,6 +91,7 @@ int Run(const CliOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace kelvane::cli;
+    std::string projectPath;
     kelvane::MarkMainEntered();
     CliOptions options;
     std::string error;
@@ -112,14 +121,23 @@ int main(int argc, char** argv) {
             if (!refused.empty()) {
                 return UsageError(refused);
             }
+            projectPath = options.project;
             break;
         }
         case CliOptions::Mode::Frame:
+            projectPath = options.project;
             break;
-        case CliOptions::Mode::Join:
-            // Copies encoded frames: no project, no settings, no rendering.
+        case CliOptions::Mode::Join: {
+            // Copies encoded frames: no settings, no rendering of pictures. Only sound that
+            // primes each part is rendered again, from the project the parts name.
             SetFfmpegLogLevel(AV_LOG_ERROR);
-            return RunJoinMode(options);
+            std::string why;
+            projectPath = JoinSoundProject(options, why);
+            if (projectPath.empty()) {
+                return RunJoinMode(options, nullptr, why);
+            }
+            break;
+        }
     }
     // Text images need Qt's fonts but never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -128,7 +146,7 @@ int main(int argc, char** argv) {
     QuietQtSessionNotes();
     // The program speaks for itself; FFmpeg's own notes about formats would only bury that.
     SetFfmpegLogLevel(AV_LOG_ERROR);
-    const int status = Run(options);
+    const int status = Run(options, projectPath);
     kelvane::ReleaseGuiApplication();
     if (kelvane::StepTimesOn()) {
         std::fputs(kelvane::FormatStepTimes().c_str(), stderr);

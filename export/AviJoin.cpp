@@ -7,6 +7,8 @@
 
 #include "export/OpaqueCopy.h"
 #include "export/OutputContainer.h"
+#include "export/audio/RangeSoundEncoder.h"
+#include "export/audio/SoundCodecs.h"
 #include "media/FfmpegHandles.h"
 
 extern "C" {
@@ -36,6 +38,17 @@ struct Part {
     }
 };
 
+// The codec of the part's sound when it primes each part anew (AAC, Opus); nullptr for sound
+// that joins by copying, and for a part without sound.
+const SoundCodec* PrimedSoundCodec(const Part& part) {
+    const AVStream* sound = part.Sound();
+    if (sound == nullptr) {
+        return nullptr;
+    }
+    const SoundCodec* codec = SoundCodecOfStream(sound->codecpar->codec_id);
+    return codec != nullptr && !codec->copyJoinable ? codec : nullptr;
+}
+
 std::string RangeText(const AviPartRecord& r) {
     return std::to_string(r.first) + "-" + std::to_string(r.last);
 }
@@ -64,8 +77,9 @@ int64_t CountPackets(AVFormatContext* input) {
     return count;
 }
 
-bool OpenPart(const std::string& path, const OutputContainer& container, Part& part,
-              std::string& error) {
+// Opens the part and reads its record, without counting its frames.
+bool OpenPartHeader(const std::string& path, const OutputContainer& container, Part& part,
+                    std::string& error) {
     part.path = path;
     const std::string kind = container.IsAvi() ? "AVI" : "." + std::string(container.extension);
     if (ContainerOfPath(path) != &container || !OpenInput(path, container, part.input)) {
@@ -92,6 +106,16 @@ bool OpenPart(const std::string& path, const OutputContainer& container, Part& p
                 "ありません）。";
         return false;
     }
+    return true;
+}
+
+bool OpenPart(const std::string& path, const OutputContainer& container, Part& part,
+              std::string& error) {
+    if (!OpenPartHeader(path, container, part, error)) {
+        return false;
+    }
+    AVFormatContext* raw = part.input.get();
+    const std::string kind = container.IsAvi() ? "AVI" : "." + std::string(container.extension);
     // A part whose export stopped early is a valid file with fewer frames than its range.
     int64_t frames = raw->streams[0]->nb_frames;
     if (!container.IsAvi()) {
@@ -157,9 +181,11 @@ class JoinedFile {
         }
     }
 
-    // `bytes`: about how large the file becomes.
+    // `bytes`: about how large the file becomes. With `rendered` (may be null) the sound comes
+    // from it rather than from the parts.
     bool Open(const Part& first, const AviPartRecord& record, uint64_t bytes,
-              const OutputContainer& container) {
+              const OutputContainer& container, std::unique_ptr<RangeSoundEncoder> rendered,
+              const SoundCodec* renderedCodec) {
         AVFormatContext* raw = nullptr;
         const std::string muxer(container.muxer);
         if (avformat_alloc_output_context2(&raw, nullptr, muxer.c_str(), path_.c_str()) < 0 ||
@@ -182,7 +208,16 @@ class JoinedFile {
         frameTimeBase_ = first.FrameTimeBase();
         st->time_base = frameTimeBase_;
         st->avg_frame_rate = av_inv_q(frameTimeBase_);
-        if (const AVStream* sound = first.Sound()) {
+        rendered_ = std::move(rendered);
+        if (rendered_ != nullptr) {
+            // Fragmented MP4 and QuickTime carry no edit list: the priming is left out, as the
+            // export leaves it out.
+            const bool dropPriming = container.muxer == "mp4" || container.muxer == "mov";
+            if (!rendered_->Open(raw, *renderedCodec, dropPriming)) {
+                return false;
+            }
+            sound_ = true;
+        } else if (const AVStream* sound = first.Sound()) {
             AVStream* out = avformat_new_stream(raw, nullptr);
             if (out == nullptr || avcodec_parameters_copy(out->codecpar, sound->codecpar) < 0) {
                 return false;
@@ -236,6 +271,10 @@ class JoinedFile {
                 error = "中断されました。";
                 return false;
             }
+            if (pkt->stream_index == 1 && rendered_ != nullptr) {
+                av_packet_unref(pkt);
+                continue;
+            }
             if (pkt->stream_index == 1) {
                 if (!CopySound(part, pkt)) {
                     error = path_ + " に書き込めません。";
@@ -263,7 +302,10 @@ class JoinedFile {
             pkt->pos = -1;
             const int written = Write(pkt);
             av_packet_unref(pkt);
-            if (written < 0 || out_->pb->error < 0) {
+            if (written < 0 || out_->pb->error < 0 ||
+                (rendered_ != nullptr &&
+                 !rendered_->EncodeFrame(uint32_t(next_ - 1),
+                                         [this](AVPacket* p) { return WriteSound(p); }))) {
                 error = path_ + " に書き込めません。";
                 return false;
             }
@@ -300,12 +342,20 @@ class JoinedFile {
         return written >= 0 && out_->pb->error >= 0;
     }
 
+    bool WriteSound(AVPacket* pkt) { return Write(pkt) >= 0 && out_->pb->error >= 0; }
+
     int Write(AVPacket* pkt) {
         return sound_ ? av_interleaved_write_frame(out_.get(), pkt)
                       : av_write_frame(out_.get(), pkt);
     }
 
     bool Finish() {
+        // The sound still inside the encoder belongs to the last frames.
+        if (rendered_ != nullptr &&
+            !rendered_->Finish([this](AVPacket* p) { return WriteSound(p); })) {
+            out_.reset();
+            return false;
+        }
         const bool ok = av_write_trailer(out_.get()) >= 0 && out_->pb->error >= 0;
         out_.reset();
         return ok;
@@ -320,6 +370,7 @@ class JoinedFile {
     AVRational frameTimeBase_{1, 1};
     bool sound_ = false;
     int64_t nextSample_ = 0;
+    std::unique_ptr<RangeSoundEncoder> rendered_;
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -332,7 +383,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 bool JoinAviParts(const std::vector<std::string>& paths, const std::string& output,
                   AviJoinSummary& summary, std::string& error,
                   const std::function<void(uint32_t copied, uint32_t total)>& onFrame,
-                  const std::atomic<bool>* cancel) {
+                  const std::atomic<bool>* cancel, const JoinProjectSound& projectSound) {
     if (paths.empty()) {
         error = "つなぐファイルが指定されていません。";
         return false;
@@ -387,8 +438,17 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
         std::error_code ec;
         bytes += std::filesystem::file_size(path, ec);
     }
+    // Sound that primes each part is rendered again in one piece from the project, when given.
+    const SoundCodec* primed = PrimedSoundCodec(parts[0]);
+    std::unique_ptr<RangeSoundEncoder> rendered;
+    if (primed != nullptr && projectSound.composer != nullptr &&
+        projectSound.composer->HasSound()) {
+        rendered = std::make_unique<RangeSoundEncoder>(*projectSound.composer,
+                                                       projectSound.frameDuration, joined.first);
+    }
+    const bool soundRendered = rendered != nullptr;
     JoinedFile file(partial);
-    if (!file.Open(parts[0], joined, bytes, *container)) {
+    if (!file.Open(parts[0], joined, bytes, *container, std::move(rendered), primed)) {
         error = partial + " を作成できません。";
         return false;
     }
@@ -409,12 +469,29 @@ bool JoinAviParts(const std::vector<std::string>& paths, const std::string& outp
     }
     file.Keep();
     summary.record = joined;
-    if (const AVStream* sound = parts[0].Sound()) {
-        const AVCodecID id = sound->codecpar->codec_id;
-        // Lossless and PCM sound joins without a seam; a lossy codec primes each part anew.
-        summary.soundSeams = id != AV_CODEC_ID_FLAC && id != AV_CODEC_ID_PCM_S16LE;
+    // Lossless and PCM sound joins without a seam; a lossy codec primes each part anew.
+    summary.soundRendered = soundRendered;
+    if (const AVStream* sound = parts[0].Sound(); sound != nullptr && !soundRendered) {
+        const SoundCodec* codec = SoundCodecOfStream(sound->codecpar->codec_id);
+        summary.soundSeams = codec == nullptr || !codec->copyJoinable;
     }
     summary.bytes = std::filesystem::file_size(output, ec);
+    return true;
+}
+
+}  // namespace kelvane
+
+namespace kelvane {
+
+bool ReadJoinPart(const std::string& path, AviPartRecord& record, bool& primedSound) {
+    const OutputContainer* container = ContainerOfPath(path);
+    Part part;
+    std::string error;
+    if (container == nullptr || !OpenPartHeader(path, *container, part, error)) {
+        return false;
+    }
+    record = part.record;
+    primedSound = PrimedSoundCodec(part) != nullptr;
     return true;
 }
 

@@ -10,11 +10,9 @@
 
 #include "export/AviCutEnd.h"
 #include "export/AviMuxer.h"
-#include "export/CompressorChooser.h"
-#include "export/ContainerWriter.h"
 #include "export/FileSink.h"
 #include "export/OpaqueCopy.h"
-#include "export/OutputContainer.h"
+#include "export/OutputChoice.h"
 #include "export/audio/SoundEncoder.h"
 #include "media/FfmpegHandles.h"
 #include "platform/SystemErrorText.h"
@@ -80,16 +78,6 @@ int64_t SteadyNs() {
         .count();
 }
 
-bool ValidInput(const BitmapInfoHeader& h) {
-    if (h.width <= 0 || h.height <= 0 || h.planes != 1 || h.bitCount != 32 || h.compression != 0) {
-        return false;
-    }
-    // The frames are handed in as whole 32-bit bitmaps; a header that claims another size would
-    // have the file's index disagree with its chunks.
-    const uint64_t bytes = uint64_t(h.width) * 4 * uint64_t(h.height);
-    return bytes <= UINT32_MAX && (h.sizeImage == 0 || h.sizeImage == bytes);
-}
-
 }  // namespace
 
 AviWriter::AviWriter() = default;
@@ -98,32 +86,29 @@ AviWriter::~AviWriter() {
     Release();
 }
 
-bool AviWriter::ChooseCompressor(CompressorChooser& chooser, const OutputContainer* container) {
+bool AviWriter::ChooseCompressor(CompressorChooser& chooser) {
     if (streamOpen_) {
         return false;
     }
-    compressor_ = nullptr;
-    container_ = container != nullptr && !container->IsAvi() ? container : nullptr;
-    const std::vector<CompressorInfo> offered =
-        container_ != nullptr ? CompressorsFor(*container_) : AvailableCompressors();
-    std::string chosen;
-    if (!chooser.Choose(offered, chosen)) {
-        return false;
+    OutputChoice choice;
+    const bool chosen = ChooseOutput(chooser, nullptr, choice);
+    compressor_ = choice.compressor;
+    if (chosen) {
+        quality_ = choice.quality;
     }
-    const bool isOffered = std::any_of(offered.begin(), offered.end(),
-                                       [&](const CompressorInfo& c) { return c.name == chosen; });
-    const CompressorInfo* info = isOffered ? FindAnyCompressor(chosen) : nullptr;
-    if (info == nullptr || (container_ != nullptr && info->encoder.empty())) {
-        return false;
+    return chosen;
+}
+
+void AviWriter::UseCompressor(const CompressorInfo* compressor, int quality) {
+    if (!streamOpen_) {
+        compressor_ = compressor;
+        quality_ = std::clamp(quality, -1, 100);
     }
-    compressor_ = info->encoder.empty() ? nullptr : info;
-    quality_ = std::clamp(chooser.Quality(), -1, 100);
-    return true;
 }
 
 bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
                      uint32_t scale) {
-    if (!initialised_ || out_ != nullptr || other_ != nullptr || !ValidInput(input) || rate == 0 ||
+    if (!initialised_ || out_ != nullptr || !ValidFrameInput(input) || rate == 0 ||
         rate > uint32_t(INT32_MAX) || scale > uint32_t(INT32_MAX)) {
         return false;
     }
@@ -135,18 +120,6 @@ bool AviWriter::Open(const BitmapInfoHeader& input, const std::string& path, uin
     nextIndex_ = 0;
     failure_ = FailureNote{};
     framesKept_ = -1;
-    if (container_ != nullptr) {
-        other_ = std::make_unique<ContainerWriter>(*container_, *compressor_, quality_);
-        other_->SetSound(soundCodec_);
-        containerPath_ = path;
-        if (!other_->Open(input_, path, rate, scale, info_)) {
-            RecordContainerFailure(path);
-            other_.reset();
-            return false;
-        }
-        streamOpen_ = true;
-        return true;
-    }
     out_ = std::make_unique<Output>();
     out_->path = path;
     out_->rate = rate;
@@ -315,16 +288,6 @@ bool AviWriter::WriteFrame(const void* pixels, size_t size, const void* /*previo
         return false;
     }
     bool ok;
-    if (other_) {
-        ok = other_->WriteFrame(static_cast<const uint8_t*>(pixels), index, sound);
-        lastEncodeEndNs_ = other_->LastEncodeEndNs();
-        if (ok) {
-            nextIndex_ = index + 1;
-        } else {
-            RecordContainerFailure(containerPath_);
-        }
-        return ok;
-    }
     if (out_->encoder) {
         ok = WriteEncoded(static_cast<const uint8_t*>(pixels), index);
     } else {
@@ -382,13 +345,6 @@ bool AviWriter::WritePacket(AVPacket* pkt) {
 AviMuxerSetup AviWriter::MuxerSetup() const {
     return AviMuxerSetup{out_->params.get(), out_->rate, out_->scale, info_,
                          out_->soundParams.get()};
-}
-
-void AviWriter::RecordContainerFailure(const std::string& path) {
-    if (other_ != nullptr && other_->WriteError() != 0) {
-        failure_.path = path;
-        failure_.reason = SystemErrorText(other_->WriteError(), path);
-    }
 }
 
 void AviWriter::RecordFailure(int errorNumber) {
@@ -462,19 +418,6 @@ void AviWriter::Close() {
 }
 
 void AviWriter::Release() {
-    if (other_) {
-        other_->Close();
-        // The ending may meet the full disk too.
-        RecordContainerFailure(containerPath_);
-        if (WriteFailed() && other_->FramesKept() == 0) {
-            framesKept_ = 0;
-            failure_.reason += "フレームが一つも入らなかったため、ファイルを削除しました。";
-        } else if (WriteFailed()) {
-            NoteFramesKept(other_->FramesKept());
-        }
-        other_.reset();
-    }
-    container_ = nullptr;
     if (out_ != nullptr) {
         if (out_->headerWritten) {
             if (!out_->writeFailed && out_->encoder &&

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "export/Compressor.h"
+#include "export/FrameWriter.h"
 #include "export/audio/FrameSound.h"
 #include "platform/FailureNote.h"
 #include "render/PixelImage.h"
@@ -17,29 +18,29 @@ struct AVPacket;
 namespace kelvane {
 
 class CompressorChooser;
-class ContainerWriter;
 class SoundEncoder;
 struct SoundCodec;
-struct OutputContainer;
 struct AviMuxerSetup;
 
 // Writes the composed output frames into an AVI file with one video stream, either as raw
 // 32-bit bottom-up bitmaps (fourth byte 0xFF, opaque to readers that take it as alpha; the frames
 // handed in are not changed) or through one of the offered compressors. The calls come strictly in
 // order: ChooseCompressor, Initialise, Open, WriteFrame for frames 0, 1, 2, ..., Close. Files of
-// any size stay valid: past the first gigabyte the container continues in OpenDML form.
-class AviWriter {
+// any size stay valid: past the first gigabyte the container continues in OpenDML form. As a
+// FrameWriter it stands beside the writer of the other containers.
+class AviWriter final : public FrameWriter {
   public:
     AviWriter();
-    ~AviWriter();
+    ~AviWriter() override;
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
     // Asks the chooser for a compressor. Fails while a stream is open, when the user cancels and
     // when the answer names no offered compressor; a previous choice is dropped in any case.
-    // With a container other than AVI the chooser is offered that container's codecs, and Open
-    // writes that kind of file through a ContainerWriter.
-    bool ChooseCompressor(CompressorChooser& chooser, const OutputContainer* container = nullptr);
+    bool ChooseCompressor(CompressorChooser& chooser);
+    // Takes a compressor chosen before (nullptr: uncompressed) with its quality, as
+    // ChooseCompressor would; not while a stream is open.
+    void UseCompressor(const CompressorInfo* compressor, int quality);
 
     // Marks the writer ready for Open; the export setup calls it right after its own Close.
     // Close undoes it, and with it the compressor choice.
@@ -49,17 +50,17 @@ class AviWriter {
     // input frames are described by `input` (32 bits per pixel, uncompressed, rows bottom-up);
     // the stream runs at rate / scale frames per second (scale 0 counts as 1).
     bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
-              uint32_t scale);
+              uint32_t scale) override;
 
     // Text entries for the file's INFO list, each a four-character id ("ICMT", "INAM", ...) and
     // its text, written with the headers by the next Open. Close forgets them.
-    void SetInfo(std::vector<std::pair<std::string, std::string>> entries) {
+    void SetInfo(std::vector<std::pair<std::string, std::string>> entries) override {
         info_ = std::move(entries);
     }
 
     // With a codec, the next Open gives the file a sound stream, fed by each frame's sound: in
     // AVI one chunk of sound after each frame, in the index like the frames. Close forgets it.
-    void SetSound(const SoundCodec* codec) { soundCodec_ = codec; }
+    void SetSound(const SoundCodec* codec) override { soundCodec_ = codec; }
     bool HasSound() const { return soundCodec_ != nullptr; }
 
     // Writes frame `index`; indices ascend from 0. `size` is the byte size of the pixels and must
@@ -67,6 +68,9 @@ class AviWriter {
     // their own reference frames, so it is not read).
     bool WriteFrame(const void* pixels, size_t size, const void* previous, uint32_t index,
                     FrameSound sound = {});
+    bool WriteFrame(const void* pixels, size_t size, uint32_t index, FrameSound sound) override {
+        return WriteFrame(pixels, size, nullptr, index, sound);
+    }
 
     // Finishes the file so that it holds every frame written so far, and releases everything,
     // the compressor choice included. Safe at any time and more than once; before Initialise it
@@ -74,16 +78,16 @@ class AviWriter {
     // After a failed write (a full disk) the frame that failed is cut off and the file finished
     // after the last complete one, with its index and sizes right; when the ending needs room that
     // the disk no longer has, frames are given up from the end until it fits.
-    void Close();
+    void Close() override;
 
     // Why the last Open or write failed, or the finishing of the file (a full disk): the file
     // and the system's reason. Empty reason when nothing failed; kept after Close until the next
     // Open.
-    const FailureNote& Failure() const { return failure_; }
+    const FailureNote& Failure() const override { return failure_; }
     bool WriteFailed() const { return !failure_.reason.empty(); }
     // After Close cut a file short (a failed write), the frames it holds, as the failure's
     // reason says too; -1 otherwise. Kept until the next Open.
-    int64_t FramesKept() const { return framesKept_; }
+    int64_t FramesKept() const override { return framesKept_; }
 
     bool Initialised() const { return initialised_; }
     bool StreamOpen() const { return streamOpen_; }
@@ -91,7 +95,7 @@ class AviWriter {
     const CompressorInfo* Compressor() const { return compressor_; }
     // When the last WriteFrame had its frame converted and encoded and began writing it (steady
     // clock, nanoseconds); for the export's timeline.
-    int64_t LastEncodeEndNs() const { return lastEncodeEndNs_; }
+    int64_t LastEncodeEndNs() const override { return lastEncodeEndNs_; }
 
   private:
     struct Output;
@@ -104,7 +108,6 @@ class AviWriter {
     bool WritePacket(AVPacket* pkt);
     AviMuxerSetup MuxerSetup() const;
     void RecordFailure(int errorNumber);
-    void RecordContainerFailure(const std::string& path);
     void FinishCutFile();
     void NoteFramesKept(int64_t frames);
 
@@ -119,9 +122,6 @@ class AviWriter {
     FailureNote failure_;
     int64_t framesKept_ = -1;
     std::unique_ptr<Output> out_;
-    const OutputContainer* container_ = nullptr;  // null or AVI: this writer's own output
-    std::unique_ptr<ContainerWriter> other_;
-    std::string containerPath_;
     const SoundCodec* soundCodec_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 
 #include "export/ContainerEncoder.h"
 #include "export/audio/SoundEncoder.h"
+#include "platform/SystemErrorText.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -45,11 +46,24 @@ ContainerWriter::~ContainerWriter() {
 }
 
 bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
-                           uint32_t scale,
-                           const std::vector<std::pair<std::string, std::string>>& info) {
-    if (format_ || input.width <= 0 || input.height <= 0 || input.bitCount != 32 || rate == 0) {
+                           uint32_t scale) {
+    if (format_ || !ValidFrameInput(input) || rate == 0 || rate > uint32_t(INT32_MAX) ||
+        scale > uint32_t(INT32_MAX)) {
         return false;
     }
+    failure_ = FailureNote{};
+    framesKept_ = -1;
+    writeError_ = 0;
+    nextIndex_ = 0;
+    if (!OpenFile(input, path, rate, scale)) {
+        RecordFailure();
+        return false;
+    }
+    return true;
+}
+
+bool ContainerWriter::OpenFile(const BitmapInfoHeader& input, const std::string& path,
+                               uint32_t rate, uint32_t scale) {
     width_ = input.width;
     height_ = input.height;
     path_ = path;
@@ -71,7 +85,7 @@ bool ContainerWriter::Open(const BitmapInfoHeader& input, const std::string& pat
         format_.reset();
         return false;
     }
-    for (const auto& [id, text] : info) {
+    for (const auto& [id, text] : info_) {
         if (const char* key = MetadataKeyOf(id)) {
             av_dict_set(&raw->metadata, key, text.c_str(), 0);
         }
@@ -164,8 +178,22 @@ bool ContainerWriter::OpenConverter() {
     return av_frame_get_buffer(frame_.get(), 0) >= 0;
 }
 
-bool ContainerWriter::WriteFrame(const uint8_t* pixels, uint32_t index, FrameSound sound) {
-    if (!headerWritten_ || writeFailed_ || pixels == nullptr) {
+bool ContainerWriter::WriteFrame(const void* pixels, size_t size, uint32_t index,
+                                 FrameSound sound) {
+    if (!headerWritten_ || pixels == nullptr || size != size_t(width_) * 4 * size_t(height_) ||
+        index < nextIndex_ || index > uint32_t(INT32_MAX)) {
+        return false;
+    }
+    if (!Encode(static_cast<const uint8_t*>(pixels), index, sound)) {
+        RecordFailure();
+        return false;
+    }
+    nextIndex_ = index + 1;
+    return true;
+}
+
+bool ContainerWriter::Encode(const uint8_t* pixels, uint32_t index, FrameSound sound) {
+    if (writeFailed_) {
         return false;
     }
     AVFrame* frame = frame_.get();
@@ -263,10 +291,31 @@ bool ContainerWriter::EndFragment() {
     return true;
 }
 
+void ContainerWriter::RecordFailure() {
+    if (writeError_ != 0) {
+        failure_.path = path_;
+        failure_.reason = SystemErrorText(writeError_, path_);
+    }
+}
+
 void ContainerWriter::Close() {
     if (!format_) {
         return;
     }
+    const int64_t kept = Finish();
+    // The ending may meet the full disk too.
+    RecordFailure();
+    if (failure_.reason.empty() || kept < 0) {
+        return;  // a file cut short that could not be finished: how much of it reads is not known
+    }
+    framesKept_ = kept;
+    failure_.reason += kept == 0 ? "フレームが一つも入らなかったため、ファイルを削除しました。"
+                                 : "書き出したファイルには先頭の " + std::to_string(kept) +
+                                       " フレームが入っています。";
+}
+
+int64_t ContainerWriter::Finish() {
+    int64_t kept = -1;
     if (headerWritten_) {
         // Frames still inside the encoder were written by the export: they go into the file.
         if (!writeFailed_ && avcodec_send_frame(encoder_.get(), nullptr) >= 0) {
@@ -293,13 +342,13 @@ void ContainerWriter::Close() {
             }
             format_.reset();
             int error = 0;
-            framesKept_ = cut_.CutBack(path_, error);
-            if (framesKept_ == 0) {
+            kept = cut_.CutBack(path_, error);
+            if (kept == 0) {
                 // A header without a frame is a file that no decoder reads.
                 std::remove(path_.c_str());
             }
         } else {
-            framesKept_ = packetsMuxed_;
+            kept = packetsMuxed_;
         }
     }
     format_.reset();
@@ -307,6 +356,7 @@ void ContainerWriter::Close() {
     convert_.reset();
     frame_.reset();
     sound_.reset();
+    return kept;
 }
 
 }  // namespace kelvane

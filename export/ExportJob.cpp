@@ -39,7 +39,7 @@ bool ExportJob::Setup(const std::string& path, const ExportSettings& settings,
         if (codec == nullptr) {
             return false;
         }
-        writer.Writer().SetSound(codec);
+        writer.SetSound(codec);
         sound_ = true;
     }
     // Fractional frame rates survive as rate / 10000 (29.97 fps gives 299700 / 10000).

@@ -9,16 +9,36 @@ ExportPipeline::~ExportPipeline() {
     Close();
 }
 
+bool ExportPipeline::ChooseCompressor(CompressorChooser& chooser,
+                                      const OutputContainer* container) {
+    return !open_ && ChooseOutput(chooser, container, choice_);
+}
+
+const FailureNote& ExportPipeline::Failure() const {
+    static const FailureNote kNone;
+    return writer_ != nullptr ? writer_->Failure() : kNone;
+}
+
 bool ExportPipeline::Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
                           uint32_t scale) {
+    if (!initialised_ || open_) {
+        return false;
+    }
     StopThread();
     framesInFile_.store(0, std::memory_order_release);
     failed_ = false;
     busy_ = false;
     nextIndex_ = 0;
-    if (!writer_.Open(input, path, rate, scale)) {
+    writer_ = MakeFrameWriter(choice_);
+    if (writer_ == nullptr) {
         return false;
     }
+    writer_->SetInfo(info_);
+    writer_->SetSound(sound_);
+    if (!writer_->Open(input, path, rate, scale)) {
+        return false;
+    }
+    open_ = true;
     frameBytes_ = size_t(uint32_t(input.width) * 4u * uint32_t(input.height));
     quit_ = false;
     try {
@@ -32,11 +52,11 @@ bool ExportPipeline::Open(const BitmapInfoHeader& input, const std::string& path
 
 bool ExportPipeline::WriteNow(const Pending& frame) {
     const int64_t begin = timeline_ != nullptr ? ExportTimeline::Now() : 0;
-    const bool ok =
-        writer_.WriteFrame(frame.pixels, frame.size, frame.previous, frame.index, frame.sound);
+    // The encoders keep their own reference frames: the previous frame is not read.
+    const bool ok = writer_->WriteFrame(frame.pixels, frame.size, frame.index, frame.sound);
     if (timeline_ != nullptr) {
         const int64_t end = ExportTimeline::Now();
-        const int64_t encoded = std::clamp(writer_.LastEncodeEndNs(), begin, end);
+        const int64_t encoded = std::clamp(writer_->LastEncodeEndNs(), begin, end);
         timeline_->Add(frame.index, ExportStage::Encode, begin, encoded);
         timeline_->Add(frame.index, ExportStage::Write, encoded, end);
     }
@@ -67,7 +87,7 @@ void ExportPipeline::WriterLoop() {
 bool ExportPipeline::WriteFrame(const void* pixels, size_t size, const void* previous,
                                 uint32_t index, FrameSound sound) {
     // The writer's own checks, made here so that a refused frame is refused by this call.
-    if (!writer_.StreamOpen() || pixels == nullptr || size != frameBytes_ || index < nextIndex_ ||
+    if (!open_ || pixels == nullptr || size != frameBytes_ || index < nextIndex_ ||
         index > uint32_t(INT32_MAX)) {
         return false;
     }
@@ -116,10 +136,20 @@ void ExportPipeline::StopThread() {
 
 void ExportPipeline::Close() {
     StopThread();
-    writer_.Close();
-    // A file cut short after a failed write keeps fewer frames than reached it.
-    if (const int64_t kept = writer_.FramesKept(); kept >= 0) {
-        framesInFile_.store(std::min(FramesInFile(), uint32_t(kept)), std::memory_order_release);
+    if (writer_ != nullptr) {
+        writer_->Close();
+        // A file cut short after a failed write keeps fewer frames than reached it.
+        if (const int64_t kept = writer_->FramesKept(); kept >= 0) {
+            framesInFile_.store(std::min(FramesInFile(), uint32_t(kept)),
+                                std::memory_order_release);
+        }
+    }
+    open_ = false;
+    if (initialised_) {
+        choice_ = OutputChoice{};
+        info_.clear();
+        sound_ = nullptr;
+        initialised_ = false;
     }
 }
 

@@ -4,19 +4,25 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
-#include "export/AviWriter.h"
 #include "export/ExportTimeline.h"
+#include "export/FrameWriter.h"
+#include "export/OutputChoice.h"
 
 namespace kelvane {
 
 class CompressorChooser;
 
-// The AVI writer behind a thread of its own, so that the next frame is composed while the one
-// before is converted, encoded and written. The calls and their order are those of AviWriter;
+// The export's file writer behind a thread of its own, so that the next frame is composed while
+// the one before is converted, encoded and written. The compressor chosen decides the writer:
+// our AVI writer or the libavformat writer of another container, both reached as a FrameWriter.
+// The calls and their order are those of AviWriter;
 // WriteFrame hands the frame over and returns at once, having first waited for the frame handed
 // in before to reach the file. So at most one frame is in flight, and the pixels of frame n are
 // free again as soon as the WriteFrame of frame n + 1 returns: two images that alternate are
@@ -29,12 +35,20 @@ class ExportPipeline {
     ExportPipeline(const ExportPipeline&) = delete;
     ExportPipeline& operator=(const ExportPipeline&) = delete;
 
-    bool ChooseCompressor(CompressorChooser& chooser, const OutputContainer* container = nullptr) {
-        return writer_.ChooseCompressor(chooser, container);
+    // Asks the chooser for one of the container's compressors (AVI's when null), as
+    // AviWriter::ChooseCompressor does; not while a stream is open.
+    bool ChooseCompressor(CompressorChooser& chooser, const OutputContainer* container = nullptr);
+    // Marks the pipeline ready for Open; Close undoes it, and with it the compressor choice, the
+    // text entries and the sound. A Close before it does nothing, so a compressor chosen before
+    // the export setup survives until the export ends.
+    void Initialise() { initialised_ = true; }
+    // The file's text entries (the part record) and its sound codec, for the next Open.
+    void SetInfo(std::vector<std::pair<std::string, std::string>> entries) {
+        info_ = std::move(entries);
     }
-    void Initialise() { writer_.Initialise(); }
-    // Opens the file and starts the thread that writes. Without a thread the frames are written
-    // as they are handed in, as the plain writer does.
+    void SetSound(const SoundCodec* codec) { sound_ = codec; }
+    // Makes the writer of the chosen kind, opens the file and starts the thread that writes.
+    // Without a thread the frames are written as they are handed in, as the plain writer does.
     bool Open(const BitmapInfoHeader& input, const std::string& path, uint32_t rate,
               uint32_t scale);
 
@@ -51,17 +65,15 @@ class ExportPipeline {
     // Writes what was handed in, ends the thread and finishes the file; safe at any time.
     void Close();
 
-    bool Initialised() const { return writer_.Initialised(); }
-    bool StreamOpen() const { return writer_.StreamOpen(); }
-    const CompressorInfo* Compressor() const { return writer_.Compressor(); }
-    // Why a frame or the file's ending could not be written; see AviWriter::Failure. Read it
-    // after Flush or Close.
-    const FailureNote& Failure() const { return writer_.Failure(); }
+    bool Initialised() const { return initialised_; }
+    bool StreamOpen() const { return open_; }
+    // The chosen compressor; nullptr for uncompressed AVI.
+    const CompressorInfo* Compressor() const { return choice_.compressor; }
+    // Why the file could not be opened, a frame or the file's ending could not be written; see
+    // FrameWriter::Failure. Read it after Flush or Close.
+    const FailureNote& Failure() const;
     // Frames that have reached the file since Open; kept after Close until the next Open.
     uint32_t FramesInFile() const { return framesInFile_.load(std::memory_order_acquire); }
-
-    // The writer itself, for what the export setup asks of it beyond the frames.
-    AviWriter& Writer() { return writer_; }
 
     // Records the span of every frame's write into `timeline` (may be null; not owned). Set it
     // before Open.
@@ -80,7 +92,13 @@ class ExportPipeline {
     bool WriteNow(const Pending& frame);
     void StopThread();
 
-    AviWriter writer_;
+    OutputChoice choice_;
+    std::vector<std::pair<std::string, std::string>> info_;
+    const SoundCodec* sound_ = nullptr;
+    bool initialised_ = false;
+    bool open_ = false;
+    // Made by Open, kept after Close for its failure until the next Open.
+    std::unique_ptr<FrameWriter> writer_;
     ExportTimeline* timeline_ = nullptr;
     std::thread thread_;
     std::mutex lock_;

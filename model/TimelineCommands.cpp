@@ -23,6 +23,10 @@ uint32_t MovedStart(uint32_t start, uint32_t anchor, uint32_t frame) {
 
 }  // namespace
 
+TimelineCommands::TimelineCommands(Document& document) : doc_(document) {}
+
+TimelineCommands::~TimelineCommands() = default;
+
 Track* TimelineCommands::EditableTrack(uint32_t track) {
     return track < kTrackCount ? &doc_.Model().tracks[track] : nullptr;
 }

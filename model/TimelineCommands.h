@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "model/EventExtras.h"
 #include "model/TrackEvent.h"
@@ -19,7 +20,8 @@ class TimelineCommands {
   public:
     using EventPredicate = std::function<bool(uint32_t index, const TrackEvent& event)>;
 
-    explicit TimelineCommands(Document& document) : doc_(document) {}
+    explicit TimelineCommands(Document& document);
+    ~TimelineCommands();
 
     // A copy of `event` at its own start, without Selected: a template key or a dropped template.
     bool Insert(uint32_t track, const TrackEvent& event, bool autoExtend,
@@ -41,6 +43,16 @@ class TimelineCommands {
     // already so.
     bool SetTrackMuted(uint32_t track, bool muted);
 
+    // While the event dialog is open, the preview shows what its pending values would do: the
+    // selected events of `track` draw with `extras` of the extras each had when the preview
+    // began. None of it is an edit: no checkpoint, no modified flag, nothing for the journal.
+    // EndPreview puts the track back exactly as it was, before the dialog's OK makes its one
+    // edit or after its Cancel. Both update the views. False when memory ran out (the track then
+    // shows as it was).
+    bool PreviewSelectedExtras(uint32_t track,
+                               const std::function<EventExtras(const EventExtras&)>& extras);
+    void EndPreview();
+
     // Every used event of the track becomes selected exactly when `selected` says so.
     void Select(uint32_t track, const EventPredicate& selected, const void* sender = nullptr);
     void SelectAll(uint32_t track, const void* sender = nullptr);
@@ -53,6 +65,9 @@ class TimelineCommands {
     bool InsertWorkEvent(Track& track, bool autoExtend);
 
     Document& doc_;
+    // The previewed track as it was, sharing its arrays; null while nothing is previewed.
+    std::unique_ptr<Track> previewOriginal_;
+    uint32_t previewTrack_ = 0;
 };
 
 }  // namespace kelvane

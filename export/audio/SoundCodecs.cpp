@@ -35,6 +35,16 @@ const SoundCodec* FindSoundCodec(std::string_view name) {
     return nullptr;
 }
 
+const SoundCodec* SoundCodecOfStream(int codecId) {
+    for (const SoundCodec& c : SoundCodecs()) {
+        const AVCodec* encoder = avcodec_find_encoder_by_name(c.encoder.c_str());
+        if (encoder != nullptr && encoder->id == codecId) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
 std::vector<const SoundCodec*> SoundCodecsFor(const OutputContainer& container,
                                               std::string_view videoCodec) {
     std::vector<std::string_view> names;

@@ -21,6 +21,8 @@ struct SoundCodec {
 // Every audio codec that this build can run.
 const std::vector<SoundCodec>& SoundCodecs();
 const SoundCodec* FindSoundCodec(std::string_view name);
+// The codec whose encoder writes streams of FFmpeg's codec id `codecId`, or nullptr.
+const SoundCodec* SoundCodecOfStream(int codecId);
 
 // The audio codecs a container carries, its default (for the given video codec) first.
 std::vector<const SoundCodec*> SoundCodecsFor(const OutputContainer& container,

@@ -72,12 +72,19 @@ class Canvas {
 
     // The region point that output pixel (x, y) shows; false when it lies outside the region.
     bool Map(int32_t x, int32_t y, float& sx, float& sy) const {
-        const float* m = inverse_;
-        float fx = float(x), fy = float(y);
+        MapPoint(inverse_, float(x), float(y), sx, sy);
+        return left_ <= sx && sx < right_ && top_ <= sy && sy < bottom_;
+    }
+
+    // The inverse matrix, row by row: output pixel -> region point.
+    const float* Inverse() const { return inverse_; }
+
+    // Where `m` takes the point (fx, fy). Whoever maps pixels in bulk calls this too, so that
+    // every pixel lands on exactly the region point that Map gives it.
+    static void MapPoint(const float* m, float fx, float fy, float& sx, float& sy) {
         float w = m[6] * fx + m[7] * fy + m[8];
         sx = (m[0] * fx + m[1] * fy + m[2]) / w;
         sy = (m[3] * fx + m[4] * fy + m[5]) / w;
-        return left_ <= sx && sx < right_ && top_ <= sy && sy < bottom_;
     }
 
   private:

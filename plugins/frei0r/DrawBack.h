@@ -3,15 +3,18 @@
 #include <cstdint>
 
 #include "EffectCanvas.h"
+#include "PixelExchange.h"
 
 namespace frei0r_bridge {
 
-// Draws a plug-in's output (top-down 0xAARRGGBB words, straight alpha, the frame's size) into the
-// event as a picture of that size would be drawn: each pixel of the event shows the output pixel
-// under its region point, tinted by the event's colour and laid over the frame in the blend mode
-// with the event's opacity times the pixel's presence (alpha + alpha / 128, so 255 is whole).
-// Region points off the output draw nothing.
-void DrawBack(const effect::Canvas& canvas, int32_t mode, const uint32_t* straight, int32_t width,
-              int32_t height);
+// Draws a plug-in's output into the event as a picture of that size would be drawn: each pixel
+// of the event shows the output pixel under its region point, tinted by the event's colour and
+// laid over the frame in the blend mode with the event's opacity times the pixel's presence
+// (alpha + alpha / 128, so 255 is whole). Region points off the output draw nothing.
+//
+// The region points are those of the canvas's inverse matrix, computed with its arithmetic; an
+// axis-aligned matrix (every picture that is only moved and scaled) has them computed once per
+// column and once per row, and a run of columns that maps one to one is drawn as a straight row.
+void DrawBack(const effect::Canvas& canvas, int32_t mode, const PluginOutput& output);
 
 }  // namespace frei0r_bridge

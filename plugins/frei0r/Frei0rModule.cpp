@@ -172,14 +172,14 @@ int32_t Draw(int32_t id, uint32_t* pixels, int32_t width, int32_t height, const 
     if (!effect::ValidBlendMode(blendMode) || canvas.Empty())
         return 1;
     try {
-        std::vector<uint32_t> straight;
         const uint64_t instance = block && block->size >= 32 ? block->instance : 0;
         const double time = block && block->size >= 24 ? block->time : 0.0;
         if (!TheRunner().Run(entry->plugin, instance, id, Settings(entry->plugin, block), time,
-                             pixels, width, height, straight)) {
+                             pixels, width, height, [&](const frei0r_bridge::PluginOutput& output) {
+                                 frei0r_bridge::DrawBack(canvas, blendMode, output);
+                             })) {
             return 0;
         }
-        frei0r_bridge::DrawBack(canvas, blendMode, straight.data(), width, height);
     } catch (const std::bad_alloc&) {
         return 0;
     }

@@ -15,8 +15,16 @@ int32_t PaddedSize(int32_t size);
 void FrameToPlugin(const uint32_t* frame, int32_t width, int32_t height, int colourModel,
                    uint32_t* plugin);
 
-// The plug-in's padded output as top-down 0xAARRGGBB words of the frame's size.
-void PluginToStraight(const uint32_t* plugin, int32_t width, int32_t height, int colourModel,
-                      uint32_t* straight);
+// A plug-in's output as it left it: top-down rows `pitch` words apart (the padded width), of
+// which the frame's `width` x `height` are read.
+struct PluginOutput {
+    const uint32_t* pixels = nullptr;
+    int32_t pitch = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool redFirst = false;  // RGBA8888: red in the lowest byte, where our words keep blue
+};
+
+PluginOutput OutputOf(const uint32_t* plugin, int32_t width, int32_t height, int colourModel);
 
 }  // namespace frei0r_bridge

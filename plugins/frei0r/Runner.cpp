@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "PixelExchange.h"
 #include "frei0r.h"
 
 namespace frei0r_bridge {
@@ -146,11 +145,11 @@ std::shared_ptr<Runner::Instance> Runner::TakeInstance(const PluginDescription& 
 
 bool Runner::Run(const PluginDescription& description, uint64_t entry, int32_t id,
                  const std::vector<ParamSetting>& settings, double time, const uint32_t* frame,
-                 int32_t width, int32_t height, std::vector<uint32_t>& straight) {
+                 int32_t width, int32_t height,
+                 const std::function<void(const PluginOutput&)>& drawBack) {
     std::shared_ptr<Instance> instance;
     try {
         instance = TakeInstance(description, entry, id, width, height);
-        straight.resize(size_t(width) * size_t(height));
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -201,7 +200,7 @@ bool Runner::Run(const PluginDescription& description, uint64_t entry, int32_t i
         FrameToPlugin(frame, width, height, description.colourModel, instance->in.get());
     instance->plugin->update(instance->handle, time, filter ? instance->in.get() : nullptr,
                              instance->out.get());
-    PluginToStraight(instance->out.get(), width, height, description.colourModel, straight.data());
+    drawBack(OutputOf(instance->out.get(), width, height, description.colourModel));
     return true;
 }
 

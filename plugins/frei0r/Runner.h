@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "PixelExchange.h"
 #include "PluginDescription.h"
 
 namespace frei0r_bridge {
@@ -27,12 +29,13 @@ class Runner {
     Runner& operator=(const Runner&) = delete;
     ~Runner();
 
-    // Runs the plug-in on `frame` (ours, width x height; ignored by sources) and leaves its output
-    // in `straight` as top-down 0xAARRGGBB words. False when the plug-in cannot be loaded or
-    // constructed, or memory runs out.
+    // Runs the plug-in on `frame` (ours, width x height; ignored by sources) and hands its output
+    // to `drawBack`, which reads it in place before the instance serves anyone else. False when the
+    // plug-in cannot be loaded or constructed, or memory runs out.
     bool Run(const PluginDescription& plugin, uint64_t entry, int32_t id,
              const std::vector<ParamSetting>& settings, double time, const uint32_t* frame,
-             int32_t width, int32_t height, std::vector<uint32_t>& straight);
+             int32_t width, int32_t height,
+             const std::function<void(const PluginOutput&)>& drawBack);
 
   private:
     struct Plugin;

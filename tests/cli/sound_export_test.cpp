@@ -260,6 +260,59 @@ TEST_F(SoundExportTest, PartsJoinIntoTheWholeSound) {
     }
 }
 
+// Four parts of an MP4 (AAC) and of a WebM (Opus) export join into a file whose sound is
+// rendered from the project in one piece: the same encoder over the same samples, so it decodes
+// to the whole export's sound exactly, with no priming at the seams. When the project is gone or
+// changed, the parts' sound is copied and the join says the seams may click.
+TEST_F(SoundExportTest, PrimedPartsJoinWithTheProjectsSoundRenderedAgain) {
+    Shell("ffmpeg -y -v error -f lavfi -i \"sine=f=330:d=4,volume=0.5\" -ac 2 -c:a pcm_f32le " +
+          Quoted(Path("tone.wav")));
+    WriteProject("tone.wav", 5, 90, 29.97);
+    const auto exportParts = [&](const std::string& ext) {
+        std::vector<std::string> join{"--join", File("joined." + ext)};
+        for (const char* range : {"0-9", "10-10", "11-40", "41-89"}) {
+            const std::string name = std::string("part-") + range + "." + ext;
+            EXPECT_EQ(Export(name, {"--frames", range}).status, 0);
+            join.push_back(File(name));
+        }
+        return join;
+    };
+    for (const char* extension : {"mp4", "webm"}) {
+        SCOPED_TRACE(extension);
+        const std::string ext = extension;
+        ASSERT_EQ(Export("whole." + ext).status, 0);
+        const ToolRun joined = Tool().Run(exportParts(ext));
+        ASSERT_EQ(joined.status, 0) << joined.err;
+        EXPECT_EQ(joined.err.find("クリック"), std::string::npos) << joined.err;
+        EXPECT_NE(joined.err.find("作り直しました"), std::string::npos) << joined.err;
+        const std::vector<float> whole = DecodedSound(Path("whole." + ext));
+        ASSERT_GT(whole.size(), size_t(2 * FrameStartSample(80, 333667)));
+        EXPECT_TRUE(DecodedSound(Path("joined." + ext)) == whole);
+        EXPECT_EQ(FramesOfMovie(Path("joined." + ext)), 90);
+    }
+
+    // Changed since: the parts' own sound, and the reason.
+    const std::vector<std::string> join = exportParts("mp4");
+    WriteProject("tone.wav", 6, 90, 29.97);
+    ToolRun copied = Tool().Run(join);
+    ASSERT_EQ(copied.status, 0) << copied.err;
+    EXPECT_NE(copied.err.find("変更されているため、音声は各部分をそのままつなぎました。"),
+              std::string::npos)
+        << copied.err;
+    EXPECT_NE(copied.err.find("クリック"), std::string::npos);
+    // What rendering again is for: each copied part primes its encoder anew.
+    EXPECT_FALSE(DecodedSound(Path("joined.mp4")) == DecodedSound(Path("whole.mp4")));
+    // Gone: the same.
+    std::filesystem::remove(Path("p.xqm"));
+    copied = Tool().Run(join);
+    ASSERT_EQ(copied.status, 0) << copied.err;
+    EXPECT_NE(copied.err.find("見つからないため、音声は各部分をそのままつなぎました。"),
+              std::string::npos)
+        << copied.err;
+    EXPECT_EQ(FramesOfMovie(Path("joined.mp4")), 90);
+    EXPECT_EQ(StreamCount(Path("joined.mp4"), "a"), 1);
+}
+
 // Ctrl+C part way leaves a file whose sound reaches exactly as far as its last frame.
 TEST_F(SoundExportTest, CancelKeepsTheSoundOfEveryWrittenFrame) {
     WriteClick("click.wav");

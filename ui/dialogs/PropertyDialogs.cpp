@@ -46,6 +46,16 @@ std::optional<EffectParamContext> effectParamsOf(const Project& project, int32_t
     return context;
 }
 
+// Each item's new extras from its present ones, with the changed parameters.
+std::function<EventExtras(const EventExtras&)> withEffectEdits(std::vector<EffectParamInfo> infos,
+                                                               EffectParamEdits edits) {
+    return [infos = std::move(infos), edits = std::move(edits)](const EventExtras& present) {
+        EventExtras changed = present;
+        changed.effectParams = ApplyEffectParamEdits(infos, present.effectParams.get(), edits);
+        return changed;
+    };
+}
+
 struct EventDialogResult {
     EventPropertyValues values;
     std::vector<EffectParamInfo> infos;  // the effect's parameters, when the page was offered
@@ -55,11 +65,7 @@ struct EventDialogResult {
         if (std::none_of(edits.begin(), edits.end(), [](const auto& e) { return e.has_value(); })) {
             return {};
         }
-        return [this](const EventExtras& present) {
-            EventExtras changed = present;
-            changed.effectParams = ApplyEffectParamEdits(infos, present.effectParams.get(), edits);
-            return changed;
-        };
+        return withEffectEdits(infos, edits);
     }
 };
 
@@ -127,7 +133,15 @@ bool editTrackEventProperties(QWidget* parent, Document& doc, uint32_t track, bo
     const TrackEvent* single = picked.size() == 1 ? picked[0] : nullptr;
     const RefTime frameDuration = project.settings.frameDuration;
     auto effect = effectParamsOf(project, sharedFileId(picked), pickedExtras);
+    if (effect) {
+        // The preview follows the parameters while their page is open; however the dialog ends,
+        // the track is put back first, and OK then makes the one edit that undo takes back.
+        effect->preview = [&doc, track, infos = effect->infos](const EffectParamEdits& edits) {
+            doc.Timeline().PreviewSelectedExtras(track, withEffectEdits(infos, edits));
+        };
+    }
     const auto result = runEventDialog(parent, single, frameDuration, true, std::move(effect));
+    doc.Timeline().EndPreview();
     if (!result) {
         return false;
     }

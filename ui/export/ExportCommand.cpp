@@ -211,12 +211,12 @@ bool exportAviTo(QWidget* parent, Document& doc, const QString& path, Compressor
     // A saved, unchanged project is what the file holds: record it as the command line does, so
     // that the file can be joined with parts rendered elsewhere.
     if (!doc.PathName().empty() && !doc.IsModified() && settings.length > 0) {
-        const CompressorInfo* compressor = job.writer.Writer().Compressor();
+        const CompressorInfo* compressor = job.writer.Compressor();
         const AviPartRecord record = RecordOfExport(
             ToUtf8(doc.PathName()), settings.first, settings.first + settings.length - 1,
             projectLength,
             compressor != nullptr ? compressor->name : std::string(kUncompressedName));
-        job.writer.Writer().SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
+        job.writer.SetInfo({{kAviPartRecordInfoId, FormatAviPartRecord(record)}});
     }
     ProjectFrameComposer composer(project);
     if (!job.Setup(nativePath, settings, composer)) {
