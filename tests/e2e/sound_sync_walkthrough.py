@@ -68,9 +68,10 @@ def clicks_heard_with_their_frames(scratch):
         print(f"  {len(painted)} frames painted, clicks heard at seconds "
               f"{[second for second, _ in offsets]}, offsets (ms) "
               f"{[round(1000 * o, 1) for _, o in offsets]}")
-        later = [o for second, o in offsets if second >= 1]
-        expect(len(later) >= SECONDS - 3, f"only {len(later)} clicks after the first heard")
-        median, p90, spread = summary(later)
+        # The first click sounds with the very first frame: the start of the sound is not lost.
+        expect(any(second == 0 for second, _ in offsets), "the click at the start was not heard")
+        expect(len(offsets) >= SECONDS - 2, f"only {len(offsets)} clicks heard with their frames")
+        median, p90, spread = summary([o for _, o in offsets])
         print(f"  picture to sound: median {1000 * median:.1f} ms, 90th percentile of the size "
               f"{1000 * p90:.1f} ms, spread {1000 * spread:.1f} ms")
         expect(abs(median) <= TOLERANCE, f"clicks heard {1000 * median:.1f} ms from their frames")
