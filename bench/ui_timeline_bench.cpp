@@ -3,8 +3,11 @@
 // key events through the application, so Qt's own costs are in the numbers.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cmath>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -12,6 +15,9 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 
+#include "media/MediaSource.h"
+#include "media/audio/SoundClip.h"
+#include "media/audio/SoundPeaksCache.h"
 #include "model/Clipboard.h"
 #include "model/Document.h"
 #include "model/DocumentServices.h"
@@ -44,8 +50,23 @@ class SilentPrompt : public UserPrompt {
 
 constexpr uint32_t kSpacing = 10;  // frames between events: 8 pixels at zoom 4
 
+// A minute of sound that rises and falls, shared by every file slot: one set of peaks for all.
+std::shared_ptr<const SoundClip> benchSound() {
+    const int64_t samples = 60 * 48'000;
+    std::vector<float> data(size_t(samples) * 2);
+    for (int64_t s = 0; s < samples; ++s) {
+        const double t = double(s) / 48'000;
+        const float v = float(std::sin(t * 2764.6) * (0.5 + 0.5 * std::sin(t * 3.1)));
+        data[size_t(s) * 2] = v;
+        data[size_t(s) * 2 + 1] = -v;
+    }
+    return SoundClip::FromSamples(std::move(data));
+}
+
 // A document whose 256 tracks hold `perTrack` events each, every 10 frames with a per-track offset,
-// one in seven selected, and a timeline over it whose viewport is 1920 x 1080.
+// one in seven selected, and a timeline over it whose viewport is 1920 x 1080. With `sound`
+// every file slot holds the same sound, each event plays it from its start at speed 1, and the
+// waves are drawn once its peaks are made.
 struct Scene {
     NoServices services;
     SilentPrompt prompt;
@@ -53,8 +74,12 @@ struct Scene {
     Document doc{services, prompt, clipboard};
     std::unique_ptr<TimelineView> view;
 
-    explicit Scene(uint32_t perTrack) {
+    explicit Scene(uint32_t perTrack, bool sound = false) {
         Project& project = doc.ProjectForRendering();  // setting up, before the view exists
+        if (sound) {
+            project.settings.frameRate = 30.0;
+            project.settings.frameDuration = 333'333;
+        }
         for (uint32_t t = 0; t < kTrackCount; ++t) {
             Track& track = project.tracks[t];
             if (!track.Reset(perTrack)) {
@@ -66,9 +91,22 @@ struct Scene {
                 events[i].start = i * kSpacing + t % kSpacing;
                 events[i].fileId = int32_t(i % 1024);
                 events[i].scale = 1.0f;
+                events[i].step = sound ? project.settings.frameDuration : 0;
             }
         }
         project.settings.length = perTrack * kSpacing;
+        if (sound) {
+            const auto clip = benchSound();
+            for (FileEntry& entry : project.files) {
+                auto source = std::make_unique<MediaSource>();
+                source->sound = clip;
+                entry.loaded = std::move(source);
+                entry.kind = FileKind::Movie;
+            }
+            while (!SoundPeaksCache::Shared().Find(clip)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
         view = std::make_unique<TimelineView>(doc, nullptr);
         view->resize(1920, 1080);
         view->show();
@@ -101,14 +139,21 @@ struct Scene {
     }
 };
 
-Scene& scene(uint32_t perTrack) {
-    static std::map<uint32_t, std::unique_ptr<Scene>> scenes;
-    if (auto it = scenes.find(perTrack); it != scenes.end()) {
+// The scenes' widgets must go before the application does.
+std::map<std::pair<uint32_t, bool>, std::unique_ptr<Scene>>& scenes() {
+    static std::map<std::pair<uint32_t, bool>, std::unique_ptr<Scene>> all;
+    return all;
+}
+
+Scene& scene(uint32_t perTrack, bool sound = false) {
+    auto& scenes = ::scenes();
+    const auto key = std::pair(perTrack, sound);
+    if (auto it = scenes.find(key); it != scenes.end()) {
         return *it->second;
     }
     scenes.clear();  // one large project in memory at a time
-    auto& slot = scenes[perTrack];
-    slot = std::make_unique<Scene>(perTrack);
+    auto& slot = scenes[key];
+    slot = std::make_unique<Scene>(perTrack, sound);
     return *slot;
 }
 
@@ -149,6 +194,17 @@ void send(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons button
 // A whole repaint of the viewport: args are events per track and zoom.
 void BM_FullRepaint(benchmark::State& state) {
     Scene& s = scene(uint32_t(state.range(0)));
+    s.setZoom(uint32_t(state.range(1)));
+    PaintCounter counter(s.viewport());
+    for (auto _ : state) {
+        s.viewport()->repaint();
+    }
+    report(state, counter);
+}
+
+// The same with every event carrying the waveform of its sound.
+void BM_FullRepaintWithWaves(benchmark::State& state) {
+    Scene& s = scene(uint32_t(state.range(0)), true);
     s.setZoom(uint32_t(state.range(1)));
     PaintCounter counter(s.viewport());
     for (auto _ : state) {
@@ -223,6 +279,12 @@ BENCHMARK(BM_FullRepaint)
     ->Args({10'000, 1024})
     ->Args({1'000, 1024})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRepaintWithWaves)
+    ->ArgNames({"events", "zoom"})
+    ->Args({10'000, 1})
+    ->Args({10'000, 4})
+    ->Args({10'000, 1024})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragMove)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CursorStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragDrop)->Iterations(4)->Unit(benchmark::kMillisecond);
@@ -234,6 +296,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    scenes().clear();
     benchmark::Shutdown();
     return 0;
 }

@@ -129,7 +129,16 @@ void PlaybackSound::Run() {
             std::copy_n(&block[source], kSoundChannels, &ring_[slot]);
         }
         mixed_ = from + kBlock;
+        mixedMore_.notify_all();
     }
+}
+
+bool PlaybackSound::WaitMixed(int64_t position, std::chrono::milliseconds limit) {
+    std::unique_lock guard(lock_);
+    // The thread stops a block short of the ring's end.
+    const int64_t target = std::min(position, read_ + kAheadSamples - kBlock);
+    return mixedMore_.wait_for(guard, limit, [&] { return mixed_ >= target || stop_; }) &&
+           mixed_ >= target;
 }
 
 void PlaybackSound::Read(float* out, int64_t n) {

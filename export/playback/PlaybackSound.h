@@ -44,6 +44,10 @@ class PlaybackSound {
 
     // The next n stereo samples of the stream (2n floats). Never waits for the mixing thread.
     void Read(float* out, int64_t n);
+    // Waits until the stream is mixed up to `position` (at most as far as the thread mixes
+    // ahead), or `limit` has passed: false then. For a start, so that the first samples handed
+    // to a device are the sound and not the silence of a mix that had no time yet.
+    bool WaitMixed(int64_t position, std::chrono::milliseconds limit);
     // How many samples Read has given.
     int64_t ReadPosition() const;
     // The stream samples before this one are mixed (those not read yet wait in the ring).
@@ -77,6 +81,7 @@ class PlaybackSound {
 
     mutable std::mutex lock_;
     std::condition_variable room_;
+    std::condition_variable mixedMore_;
     std::vector<float> ring_;  // kAheadSamples stereo pairs, indexed by stream sample modulo
     int64_t read_ = 0;         // the next sample Read gives
     int64_t mixed_ = 0;        // samples before this one are in the ring (those not yet read)

@@ -6,6 +6,7 @@
 
 #include "media/MediaSource.h"
 #include "media/audio/EventSoundLevel.h"
+#include "media/audio/EventSoundMapping.h"
 #include "media/audio/SoundClip.h"
 #include "media/audio/SoundFormat.h"
 
@@ -17,9 +18,6 @@ namespace {
 constexpr int64_t kBlock = 4096;
 // Nested projects inside nested projects: a file table that reaches itself again stops here.
 constexpr int kMaxDepth = 32;
-
-// RefTime to samples: 48,000 / 10,000,000.
-constexpr double kSamplesPerRef = double(kSoundRate) / double(kRefTimePerSecond);
 
 const Project* NestedWithSound(const FileEntry& entry);
 
@@ -63,59 +61,20 @@ const Project* NestedWithSound(const FileEntry& entry) {
 
 // One event's sound as a function of the output sample: where it sounds, which source sample
 // it reads, how loud.
-struct EventSound {
+struct EventSound : EventSoundMapping {
     bool sounds = false;
-    int64_t begin = 0;  // first output sample
-    int64_t end = 0;    // one past the last
     int32_t fileId = -1;
-    // Source sample position at output sample s: origin + (s - anchor) * speed.
-    double origin = 0.0;
-    double anchor = 0.0;
-    double speed = 0.0;
-    // Volume at output sample s: volumeFrom + (s - anchor) * volumeSlope.
-    double volumeFrom = 1.0;
-    double volumeSlope = 0.0;
-
-    double SourceAt(double s) const { return origin + (s - anchor) * speed; }
 };
 
 // The event at `i`, if it is ever in force (no later event starts on the same frame).
 EventSound Describe(const Project& project, const Track& track, uint32_t i) {
     EventSound sound;
-    const TrackEvent* ev = track.Events();
-    const TrackEvent& e = ev[i];
-    const uint32_t length = project.settings.length;
-    const RefTime fd = project.settings.frameDuration;
-    // The record after the last event is the sentinel, whose start is past every frame.
-    const TrackEvent& next = ev[i + 1];
-    if (!(e.flags & kEventUsed) || e.start >= length || next.start == e.start || fd <= 0 ||
-        !SourceHasSound(project, e)) {
-        return sound;
-    }
-    const EventLevel level = EventSoundLevel(track, i);
-    if (level.muted) {
-        return sound;
+    const TrackEvent& e = track.Events()[i];
+    if (!MapEventSound(project, track, i, sound) || !SourceHasSound(project, e) ||
+        EventSoundLevel(track, i).muted) {
+        return EventSound{};
     }
     sound.fileId = e.fileId;
-    sound.begin = FrameStartSample(e.start, fd);
-    sound.end = FrameStartSample(std::min<uint32_t>(next.start, length), fd);
-    // Time is continuous here: the event's start frame lies at start × fd, in samples.
-    sound.anchor = double(e.start) * double(fd) * kSamplesPerRef;
-    sound.origin = double(e.position) * kSamplesPerRef;
-    const bool towardsNext = (e.flags & kEventInterpolate) && i + 1 < track.Count();
-    const double spanSamples =
-        towardsNext ? double(next.start - e.start) * double(fd) * kSamplesPerRef : 0.0;
-    if (towardsNext) {
-        // The picture's source time runs straight from this event's position to the next's.
-        sound.speed = double(next.position - e.position) * kSamplesPerRef / spanSamples;
-    } else {
-        sound.speed = double(e.step) / double(fd);
-    }
-    sound.volumeFrom = level.volume;
-    if (towardsNext) {
-        const EventLevel nextLevel = EventSoundLevel(track, i + 1);
-        sound.volumeSlope = (double(nextLevel.volume) - double(level.volume)) / spanSamples;
-    }
     // A still is silent.
     sound.sounds = sound.speed != 0.0 && sound.end > sound.begin;
     return sound;

@@ -162,6 +162,30 @@ TEST(PlaybackSound, ReadNeverWaitsForTheMixAndKeepsItsPlace) {
     }
 }
 
+TEST(PlaybackSound, AStartWaitsForItsFirstSamplesWithinALimit) {
+    std::atomic<bool> hold{true};
+    const auto slow = [&hold](int64_t s0, int64_t s1, float* out) {
+        while (hold.load()) {
+            std::this_thread::yield();
+        }
+        Positions(s0, s1, out);
+    };
+    PlaybackSound sound(slow, kFrame25, PlaybackRange{0, 999, 0, false}, ExactRate{25, 1});
+    // A mix that does not come is given up after the limit.
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(sound.WaitMixed(2000, milliseconds(30)));
+    EXPECT_GE(std::chrono::steady_clock::now() - before, milliseconds(30));
+    hold = false;
+    // Then the first read is the sound from its first sample; beyond the ring nothing is waited
+    // for.
+    EXPECT_TRUE(sound.WaitMixed(10 * PlaybackSound::kAheadSamples, milliseconds(10'000)));
+    std::vector<float> out(2000 * 2);
+    sound.Read(out.data(), 2000);
+    for (int64_t i = 0; i < 2000; ++i) {
+        ASSERT_EQ(out[i * 2], float(i)) << i;
+    }
+}
+
 TEST(PlaybackSound, StopFadesOutSmoothlyThenIsSilent) {
     const auto level = [](int64_t s0, int64_t s1, float* out) {
         std::fill(out, out + (s1 - s0) * 2, 0.8f);

@@ -13,6 +13,7 @@
 #include "ui/frame/PaneGrid.h"
 #include "ui/playback/PlaybackIcon.h"
 #include "ui/playback/PlaybackKeys.h"
+#include "ui/playback/PlaybackPaintLog.h"
 #include "ui/playback/PlaybackStatus.h"
 #include "ui/playback/SoundOutput.h"
 #include "ui/preview/PreviewView.h"
@@ -29,7 +30,10 @@ constexpr std::chrono::milliseconds kRetryWait{2};
 }  // namespace
 
 PlaybackController::PlaybackController(MainWindow& window, kelvane::Document& document)
-    : window_(window), document_(document), clock_(kelvane::SteadyPlaybackClock()) {
+    : window_(window),
+      document_(document),
+      clock_(kelvane::SteadyPlaybackClock()),
+      paintLog_(PlaybackPaintLog::FromEnvironment()) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
@@ -117,6 +121,13 @@ bool PlaybackController::start() {
     previousTimeoutQuery_ = kelvane::TimeoutQuery();
     kelvane::SetTimeoutQuery(&giveUp_);
     engine_ = std::make_unique<kelvane::PlaybackEngine>(std::move(copy), options);
+    if (paintLog_) {
+        paintLog_->started(range_.start);
+        if (preview_) {
+            paintLogged_ = connect(preview_, &kelvane::PreviewView::playbackFramePainted, this,
+                                   [this] { paintLog_->painted(shownFrame_); });
+        }
+    }
     window_.messagePane()->setText(playingStatus(range_.start, frameRate_, 0));
     scheduleTick(false);
     stateChanged();
@@ -146,6 +157,7 @@ void PlaybackController::halt(StopKind kind) {
     }
     engine_.reset();
     soundClock_.reset();
+    disconnect(paintLogged_);
     soundPending_ = false;
     if (kelvane::TimeoutQuery() == &giveUp_) {
         kelvane::SetTimeoutQuery(previousTimeoutQuery_);
@@ -201,6 +213,7 @@ void PlaybackController::show(const kelvane::PlaybackEngine::Frame& frame) {
     }
     statistics_.framesShown = engine_->FramesShown();
     statistics_.framesDropped = engine_->FramesDropped();
+    shownFrame_ = frame.frame;
     if (preview_) {
         preview_->showPlaybackFrame(frame.image);
     }

@@ -17,6 +17,7 @@
 
 class MainWindow;
 class PlaybackKeys;
+class PlaybackPaintLog;
 class SoundOutput;
 class TimelineView;
 
@@ -120,4 +121,7 @@ class PlaybackController : public QObject, public CommandTarget {
     kelvane::UserPrompt* previousTimeoutQuery_ = nullptr;
     kelvane::Subscription updates_;
     std::unique_ptr<PlaybackKeys> keys_;
+    std::unique_ptr<PlaybackPaintLog> paintLog_;
+    uint32_t shownFrame_ = 0;  // the frame last handed to the preview pane
+    QMetaObject::Connection paintLogged_;
 };

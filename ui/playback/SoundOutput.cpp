@@ -17,6 +17,9 @@ constexpr int64_t kAheadSamples = kelvane::kSoundRate * 60 / 1000;
 // A device whose played count stands still this long while it should play has failed; a
 // suspended output (a wireless headset) may take most of a second to wake.
 constexpr int kStalledReports = 1000 / kReportMs;
+// How long a start waits for the first samples to be mixed, at most; mixing them takes a few
+// milliseconds, and a start must stay well within 100 ms.
+constexpr int kFirstMixWaitMs = 40;
 // A closed stream plays what it was given: the buffer, the fade and the server's latency.
 constexpr int kCloseAfterMs = 300;
 
@@ -67,6 +70,10 @@ bool SoundOutput::start(QString& reason) {
             fail();
         }
     });
+    // The mixing thread has only just begun: what it has not mixed by the first write would be
+    // handed over as silence, and the start of the sound lost.
+    const int64_t first = std::max<int64_t>(sink_->bytesFree() / kBytesPerSample, kAheadSamples);
+    sound_->WaitMixed(first, std::chrono::milliseconds(kFirstMixWaitMs));
     feed();
     reports_.start();
     return true;

@@ -74,6 +74,7 @@ void PreviewView::paintEvent(QPaintEvent*) {
     if (playbackFrame_ != nullptr) {
         const QSize size(playbackFrame_->Width(), playbackFrame_->Height());
         drawStretched(painter, *playbackFrame_, keepAspect_.on() ? fittedRect(size, pane) : pane);
+        emit playbackFramePainted();
         return;
     }
     const PreviewRequest request = doc_.previewRequest();

@@ -61,6 +61,10 @@ class PreviewView : public QWidget, public CommandTarget {
     // event) or the composed output frame (a track or all tracks) at its own size.
     void savePreviewImage();
 
+  signals:
+    // A frame of the playback has just been drawn into the pane.
+    void playbackFramePainted();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

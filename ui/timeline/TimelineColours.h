@@ -22,6 +22,11 @@ inline const QColor kBoxOutline(192, 192, 192);
 inline const QColor kSelectedBoxFill(192, 192, 192);
 inline const QColor kSelectedBoxOutline(128, 128, 128);
 inline const QColor kDragGhost(255, 128, 0);
+// The waveform of an event with sound, inside its bar (all tracks) and its lane box (detail).
+inline const QColor kWave(64, 64, 64);
+inline const QColor kSelectedWave(128, 160, 255);
+inline const QColor kDetailWave(144, 144, 144);
+inline const QColor kSelectedDetailWave(96, 96, 96);
 // The stroke through the number of a track whose sound is muted.
 inline const QColor kMutedTrack(192, 0, 0);
 

@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 
+#include "media/audio/SoundPeaksCache.h"
 #include "model/TimeFormat.h"
 #include "ui/timeline/TimelineColours.h"
 #include "ui/timeline/TrackBars.h"
@@ -38,7 +39,8 @@ struct TimelinePainter::Area {
     }
 };
 
-TimelinePainter::TimelinePainter(QFont font) : font_(std::move(font)) {
+TimelinePainter::TimelinePainter(QFont font)
+    : font_(std::move(font)), waves_(kelvane::SoundPeaksCache::Shared()) {
     const QFontMetrics metrics(font_);
     textOffset_ = (kRowHeight - metrics.height()) / 2;
     numberStripWidth_ = std::max(32, 4 + metrics.horizontalAdvance(QStringLiteral("000")) + 2);
@@ -96,6 +98,7 @@ void TimelinePainter::paint(QPainter& painter, const TimelineState& state,
     painter.setFont(font_);
     painter.setPen(colours::kTick);
     a.fill(painter, a.exLeft, a.exTop, a.exRight, a.exBottom, colours::kWindow);
+    waves_.begin(doc.project());
     if (state.mode == Mode::AllTracks) {
         paintRows(painter, a);
         paintCurrentTrackFrame(painter, a);
@@ -112,6 +115,7 @@ void TimelinePainter::paint(QPainter& painter, const TimelineState& state,
             paintEventGhosts(painter, a, *request.drag.eventShift);
         }
     }
+    waves_.end();
 }
 
 void TimelinePainter::paintRows(QPainter& p, const Area& a) {
@@ -130,17 +134,29 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
         }
         const bool current = uint32_t(i) == a.state.currentTrack;
         const QColor& background = current ? colours::kCurrentRow : colours::kRow;
+        const kelvane::Track& track = a.doc.track(uint32_t(i));
+        const auto events = track.EventSpan();
         spans_.clear();
-        forEachBarSpan(a.doc.track(uint32_t(i)).EventSpan(), a.state.zoom, a.exLeft, a.exRight,
-                       [&](const BarSpan& span) { spans_.push_back(span); });
-        if (spans_.size() <= kRectSpanLimit) {
+        waved_.clear();
+        const auto addSpan = [&](const BarSpan& span) { spans_.push_back(span); };
+        if (waves_.anyWave()) {
+            forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight, addSpan,
+                           [&](size_t j, int64_t left, int64_t right) {
+                               if (waves_.hasWave(events[j].fileId)) {
+                                   waved_.push_back(ShownEvent{uint32_t(j), left, right});
+                               }
+                           });
+        } else {
+            forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight, addSpan);
+        }
+        if (spans_.size() <= kRectSpanLimit && waved_.empty()) {
             a.fill(p, a.left, barTop, a.right, barBottom, background);
             for (const BarSpan& span : spans_) {
                 a.fill(p, span.left, barTop, span.right, barBottom,
                        span.selected ? colours::kSelectedBar : colours::kBar);
             }
         } else {
-            paintRowStrip(p, a, barTop, barBottom, background);
+            paintRowStrip(p, a, track, barTop, barBottom, background);
         }
         if (numbersExposed) {
             p.drawStaticText(a.client(a.left + 4, top + textOffset_), numberText(uint32_t(i), 3));
@@ -155,9 +171,9 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
 
 // Zoomed out, a row breaks into hundreds of spans: one pixel row is coloured in memory, repeated
 // down the bar's height and blitted in one piece, which leaves the same pixels as filling each
-// span.
-void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, int64_t barTop, int64_t barBottom,
-                                    const QColor& background) {
+// span. Waves are drawn into the same piece, column by column.
+void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, const kelvane::Track& track,
+                                    int64_t barTop, int64_t barBottom, const QColor& background) {
     const int64_t top = std::max(barTop, a.exTop);
     const int64_t bottom = std::min(barBottom, a.exBottom);
     const int width = int(a.exRight - a.exLeft);
@@ -179,7 +195,55 @@ void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, int64_t barTop, 
     for (int y = 1; y < height; ++y) {
         std::copy(line, line + width, reinterpret_cast<QRgb*>(strip_.scanLine(y)));
     }
+    const auto events = track.EventSpan();
+    const int barHeight = int(barBottom - barTop);
+    QRgb* rows[kRowHeight];
+    for (int y = 0; y < height; ++y) {
+        rows[y] = reinterpret_cast<QRgb*>(strip_.scanLine(y));
+    }
+    for (const ShownEvent& shown : waved_) {
+        if (!waves_.columns(track, shown.index, a.state.zoom, shown.left, shown.right, barHeight,
+                            columns_)) {
+            continue;
+        }
+        const QRgb ink = (events[shown.index].flags & kelvane::kEventSelected)
+                             ? colours::kSelectedWave.rgb()
+                             : colours::kWave.rgb();
+        for (size_t c = 0; c < columns_.size(); ++c) {
+            const WaveColumn column = columns_[c];
+            if (column.top < 0) {
+                continue;
+            }
+            const int x = int(shown.left - a.exLeft) + int(c);
+            // Only the rows of the bar that the exposed rectangle holds are in the strip.
+            const int64_t from = std::max(barTop + column.top, top);
+            const int64_t to = std::min(barTop + column.bottom + 1, bottom);
+            for (int64_t y = from; y < to; ++y) {
+                rows[y - top][x] = ink;
+            }
+        }
+    }
     p.drawImage(a.client(a.exLeft, top), strip_, QRect(0, 0, width, height));
+}
+
+// The wave inside a box of the detail mode's lane, in its fill, under its text.
+void TimelinePainter::paintLaneWave(QPainter& p, const Area& a, const ItemBox& box) {
+    const kelvane::Track& track = a.doc.track(a.state.currentTrack);
+    const int64_t left = std::max<int64_t>(box.rect.left() + 1, a.exLeft);
+    const int64_t right = std::min<int64_t>(box.rect.left() + box.rect.width() - 1, a.exRight);
+    const int64_t top = box.rect.top() + 1;
+    const int height = box.rect.height() - 2;
+    if (!waves_.columns(track, box.event, a.state.zoom, left, right, height, columns_)) {
+        return;
+    }
+    const QColor& ink = box.selected ? colours::kSelectedDetailWave : colours::kDetailWave;
+    for (size_t c = 0; c < columns_.size(); ++c) {
+        const WaveColumn column = columns_[c];
+        if (column.top >= 0) {
+            const int64_t x = left + int64_t(c);
+            a.fill(p, x, top + column.top, x + 1, top + column.bottom + 1, ink);
+        }
+    }
 }
 
 void TimelinePainter::paintCurrentTrackFrame(QPainter& p, const Area& a) {
@@ -278,6 +342,9 @@ void TimelinePainter::paintDetail(QPainter& p, const Area& a) {
         a.fill(p, l + 1, t + 1, r - 1, b - 1,
                box.selected ? colours::kSelectedBoxFill : colours::kBoxFill);
         const kelvane::TrackEvent& event = events[box.event];
+        if (box.kind == ItemBox::Kind::Lane && waves_.hasWave(event.fileId)) {
+            paintLaneWave(p, a, box);
+        }
         if (box.kind == ItemBox::Kind::Lane) {
             // A box narrower than the leading space shows no text at all.
             if (r - l > 8) {

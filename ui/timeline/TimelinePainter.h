@@ -13,6 +13,7 @@
 #include "ui/timeline/DetailLayout.h"
 #include "ui/timeline/TimelineDocument.h"
 #include "ui/timeline/TimelineState.h"
+#include "ui/timeline/TimelineWaves.h"
 #include "ui/timeline/TrackBars.h"
 
 namespace timeline {
@@ -36,6 +37,8 @@ struct PaintRequest {
 
 // Draws the timeline with a QPainter. Only what lies in the exposed rectangle is drawn; texts that
 // do not change while scrolling (time labels, track numbers, file IDs) are laid out once and kept.
+// Events with sound carry their waveform inside their bar once its peaks are made; until then,
+// and for events without sound, the bar is drawn plain.
 class TimelinePainter {
   public:
     explicit TimelinePainter(QFont font);
@@ -45,12 +48,15 @@ class TimelinePainter {
     const QFont& font() const { return font_; }
     // Width of the strip at the left edge that holds the track numbers.
     int numberStripWidth() const { return numberStripWidth_; }
+    // Where the peaks of the sounds come from.
+    TimelineWaves& waves() { return waves_; }
 
   private:
     struct Area;
     void paintRows(QPainter& p, const Area& a);
-    void paintRowStrip(QPainter& p, const Area& a, int64_t barTop, int64_t barBottom,
-                       const QColor& background);
+    void paintRowStrip(QPainter& p, const Area& a, const kelvane::Track& track, int64_t barTop,
+                       int64_t barBottom, const QColor& background);
+    void paintLaneWave(QPainter& p, const Area& a, const ItemBox& box);
     void paintCurrentTrackFrame(QPainter& p, const Area& a);
     void paintRuler(QPainter& p, const Area& a);
     void paintDetail(QPainter& p, const Area& a);
@@ -61,8 +67,18 @@ class TimelinePainter {
     // Up to this many spans a row is filled span by span, beyond it through the strip.
     static constexpr size_t kRectSpanLimit = 32;
 
+    // An event of a row whose bar shows with a wave: its index and its columns.
+    struct ShownEvent {
+        uint32_t index;
+        int64_t left;
+        int64_t right;
+    };
+
     QFont font_;
+    TimelineWaves waves_;
     std::vector<BarSpan> spans_;
+    std::vector<ShownEvent> waved_;
+    std::vector<WaveColumn> columns_;
     QImage strip_;
     int textOffset_ = 0;  // from a 16-pixel row's top to the text's top, centring it
     int numberStripWidth_ = 32;

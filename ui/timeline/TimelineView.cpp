@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "media/audio/SoundPeaksCache.h"
 #include "model/Document.h"
 #include "model/TimeFormat.h"
 #include "platform/ProfileFile.h"
@@ -52,10 +53,22 @@ TimelineView::TimelineView(kelvane::Document& doc, kelvane::ProfileFile* profile
                 viewport()->update();
             }
         });
+    setPeaksCache(painter_.waves().cache());
     relayout();
 }
 
 TimelineView::~TimelineView() = default;
+
+void TimelineView::setPeaksCache(kelvane::SoundPeaksCache& cache) {
+    peaksMade_.Cancel();
+    painter_.waves().setCache(cache);
+    // Heard on the cache's thread; the repaint is posted to this one.
+    peaksMade_ = cache.Listen([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { viewport()->update(); }, Qt::QueuedConnection);
+    });
+    viewport()->update();
+}
 
 int64_t TimelineView::scrollX() const {
     return horizontalScrollBar()->value();

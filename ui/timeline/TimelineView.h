@@ -7,6 +7,7 @@
 
 #include <QAbstractScrollArea>
 
+#include "model/Subscription.h"
 #include "model/TrackEvent.h"
 #include "ui/commands/CommandTarget.h"
 #include "ui/timeline/EventDrag.h"
@@ -21,6 +22,7 @@ class QMenu;
 namespace kelvane {
 class Document;
 class ProfileFile;
+class SoundPeaksCache;
 }  // namespace kelvane
 
 // The timeline pane: the project's 256 tracks against a frame axis, with the ruler, the cursor,
@@ -58,6 +60,9 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
 
     // Paints the given window rectangle (for benchmarks and screenshots).
     void paintInto(QPainter& painter, const QRect& exposed);
+    // Where the waveforms' peaks come from: the process-wide cache unless a test gives its own.
+    // The view repaints whenever the cache has made a sound's peaks.
+    void setPeaksCache(kelvane::SoundPeaksCache& cache);
 
     // The cursor as the status bar shows it: its time and its frame, "00:01.333 / 40".
     QString cursorText() const;
@@ -139,4 +144,6 @@ class TimelineView : public QAbstractScrollArea, public CommandTarget {
     uint32_t dragFrame_ = 0;  // the frame under the pointer during a drag
     std::function<void()> commandsChanged_;
     QString shownCursor_;
+    // Last, so that it ends first: the cache's thread may be telling the view meanwhile.
+    kelvane::Subscription peaksMade_;
 };

@@ -23,6 +23,18 @@ template <typename Sink>
 void forEachBarSpan(std::span<const kelvane::TrackEvent> events, uint32_t zoom, int64_t left,
                     int64_t right, Sink&& sink);
 
+// Both at once: `shown` hears each event as forEachShownEvent tells it, `sink` the spans.
+template <typename Sink, typename ShownSink>
+void forEachBarSpan(std::span<const kelvane::TrackEvent> events, uint32_t zoom, int64_t left,
+                    int64_t right, Sink&& sink, ShownSink&& shown);
+
+// The same walk one event at a time, before spans of one colour merge: `sink(index, left, right)`
+// for each event whose bar shows, with the columns it covers (right exclusive), in order. Of the
+// events that start in one column only the last one shows.
+template <typename Sink>
+void forEachShownEvent(std::span<const kelvane::TrackEvent> events, uint32_t zoom, int64_t left,
+                       int64_t right, Sink&& sink);
+
 // The index of the last event starting at or before `limit`, searched from `from` (whose start
 // is known to be at or before it) by doubling steps: cheap when the answer is near.
 size_t lastStartingBy(std::span<const kelvane::TrackEvent> events, size_t from, uint64_t limit);

@@ -2,6 +2,10 @@
 
 #include <QtTest>
 
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -111,5 +115,28 @@ struct TimelineFixture {
     }
     uint32_t checkpoints() const { return doc.History().Position(); }
 };
+
+// For a person to look at: build/screenshots/<name>.png.
+inline void keepScreenshot(const QImage& image, const QString& name) {
+    const QString folder =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../screenshots");
+    QDir().mkpath(folder);
+    image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+// The view's viewport painted tile by tile, each tile an exposed rectangle of its own.
+inline QImage paintView(TimelineView& view, QSize tile) {
+    QImage image(view.viewport()->size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    for (int y = 0; y < image.height(); y += tile.height()) {
+        for (int x = 0; x < image.width(); x += tile.width()) {
+            const QRect exposed(QPoint(x, y), tile);
+            painter.setClipRect(exposed);
+            view.paintInto(painter, exposed);
+        }
+    }
+    return image;
+}
 
 }  // namespace timeline::testing

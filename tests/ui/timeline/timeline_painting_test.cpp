@@ -14,6 +14,8 @@
 #include "ui/timeline/TimelineColours.h"
 #include "ui/timeline/TrackBars.h"
 
+using timeline::testing::keepScreenshot;
+using timeline::testing::paintView;
 using timeline::testing::TimelineFixture;
 using timeline::testing::usedEvent;
 
@@ -45,28 +47,6 @@ std::vector<int> fromSpans(const std::vector<kelvane::TrackEvent>& events, uint3
         }
     });
     return columns;
-}
-
-// For a person to look at: build/screenshots/<name>.png.
-void keepScreenshot(const QImage& image, const QString& name) {
-    const QString folder =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../screenshots");
-    QDir().mkpath(folder);
-    image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
-}
-
-QImage paintView(TimelineView& view, QSize tile) {
-    QImage image(view.viewport()->size(), QImage::Format_RGB32);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    for (int y = 0; y < image.height(); y += tile.height()) {
-        for (int x = 0; x < image.width(); x += tile.width()) {
-            const QRect exposed(QPoint(x, y), tile);
-            painter.setClipRect(exposed);
-            view.paintInto(painter, exposed);
-        }
-    }
-    return image;
 }
 
 }  // namespace
