@@ -166,6 +166,9 @@ class Kelvane:
 
     def no_window(self, name, timeout=DEFAULT_TIMEOUT):
         def gone():
+            # A program that has ended has no windows left to ask about.
+            if self.process.poll() is not None:
+                return True
             return all(not (win.name == name and is_showing(win)) for win in self.windows())
         wait_for(gone, f"window '{name}' to close", timeout)
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "media/MovieReader.h"
@@ -132,6 +133,38 @@ TEST_F(MovieCache, ForwardJumpsDecodeOnFromWhereTheDecoderStands) {
     const uint64_t onwards = reader.Graph()->DecodedFrames() - toFirst;
     // From the key frame again, every reference picture up to frame 150 would be decoded anew.
     EXPECT_LT(onwards, toFirst);
+}
+
+// B-pictures that no other picture refers to (no pyramid), three between every two P-pictures, one
+// key frame: a reader opened for the last frame decodes the P-pictures on the way and leaves the
+// B-pictures before it undecoded, and still shows the picture that decoding every one gives.
+TEST_F(MovieCache, AFarFrameLeavesUnreferencedPicturesBeforeItUndecoded) {
+    const testing::MovieSpec unreferencedB{
+        "cache_unreferenced_b.mp4",
+        "-c:v libx264 -preset veryfast -pix_fmt yuv420p -g 250 -keyint_min 250 -sc_threshold 0 "
+        "-bf 3 -x264-params b-pyramid=none:b-adapt=0 -crf 18",
+        256,
+        64,
+        200,
+        25};
+    const std::string path = testing::MakeMovie(unreferencedB);
+    ASSERT_FALSE(path.empty());
+    PixelImage everyPicture, skipping;
+    {
+        MovieReader reader;
+        ASSERT_TRUE(reader.Open(testing::U16(path), 0));
+        for (int k = 0; k < 200; ++k)
+            ASSERT_TRUE(reader.GetFrame(k, everyPicture));
+        EXPECT_GE(reader.Graph()->DecodedFrames(), 200u);
+    }
+    MovieReader reader;
+    ASSERT_TRUE(reader.Open(testing::U16(path), 0));
+    ASSERT_TRUE(reader.GetFrame(199, skipping));
+    ASSERT_EQ(DecodeIndex(skipping), 199);
+    // 50 P-pictures and the key frame, the target, and a few decoded ahead of it.
+    EXPECT_LT(reader.Graph()->DecodedFrames(), 70u);
+    EXPECT_TRUE(std::equal(skipping.Pixels(), skipping.Pixels() + skipping.ByteSize(),
+                           everyPicture.Pixels()));
 }
 
 }  // namespace

@@ -145,6 +145,19 @@ TEST_P(MovieCorpus, EveryFrameForwardsBackwardsAndAtRandom) {
     std::reverse(shuffled.begin(), shuffled.end());
     ASSERT_NO_FATAL_FAILURE(ReadInOrder(shuffled, "random by media time"));
     ASSERT_NO_FATAL_FAILURE(ReadInOrder(backwards, "backwards by media time"));
+
+    // A reader opened for one frame, as a project opened afresh or the --frame mode reads it,
+    // leaves the pictures before its target that no later picture needs undecoded: the target is
+    // still the picture of the forward pass, bit for bit.
+    Settings().forceReferenceTime = 0;
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> pick(0, kFrames - 1);
+    for (int i = 0; i < 20; ++i) {
+        const int k = pick(random);
+        reader_.Close();
+        ASSERT_NO_FATAL_FAILURE(Open());
+        ASSERT_NO_FATAL_FAILURE(ReadInOrder({k}, "fresh reader"));
+    }
 }
 
 std::vector<CorpusCase> AllCases() {
