@@ -4,6 +4,7 @@
 
 #include "EffectCanvas.h"
 #include "PixelExchange.h"
+#include "PixelKernels.h"
 
 namespace frei0r_bridge {
 
@@ -15,6 +16,8 @@ namespace frei0r_bridge {
 // The region points are those of the canvas's inverse matrix, computed with its arithmetic; an
 // axis-aligned matrix (every picture that is only moved and scaled) has them computed once per
 // column and once per row, and a run of columns that maps one to one is drawn as a straight row.
-void DrawBack(const effect::Canvas& canvas, int32_t mode, const PluginOutput& output);
+// The rows are drawn by `kernels`, by default the fastest this processor runs.
+void DrawBack(const effect::Canvas& canvas, int32_t mode, const PluginOutput& output,
+              const PixelKernels& kernels = FastestKernels());
 
 }  // namespace frei0r_bridge

@@ -1,7 +1,8 @@
 // The frei0r bridge's pixel work against the plain per-pixel arithmetic it replaces: every pixel
 // mapped through the inverse matrix on its own, the output first copied out in our byte order,
 // each pixel tinted and combined one channel at a time. Random frames, placements, regions,
-// colours, blend modes and alphas must come out identical to the bit.
+// colours, blend modes and alphas must come out identical to the bit, through the row kernels of
+// every instruction set this processor runs.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,6 +11,7 @@
 #if defined(KELVANE_FREI0R_PIXELS)
 #include "DrawBack.h"
 #include "PixelExchange.h"
+#include "PixelKernels.h"
 #include "frei0r.h"
 
 namespace {
@@ -32,6 +34,16 @@ void ReferenceFrameToPlugin(const uint32_t* frame, int32_t width, int32_t height
     }
 }
 
+// Output pixel `s` (in our byte order) over `d`.
+uint32_t ReferencePixel(uint32_t d, uint32_t s, uint32_t tint, uint32_t weight, int32_t mode) {
+    const uint32_t alpha = s >> 24;
+    const uint32_t presence = alpha + (alpha >> 7);
+    if (presence == 0)
+        return d;
+    const auto drawn = int32_t((presence * weight) >> 8);
+    return effect::Combine(d, effect::TintPixel(s, tint), mode, drawn);
+}
+
 void ReferenceDrawBack(const effect::Canvas& canvas, int32_t mode, const uint32_t* plugin,
                        int32_t width, int32_t height, bool swap) {
     const int32_t pw = frei0r_bridge::PaddedSize(width);
@@ -50,12 +62,7 @@ void ReferenceDrawBack(const effect::Canvas& canvas, int32_t mode, const uint32_
             if (!canvas.Map(x, y, sx, sy) || !(sx >= 0 && sx < w && sy >= 0 && sy < h))
                 continue;
             const uint32_t s = straight[size_t(int32_t(sy)) * size_t(width) + size_t(int32_t(sx))];
-            const uint32_t alpha = s >> 24;
-            const uint32_t presence = alpha + (alpha >> 7);
-            if (presence == 0)
-                continue;
-            const auto drawn = int32_t((presence * uint32_t(canvas.Weight())) >> 8);
-            row[x] = effect::Combine(row[x], effect::TintPixel(s, canvas.Tint()), mode, drawn);
+            row[x] = ReferencePixel(row[x], s, canvas.Tint(), uint32_t(canvas.Weight()), mode);
         }
     }
 }
@@ -86,7 +93,9 @@ TEST(Frei0rDrawBack, EqualsThePerPixelArithmeticBitForBit) {
     std::mt19937 random(20261208);
     auto next = [&](uint32_t below) { return uint32_t(random() % below); };
     int cases = 0;
-    for (auto [width, height] : {std::pair{64, 48}, std::pair{37, 23}, std::pair{1, 9}}) {
+    const std::vector<const frei0r_bridge::PixelKernels*> sets = frei0r_bridge::UsableKernels();
+    for (auto [width, height] :
+         {std::pair{64, 48}, std::pair{37, 23}, std::pair{53, 11}, std::pair{1, 9}}) {
         for (const Placement& placement : kPlacements) {
             for (int32_t mode = 0; mode <= 6; ++mode) {
                 for (bool swap : {false, true}) {
@@ -120,42 +129,97 @@ TEST(Frei0rDrawBack, EqualsThePerPixelArithmeticBitForBit) {
                                      : EffectRect{left, top, left + 1 + int32_t(next(80)),
                                                   top + 1 + int32_t(next(60))};
 
-                    std::vector<uint32_t> expected = frame, actual = frame;
-                    effect::Canvas reference, fast;
+                    const int model = swap ? F0R_COLOR_MODEL_RGBA8888 : F0R_COLOR_MODEL_BGRA8888;
+                    std::vector<uint32_t> expected = frame;
+                    effect::Canvas reference;
                     const bool bare = next(8) == 0;  // no placement given at all
+                    const float* forward = bare ? nullptr : placement.forward;
+                    const float* inverse = bare ? nullptr : placement.inverse;
                     ASSERT_TRUE(reference.Prepare(expected.data(), width, height, &target, &region,
-                                                  colour, bare ? nullptr : placement.forward,
-                                                  bare ? nullptr : placement.inverse));
-                    ASSERT_TRUE(fast.Prepare(actual.data(), width, height, &target, &region, colour,
-                                             bare ? nullptr : placement.forward,
-                                             bare ? nullptr : placement.inverse));
+                                                  colour, forward, inverse));
                     if (!reference.Empty())
                         ReferenceDrawBack(reference, mode, out.data(), width, height, swap);
-                    frei0r_bridge::DrawBack(
-                        fast, mode,
-                        frei0r_bridge::OutputOf(
-                            out.data(), width, height,
-                            swap ? F0R_COLOR_MODEL_RGBA8888 : F0R_COLOR_MODEL_BGRA8888));
-                    for (size_t i = 0; i < actual.size(); ++i) {
-                        const size_t x = i % size_t(width),
-                                     y = size_t(height) - 1 - i / size_t(width);
-                        ASSERT_EQ(actual[i], expected[i])
-                            << "pixel " << x << "," << y << std::hex << " under " << frame[i]
-                            << " output " << out[y * size_t(pw) + x] << " colour " << colour;
-                    }
-
-                    std::vector<uint32_t> in(out.size()), inExpected(out.size());
-                    frei0r_bridge::FrameToPlugin(
-                        frame.data(), width, height,
-                        swap ? F0R_COLOR_MODEL_RGBA8888 : F0R_COLOR_MODEL_BGRA8888, in.data());
+                    std::vector<uint32_t> inExpected(out.size());
                     ReferenceFrameToPlugin(frame.data(), width, height, swap, inExpected.data());
-                    ASSERT_EQ(in, inExpected);
-                    ++cases;
+
+                    for (const frei0r_bridge::PixelKernels* set : sets) {
+                        SCOPED_TRACE(set->name);
+                        std::vector<uint32_t> actual = frame;
+                        effect::Canvas fast;
+                        ASSERT_TRUE(fast.Prepare(actual.data(), width, height, &target, &region,
+                                                 colour, forward, inverse));
+                        frei0r_bridge::DrawBack(
+                            fast, mode, frei0r_bridge::OutputOf(out.data(), width, height, model),
+                            *set);
+                        for (size_t i = 0; i < actual.size(); ++i) {
+                            const size_t x = i % size_t(width),
+                                         y = size_t(height) - 1 - i / size_t(width);
+                            ASSERT_EQ(actual[i], expected[i])
+                                << "pixel " << x << "," << y << std::hex << " under " << frame[i]
+                                << " output " << out[y * size_t(pw) + x] << " colour " << colour;
+                        }
+                        std::vector<uint32_t> in(out.size());
+                        frei0r_bridge::FrameToPlugin(frame.data(), width, height, model, in.data(),
+                                                     *set);
+                        ASSERT_EQ(in, inExpected);
+                        ++cases;
+                    }
                 }
             }
         }
     }
-    EXPECT_EQ(cases, 3 * 6 * 7 * 2);
+    EXPECT_EQ(cases, int(sets.size()) * 4 * 6 * 7 * 2);
+}
+
+// The row kernels on their own, at every length up to a few vectors past the widest, so that
+// every mix of whole vectors and pixels left over is drawn; at every weight where the arithmetic
+// changes its course, over rows that are opaque in whole vectors and rows of any alpha.
+TEST(Frei0rDrawBack, RowKernelsOfEveryInstructionSetAgree) {
+    std::mt19937 random(8122026);
+    const auto sets = frei0r_bridge::UsableKernels();
+    std::vector<uint32_t> src(64), under(64), expected(64), actual(64), converted(64);
+    for (int32_t count = 0; count <= 41; ++count) {
+        const bool opaque = count % 2 == 0;
+        for (size_t i = 0; i < src.size(); ++i) {
+            const uint32_t alpha = opaque || random() % 4 == 0 ? 255
+                                   : random() % 3 == 0         ? 0
+                                                               : random() % 256;
+            src[i] = (uint32_t(random()) & 0x00FFFFFFu) | alpha << 24;
+            under[i] = uint32_t(random());
+        }
+        for (const frei0r_bridge::PixelKernels* set : sets) {
+            for (bool swap : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << set->name << " " << count << " pixels"
+                                                  << (swap ? " RGBA" : " BGRA"));
+                // One pixel in, so that no vector starts on its boundary.
+                set->toPlugin[swap](under.data() + 1, converted.data() + 1, count);
+                for (int32_t i = 0; i < count; ++i) {
+                    const uint32_t p = under[size_t(i) + 1] | 0xFF000000u;
+                    ASSERT_EQ(converted[size_t(i) + 1], swap ? SwapRedBlue(p) : p) << i;
+                }
+                for (int32_t mode = 0; mode <= 6; ++mode) {
+                    for (uint32_t tint : {0x00FFFFFFu, uint32_t(random()) & 0x00FFFFFFu}) {
+                        for (uint32_t weight : {256u, 255u, 128u, 1u}) {
+                            for (size_t i = 0; i < src.size(); ++i) {
+                                const uint32_t s = swap ? SwapRedBlue(src[i]) : src[i];
+                                expected[i] = ReferencePixel(under[i], s, tint, weight, mode);
+                            }
+                            std::copy(under.begin(), under.end(), actual.begin());
+                            set->draw[mode][tint != 0x00FFFFFFu][swap](
+                                actual.data() + 1, src.data() + 1, count, tint, weight);
+                            for (size_t i = 0; i < actual.size(); ++i) {
+                                const bool drawn = i >= 1 && i < size_t(count) + 1;
+                                ASSERT_EQ(actual[i], drawn ? expected[i] : under[i])
+                                    << "pixel " << i << " mode " << mode << " weight " << weight
+                                    << std::hex << " tint " << tint << " over " << under[i]
+                                    << " output " << src[i];
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
 }
 
 // Frames large enough to be split between two threads meet in the middle without a seam.
