@@ -3,7 +3,8 @@
 // the update, and the draw back into the frame). BridgeOnly times the bridge's own pixel work by
 // itself (our frame to the plug-in's and a given output drawn back), which is the figure to quote:
 // "common" is an effect over the whole frame as it stands, "general" one placed at half size,
-// tinted, in multiply at half opacity, from an output with varying alpha.
+// tinted, in multiply at half opacity, from an output with varying alpha. The "_scalar" rows do
+// the same with the plain C++ row kernels, against which the vector ones are measured.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
@@ -75,7 +76,10 @@ void ThroughBridge(benchmark::State& state, const char16_t* name) {
     }
 }
 
-void BridgeOnly(benchmark::State& state, bool general) {
+void BridgeOnly(benchmark::State& state, bool general, bool reference) {
+    const frei0r_bridge::PixelKernels& kernels =
+        reference ? frei0r_bridge::ScalarKernels() : frei0r_bridge::FastestKernels();
+    state.SetLabel(kernels.name);
     std::vector<uint32_t> frame = Pattern();
     const size_t bytes = size_t(kWidth) * kHeight * 4;
     auto* in = static_cast<uint32_t*>(std::aligned_alloc(16, bytes));
@@ -92,16 +96,23 @@ void BridgeOnly(benchmark::State& state, bool general) {
     const frei0r_bridge::PluginOutput output =
         frei0r_bridge::OutputOf(out, kWidth, kHeight, F0R_COLOR_MODEL_RGBA8888);
     for (auto _ : state) {
-        frei0r_bridge::FrameToPlugin(frame.data(), kWidth, kHeight, F0R_COLOR_MODEL_RGBA8888, in);
-        frei0r_bridge::DrawBack(canvas, general ? 4 : 0, output);
+        frei0r_bridge::FrameToPlugin(frame.data(), kWidth, kHeight, F0R_COLOR_MODEL_RGBA8888, in,
+                                     kernels);
+        frei0r_bridge::DrawBack(canvas, general ? 4 : 0, output, kernels);
         benchmark::DoNotOptimize(frame[0]);
     }
     std::free(in);
     std::free(out);
 }
 
-BENCHMARK_CAPTURE(BridgeOnly, common, false)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BridgeOnly, general, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BridgeOnly, common, false, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BridgeOnly, general, true, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BridgeOnly, common_scalar, false, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BridgeOnly, general_scalar, true, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(PluginAlone, glow, "glow.so")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(ThroughBridge, glow, u"Glow")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(PluginAlone, invert0r, "invert0r.so")
