@@ -1,14 +1,13 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 
 // The per-pixel arithmetic of the bridge, which every instruction set's row kernels must match
 // to the bit: they use it themselves for the pixels left over past their last whole vector.
 //
-// Everything here has internal linkage. The vector kernels are compiled with instruction sets
-// this machine may lack; a shared inline definition could otherwise be taken from their objects
-// by the linker and run on a processor that cannot.
+// Everything here has internal linkage and calls nothing outside. The vector kernels are
+// compiled with instruction sets this machine may lack; a shared inline definition could
+// otherwise be taken from their objects by the linker and run on a processor that cannot.
 namespace frei0r_bridge {
 namespace {
 
@@ -38,7 +37,7 @@ inline uint32_t BlendChannel(uint32_t d, uint32_t s) {
     else if constexpr (Mode == 4)
         return Div255(d * s);
     else if constexpr (Mode == 5)
-        return std::min<uint32_t>(d + s, 255);
+        return d + s < 255 ? d + s : 255;
     else if constexpr (Mode == 6)
         return d > s ? d - s : 0;
     else

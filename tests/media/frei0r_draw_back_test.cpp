@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 #include <vector>
 
 #if defined(KELVANE_FREI0R_PIXELS)
@@ -222,7 +223,8 @@ TEST(Frei0rDrawBack, RowKernelsOfEveryInstructionSetAgree) {
     }
 }
 
-// Frames large enough to be split between two threads meet in the middle without a seam.
+// Frames large enough to be split between two threads meet in the middle without a seam, also
+// when several callers split frames at once: one has the kept thread, the others start their own.
 TEST(Frei0rDrawBack, TwoThreadsDrawWhatOneWould) {
     const int32_t width = 1280, height = 721;
     std::vector<uint32_t> frame(size_t(width) * size_t(height));
@@ -241,16 +243,31 @@ TEST(Frei0rDrawBack, TwoThreadsDrawWhatOneWould) {
     for (const Placement& placement : {kPlacements[0], kPlacements[4]}) {
         SCOPED_TRACE(placement.name);
         const EffectRect rect{0, 0, width, height};
-        std::vector<uint32_t> expected = frame, actual = frame;
-        effect::Canvas reference, fast;
+        std::vector<uint32_t> expected = frame;
+        effect::Canvas reference;
         ASSERT_TRUE(reference.Prepare(expected.data(), width, height, &rect, &rect, 0x00FFFFFF,
                                       placement.forward, placement.inverse));
-        ASSERT_TRUE(fast.Prepare(actual.data(), width, height, &rect, &rect, 0x00FFFFFF,
-                                 placement.forward, placement.inverse));
         ReferenceDrawBack(reference, 0, in.data(), width, height, true);
-        frei0r_bridge::DrawBack(
-            fast, 0, frei0r_bridge::OutputOf(in.data(), width, height, F0R_COLOR_MODEL_RGBA8888));
-        ASSERT_EQ(actual, expected);
+        constexpr int kCallers = 3, kRounds = 4;
+        std::vector<std::vector<uint32_t>> actual(kCallers * kRounds, frame);
+        std::vector<std::thread> callers;
+        for (int caller = 0; caller < kCallers; ++caller) {
+            callers.emplace_back([&, caller] {
+                for (int round = 0; round < kRounds; ++round) {
+                    std::vector<uint32_t>& pixels = actual[size_t(caller * kRounds + round)];
+                    effect::Canvas fast;
+                    fast.Prepare(pixels.data(), width, height, &rect, &rect, 0x00FFFFFF,
+                                 placement.forward, placement.inverse);
+                    frei0r_bridge::DrawBack(fast, 0,
+                                            frei0r_bridge::OutputOf(in.data(), width, height,
+                                                                    F0R_COLOR_MODEL_RGBA8888));
+                }
+            });
+        }
+        for (std::thread& caller : callers)
+            caller.join();
+        for (const std::vector<uint32_t>& pixels : actual)
+            ASSERT_TRUE(pixels == expected);
     }
 }
 
