@@ -4,6 +4,8 @@
 // colours, blend modes and alphas must come out identical to the bit, through the row kernels of
 // every instruction set this processor runs.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <random>
 #include <thread>
@@ -269,6 +271,47 @@ TEST(Frei0rDrawBack, TwoThreadsDrawWhatOneWould) {
         for (const std::vector<uint32_t>& pixels : actual)
             ASSERT_TRUE(pixels == expected);
     }
+}
+
+// A process forked from one whose kept thread is running has only the record of that thread:
+// its large frames must still be drawn whole, by threads of its own, and not wait forever.
+TEST(Frei0rDrawBack, AForkedProcessDrawsWithoutTheKeptThread) {
+    const int32_t width = 1024, height = 600;
+    std::vector<uint32_t> frame(size_t(width) * size_t(height)), out(frame.size());
+    for (size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = uint32_t(i * 2654435761u) & 0x00FFFFFF;
+        out[i] = ~frame[i] | (i % 3 == 0 ? 0x40000000u : 0xFF000000u);
+    }
+    const EffectRect rect{0, 0, width, height};
+    const auto output =
+        frei0r_bridge::OutputOf(out.data(), width, height, F0R_COLOR_MODEL_RGBA8888);
+    std::vector<uint32_t> expected = frame, parent = frame;
+    effect::Canvas reference, before;
+    ASSERT_TRUE(reference.Prepare(expected.data(), width, height, &rect, &rect, 0x00FFFFFF, nullptr,
+                                  nullptr));
+    ReferenceDrawBack(reference, 0, out.data(), width, height, true);
+    ASSERT_TRUE(
+        before.Prepare(parent.data(), width, height, &rect, &rect, 0x00FFFFFF, nullptr, nullptr));
+    frei0r_bridge::DrawBack(before, 0, output);  // starts the kept thread here
+    ASSERT_EQ(parent, expected);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::alarm(60);  // a hang ends the child by a signal, which fails the test
+        std::vector<uint32_t> pixels = frame;
+        effect::Canvas canvas;
+        canvas.Prepare(pixels.data(), width, height, &rect, &rect, 0x00FFFFFF, nullptr, nullptr);
+        frei0r_bridge::DrawBack(canvas, 0, output);
+        std::vector<uint32_t> in(frame.size());
+        frei0r_bridge::FrameToPlugin(frame.data(), width, height, F0R_COLOR_MODEL_RGBA8888,
+                                     in.data());
+        ::_exit(pixels == expected ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the child hung or crashed";
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "the child drew other pixels";
 }
 
 }  // namespace
