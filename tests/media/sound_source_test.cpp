@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -107,6 +108,31 @@ TEST_F(SoundSources, AudioOnlyFilesAreMoviesWithSoundAndNoPicture) {
     testing::WriteBytes(folder_.File("notes.txt"), {'h', 'e', 'l', 'l', 'o'});
     EXPECT_FALSE(MediaSource::LoadMovie(entry, U16(folder_.File("notes.txt"))));
     EXPECT_EQ(MediaSource::Sound(entry), clip);
+}
+
+// A movie found without sound is not probed for it again while it stays as it is; written anew
+// with sound, it has its sound at the next load, and a file gone is not taken for silent.
+TEST_F(SoundSources, AMovieWithoutSoundGainsItWhenTheFileIsWrittenAgain) {
+    const std::string picture = "-f lavfi -i testsrc=s=64x48:r=25:d=1 -c:v mjpeg";
+    const std::string path = Make("clip.avi", picture);
+    ASSERT_FALSE(path.empty());
+    for (int load = 0; load < 2; ++load) {
+        FileEntry entry;
+        ASSERT_TRUE(MediaSource::LoadMovie(entry, U16(path))) << load;
+        EXPECT_EQ(MediaSource::Sound(entry), nullptr) << load;
+        EXPECT_EQ(MediaSource::FrameCount(entry), 25u) << load;
+    }
+    ASSERT_EQ(Make("clip.avi", picture + " -f lavfi -i sine=f=500:r=48000:d=1 -c:a pcm_s16le"),
+              path);
+    FileEntry sounding;
+    ASSERT_TRUE(MediaSource::LoadMovie(sounding, U16(path)));
+    const SoundClip* clip = MediaSource::Sound(sounding);
+    ASSERT_NE(clip, nullptr);
+    EXPECT_EQ(clip->Length(), 48000);
+    EXPECT_EQ(MediaSource::FrameCount(sounding), 25u);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    FileEntry gone;
+    EXPECT_FALSE(MediaSource::LoadMovie(gone, U16(path)));
 }
 
 // Compressed and resampled sources mix as the reference says: an MP3 at 44.1 kHz, a movie with
