@@ -9,8 +9,9 @@ walkthrough measures it (median, 90th percentile of the size, spread).
 
     python3 bench/ui_sound_sync_bench.py BUILD_DIR [SECONDS=10]
 
-Needs the targets kelvane, ui_playback_bench, make_demo_project and make_reference_project,
-ffmpeg, Xvfb, pulseaudio and parec (scripts/install-deps)."""
+Needs the targets kelvane, ui_playback_bench, make_demo_project, make_reference_project and
+picture-ffmpeg (without the picture plug-in the demo's pictures cannot be read, and the program
+waits on its question about them), ffmpeg, Xvfb, pulseaudio and parec (scripts/install-deps)."""
 
 import math
 import os

@@ -20,6 +20,9 @@ namespace kelvane {
 
 namespace {
 
+// What Decode says of a file without an audio stream; Load remembers such files.
+constexpr const char* kNoSoundReason = "音声がありません。";
+
 struct SwrDeleter {
     void operator()(SwrContext* p) const { swr_free(&p); }
 };
@@ -109,7 +112,7 @@ std::shared_ptr<const SoundClip> SoundClip::Decode(const std::string& nativePath
     const AVCodec* codec = nullptr;
     const int audioIndex = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (audioIndex < 0 || codec == nullptr) {
-        reason = "音声がありません。";
+        reason = kNoSoundReason;
         return nullptr;
     }
     AVStream* stream = raw->streams[audioIndex];
@@ -237,10 +240,14 @@ std::shared_ptr<const SoundClip> SoundClip::Decode(const std::string& nativePath
 
 std::shared_ptr<const SoundClip> SoundClip::Load(const std::string& nativePath, std::string& reason,
                                                  bool* hasPicture) {
+    // A file without sound is remembered too: every render copy (each playback's start) opens
+    // every movie anew, and finding again that a movie has no audio stream costs a probe of it.
     struct Known {
         std::weak_ptr<const SoundClip> clip;
         int64_t size = 0;
         int64_t modified = 0;
+        bool silent = false;
+        bool silentHasPicture = false;
     };
     static std::mutex lock;
     static std::map<std::string, Known> known;
@@ -253,6 +260,13 @@ std::shared_ptr<const SoundClip> SoundClip::Load(const std::string& nativePath, 
         const auto found = known.find(nativePath);
         if (found != known.end() && found->second.size == int64_t(info.st_size) &&
             found->second.modified == modified) {
+            if (found->second.silent) {
+                if (hasPicture != nullptr) {
+                    *hasPicture = found->second.silentHasPicture;
+                }
+                reason = kNoSoundReason;
+                return nullptr;
+            }
             if (auto clip = found->second.clip.lock()) {
                 if (hasPicture != nullptr) {
                     *hasPicture = clip->hasPicture_;
@@ -261,14 +275,19 @@ std::shared_ptr<const SoundClip> SoundClip::Load(const std::string& nativePath, 
             }
         }
     }
-    auto clip = Decode(nativePath, reason, hasPicture);
-    if (clip && stated) {
+    bool picture = false;
+    auto clip = Decode(nativePath, reason, &picture);
+    if (hasPicture != nullptr) {
+        *hasPicture = picture;
+    }
+    const bool silent = !clip && reason == kNoSoundReason;
+    if ((clip || silent) && stated) {
         std::lock_guard<std::mutex> guard(lock);
         // Entries of clips that are gone cost a few bytes each; they are dropped as they are met.
         for (auto it = known.begin(); it != known.end();) {
-            it = it->second.clip.expired() ? known.erase(it) : std::next(it);
+            it = !it->second.silent && it->second.clip.expired() ? known.erase(it) : std::next(it);
         }
-        known[nativePath] = Known{clip, int64_t(info.st_size), modified};
+        known[nativePath] = Known{clip, int64_t(info.st_size), modified, silent, picture};
     }
     return clip;
 }

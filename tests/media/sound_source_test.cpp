@@ -109,6 +109,28 @@ TEST_F(SoundSources, AudioOnlyFilesAreMoviesWithSoundAndNoPicture) {
     EXPECT_EQ(MediaSource::Sound(entry), clip);
 }
 
+// A movie found without sound is not probed for it again while it stays as it is; written anew
+// with sound, it has its sound at the next load.
+TEST_F(SoundSources, AMovieWithoutSoundGainsItWhenTheFileIsWrittenAgain) {
+    const std::string picture = "-f lavfi -i testsrc=s=64x48:r=25:d=1 -c:v mjpeg";
+    const std::string path = Make("clip.avi", picture);
+    ASSERT_FALSE(path.empty());
+    for (int load = 0; load < 2; ++load) {
+        FileEntry entry;
+        ASSERT_TRUE(MediaSource::LoadMovie(entry, U16(path))) << load;
+        EXPECT_EQ(MediaSource::Sound(entry), nullptr) << load;
+        EXPECT_EQ(MediaSource::FrameCount(entry), 25u) << load;
+    }
+    ASSERT_EQ(Make("clip.avi", picture + " -f lavfi -i sine=f=500:r=48000:d=1 -c:a pcm_s16le"),
+              path);
+    FileEntry sounding;
+    ASSERT_TRUE(MediaSource::LoadMovie(sounding, U16(path)));
+    const SoundClip* clip = MediaSource::Sound(sounding);
+    ASSERT_NE(clip, nullptr);
+    EXPECT_EQ(clip->Length(), 48000);
+    EXPECT_EQ(MediaSource::FrameCount(sounding), 25u);
+}
+
 // Compressed and resampled sources mix as the reference says: an MP3 at 44.1 kHz, a movie with
 // a 5.1 soundtrack beside its picture.
 TEST_F(SoundSources, DecodedFilesMixAsTheReferenceSays) {

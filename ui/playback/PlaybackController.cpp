@@ -110,12 +110,12 @@ bool PlaybackController::start() {
     options.clock = clock_;
     silenceReason_.clear();
     soundPending_ = false;
-    if (soundEnabled_ && kelvane::ProjectHasSound(*copy)) {
+    const bool withSound = soundEnabled_ && kelvane::ProjectHasSound(*copy);
+    if (withSound) {
         // The stream stands at 0 until the device plays its first sample, which it is given
         // once the first frame is ready: that frame is due with the sound's start.
         soundClock_ = std::make_unique<kelvane::SoundClock>(clock_);
         options.clock = soundClock_->AsPlaybackClock();
-        soundPending_ = true;
     }
     statistics_ = Statistics{};
     previousTimeoutQuery_ = kelvane::TimeoutQuery();
@@ -129,6 +129,10 @@ bool PlaybackController::start() {
         }
     }
     window_.messagePane()->setText(playingStatus(range_.start, frameRate_, 0));
+    if (withSound) {
+        // While the engine composes the first frame.
+        startSound();
+    }
     scheduleTick(false);
     stateChanged();
     return true;
@@ -183,7 +187,10 @@ void PlaybackController::tick() {
         return;
     }
     if (soundPending_ && engine_->Started()) {
-        startSound();
+        soundPending_ = false;
+        if (sound_) {
+            sound_->play();
+        }
     }
     const std::optional<kelvane::PlaybackEngine::Frame> frame = engine_->TakeDue();
     if (frame) {
@@ -229,17 +236,17 @@ void PlaybackController::show(const kelvane::PlaybackEngine::Frame& frame) {
 }
 
 void PlaybackController::startSound() {
-    soundPending_ = false;
     auto sound = std::make_unique<kelvane::PlaybackSound>(engine_->project(), range_,
                                                           kelvane::ExactRateOf(frameRate_));
     auto* output = new SoundOutput(std::move(sound), *soundClock_, this);
     QString reason;
-    if (!output->start(reason)) {
+    if (!output->open(soundDevices_, reason)) {
         delete output;
         soundFailed(reason);
         return;
     }
     sound_ = output;
+    soundPending_ = true;
     connect(output, &SoundOutput::failed, this, [this, output](const QString& why) {
         if (sound_ == output) {
             soundFailed(why);

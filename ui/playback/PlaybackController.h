@@ -14,6 +14,7 @@
 #include "model/Subscription.h"
 #include "platform/UserPrompt.h"
 #include "ui/commands/CommandTarget.h"
+#include "ui/playback/SoundDevice.h"
 
 class MainWindow;
 class PlaybackKeys;
@@ -46,6 +47,8 @@ class PlaybackController : public QObject, public CommandTarget {
     void setClock(kelvane::PlaybackClock clock) { clock_ = std::move(clock); }
     // For tests: whether a playback with sound tries the sound device at all.
     void setSoundEnabled(bool enabled) { soundEnabled_ = enabled; }
+    // For tests: where a playback with sound plays it.
+    void setSoundDevices(SoundDeviceOpener opener) { soundDevices_ = std::move(opener); }
     // Whether the running playback's pictures follow the sound heard.
     bool followsSound() const { return soundClock_ != nullptr && !soundClock_->Lost(); }
     // Why the running (or last) playback has no sound; empty when it has, or needs none.
@@ -105,9 +108,10 @@ class PlaybackController : public QObject, public CommandTarget {
     kelvane::Document& document_;
     kelvane::PlaybackClock clock_;
     bool soundEnabled_ = true;
+    SoundDeviceOpener soundDevices_ = openSystemSoundDevice;
     std::unique_ptr<kelvane::SoundClock> soundClock_;  // while the playback has sound to play
     QPointer<SoundOutput> sound_;
-    bool soundPending_ = false;  // the device starts with the first frame
+    bool soundPending_ = false;  // the device plays from the first frame on
     QString silenceReason_;
     std::unique_ptr<kelvane::PlaybackEngine> engine_;
     kelvane::PlaybackRange range_;

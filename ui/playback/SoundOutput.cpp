@@ -1,8 +1,5 @@
 #include "ui/playback/SoundOutput.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QMediaDevices>
 #include <algorithm>
 #include <vector>
 
@@ -17,8 +14,9 @@ constexpr int64_t kAheadSamples = kelvane::kSoundRate * 60 / 1000;
 // A device whose played count stands still this long while it should play has failed; a
 // suspended output (a wireless headset) may take most of a second to wake.
 constexpr int kStalledReports = 1000 / kReportMs;
-// How long a start waits for the first samples to be mixed, at most; mixing them takes a few
-// milliseconds, and a start must stay well within 100 ms.
+// How long a start waits for the first samples to be mixed, at most. They are mixed while the
+// first picture is composed, so this is only reached when the mix is far slower than the picture,
+// and a start must stay well within 100 ms.
 constexpr int kFirstMixWaitMs = 40;
 // A closed stream plays what it was given: the buffer, the fade and the server's latency.
 constexpr int kCloseAfterMs = 300;
@@ -41,49 +39,35 @@ SoundOutput::SoundOutput(std::unique_ptr<kelvane::PlaybackSound> sound, kelvane:
     connect(&reports_, &QTimer::timeout, this, [this] { report(); });
 }
 
-SoundOutput::~SoundOutput() {
-    if (sink_) {
-        sink_->stop();
+SoundOutput::~SoundOutput() = default;
+
+bool SoundOutput::open(const SoundDeviceOpener& opener, QString& reason) {
+    device_ = opener ? opener() : nullptr;
+    if (!device_) {
+        reason = noDeviceText();
+        return false;
     }
+    return true;
 }
 
-bool SoundOutput::start(QString& reason) {
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    QAudioFormat format;
-    format.setSampleRate(kelvane::kSoundRate);
-    format.setChannelCount(kelvane::kSoundChannels);
-    format.setSampleFormat(QAudioFormat::Float);
-    if (device.isNull() || !device.isFormatSupported(format)) {
-        reason = noDeviceText();
-        return false;
+void SoundOutput::play() {
+    if (!device_ || playing_ || failed_) {
+        return;
     }
-    sink_ = std::make_unique<QAudioSink>(device, format);
-    device_ = sink_->start();
-    if (device_ == nullptr || sink_->error() != QAudio::NoError ||
-        sink_->state() == QAudio::StoppedState) {
-        sink_.reset();
-        reason = noDeviceText();
-        return false;
-    }
-    connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-        if (state == QAudio::StoppedState && sink_->error() != QAudio::NoError) {
-            fail();
-        }
-    });
-    // The mixing thread has only just begun: what it has not mixed by the first write would be
+    playing_ = true;
+    // Had the mixing thread not caught up, what it has not mixed by the first write would be
     // handed over as silence, and the start of the sound lost.
-    const int64_t first = std::max<int64_t>(sink_->bytesFree() / kBytesPerSample, kAheadSamples);
+    const int64_t first = std::max<int64_t>(device_->bytesFree() / kBytesPerSample, kAheadSamples);
     sound_->WaitMixed(first, std::chrono::milliseconds(kFirstMixWaitMs));
     feed();
     reports_.start();
-    return true;
 }
 
 void SoundOutput::feed() {
     // Kept a little ahead of what the device has played. Its own count of free room is not
     // relied on: some servers stop announcing room once the stream ran dry.
-    const int64_t played = sink_->processedUSecs() * kelvane::kSoundRate / 1'000'000;
-    const int64_t n = std::max<int64_t>(sink_->bytesFree() / kBytesPerSample,
+    const int64_t played = device_->processedUSecs() * kelvane::kSoundRate / 1'000'000;
+    const int64_t n = std::max<int64_t>(device_->bytesFree() / kBytesPerSample,
                                         played + kAheadSamples - sound_->ReadPosition());
     if (n <= 0) {
         return;
@@ -94,7 +78,11 @@ void SoundOutput::feed() {
 }
 
 void SoundOutput::report() {
-    if (!sink_ || failed_) {
+    if (!device_ || failed_) {
+        return;
+    }
+    if (device_->failed()) {
+        fail();
         return;
     }
     // Fed on the same beat: the samples the device takes are the ones due next.
@@ -104,7 +92,7 @@ void SoundOutput::report() {
     }
     // What the device has played; never more than it was given.
     const qint64 given = sound_->ReadPosition() * 1'000'000 / kelvane::kSoundRate;
-    const qint64 played = std::min(sink_->processedUSecs(), given);
+    const qint64 played = std::min(device_->processedUSecs(), given);
     stalledReports_ = played == lastProcessed_ ? stalledReports_ + 1 : 0;
     lastProcessed_ = played;
     if (stalledReports_ >= kStalledReports) {
@@ -126,7 +114,7 @@ void SoundOutput::fail() {
 void SoundOutput::fadeOutAndClose() {
     clock_ = nullptr;
     sound_->FadeOut();
-    if (!sink_ || failed_) {
+    if (!playing_ || failed_) {
         reports_.stop();
         deleteLater();
         return;

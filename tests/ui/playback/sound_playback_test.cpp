@@ -1,12 +1,16 @@
 // Playback of a project with sound where there is no sound device (the sound server is out of
-// reach): the pictures run silently on the machine's clock and the status bar says why; and the
-// track mute of the timeline's menu, an undoable edit that takes the track out of the mix.
+// reach): the pictures run silently on the machine's clock and the status bar says why; what a
+// device is given at a start; and the track mute of the timeline's menu, an undoable edit that
+// takes the track out of the mix.
 #include <QLabel>
 #include <QMenu>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "export/playback/PlaybackTiming.h"
 #include "media/audio/SoundMixer.h"
@@ -15,6 +19,7 @@
 #include "ui/frame/PaneGrid.h"
 #include "ui/lists/ListRowTexts.h"
 #include "ui/playback/PlaybackController.h"
+#include "ui/playback/SoundDevice.h"
 #include "ui/playback/SoundOutput.h"
 #include "ui/timeline/TimelineView.h"
 
@@ -53,6 +58,24 @@ class SoundWorld {
     frame::ShellFixture fixture;
     std::shared_ptr<std::atomic<int64_t>> ns = std::make_shared<std::atomic<int64_t>>(0);
     bool made = false;
+};
+
+// Keeps what it is given; plays nothing, so the stream's time stands at its start.
+class RecordingDevice final : public SoundDevice {
+  public:
+    explicit RecordingDevice(std::shared_ptr<std::vector<float>> given)
+        : given_(std::move(given)) {}
+    qint64 bytesFree() const override { return 4800 * 8; }
+    qint64 processedUSecs() const override { return 0; }
+    void write(const char* data, qint64 size) override {
+        const size_t at = given_->size();
+        given_->resize(at + size_t(size) / sizeof(float));
+        std::memcpy(given_->data() + at, data, size_t(size));
+    }
+    bool failed() const override { return false; }
+
+  private:
+    std::shared_ptr<std::vector<float>> given_;
 };
 
 }  // namespace
@@ -104,6 +127,46 @@ class SoundPlaybackTest : public QObject {
         QVERIFY(world.window().messagePane()->text().endsWith(SoundOutput::noDeviceText()));
         world.playback().stop();
         QCOMPARE(world.window().messagePane()->text(), MainWindow::kReadyText);
+    }
+
+    // The device is opened at the start and given nothing before the first frame is ready, as
+    // what it plays is heard from that frame on; then its first samples are the sound at the
+    // cursor, never silence standing in for a mix not made yet.
+    void aDeviceFirstGetsTheSoundAtTheCursorWithTheFirstFrame() {
+        SoundWorld world;
+        QVERIFY(world.made);
+        auto given = std::make_shared<std::vector<float>>();
+        int opened = 0;
+        world.playback().setSoundDevices([&] {
+            ++opened;
+            return std::make_unique<RecordingDevice>(given);
+        });
+        world.timeline().moveCursorTo(30);
+        size_t givenWithFirstFrame = 0;
+        bool shown = false;
+        connect(&world.playback(), &PlaybackController::frameShown, this, [&] {
+            if (!shown) {
+                shown = true;
+                givenWithFirstFrame = given->size();
+            }
+        });
+        QVERIFY(world.playback().start());
+        QCOMPARE(opened, 1);
+        QVERIFY(given->empty());
+        QTRY_VERIFY(shown);
+        QCOMPARE(world.timeline().state().cursor, 30u);
+        QVERIFY(world.playback().followsSound());
+        // At least what keeps the device busy until the next write.
+        QVERIFY2(givenWithFirstFrame >= size_t(2 * 4800),
+                 qPrintable(QString::number(givenWithFirstFrame)));
+        const std::vector<float> first(given->begin(), given->begin() + givenWithFirstFrame);
+        std::vector<float> expected(first.size());
+        const int64_t start = 48'000;  // frame 30 at 30 fps
+        kelvane::MixProjectSound(world.document().GetProject(), start,
+                                 start + int64_t(first.size() / 2), expected.data());
+        QVERIFY(first == expected);
+        QVERIFY(std::any_of(first.begin(), first.end(), [](float s) { return s > 0.1f; }));
+        world.playback().stop();
     }
 
     void trackMuteFromTheMenuIsUndoableAndSilencesTheTrack() {
