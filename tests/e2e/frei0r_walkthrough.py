@@ -9,10 +9,10 @@ import subprocess
 
 from gi.repository import Atspi
 
-from kelvane_atspi import (WalkthroughError, choose_file, click, find_all, open_menu, press_key,
-                           run, saved_project, screenshot, set_text, start, wait_for, BIN,
-                           SCREENSHOTS)
-from timeline_walkthrough import Timeline, event_record, mouse
+from kelvane_atspi import (WalkthroughError, choose_file, click, click_to_activate, find_all,
+                           open_menu, press_key, run, saved_project, screenshot, set_text, start,
+                           wait_for, BIN, SCREENSHOTS)
+from timeline_walkthrough import Timeline, event_record
 
 RENDER = os.path.join(BIN, "kelvane-render")
 TAB, DOWN = 0xFF09, 0xFF54  # X key symbols
@@ -140,7 +140,7 @@ def glow_chosen_and_tuned(scratch):
     # The event on track 1: its properties, then the effect's settings.
     timeline = Timeline(kelvane, main)
     x, y = timeline.on_track(2, 1)
-    mouse(x, y, "b1c")
+    click_to_activate(kelvane, main, x, y)
     press_key("Return")
     events = kelvane.window_named("イベントのプロパティ")
     click(kelvane.find(events, "push button", "効果の設定…"))

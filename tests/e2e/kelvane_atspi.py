@@ -291,6 +291,18 @@ def wait_enabled(program, acc, enabled=True, timeout=10.0):
     wait_for(settled, f"'{acc.name}' to be {'enabled' if enabled else 'disabled'}", timeout)
 
 
+def click_to_activate(program, window, x, y):
+    """A left click at (x, y) inside `window`, then a wait until the window is the active one: with
+    no window manager the program takes the keyboard focus back a little after a dialog has closed,
+    and a key pressed before that goes nowhere."""
+    pyatspi.Registry.generateMouseEvent(x, y, "b1c")
+
+    def active():
+        program.refresh()
+        return window.getState().contains(pyatspi.STATE_ACTIVE)
+    wait_for(active, f"'{window.name}' to be the active window")
+
+
 def close_menu(program, main, menu):
     """Closes an open menu with Esc and waits until it is gone, so that the next key reaches the
     window and not the closing menu."""

@@ -6,9 +6,10 @@ import os
 import struct
 import subprocess
 
-from kelvane_atspi import (WalkthroughError, click, is_enabled, open_menu, press_key, run,
-                           saved_skip_chunks, screenshot, set_text, start, SCREENSHOTS)
-from timeline_walkthrough import Timeline, event_record, mouse, save_as
+from kelvane_atspi import (WalkthroughError, click, click_to_activate, is_enabled, open_menu,
+                           press_key, run, saved_skip_chunks, screenshot, set_text, start,
+                           SCREENSHOTS)
+from timeline_walkthrough import Timeline, event_record, save_as
 
 NO_TRANSPARENT_COLOUR = 0xFF000000
 
@@ -62,7 +63,7 @@ def half_volume_saved(scratch):
 
     # The picture's event first: no sound, so nothing to set.
     x, y = timeline.on_track(2, 1)
-    mouse(x, y, "b1c")
+    click_to_activate(kelvane, main, x, y)
     press_key("Return")
     dialog = kelvane.window_named("イベントのプロパティ")
     expect(not is_enabled(kelvane.find(dialog, "text", "音量(%)")), "a picture offers a volume")
@@ -71,7 +72,7 @@ def half_volume_saved(scratch):
     kelvane.no_window("イベントのプロパティ")
 
     x, y = timeline.on_track(2, 0)
-    mouse(x, y, "b1c")
+    click_to_activate(kelvane, main, x, y)
     press_key("Return")
     dialog = kelvane.window_named("イベントのプロパティ")
     volume = kelvane.find(dialog, "text", "音量(%)")
