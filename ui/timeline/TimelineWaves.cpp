@@ -113,29 +113,35 @@ bool TimelineWaves::prepare(const kelvane::Track& track, uint32_t index, EventWa
     return true;
 }
 
-bool TimelineWaves::column(const EventWave& wave, int64_t x, double perColumn, int height,
-                           WaveColumn& out) {
+bool TimelineWaves::stretch(const EventWave& wave, int64_t x, double perColumn, Stretch& out) {
     const kelvane::EventSoundMapping& mapping = wave.mapping;
     const double a = std::max(double(x) * perColumn, double(mapping.begin));
     const double b = std::min(double(x + 1) * perColumn, double(mapping.end));
     if (a >= b) {
         return false;
     }
-    double low = 0.0;
-    double high = 0.0;
+    out.silent = wave.silent;
     if (!wave.silent) {
         const double p0 = mapping.SourceAt(a);
         const double p1 = mapping.SourceAt(b);
         const double first = std::clamp(std::floor(std::min(p0, p1)), -kFarPosition, kFarPosition);
         const double last =
             std::clamp(std::ceil(std::max(p0, p1)), first + 1.0, kFarPosition + 1.0);
-        const kelvane::SoundPeaks::Peak peak = wave.peaks->Over(int64_t(first), int64_t(last));
-        const double gain = mapping.VolumeAt((a + b) / 2.0) * wave.trackVolume;
-        low = double(peak.low) * gain;
-        high = double(peak.high) * gain;
+        out.first = int64_t(first);
+        out.last = int64_t(last);
+        out.gain = mapping.VolumeAt((a + b) / 2.0) * wave.trackVolume;
     }
-    out = WaveColumn{rowOf(high, height), rowOf(low, height)};
     return true;
+}
+
+WaveColumn TimelineWaves::rows(const kelvane::SoundPeaks& peaks, const Stretch& stretch,
+                               int height) {
+    if (stretch.silent) {
+        return WaveColumn{rowOf(0.0, height), rowOf(0.0, height)};
+    }
+    const kelvane::SoundPeaks::Peak peak = peaks.Over(stretch.first, stretch.last);
+    return WaveColumn{rowOf(double(peak.high) * stretch.gain, height),
+                      rowOf(double(peak.low) * stretch.gain, height)};
 }
 
 bool TimelineWaves::columns(const kelvane::Track& track, uint32_t index, uint32_t zoom,
@@ -147,11 +153,10 @@ bool TimelineWaves::columns(const kelvane::Track& track, uint32_t index, uint32_
     }
     const double perColumn = samplesPerColumn(zoom);
     out.resize(size_t(right - left));
+    Stretch played;
     for (int64_t x = left; x < right; ++x) {
-        WaveColumn& c = out[size_t(x - left)];
-        if (!column(wave, x, perColumn, height, c)) {
-            c = WaveColumn{};
-        }
+        out[size_t(x - left)] =
+            stretch(wave, x, perColumn, played) ? rows(*wave.peaks, played, height) : WaveColumn{};
     }
     return true;
 }
@@ -164,6 +169,29 @@ void TimelineWaves::computeRow(const kelvane::Track& track, uint32_t zoom, int64
         return;
     }
     const double perColumn = samplesPerColumn(zoom);
+    const auto merge = [&](int64_t x, WaveColumn c) {
+        WaveColumn& merged = out[size_t(x - left)];
+        if (merged.top < 0) {
+            merged = c;
+        } else {
+            merged.top = std::min(merged.top, c.top);
+            merged.bottom = std::max(merged.bottom, c.bottom);
+        }
+    };
+    // Events of one column that play overlapping or adjoining stretches of one sound at one
+    // gain (pieces of one take, loops of one sound) are looked up as one stretch: the peak of
+    // the union is the union of the peaks.
+    struct Pending {
+        int64_t x = 0;
+        const kelvane::SoundPeaks* peaks = nullptr;
+        Stretch stretch;
+    } pending;
+    const auto flush = [&] {
+        if (pending.peaks != nullptr) {
+            merge(pending.x, rows(*pending.peaks, pending.stretch, height));
+            pending.peaks = nullptr;
+        }
+    };
     // From the event in force at the first column's first frame to the first one starting
     // right of the last column, each one merged into the few columns it reaches. Frames begin on
     // whole samples, columns need not: one more event at either end may reach in by a sample.
@@ -172,29 +200,41 @@ void TimelineWaves::computeRow(const kelvane::Track& track, uint32_t zoom, int64
     const size_t stop =
         std::min(firstStartingAfter(events, lastStartAtColumn(right - 1, zoom)) + 1, events.size());
     EventWave wave;
+    Stretch played;
     for (size_t i = first < 2 ? 0 : first - 2; i < stop; ++i) {
         if (!prepare(track, uint32_t(i), wave)) {
             continue;
         }
-        // Rounding may put an end a column off: one more on either side, empty ones skipped.
-        const int64_t from = std::max<int64_t>(
-            left, int64_t(std::floor(double(wave.mapping.begin) / perColumn)) - 1);
-        const int64_t to =
-            std::min<int64_t>(right, int64_t(std::ceil(double(wave.mapping.end) / perColumn)) + 1);
+        // The columns from the one holding the first sample to the one holding the last, with
+        // the very products stretch() tests against, so that a sliver at either end is not lost.
+        const double begin = double(wave.mapping.begin);
+        const double end = double(wave.mapping.end);
+        int64_t from = int64_t(std::floor(begin / perColumn));
+        from -= double(from) * perColumn > begin ? 1 : 0;
+        int64_t to = int64_t(std::floor(end / perColumn)) + 1;
+        to += double(to) * perColumn < end ? 1 : 0;
+        from = std::max(from, left);
+        to = std::min(to, right);
         for (int64_t x = from; x < to; ++x) {
-            WaveColumn c;
-            if (!column(wave, x, perColumn, height, c)) {
+            if (!stretch(wave, x, perColumn, played)) {
                 continue;
             }
-            WaveColumn& merged = out[size_t(x - left)];
-            if (merged.top < 0) {
-                merged = c;
-            } else {
-                merged.top = std::min(merged.top, c.top);
-                merged.bottom = std::max(merged.bottom, c.bottom);
+            if (played.silent) {
+                merge(x, rows(*wave.peaks, played, height));
+                continue;
             }
+            Stretch& open = pending.stretch;
+            if (pending.peaks == wave.peaks && pending.x == x && open.gain == played.gain &&
+                played.first <= open.last && played.last >= open.first) {
+                open.first = std::min(open.first, played.first);
+                open.last = std::max(open.last, played.last);
+                continue;
+            }
+            flush();
+            pending = Pending{x, wave.peaks, played};
         }
     }
+    flush();
 }
 
 std::span<const WaveColumn> TimelineWaves::rowColumns(uint32_t trackIndex,

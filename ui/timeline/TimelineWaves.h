@@ -85,10 +85,17 @@ class TimelineWaves {
     };
     // False when event `index` draws no wave.
     bool prepare(const kelvane::Track& track, uint32_t index, EventWave& wave) const;
-    // The rows event `wave` covers in column x of `perColumn` samples; false when it plays
-    // nothing there.
-    static bool column(const EventWave& wave, int64_t x, double perColumn, int height,
-                       WaveColumn& out);
+    // What event `wave` plays in column x of `perColumn` samples: the source samples
+    // [first, last) at `gain`, or silence.
+    struct Stretch {
+        bool silent = false;
+        int64_t first = 0;
+        int64_t last = 0;
+        double gain = 0.0;
+    };
+    // False when it plays nothing there.
+    static bool stretch(const EventWave& wave, int64_t x, double perColumn, Stretch& out);
+    static WaveColumn rows(const kelvane::SoundPeaks& peaks, const Stretch& stretch, int height);
     double samplesPerColumn(uint32_t zoom) const;
     void computeRow(const kelvane::Track& track, uint32_t zoom, int64_t left, int64_t right,
                     int height, std::vector<WaveColumn>& out) const;
