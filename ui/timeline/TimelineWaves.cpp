@@ -216,7 +216,10 @@ void TimelineWaves::computeRow(const kelvane::Track& track, uint32_t zoom, int64
         from = std::max(from, left);
         to = std::min(to, right);
         for (int64_t x = from; x < to; ++x) {
-            if (!stretch(wave, x, perColumn, played)) {
+            // A column already as tall as the bar can grow no more.
+            const WaveColumn sofar = out[size_t(x - left)];
+            if ((sofar.top == 0 && sofar.bottom == height - 1) ||
+                !stretch(wave, x, perColumn, played)) {
                 continue;
             }
             if (played.silent) {
