@@ -20,6 +20,7 @@ namespace timeline {
 struct WaveColumn {
     int16_t top = -1;
     int16_t bottom = -1;
+    bool operator==(const WaveColumn&) const = default;
 };
 
 // What the timeline draws of the events' sounds: per column, the lowest and the highest value the
