@@ -86,6 +86,12 @@ class Track {
     const EventExtras& ExtrasAt(uint32_t i) const { return extras_ ? extras_[i] : DefaultExtras(); }
     // Whether any event of the track has extras of its own.
     bool HasExtras() const { return extras_ != nullptr; }
+    // Who holds the event array and the extras, for what is worked out from them and kept
+    // between reads. An edit of the document takes a snapshot that shares them first, so the
+    // edit installs arrays of its own (only a selection is written in place); a weak reference
+    // keeps a later array from being taken for a freed one at the same address.
+    std::weak_ptr<const void> EventsOwner() const { return events_; }
+    std::weak_ptr<const void> ExtrasOwner() const { return extras_; }
     // Gives event i (< Count()) these extras, unsharing the track first. False, with the track
     // unchanged, when memory runs out.
     bool SetExtras(uint32_t i, const EventExtras& extras);

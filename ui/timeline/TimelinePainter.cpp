@@ -138,8 +138,20 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
         const auto events = track.EventSpan();
         spans_.clear();
         waved_.clear();
+        std::span<const WaveColumn> rowWave;
         const auto addSpan = [&](const BarSpan& span) { spans_.push_back(span); };
-        if (waves_.anyWave()) {
+        if (waves_.anyWave() && TimelineWaves::mergesColumns(a.state.zoom)) {
+            forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight, addSpan);
+            if (!spans_.empty()) {
+                rowWave = waves_.rowColumns(uint32_t(i), track, a.state.zoom, a.exLeft, a.exRight,
+                                            int(barBottom - barTop));
+            }
+            if (spans_.size() <= kRectSpanLimit &&
+                std::none_of(rowWave.begin(), rowWave.end(),
+                             [](const WaveColumn& c) { return c.top >= 0; })) {
+                rowWave = {};
+            }
+        } else if (waves_.anyWave()) {
             forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight, addSpan,
                            [&](size_t j, int64_t left, int64_t right) {
                                if (waves_.hasWave(events[j].fileId)) {
@@ -149,14 +161,14 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
         } else {
             forEachBarSpan(events, a.state.zoom, a.exLeft, a.exRight, addSpan);
         }
-        if (spans_.size() <= kRectSpanLimit && waved_.empty()) {
+        if (spans_.size() <= kRectSpanLimit && waved_.empty() && rowWave.empty()) {
             a.fill(p, a.left, barTop, a.right, barBottom, background);
             for (const BarSpan& span : spans_) {
                 a.fill(p, span.left, barTop, span.right, barBottom,
                        span.selected ? colours::kSelectedBar : colours::kBar);
             }
         } else {
-            paintRowStrip(p, a, track, barTop, barBottom, background);
+            paintRowStrip(p, a, track, barTop, barBottom, background, rowWave);
         }
         if (numbersExposed) {
             p.drawStaticText(a.client(a.left + 4, top + textOffset_), numberText(uint32_t(i), 3));
@@ -171,9 +183,11 @@ void TimelinePainter::paintRows(QPainter& p, const Area& a) {
 
 // Zoomed out, a row breaks into hundreds of spans: one pixel row is coloured in memory, repeated
 // down the bar's height and blitted in one piece, which leaves the same pixels as filling each
-// span. Waves are drawn into the same piece, column by column.
+// span. Waves are drawn into the same piece, column by column: `rowWave` (from the exposed left
+// edge) when given, else those of the events in `waved_`.
 void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, const kelvane::Track& track,
-                                    int64_t barTop, int64_t barBottom, const QColor& background) {
+                                    int64_t barTop, int64_t barBottom, const QColor& background,
+                                    std::span<const WaveColumn> rowWave) {
     const int64_t top = std::max(barTop, a.exTop);
     const int64_t bottom = std::min(barBottom, a.exBottom);
     const int width = int(a.exRight - a.exLeft);
@@ -195,31 +209,38 @@ void TimelinePainter::paintRowStrip(QPainter& p, const Area& a, const kelvane::T
     for (int y = 1; y < height; ++y) {
         std::copy(line, line + width, reinterpret_cast<QRgb*>(strip_.scanLine(y)));
     }
-    const auto events = track.EventSpan();
-    const int barHeight = int(barBottom - barTop);
     QRgb* rows[kRowHeight];
     for (int y = 0; y < height; ++y) {
         rows[y] = reinterpret_cast<QRgb*>(strip_.scanLine(y));
     }
+    const QRgb wave = colours::kWave.rgb();
+    const QRgb selectedWave = colours::kSelectedWave.rgb();
+    // Only the rows of the bar that the exposed rectangle holds are in the strip.
+    const auto draw = [&](int x, WaveColumn column, QRgb ink) {
+        const int64_t from = std::max(barTop + column.top, top);
+        const int64_t to = std::min(barTop + column.bottom + 1, bottom);
+        for (int64_t y = from; y < to; ++y) {
+            rows[y - top][x] = ink;
+        }
+    };
+    // A column takes the colour of the event whose bar shows there, as its bar does.
+    for (size_t c = 0; c < rowWave.size(); ++c) {
+        if (rowWave[c].top >= 0) {
+            draw(int(c), rowWave[c], line[c] == selected ? selectedWave : wave);
+        }
+    }
+    const auto events = track.EventSpan();
+    const int barHeight = int(barBottom - barTop);
     for (const ShownEvent& shown : waved_) {
         if (!waves_.columns(track, shown.index, a.state.zoom, shown.left, shown.right, barHeight,
                             columns_)) {
             continue;
         }
-        const QRgb ink = (events[shown.index].flags & kelvane::kEventSelected)
-                             ? colours::kSelectedWave.rgb()
-                             : colours::kWave.rgb();
+        const QRgb ink =
+            (events[shown.index].flags & kelvane::kEventSelected) ? selectedWave : wave;
         for (size_t c = 0; c < columns_.size(); ++c) {
-            const WaveColumn column = columns_[c];
-            if (column.top < 0) {
-                continue;
-            }
-            const int x = int(shown.left - a.exLeft) + int(c);
-            // Only the rows of the bar that the exposed rectangle holds are in the strip.
-            const int64_t from = std::max(barTop + column.top, top);
-            const int64_t to = std::min(barTop + column.bottom + 1, bottom);
-            for (int64_t y = from; y < to; ++y) {
-                rows[y - top][x] = ink;
+            if (columns_[c].top >= 0) {
+                draw(int(shown.left - a.exLeft) + int(c), columns_[c], ink);
             }
         }
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include <QFont>
@@ -55,7 +56,8 @@ class TimelinePainter {
     struct Area;
     void paintRows(QPainter& p, const Area& a);
     void paintRowStrip(QPainter& p, const Area& a, const kelvane::Track& track, int64_t barTop,
-                       int64_t barBottom, const QColor& background);
+                       int64_t barBottom, const QColor& background,
+                       std::span<const WaveColumn> rowWave);
     void paintLaneWave(QPainter& p, const Area& a, const ItemBox& box);
     void paintCurrentTrackFrame(QPainter& p, const Area& a);
     void paintRuler(QPainter& p, const Area& a);

@@ -105,6 +105,8 @@ void TimelineView::relayout() {
 }
 
 void TimelineView::onDocumentUpdate() {
+    // Whatever changed, the waves kept from earlier paints are worked out again.
+    painter_.waves().forget();
     const uint32_t count = doc_.track(state_.currentTrack).Count();
     state_.currentEvent = count == 0 ? 0 : std::min(state_.currentEvent, count - 1);
     relayout();

@@ -2,12 +2,23 @@
 
 namespace timeline {
 
+namespace {
+
+constexpr size_t kReadAhead = 16;
+
+}  // namespace
+
 size_t lastStartingBy(std::span<const kelvane::TrackEvent> events, size_t from, uint64_t limit) {
     const size_t n = events.size();
     size_t known = from;  // start <= limit
+    // Zoomed out, the walk over a row reads every record, each on a cache line of its own, and
+    // waits for memory at each one: the records a few columns on are asked for ahead.
     // A few events per column are walked one by one (the records lie in order in memory); only
     // beyond that do the steps double.
     for (int walked = 0; walked < 8; ++walked) {
+        if (known + 1 + kReadAhead < n) {
+            __builtin_prefetch(&events[known + 1 + kReadAhead]);
+        }
         if (known + 1 >= n || events[known + 1].start > limit) {
             return known;
         }

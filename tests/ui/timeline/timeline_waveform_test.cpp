@@ -2,10 +2,13 @@
 // the wave of an event following its source time, and bars painted while peaks are pending.
 #include <QtTest>
 
+#include <QScrollBar>
+
 #include <algorithm>
 #include <cmath>
 #include <future>
 #include <random>
+#include <span>
 
 #include "TimelineTestSupport.h"
 #include "media/MediaSource.h"
@@ -85,14 +88,20 @@ SoundPeaks::Peak bruteForce(const std::vector<float>& data, int64_t first, int64
     return peak;
 }
 
-// A cache whose thread waits at a gate before it makes any peaks.
+// A cache whose thread waits at a gate before it makes any peaks, or, with `heldLength`, before
+// it makes those of sounds that many samples long.
 struct GatedCache {
+    explicit GatedCache(int64_t heldLength = -1) : held(heldLength) {}
+    int64_t held;
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
-    SoundPeaksCache cache{[opened = opened](const SoundClip& clip, const std::atomic<bool>&) {
-        opened.wait();
-        return SoundPeaks::Summarise(clip);
-    }};
+    SoundPeaksCache cache{
+        [opened = opened, held = held](const SoundClip& clip, const std::atomic<bool>&) {
+            if (held < 0 || clip.Length() == held) {
+                opened.wait();
+            }
+            return SoundPeaks::Summarise(clip);
+        }};
     bool open = false;
     void release() {
         if (!open) {
@@ -277,6 +286,170 @@ class TimelineWaveformTest : public QObject {
         QCOMPARE(int(columns[39].top), middle);
         QCOMPARE(int(columns[40].top), -1);  // frame 30 begins at column 240
         waves.end();
+    }
+
+    // Several events to a column, of every kind: the column is the union of what each of them
+    // draws there by itself.
+    void zoomedOutEachColumnShowsTheLoudestOfEveryEventUnderIt() {
+        TimelineFixture f;
+        kelvane::Project& project = f.arrange();
+        // 30 frames a second: frames begin between samples, and so columns too.
+        project.settings.frameRate = 30.0;
+        project.settings.frameDuration = 333'333;
+        project.settings.length = 6000;
+        // A sound whose loudness changes every 0.1 s, so that neighbouring stretches differ,
+        // beside the click; file 3 has no sound.
+        std::vector<float> data(size_t(6 * 48'000) * 2);
+        for (size_t s = 0; s < data.size() / 2; ++s) {
+            const double level = double((s / 4800 * 7) % 10) / 10.0;
+            data[s * 2] = float(level * std::sin(double(s) * 0.05));
+            data[s * 2 + 1] = float(-0.5 * level * std::cos(double(s) * 0.03));
+        }
+        placeClip(project, 1, clickClip(4 * 48'000));
+        placeClip(project, 2, SoundClip::FromSamples(std::move(data)));
+        SoundPeaksCache cache;
+        QTRY_VERIFY(cache.Find(kelvane::MediaSource::Of(project.files[1])->sound) != nullptr);
+        QTRY_VERIFY(cache.Find(kelvane::MediaSource::Of(project.files[2])->sound) != nullptr);
+
+        std::mt19937 random(31);
+        const auto pick = [&](int n) { return int(random() % uint32_t(n)); };
+        for (uint32_t t = 1; t <= 6; ++t) {
+            std::vector<kelvane::TrackEvent> events;
+            uint32_t start = uint32_t(pick(5));
+            for (int k = 0; k < 300; ++k) {
+                const double speeds[] = {1.0, 1.0, 2.0, 0.5, -1.0, 0.0, 3.7};
+                events.push_back(soundEvent(start, 1 + pick(3), 0.25 * pick(20), speeds[pick(7)],
+                                            pick(5) == 0 ? kelvane::kEventInterpolate : 0));
+                start += uint32_t(pick(4) == 0 ? 0 : 1 + pick(t * 8));
+            }
+            setTrack(f.track(t), events);
+            for (uint32_t k = 0; k < f.track(t).Count(); k += 3) {
+                kelvane::EventExtras extras;
+                extras.volume = float(pick(5)) * 0.6f;
+                extras.audioFlags = pick(6) == 0 ? kelvane::kAudioMuted : 0;
+                QVERIFY(f.track(t).SetExtras(k, extras));
+            }
+        }
+        f.track(5).SetSound(kelvane::TrackSound{0.5f, false});
+        f.track(6).SetSound(kelvane::TrackSound{1.0f, true});
+
+        timeline::TimelineWaves waves(cache);
+        waves.begin(project);
+        const int height = timeline::kRowHeight - 2;
+        const auto expected = [&](uint32_t t, uint32_t zoom, int64_t left, int64_t right) {
+            // The union of what each event draws there by itself.
+            std::vector<timeline::WaveColumn> all(size_t(right - left));
+            std::vector<timeline::WaveColumn> one;
+            for (uint32_t k = 0; k < f.track(t).Count(); ++k) {
+                if (!waves.columns(f.track(t), k, zoom, left, right, height, one)) {
+                    continue;
+                }
+                for (size_t c = 0; c < one.size(); ++c) {
+                    if (one[c].top < 0) {
+                        continue;
+                    }
+                    all[c] = all[c].top < 0
+                                 ? one[c]
+                                 : timeline::WaveColumn{std::min(all[c].top, one[c].top),
+                                                        std::max(all[c].bottom, one[c].bottom)};
+                }
+            }
+            return all;
+        };
+        const auto same = [](std::span<const timeline::WaveColumn> got,
+                             const std::vector<timeline::WaveColumn>& want) {
+            return std::ranges::equal(got, want);
+        };
+
+        int loud = 0;
+        for (uint32_t t = 1; t <= 6; ++t) {
+            for (uint32_t zoom : {64u, 256u, 1024u}) {
+                const int64_t end = timeline::frameToX(f.track(t).EventSpan().back().start, zoom);
+                const int64_t left = std::max<int64_t>(0, end / 3 - 7);
+                const int64_t right = end + 30;
+                const auto want = expected(t, zoom, left, right);
+                const QString where = QStringLiteral("track %1, zoom %2").arg(t).arg(zoom);
+                QVERIFY2(same(waves.rowColumns(t, f.track(t), zoom, left, right, height), want),
+                         qPrintable(where));
+                // Kept, a part of it reads the same.
+                QVERIFY2(same(waves.rowColumns(t, f.track(t), zoom, left + 5, left + 25, height),
+                              std::vector(want.begin() + 5, want.begin() + 25)),
+                         qPrintable(where));
+                loud += int(std::count_if(want.begin(), want.end(), [&](auto c) {
+                    return c.top >= 0 && c.top < height / 2 - 1;
+                }));
+            }
+        }
+        QVERIFY(loud > 200);
+        waves.end();
+    }
+
+    void keptWavesFollowEditsAndArrivingPeaks() {
+        const int64_t heldLength = 4 * 48'000 + 1;
+        GatedCache gated(heldLength);
+        TimelineFixture f(QSize(640, 300));
+        f.view->setPeaksCache(gated.cache);
+        kelvane::Project& project = f.arrange();
+        project.settings.frameRate = 25.0;
+        project.settings.frameDuration = kFrame;
+        project.settings.length = 20'000;
+        placeClip(project, 1, clickClip(4 * 48'000));
+        placeClip(project, 2, clickClip(heldLength));
+        // Zoomed out to 1024, column 125 holds frames 4000-4031: the click of file 2, whose peaks
+        // are held back, 0.115 s into the first event, silence of file 1 in the other two.
+        setTrack(f.track(0), {soundEvent(4000, 2, 0.9, 1.0), soundEvent(4010, 1, 2.5, 1.0),
+                              soundEvent(4020, 1, 3.0, 1.0)});
+        f.doc.UpdateAllViews(nullptr, kelvane::UpdateHint::Timeline);
+        while (f.view->state().zoom < 1024) {
+            f.view->runCommand(CommandId::ZoomOut);
+        }
+        f.view->horizontalScrollBar()->setValue(0);
+        const int column = 125;
+        const int barTop = timeline::trackRowTop(0) + 1;
+        const auto paint = [&] { return paintView(*f.view, f.viewport()->size()); };
+        const auto topOfColumn = [&] { return paint().pixelColor(column, barTop); };
+        // Until file 2's peaks are made, the column holds file 1's silence: a line.
+        QTRY_COMPARE(paint().pixelColor(column, barTop + (timeline::kRowHeight - 2) / 2),
+                     timeline::colours::kWave);
+        QCOMPARE(topOfColumn(), timeline::colours::kBar);
+        // Once they are, the rows kept without them give way.
+        gated.release();
+        QTRY_COMPARE(topOfColumn(), timeline::colours::kWave);
+        // Painted piece by piece, out of rows kept for other pieces, it adds up to the same.
+        const QImage whole = paint();
+        QCOMPARE(paintView(*f.view, QSize(53, 11)), whole);
+        QCOMPARE(paint(), whole);
+
+        // Deleting the loud event through the document leaves a line; undo brings it back.
+        f.doc.Timeline().Select(0, [](uint32_t k, const kelvane::TrackEvent&) { return k == 0; });
+        QCOMPARE(topOfColumn(), timeline::colours::kWave);
+        QVERIFY(f.doc.Timeline().Delete(0));
+        QCOMPARE(topOfColumn(), timeline::colours::kBar);
+        f.doc.Undo();
+        QCOMPARE(topOfColumn(), timeline::colours::kWave);
+
+        // Kept rows know their track by its arrays and its sound, not by what the view hears: a
+        // painter that hears nothing sees each edit too.
+        timeline::TimelineWaves waves(gated.cache);
+        const int height = timeline::kRowHeight - 2;
+        const auto topRow = [&] {
+            waves.begin(f.doc.GetProject());
+            const int top = waves
+                                .rowColumns(0, f.doc.GetProject().tracks[0], 1024, 100, 200,
+                                            height)[column - 100]
+                                .top;
+            waves.end();
+            return top;
+        };
+        QCOMPARE(topRow(), 0);
+        QVERIFY(f.doc.Timeline().SetTrackMuted(0, true));
+        QCOMPARE(topRow(), height / 2);
+        QVERIFY(f.doc.Timeline().SetTrackMuted(0, false));
+        QCOMPARE(topRow(), 0);
+        // A move keeps the count: the event, 100 frames on, leaves the column.
+        QVERIFY(f.doc.Timeline().MoveSelected(0, 4000, 4100, false));
+        QCOMPARE(f.track(0).EventSpan()[2].start, 4100u);
+        QCOMPARE(topRow(), height / 2);
     }
 
     void barsDrawPlainWhilePeaksArePendingAndTheirWaveOnceMade() {
