@@ -3,6 +3,7 @@
 // widening and narrowing work within each 128-bit half, so the pixels come back in order.
 #include <immintrin.h>
 
+#include "KernelTable.h"
 #include "PixelArithmetic.h"
 #include "PixelKernels.h"
 
@@ -149,27 +150,14 @@ void DrawRow(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t tint, u
         DrawRowWeighted<Mode, Tinted, RedFirst, false>(dst, src, count, tint, weight);
 }
 
-template <int Mode>
-constexpr void FillMode(PixelKernels& k) {
-    k.draw[Mode][0][0] = &DrawRow<Mode, false, false>;
-    k.draw[Mode][0][1] = &DrawRow<Mode, false, true>;
-    k.draw[Mode][1][0] = &DrawRow<Mode, true, false>;
-    k.draw[Mode][1][1] = &DrawRow<Mode, true, true>;
-}
+struct Tier {
+    template <bool RedFirst>
+    static constexpr PixelKernels::ConvertRow convert = &ConvertRow<RedFirst>;
+    template <int Mode, bool Tinted, bool RedFirst>
+    static constexpr PixelKernels::DrawRow draw = &DrawRow<Mode, Tinted, RedFirst>;
+};
 
-constexpr PixelKernels Make() {
-    PixelKernels k{"avx2", {&ConvertRow<false>, &ConvertRow<true>}, {}};
-    FillMode<0>(k);
-    FillMode<1>(k);
-    FillMode<2>(k);
-    FillMode<3>(k);
-    FillMode<4>(k);
-    FillMode<5>(k);
-    FillMode<6>(k);
-    return k;
-}
-
-constexpr PixelKernels kAvx2 = Make();
+constexpr PixelKernels kAvx2 = KernelTable<Tier>("avx2");
 
 }  // namespace
 

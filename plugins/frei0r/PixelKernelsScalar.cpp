@@ -1,3 +1,4 @@
+#include "KernelTable.h"
 #include "PixelArithmetic.h"
 #include "PixelKernels.h"
 
@@ -32,27 +33,14 @@ void DrawRow(uint32_t* __restrict dst, const uint32_t* __restrict src, int32_t c
         dst[i] = DrawPixel<Mode, Tinted, RedFirst>(dst[i], src[i], tint, weight);
 }
 
-template <int Mode>
-constexpr void FillMode(PixelKernels& k) {
-    k.draw[Mode][0][0] = &DrawRow<Mode, false, false>;
-    k.draw[Mode][0][1] = &DrawRow<Mode, false, true>;
-    k.draw[Mode][1][0] = &DrawRow<Mode, true, false>;
-    k.draw[Mode][1][1] = &DrawRow<Mode, true, true>;
-}
+struct Tier {
+    template <bool RedFirst>
+    static constexpr PixelKernels::ConvertRow convert = &ConvertRow<RedFirst>;
+    template <int Mode, bool Tinted, bool RedFirst>
+    static constexpr PixelKernels::DrawRow draw = &DrawRow<Mode, Tinted, RedFirst>;
+};
 
-constexpr PixelKernels Make() {
-    PixelKernels k{"scalar", {&ConvertRow<false>, &ConvertRow<true>}, {}};
-    FillMode<0>(k);
-    FillMode<1>(k);
-    FillMode<2>(k);
-    FillMode<3>(k);
-    FillMode<4>(k);
-    FillMode<5>(k);
-    FillMode<6>(k);
-    return k;
-}
-
-constexpr PixelKernels kScalar = Make();
+constexpr PixelKernels kScalar = KernelTable<Tier>("scalar");
 
 }  // namespace
 
